@@ -1,0 +1,1 @@
+// codec/c_to_jo.cpp: not written yet

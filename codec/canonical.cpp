@@ -1,0 +1,1 @@
+// codec/canonical.cpp: not written yet

@@ -1,0 +1,1 @@
+// codec/jo_to_c.cpp: not written yet

@@ -1,0 +1,1 @@
+// keys/build.cpp: not written yet

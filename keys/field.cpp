@@ -1,0 +1,1 @@
+// keys/field.cpp: not written yet

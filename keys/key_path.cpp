@@ -1,0 +1,1 @@
+// keys/key_path.cpp: not written yet

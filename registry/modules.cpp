@@ -1,0 +1,1 @@
+// registry/modules.cpp: not written yet

@@ -1,0 +1,1 @@
+// registry/walk.cpp: not written yet

@@ -1,0 +1,34 @@
+#!/bin/sh
+# Installs the build tree into a scratch prefix, then builds and runs a C and a
+# C++ consumer against it, once through pkg-config and once through find_package.
+# usage: run.sh BUILD_DIR CONSUMER_SOURCE_DIR SANITIZE(ON/OFF)
+set -eu
+build=$1
+src=$2
+flags=""
+case "${3:-OFF}" in
+ON | on | TRUE | true | 1) flags="-fsanitize=address,undefined" ;;
+esac
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+lib="$work/prefix/lib"
+export PKG_CONFIG_PATH="$lib/pkgconfig"
+export LD_LIBRARY_PATH="$lib"
+
+for f in include/dstypes.h lib/libdstypes.so lib/librk_syslog.so lib/pkgconfig/dstypes.pc \
+         lib/cmake/dstypes/dstypesConfig.cmake; do
+    test -e "$work/prefix/$f" || { echo "not installed: $f"; exit 1; }
+done
+
+cc $flags -o "$work/c_pc" "$src/c_consumer.c" $(pkg-config --cflags --libs dstypes)
+c++ $flags -o "$work/cpp_pc" "$src/cpp_consumer.cpp" $(pkg-config --cflags --libs dstypes)
+"$work/c_pc"
+"$work/cpp_pc"
+
+cmake -S "$src" -B "$work/cm" -DCMAKE_PREFIX_PATH="$work/prefix" \
+      -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
+cmake --build "$work/cm" >/dev/null
+"$work/cm/c_consumer"
+"$work/cm/cpp_consumer"
+echo "4 consumers ran against the installed tree"
