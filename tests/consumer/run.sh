@@ -11,7 +11,9 @@ ON | on | TRUE | true | 1) flags="-fsanitize=address,undefined" ;;
 esac
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
+# The default component only: schema modules install into the absolute
+# module directory, which a scratch prefix must not touch.
+cmake --install "$build" --prefix "$work/prefix" --component Unspecified >/dev/null
 lib="$work/prefix/lib"
 export PKG_CONFIG_PATH="$lib/pkgconfig"
 export LD_LIBRARY_PATH="$lib"
