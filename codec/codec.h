@@ -24,7 +24,10 @@ using JsonRef = std::unique_ptr<json_object, JsonPut>;
 // True when the text is accepted by the string type's pattern: a POSIX
 // extended expression applied unanchored, so a match anywhere accepts. A
 // pattern that does not compile is reported on standard error and accepts.
+// Compiled patterns are cached per thread.
 bool pattern_matches(const DsType *type, const char *text);
+// The same verdict, compiling the pattern afresh (for tests and comparisons).
+bool pattern_matches_uncached(const DsType *type, const char *text);
 
 // The recursive walks behind the exported converters. Each moves the cursor
 // past the value it handled; jo_to_c_cursor only validates when cursor is null.
