@@ -1,1 +1,542 @@
-// codec/jo_to_c.cpp: not written yet
+// From JSON to packed form: one recursive walk converts a json-c object into
+// the packed bytes of its type, checking it on the way, or only checks it when
+// it is given no cursor. The exported converters on top of it add the
+// destination-size rules (strings into larger buffers, ints and enums widened
+// by sign) and parsing of JSON text. Nothing here allocates or logs; the JSON
+// object handed in is only read, never released.
+//
+// Descriptors come from schema modules, so the walk does not trust a type's
+// size to cover its parts: every write is checked against the bytes left in
+// the caller's buffer, a choice's members against the choice's own size, and
+// the walk refuses to nest more than kMaxDepth descriptors deep. A type whose
+// size does cover its parts converts exactly as if these checks were absent.
+#include "codec/codec.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace
+{
+
+// Deeper than any real schema; only a descriptor graph that loops (a converted
+// type over itself, say) gets there, and it must fail rather than exhaust the stack.
+constexpr unsigned kMaxDepth = 64;
+
+// Slots of the member table of a sequence or choice arm held on the stack.
+// Field counts come from module data, so a longer run of fields is matched in
+// chunks of this many, scanning the object's members again for each chunk:
+// any count works without the heap and without risking the stack.
+constexpr uint32_t kSlotChunk = 64;
+
+// Scratch area for what validation still produces: a choice's discriminator
+// (an int of at most 8 bytes) and a converted address (at most 16 bytes).
+constexpr uint32_t kScratchSize = 16;
+
+bool walk(const DsType *type, json_object *jo, DsCursor *cursor, unsigned depth);
+
+bool
+is_json(json_object *jo, json_type type)
+{
+    return json_object_get_type(jo) == type;
+}
+
+void
+advance(DsCursor *cursor, uint32_t n)
+{
+    cursor->p += n;
+    cursor->remaining -= n;
+}
+
+// The index of the first of fields[0 .. limit) named name; limit when none is.
+uint32_t
+first_field_named(const DsField *fields, uint32_t limit, const char *name)
+{
+    for (uint32_t i = 0; i < limit; ++i) {
+        if (fields[i].name != nullptr && std::strcmp(fields[i].name, name) == 0)
+            return i;
+    }
+    return limit;
+}
+
+// False when the object has a member that is no field of the run; the
+// discriminator of a choice is the one name allowed besides them.
+bool
+only_known_members(const char *discriminator_name, const DsField *fields, uint32_t field_count,
+                   json_object *jo)
+{
+    json_object_iterator it = json_object_iter_begin(jo);
+    json_object_iterator end = json_object_iter_end(jo);
+    for (; !json_object_iter_equal(&it, &end); json_object_iter_next(&it)) {
+        const char *name = json_object_iter_peek_name(&it);
+        if (first_field_named(fields, field_count, name) < field_count)
+            continue;
+        if (discriminator_name == nullptr || std::strcmp(name, discriminator_name) != 0)
+            return false;
+    }
+    return true;
+}
+
+// Fills slots[0 .. n) with the members that belong to fields[first ..
+// first + n). A member belongs to the first field of its name only, so a later
+// field of the same name keeps an empty slot.
+void
+collect_members(const DsField *fields, uint32_t first, uint32_t n, json_object *jo,
+                json_object **slots)
+{
+    for (uint32_t i = 0; i < n; ++i)
+        slots[i] = nullptr;
+    json_object_iterator it = json_object_iter_begin(jo);
+    json_object_iterator end = json_object_iter_end(jo);
+    for (; !json_object_iter_equal(&it, &end); json_object_iter_next(&it)) {
+        uint32_t index = first_field_named(fields, first + n, json_object_iter_peek_name(&it));
+        if (index >= first && index < first + n)
+            slots[index - first] = json_object_iter_peek_value(&it);
+    }
+}
+
+// Converts the members of an object into a run of fields, in field order
+// whatever the member order. Every field needs a member that is not JSON null;
+// a member that matches no field fails the object unless it is the choice's
+// discriminator (discriminator_name, null for a sequence).
+bool
+jo_members_to_fields(const char *discriminator_name, // name allowed besides the fields
+                     const DsField *fields,          // first field of the run
+                     uint32_t field_count,           // length of the run
+                     json_object *jo,                // the object, already known to be one
+                     DsCursor *cursor,               // null when only validating
+                     unsigned depth)                 // nesting of the run's owner
+{
+    if (!only_known_members(discriminator_name, fields, field_count, jo))
+        return false;
+    json_object *slots[kSlotChunk];
+    // first + n never exceeds field_count, so the count cannot wrap around.
+    for (uint32_t first = 0, n = 0; first < field_count; first += n) {
+        n = field_count - first < kSlotChunk ? field_count - first : kSlotChunk;
+        collect_members(fields, first, n, jo, slots);
+        for (uint32_t i = 0; i < n; ++i) {
+            if (slots[i] == nullptr)
+                return false;
+            if (!walk(fields[first + i].type, slots[i], cursor, depth + 1))
+                return false;
+        }
+    }
+    return true;
+}
+
+// Sets bits a through b (inclusive), a whole byte at a time where the run
+// covers one.
+void
+set_bits(uint8_t *bytes, uint64_t a, uint64_t b)
+{
+    uint64_t i = a;
+    while (i <= b) {
+        if (i % 8 == 0 && b >= i + 7) {
+            bytes[i / 8] = 0xff;
+            i += 8;
+            continue;
+        }
+        bytes[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
+        ++i;
+    }
+}
+
+// Reads one bit number with strtol's rules (leading blanks and "+" pass).
+bool
+read_bit_number(const char *text, uint64_t bit_count, uint64_t *out, const char **stop)
+{
+    char *end = nullptr;
+    long n = std::strtol(text, &end, 10);
+    if (end == text || n < 0 || static_cast<uint64_t>(n) >= bit_count)
+        return false;
+    *out = static_cast<uint64_t>(n);
+    *stop = end;
+    return true;
+}
+
+// Reads a list of bit numbers and ranges N-M separated by ",", setting their
+// bits in bytes, or only checking the text when bytes is null.
+bool
+read_bit_list(const char *text, uint64_t bit_count, uint8_t *bytes)
+{
+    const char *s = text;
+    while (*s != '\0') {
+        uint64_t a = 0;
+        if (!read_bit_number(s, bit_count, &a, &s))
+            return false;
+        uint64_t b = a;
+        if (*s == '-' && (!read_bit_number(s + 1, bit_count, &b, &s) || a >= b))
+            return false;
+        if (*s == ',')
+            ++s;
+        else if (*s != '\0')
+            return false;
+        if (bytes != nullptr)
+            set_bits(bytes, a, b);
+    }
+    return true;
+}
+
+// Bytes of the packed address of converters 1 to 3.
+uint32_t
+address_width(uint64_t converter)
+{
+    switch (converter) {
+    case DS_CONVERT_IPV4:
+        return 4;
+    case DS_CONVERT_IPV6:
+        return 16;
+    default:
+        return 6;
+    }
+}
+
+bool
+parse_address(uint64_t converter, const char *text, uint8_t *out)
+{
+    if (converter == DS_CONVERT_IPV4)
+        return inet_pton(AF_INET, text, out) == 1;
+    if (converter == DS_CONVERT_IPV6)
+        return inet_pton(AF_INET6, text, out) == 1;
+    unsigned char mac[6];
+    if (std::sscanf(text, "%hhx:%hhx:%hhx:%hhx:%hhx:%hhx", &mac[0], &mac[1], &mac[2], &mac[3],
+                    &mac[4], &mac[5]) != 6)
+        return false;
+    std::memcpy(out, mac, sizeof mac);
+    return true;
+}
+
+bool
+int_to_c(const DsType *type, json_object *jo, DsCursor *cursor)
+{
+    if (!is_json(jo, json_type_int))
+        return false;
+    int64_t value = json_object_get_int64(jo);
+    if (value < type->p.integer.min || value > type->p.integer.max)
+        return false;
+    return ds__pack_int(type->size, value, cursor);
+}
+
+bool
+double_to_c(json_object *jo, DsCursor *cursor)
+{
+    double value = 0;
+    if (is_json(jo, json_type_double))
+        value = json_object_get_double(jo);
+    else if (is_json(jo, json_type_int))
+        value = static_cast<double>(json_object_get_int64(jo));
+    else
+        return false;
+    if (cursor == nullptr)
+        return true;
+    if (cursor->remaining < sizeof value)
+        return false;
+    std::memcpy(cursor->p, &value, sizeof value);
+    advance(cursor, sizeof value);
+    return true;
+}
+
+// The bytes after the text's NUL are left as they were: callers that want
+// them zero clear the destination first (ds_type_to_c does).
+bool
+string_to_c(const DsType *type, json_object *jo, DsCursor *cursor)
+{
+    if (!is_json(jo, json_type_string))
+        return false;
+    const char *text = json_object_get_string(jo);
+    size_t length = std::strlen(text);
+    if (!pattern_matches(type, text) || length + 1 > type->size)
+        return false;
+    if (cursor == nullptr)
+        return true;
+    if (cursor->remaining < type->size)
+        return false;
+    std::memcpy(cursor->p, text, length + 1);
+    advance(cursor, type->size);
+    return true;
+}
+
+// A name is looked up among names only and a number among values only: the
+// JSON string "1" is not the value 1.
+bool
+enum_to_c(const DsType *type, json_object *jo, DsCursor *cursor)
+{
+    const DsEnumValue *rows = type->p.enumeration.values;
+    uint32_t count = type->p.enumeration.count;
+    const char *name = nullptr;
+    int64_t key = 0;
+    switch (json_object_get_type(jo)) {
+    case json_type_int:
+        key = json_object_get_int64(jo);
+        break;
+    case json_type_string:
+        name = json_object_get_string(jo);
+        break;
+    case json_type_boolean:
+        if (type->name == nullptr || std::strcmp(type->name, "bool") != 0)
+            return false;
+        key = json_object_get_boolean(jo) ? 1 : 0;
+        break;
+    default:
+        return false;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        bool match = name != nullptr
+                         ? rows[i].name != nullptr && std::strcmp(rows[i].name, name) == 0
+                         : rows[i].value == key;
+        if (match)
+            return ds__pack_int(type->size, rows[i].value, cursor);
+    }
+    return false;
+}
+
+// The slots past the element count are skipped, not written.
+bool
+array_to_c(const DsType *type, json_object *jo, DsCursor *cursor, unsigned depth)
+{
+    if (!is_json(jo, json_type_array))
+        return false;
+    size_t n = json_object_array_length(jo);
+    uint32_t max_count = type->p.array.max_count;
+    const DsType *element = type->p.array.element;
+    if (element == nullptr || !ds__pack_int(2, static_cast<int64_t>(n), cursor) || n > max_count)
+        return false;
+    for (size_t i = 0; i < n; ++i) {
+        if (!walk(element, json_object_array_get_idx(jo, i), cursor, depth + 1))
+            return false;
+    }
+    if (cursor == nullptr)
+        return true;
+    uint64_t skipped = static_cast<uint64_t>(max_count - n) * element->size;
+    if (skipped > cursor->remaining)
+        return false;
+    advance(cursor, static_cast<uint32_t>(skipped));
+    return true;
+}
+
+bool
+sequence_to_c(const DsType *type, json_object *jo, DsCursor *cursor, unsigned depth)
+{
+    if (!is_json(jo, json_type_object))
+        return false;
+    return jo_members_to_fields(nullptr, type->p.sequence.fields, type->p.sequence.field_count, jo,
+                                cursor, depth);
+}
+
+// The first arm, in table order, that lists the discriminator value; null when none does.
+const DsChoiceArm *
+find_arm(const DsType *type, int64_t value)
+{
+    const DsChoiceArm *arms = type->p.choice.arms;
+    for (uint32_t a = 0; a < type->p.choice.arm_count; ++a) {
+        for (uint32_t v = 0; v < arms[a].value_count; ++v) {
+            if (arms[a].values[v] == value)
+                return &arms[a];
+        }
+    }
+    return nullptr;
+}
+
+// The whole choice is zeroed first, so the filler behind a short arm (or
+// behind a discriminator that selects no arm) reads as zero. When validating,
+// the discriminator is still converted, into scratch, to learn its value.
+bool
+choice_to_c(const DsType *type, json_object *jo, DsCursor *cursor, unsigned depth)
+{
+    if (!is_json(jo, json_type_object) || type->p.choice.fields == nullptr)
+        return false;
+    const DsField *discriminator = &type->p.choice.fields[0];
+    const DsType *discriminator_type = discriminator->type;
+    json_object *member = nullptr;
+    if (discriminator->name == nullptr || discriminator_type == nullptr ||
+        !json_object_object_get_ex(jo, discriminator->name, &member))
+        return false;
+    // The value is read back as an integer, and scratch holds at most 8 bytes
+    // of one: any other discriminator kind is a broken descriptor.
+    if (discriminator_type->kind != DS_KIND_INT && discriminator_type->kind != DS_KIND_ENUM)
+        return false;
+
+    uint8_t scratch[kScratchSize];
+    DsCursor nested{scratch, discriminator_type->size < kScratchSize ? discriminator_type->size
+                                                                     : kScratchSize};
+    if (cursor != nullptr) {
+        if (cursor->remaining < type->size)
+            return false;
+        std::memset(cursor->p, 0, type->size);
+        nested = DsCursor{cursor->p, type->size};
+        advance(cursor, type->size);
+    }
+    DsCursor at_discriminator = nested;
+    if (!walk(discriminator_type, member, &nested, depth + 1))
+        return false;
+    // The value has just been checked; only its number is wanted here.
+    int64_t value = 0;
+    ds__get_int_or_enum_val(discriminator_type, &at_discriminator, &value);
+
+    const DsChoiceArm *arm = find_arm(type, value);
+    if (arm == nullptr)
+        return true;
+    return jo_members_to_fields(discriminator->name, type->p.choice.fields + arm->first_field,
+                                arm->field_count, jo, cursor != nullptr ? &nested : nullptr, depth);
+}
+
+// Bits at and above bit_count in the last byte stay zero.
+bool
+bitmap_to_c(const DsType *type, json_object *jo, DsCursor *cursor)
+{
+    if (!is_json(jo, json_type_string))
+        return false;
+    uint64_t bit_count = type->p.bitmap.bit_count;
+    uint64_t nbytes = (bit_count + 7) / 8;
+    uint8_t *bytes = nullptr;
+    if (cursor != nullptr) {
+        if (nbytes > cursor->remaining)
+            return false;
+        bytes = cursor->p;
+        std::memset(bytes, 0, nbytes);
+    }
+    if (!read_bit_list(json_object_get_string(jo), bit_count, bytes))
+        return false;
+    if (cursor != nullptr)
+        advance(cursor, static_cast<uint32_t>(nbytes));
+    return true;
+}
+
+// Converter 0 is the base type's own form; 1 to 3 parse an address text that
+// the base string type's pattern accepts. Validation parses into scratch, so
+// that the address text is really checked.
+bool
+converted_to_c(const DsType *type, json_object *jo, DsCursor *cursor, unsigned depth)
+{
+    const DsType *base = type->p.converted.base;
+    uint64_t converter = type->p.converted.converter;
+    if (base == nullptr)
+        return false;
+    if (converter == DS_CONVERT_BASE)
+        return base->kind != DS_KIND_STRING && walk(base, jo, cursor, depth + 1);
+    if (converter > DS_CONVERT_MAC || base->kind != DS_KIND_STRING ||
+        !is_json(jo, json_type_string))
+        return false;
+    const char *text = json_object_get_string(jo);
+    if (!pattern_matches(base, text) || address_width(converter) > type->size)
+        return false;
+    uint8_t scratch[kScratchSize];
+    uint8_t *out = scratch;
+    if (cursor != nullptr) {
+        if (cursor->remaining < type->size)
+            return false;
+        out = cursor->p;
+    }
+    if (!parse_address(converter, text, out))
+        return false;
+    if (cursor != nullptr)
+        advance(cursor, type->size);
+    return true;
+}
+
+bool
+walk(const DsType *type, json_object *jo, DsCursor *cursor, unsigned depth)
+{
+    if (type == nullptr || depth > kMaxDepth)
+        return false;
+    switch (type->kind) {
+    case DS_KIND_INT:
+        return int_to_c(type, jo, cursor);
+    case DS_KIND_DOUBLE:
+        return double_to_c(jo, cursor);
+    case DS_KIND_STRING:
+        return string_to_c(type, jo, cursor);
+    case DS_KIND_ENUM:
+        return enum_to_c(type, jo, cursor);
+    case DS_KIND_ARRAY:
+        return array_to_c(type, jo, cursor, depth);
+    case DS_KIND_SEQUENCE:
+        return sequence_to_c(type, jo, cursor, depth);
+    case DS_KIND_CHOICE:
+        return choice_to_c(type, jo, cursor, depth);
+    case DS_KIND_BITMAP:
+        return bitmap_to_c(type, jo, cursor);
+    case DS_KIND_CONVERTED:
+        return converted_to_c(type, jo, cursor, depth);
+    default:
+        return false;
+    }
+}
+
+void *
+fail_einval()
+{
+    errno = EINVAL;
+    return nullptr;
+}
+
+// An int or enum into a wider destination: converted into a temporary first,
+// so that dst is written only on success, then extended by the value's sign.
+void *
+widen_to_c(const DsType *type, json_object *jo, uint8_t *dst, size_t dstlen)
+{
+    uint8_t value[8];
+    if (type->size > sizeof value)
+        return fail_einval();
+    if (ds_jo_to_c(type, jo, value, type->size) == nullptr)
+        return nullptr;
+    DsCursor at{value, type->size};
+    int64_t number = 0;
+    ds__peek_int(type->size, types_is_signed(type), &number, &at);
+    std::memcpy(dst, value, type->size);
+    std::memset(dst + type->size, number < 0 ? 0xff : 0x00, dstlen - type->size);
+    return dst;
+}
+
+} // namespace
+
+bool
+jo_to_c_cursor(const DsType *type, json_object *jo, DsCursor *cursor)
+{
+    return walk(type, jo, cursor, 0);
+}
+
+// Converts jo into dst. dstlen must be the type's size, or larger for a
+// string (the rest of dst is not written) or for an int or enum (widened by
+// sign, dst untouched on failure). Returns dst, or null with errno EINVAL.
+extern "C" DS_EXPORT void *
+ds_jo_to_c(const DsType *type, json_object *jo, void *dst, size_t dstlen)
+{
+    if (type == nullptr || dst == nullptr || dstlen < type->size)
+        return fail_einval();
+    auto *bytes = static_cast<uint8_t *>(dst);
+    if (dstlen > type->size) {
+        if (type->kind == DS_KIND_INT || type->kind == DS_KIND_ENUM)
+            return widen_to_c(type, jo, bytes, dstlen);
+        if (type->kind != DS_KIND_STRING)
+            return fail_einval();
+    }
+    DsCursor cursor{bytes, type->size};
+    if (!jo_to_c_cursor(type, jo, &cursor))
+        return fail_einval();
+    return dst;
+}
+
+extern "C" DS_EXPORT bool
+ds_jo_value_is_valid(const DsType *type, json_object *jo)
+{
+    return jo_to_c_cursor(type, jo, nullptr);
+}
+
+// Clears all of dst before anything else, so that every byte the conversion
+// does not write (string tails, unused array slots) reads as zero, and so that
+// a missing type or text or an unparsable text leaves dst all zero.
+extern "C" DS_EXPORT int
+ds_type_to_c(const DsType *type, const char *text, void *dst, size_t dstlen)
+{
+    if (dst != nullptr && dstlen > 0)
+        std::memset(dst, 0, dstlen);
+    if (type == nullptr || text == nullptr)
+        return 0;
+    JsonRef jo(json_tokener_parse(text));
+    if (jo == nullptr)
+        return 0;
+    return ds_jo_to_c(type, jo.get(), dst, dstlen) != nullptr ? 1 : 0;
+}
