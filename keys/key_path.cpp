@@ -1,1 +1,227 @@
-// keys/key_path.cpp: not written yet
+// Key trees and key paths: the level list, name and types of a key node,
+// cutting key path text into components, and matching components against the
+// key forests of the loaded modules. Nothing here logs or keeps state; the
+// only allocation is the component array of a path too long for the stack.
+// Building paths and extracting field values live in build.cpp and field.cpp.
+#include "keys/keys.h"
+#include "registry/registry.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace
+{
+
+// One node fits one component: a typed level fits anything (its value is
+// not looked at here), a literal level only its exact name.
+bool
+node_fits(const DsKeyNode *node, const DsPathComponent &component)
+{
+    if (node->field_type != nullptr)
+        return true;
+    if (std::strlen(node->name) != component.length)
+        return false;
+    return std::memcmp(node->name, component.text, component.length) == 0;
+}
+
+// The text a level shows in a key name.
+const char *
+level_text(const DsKeyNode *node)
+{
+    return node->field_type != nullptr ? "*" : node->name;
+}
+
+// Counting and splitting share this walk so that they can never disagree:
+// sep is the character taken as the "/" before a component, and a component
+// exists after it only when the text goes on. The first character of the
+// text is such a separator whatever it is. Stores at most max records when
+// out is not null; returns how many components it met (saturating).
+uint32_t
+walk_components(const char *path, DsPathComponent *out, uint32_t max)
+{
+    if (*path == '\0')
+        return 0;
+    uint32_t n = 0;
+    for (const char *sep = path; sep[1] != '\0' && n < max;) {
+        const char *begin = sep + 1;
+        const char *end = component_end(begin);
+        if (out != nullptr)
+            out[n] = DsPathComponent{begin, static_cast<uint32_t>(end - begin)};
+        ++n;
+        if (*end == '\0')
+            break;
+        sep = end;
+    }
+    return n;
+}
+
+} // namespace
+
+const char *
+component_end(const char *p)
+{
+    bool quoted = false;
+    for (; *p != '\0'; ++p) {
+        if (*p == '"') {
+            quoted = !quoted;
+        } else if (quoted && *p == '\\') {
+            if (p[1] == '\0')
+                return p + 1;
+            ++p;
+        } else if (!quoted && *p == '/') {
+            return p;
+        }
+    }
+    return p;
+}
+
+uint32_t
+count_components(const char *path)
+{
+    return walk_components(path, nullptr, UINT32_MAX);
+}
+
+void
+split_components(const char *path, DsPathComponent *out)
+{
+    walk_components(path, out, UINT32_MAX);
+}
+
+PathComponents::PathComponents(const char *path)
+{
+    uint32_t count = count_components(path);
+    if (count == 0)
+        return;
+    if (count > kInline) {
+        void *heap = std::malloc(sizeof(DsPathComponent) * count);
+        if (heap == nullptr) {
+            failed_ = true;
+            return;
+        }
+        records_ = static_cast<DsPathComponent *>(heap);
+    }
+    count_ = walk_components(path, records_, count);
+}
+
+PathComponents::~PathComponents()
+{
+    if (records_ != inline_)
+        std::free(records_);
+}
+
+// Siblings are tried in chain order and the first that fits is kept: a
+// failure further down never sends the search back to a later sibling.
+const DsKeyNode *
+match_components(const DsPathComponent *components, uint32_t count, const DsKeyNode *first)
+{
+    const DsKeyNode *node = first;
+    uint32_t i = 0;
+    while (node != nullptr) {
+        if (!node_fits(node, components[i])) {
+            node = keys_next_sibling(node);
+            continue;
+        }
+        if (i + 1 == count)
+            return node;
+        node = keys_first_child(node);
+        ++i;
+    }
+    return nullptr;
+}
+
+// The first module whose forest has the path decides, also when leaf_only
+// then rejects its node: a later module with the same path as a leaf does
+// not count.
+const DsKeyNode *
+find_key_in_modules(const char *path, bool leaf_only, const DsModule **module_out)
+{
+    if (reg_first_module() == nullptr)
+        ensure_modules_loaded();
+    PathComponents parts(path);
+    if (parts.count() == 0)
+        return nullptr;
+    for (const DsModule *module = reg_first_module(); module != nullptr; module = module->next) {
+        if (module->keys == nullptr)
+            continue;
+        const DsKeyNode *node = match_components(parts.data(), parts.count(), module->keys);
+        if (node == nullptr)
+            continue;
+        if (module_out != nullptr)
+            *module_out = module;
+        if (leaf_only && node->leaf_type == nullptr)
+            return nullptr;
+        return node;
+    }
+    return nullptr;
+}
+
+// Collected key first, then reversed, so that a deeper key is refused before
+// anything is written at or beyond levels[max].
+extern "C" DS_EXPORT uint32_t
+ds__get_key_levels(const DsKeyNode *key, const DsKeyNode **levels, uint32_t max)
+{
+    if (max == 0)
+        return 0;
+    uint32_t depth = 0;
+    for (const DsKeyNode *node = key; node != nullptr; node = keys_parent(node)) {
+        if (depth == max)
+            return 0;
+        levels[depth++] = node;
+    }
+    for (uint32_t i = 0, j = depth - 1; i < j; ++i, --j) {
+        const DsKeyNode *swap = levels[i];
+        levels[i] = levels[j];
+        levels[j] = swap;
+    }
+    return depth;
+}
+
+// Written back to front along the parent links, after measuring, so that a
+// key of any depth needs neither recursion nor a level list. On failure
+// nothing is written.
+extern "C" DS_EXPORT char *
+ds_key_name(char *buf, size_t size, const DsKeyNode *key)
+{
+    size_t total = 0;
+    for (const DsKeyNode *node = key; node != nullptr; node = keys_parent(node))
+        total += 1 + std::strlen(level_text(node));
+    if (total >= size)
+        return nullptr;
+    buf[total] = '\0';
+    size_t pos = total;
+    for (const DsKeyNode *node = key; node != nullptr; node = keys_parent(node)) {
+        const char *text = level_text(node);
+        size_t len = std::strlen(text);
+        pos -= len;
+        std::memcpy(buf + pos, text, len);
+        buf[--pos] = '/';
+    }
+    return buf;
+}
+
+extern "C" DS_EXPORT const DsType *
+ds_key_leaf_type(const DsKeyNode *key)
+{
+    return key != nullptr ? key->leaf_type : nullptr;
+}
+
+extern "C" DS_EXPORT const DsType *
+ds_key_field_type(const DsKeyNode *key, uint32_t n)
+{
+    if (n == 0)
+        return nullptr;
+    const DsKeyNode *levels[DS_MAX_KEY_LEVELS];
+    uint32_t depth = ds__get_key_levels(key, levels, DS_MAX_KEY_LEVELS);
+    for (uint32_t i = 0; i < depth; ++i) {
+        if (levels[i]->field_type != nullptr && --n == 0)
+            return levels[i]->field_type;
+    }
+    return nullptr;
+}
+
+extern "C" DS_EXPORT const DsKeyNode *
+ds_find_key(const char *path, bool leaf_only)
+{
+    const DsModule *module = nullptr;
+    return find_key_in_modules(path, leaf_only, &module);
+}

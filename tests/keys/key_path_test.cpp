@@ -1,0 +1,293 @@
+// Key trees and key paths: how path text is cut into components, how
+// components match a forest, the level list, name and field types of a key,
+// and which module's forest decides a lookup.
+#include "dstest.h"
+#include "keys/keys.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+const DsType kNum{"num", DS_KIND_INT, 4, {}};
+const DsType kTag{"tag", DS_KIND_STRING, 8, {}};
+
+// A forest in array order: parents are array indexes (-1 for a top-level
+// node), and each chain of siblings runs in array order. The links are made
+// relative as schema modules store them.
+struct Level {
+    int parent;
+    const char *name;
+    const DsType *field;
+    const DsType *leaf;
+};
+
+std::vector<DsKeyNode>
+forest(const std::vector<Level> &levels)
+{
+    int n = static_cast<int>(levels.size());
+    std::vector<DsKeyNode> nodes(n);
+    for (int i = 0; i < n; ++i) {
+        const Level &l = levels[i];
+        nodes[i] = DsKeyNode{
+            static_cast<int16_t>(l.parent < 0 ? 0 : l.parent - i), 0, 0, l.name, l.field, l.leaf};
+        for (int j = i + 1; j < n && nodes[i].first_child == 0; ++j) {
+            if (levels[j].parent == i)
+                nodes[i].first_child = static_cast<int16_t>(j - i);
+        }
+        for (int j = i + 1; j < n && nodes[i].next_sibling == 0; ++j) {
+            if (levels[j].parent == l.parent)
+                nodes[i].next_sibling = static_cast<int16_t>(j - i);
+        }
+    }
+    return nodes;
+}
+
+// /a/<num>/b and /x/y; /a/<num> and /a/<num>/b store values, /x does not.
+const std::vector<DsKeyNode> kMain = forest({{-1, "a", nullptr, nullptr},
+                                             {0, "id", &kNum, &kNum},
+                                             {1, "b", nullptr, &kTag},
+                                             {-1, "x", nullptr, nullptr},
+                                             {3, "y", nullptr, &kNum}});
+
+std::vector<std::string>
+split(const char *path)
+{
+    std::vector<DsPathComponent> parts(count_components(path) + 1, DsPathComponent{nullptr, 99});
+    if (parts.size() > 1)
+        split_components(path, parts.data());
+    EXPECT_EQ(parts.back().length, 99u) << "split stored more records than counted: " << path;
+    std::vector<std::string> texts;
+    for (size_t i = 0; i + 1 < parts.size(); ++i)
+        texts.emplace_back(parts[i].text, parts[i].length);
+    return texts;
+}
+
+TEST(KeyPathText, ComponentsEndAtSlashesOutsideQuotedStretches)
+{
+    const struct {
+        const char *path;
+        std::vector<std::string> components;
+    } cases[] = {
+        {"", {}},
+        {"/", {}},
+        {"/a/", {"a"}},
+        {"//", {""}},
+        {"/a//b", {"a", "", "b"}},
+        {"/\"x/y\"/z", {"\"x/y\"", "z"}},
+        {"/\"a\\\"/b\"/c", {"\"a\\\"/b\"", "c"}},
+        {"/\"a\\\\\"/b", {"\"a\\\\\"", "b"}},
+        {"/a\\\"/b", {"a\\\"/b"}},
+        {"/\"open/to/the/end", {"\"open/to/the/end"}},
+        {"/\"ends in\\", {"\"ends in\\"}},
+        {"/{\"k\":\"v/w\",\"n\":1}/z/", {"{\"k\":\"v/w\",\"n\":1}", "z"}},
+        {"x/a", {"", "a"}},
+        {"\"a/b", {"a", "b"}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(split(c.path), c.components) << c.path;
+}
+
+TEST(KeyPathText, ComponentEndStopsAtTheTerminatingNul)
+{
+    const struct {
+        const char *text;
+        size_t end;
+    } cases[] = {{"5/x", 1}, {"\"a/b\"/c", 5}, {"\"a\\\\\"/c", 5}, {"\"ab\\", 4}, {"", 0}};
+    for (const auto &c : cases)
+        EXPECT_EQ(component_end(c.text) - c.text, static_cast<ptrdiff_t>(c.end)) << c.text;
+}
+
+TEST(KeyPathText, MillionComponentsLeaveTheStack)
+{
+    std::string path;
+    for (int i = 0; i < 1000000; ++i)
+        path += i == 999999 ? "/last" : "/a";
+    PathComponents parts(path.c_str());
+    ASSERT_EQ(parts.count(), 1000000u);
+    EXPECT_FALSE(parts.failed());
+    EXPECT_EQ(std::string(parts.data()[999999].text, parts.data()[999999].length), "last");
+    EXPECT_EQ(match_components(parts.data(), parts.count(), kMain.data()), nullptr);
+}
+
+TEST(KeyMatch, FirstFittingSiblingIsKeptAndComponentsCompareUnchanged)
+{
+    const struct {
+        const char *path;
+        int node; // index into kMain, -1 for no match
+    } cases[] = {
+        {"/a", 0},   {"/a/5", 1},      {"/a/5/b", 2}, {"/a/\"p/q\"/b", 2}, {"/a//b", 2}, {"/x/", 3},
+        {"/x/y", 4}, {"/x/\"y\"", -1}, {"/x/yy", -1}, {"/a/5/b/c", -1},    {"/b", -1},   {"/A", -1},
+    };
+    for (const auto &c : cases) {
+        PathComponents parts(c.path);
+        const DsKeyNode *want = c.node < 0 ? nullptr : &kMain[c.node];
+        EXPECT_EQ(match_components(parts.data(), parts.count(), kMain.data()), want) << c.path;
+    }
+    // A typed sibling ahead of x takes the component and the search never
+    // comes back to x.
+    auto typed_first =
+        forest({{-1, "t", &kNum, nullptr}, {-1, "x", nullptr, nullptr}, {1, "y", nullptr, &kNum}});
+    auto literal_first =
+        forest({{-1, "x", nullptr, nullptr}, {0, "y", nullptr, &kNum}, {-1, "t", &kNum, nullptr}});
+    PathComponents xy("/x/y");
+    EXPECT_EQ(match_components(xy.data(), xy.count(), typed_first.data()), nullptr);
+    EXPECT_EQ(match_components(xy.data(), xy.count(), literal_first.data()), &literal_first[1]);
+    // Links point backwards as well: the child lies before its parent here.
+    const DsKeyNode backwards[] = {{1, 0, 0, "y", nullptr, nullptr},
+                                   {0, -1, 0, "x", nullptr, nullptr}};
+    EXPECT_EQ(match_components(xy.data(), xy.count(), &backwards[1]), &backwards[0]);
+}
+
+// A chain of depth levels, each the parent of the next, named n (typed when
+// typed is set); the deepest is the last record.
+std::vector<DsKeyNode>
+chain(size_t depth, const DsType *field)
+{
+    std::vector<DsKeyNode> nodes(depth, DsKeyNode{-1, 1, 0, "n", field, nullptr});
+    nodes.front().parent = 0;
+    nodes.back().first_child = 0;
+    return nodes;
+}
+
+TEST(KeyLevels, DeeperThanMaxIsRefusedWithoutWritingPastIt)
+{
+    const DsKeyNode *sentinel = &kMain[4];
+    const DsKeyNode *levels[4] = {sentinel, sentinel, sentinel, sentinel};
+    EXPECT_EQ(ds__get_key_levels(&kMain[2], levels, 3), 3u);
+    EXPECT_EQ(levels[0], &kMain[0]);
+    EXPECT_EQ(levels[1], &kMain[1]);
+    EXPECT_EQ(levels[2], &kMain[2]);
+    EXPECT_EQ(levels[3], sentinel);
+    levels[2] = sentinel;
+    EXPECT_EQ(ds__get_key_levels(&kMain[2], levels, 2), 0u);
+    EXPECT_EQ(levels[2], sentinel);
+    EXPECT_EQ(ds__get_key_levels(&kMain[2], levels, 0), 0u);
+    EXPECT_EQ(ds__get_key_levels(&kMain[3], levels, 1), 1u);
+    EXPECT_EQ(levels[0], &kMain[3]);
+}
+
+TEST(KeyName, FitsOnlyWithRoomForTheNul)
+{
+    char buf[16];
+    const struct {
+        const DsKeyNode *key;
+        size_t size;
+        const char *name; // null: refused
+    } cases[] = {{&kMain[2], 7, "/a/*/b"}, {&kMain[2], 6, nullptr}, {&kMain[1], 5, "/a/*"},
+                 {&kMain[0], 3, "/a"},     {&kMain[0], 2, nullptr}, {&kMain[0], 0, nullptr}};
+    for (const auto &c : cases) {
+        std::memset(buf, '#', sizeof buf);
+        char *got = ds_key_name(buf, c.size, c.key);
+        EXPECT_EQ(got, c.name ? buf : nullptr) << c.size;
+        if (c.name) {
+            EXPECT_STREQ(buf, c.name);
+        }
+        for (size_t i = c.size; i < sizeof buf; ++i)
+            ASSERT_EQ(buf[i], '#') << c.size << " at " << i;
+    }
+}
+
+TEST(KeyName, HundredThousandLevelsNeedNoStack)
+{
+    auto deep = chain(100000, nullptr);
+    std::vector<char> buf(200001);
+    ASSERT_EQ(ds_key_name(buf.data(), buf.size(), &deep.back()), buf.data());
+    std::string want;
+    for (int i = 0; i < 100000; ++i)
+        want += "/n";
+    EXPECT_EQ(std::string(buf.data()), want);
+    EXPECT_EQ(ds_key_name(buf.data(), buf.size() - 1, &deep.back()), nullptr);
+}
+
+TEST(KeyTypes, FieldNumbersCountTypedLevelsWithinThirtyTwo)
+{
+    auto typed = forest({{-1, "a", nullptr, nullptr},
+                         {0, "i", &kNum, nullptr},
+                         {1, "b", nullptr, nullptr},
+                         {2, "s", &kTag, &kNum}});
+    auto deep32 = chain(32, &kNum);
+    auto deep33 = chain(33, &kNum);
+    const struct {
+        const DsKeyNode *key;
+        uint32_t n;
+        const DsType *want;
+    } cases[] = {{&typed[3], 1, &kNum},         {&typed[3], 2, &kTag},
+                 {&typed[3], 0, nullptr},       {&typed[3], 3, nullptr},
+                 {&typed[2], 2, nullptr},       {&deep32.back(), 32, &kNum},
+                 {&deep32.back(), 33, nullptr}, {&deep33.back(), 1, nullptr}};
+    for (const auto &c : cases)
+        EXPECT_EQ(ds_key_field_type(c.key, c.n), c.want) << c.n;
+    EXPECT_EQ(ds_key_leaf_type(&typed[3]), &kNum);
+    EXPECT_EQ(ds_key_leaf_type(&typed[2]), nullptr);
+    EXPECT_EQ(ds_key_leaf_type(nullptr), nullptr);
+}
+
+// /p groups others in the first module with keys and stores a value in the
+// second; the built-in record ahead of them has no keys.
+const std::vector<DsKeyNode> kLater =
+    forest({{-1, "p", nullptr, &kNum}, {-1, "r", nullptr, &kTag}, {-1, "a", nullptr, &kTag}});
+const std::vector<DsKeyNode> kFirst =
+    forest({{-1, "p", nullptr, nullptr}, {0, "q", nullptr, &kNum}});
+
+class KeyLookup : public ::testing::Test
+{
+  protected:
+    void
+    SetUp() override
+    {
+        saved_ = module_list;
+        later_ = DsModule{nullptr, 0, 0, nullptr, kLater.data(), nullptr, nullptr};
+        main_ = DsModule{&later_, 0, 0, nullptr, kMain.data(), nullptr, nullptr};
+        first_ = DsModule{&main_, 0, 0, nullptr, kFirst.data(), nullptr, nullptr};
+        builtin_ =
+            DsModule{&first_, ds_global_type_count, 0, ds_global_types, nullptr, nullptr, nullptr};
+        module_list = &builtin_;
+    }
+    void
+    TearDown() override
+    {
+        module_list = saved_;
+    }
+    DsModule *saved_ = nullptr;
+    DsModule builtin_{}, first_{}, main_{}, later_{};
+};
+
+TEST_F(KeyLookup, FirstModuleWithThePathDecides)
+{
+    const struct {
+        const char *path;
+        bool leaf_only;
+        const DsKeyNode *node;
+        const DsModule *module; // null: module_out untouched
+    } cases[] = {
+        {"/p", false, &kFirst[0], &first_},  {"/p", true, nullptr, &first_},
+        {"/p/q", true, &kFirst[1], &first_}, {"/r", true, &kLater[1], &later_},
+        {"/a", true, nullptr, &main_},       {"/a/7/b", true, &kMain[2], &main_},
+        {"/zz", false, nullptr, nullptr},    {"/", false, nullptr, nullptr},
+        {"", false, nullptr, nullptr},
+    };
+    const DsModule untouched{};
+    for (const auto &c : cases) {
+        const DsModule *module = &untouched;
+        EXPECT_EQ(find_key_in_modules(c.path, c.leaf_only, &module), c.node) << c.path;
+        EXPECT_EQ(module, c.module ? c.module : &untouched) << c.path;
+        EXPECT_EQ(ds_find_key(c.path, c.leaf_only), c.node) << c.path;
+    }
+    dstest::expect_no_log();
+}
+
+TEST_F(KeyLookup, KeyNamesFindTheirKeys)
+{
+    char buf[32];
+    for (const DsKeyNode &key : kMain) {
+        ASSERT_NE(ds_key_name(buf, sizeof buf, &key), nullptr);
+        EXPECT_EQ(ds_find_key(buf, false), &key) << buf;
+    }
+}
+
+} // namespace
