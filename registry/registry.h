@@ -14,4 +14,13 @@ int load_modules();
 // Builds the module list when it is still empty.
 void ensure_modules_loaded();
 
+// The head of the module list, or null while it is empty. The acquire load
+// pairs with the release stores that publish the records, so every record
+// reached from here (and through its next links) is complete.
+inline const DsModule *
+reg_first_module()
+{
+    return __atomic_load_n(&module_list, __ATOMIC_ACQUIRE);
+}
+
 #endif

@@ -1,1 +1,83 @@
-// registry/walk.cpp: not written yet
+// The walks and lookups that reach across every module through keys: the
+// pre-order walk over all key forests, the per-module callback for one path,
+// the alarm row of a key and the conversion of a key's leaf value. Cutting
+// and matching paths belong to the keys (keys/key_path.cpp); building the
+// list belongs to registry/modules.cpp.
+#include "keys/keys.h"
+#include "registry/registry.h"
+
+namespace
+{
+
+// Calls back for node and its subtree, then for each following sibling and
+// its subtree: one recursion per tree level, siblings in a loop.
+void
+walk_forest(const DsKeyNode *node, DsKeyCallback callback, void *ctx)
+{
+    for (; node != nullptr; node = keys_next_sibling(node)) {
+        callback(ctx, node);
+        walk_forest(keys_first_child(node), callback, ctx);
+    }
+}
+
+} // namespace
+
+// Every node of every forest, modules in list order, each forest in pre-order.
+// The callback cannot stop the walk.
+extern "C" DS_EXPORT void
+ds__all_keys(DsKeyCallback callback, void *ctx)
+{
+    ensure_modules_loaded();
+    for (const DsModule *module = reg_first_module(); module != nullptr; module = module->next) {
+        if (module->keys != nullptr)
+            walk_forest(module->keys, callback, ctx);
+    }
+}
+
+// Unlike ds_find_key, a module whose node has no leaf type does not end the
+// search under leaf_only: every later module that has the path as a leaf still
+// gets its callback. The path is split once, before the modules are visited.
+extern "C" DS_EXPORT int
+ds__do_key(const char *path, bool leaf_only, DsKeyCallback callback, void *ctx)
+{
+    ensure_modules_loaded();
+    PathComponents parts(path);
+    if (parts.count() == 0)
+        return 0;
+    int called = 0;
+    for (const DsModule *module = reg_first_module(); module != nullptr; module = module->next) {
+        if (module->keys == nullptr)
+            continue;
+        const DsKeyNode *node = match_components(parts.data(), parts.count(), module->keys);
+        if (node == nullptr || (leaf_only && node->leaf_type == nullptr))
+            continue;
+        called = 1;
+        callback(ctx, node);
+    }
+    return called;
+}
+
+// Only the table of the module that holds the key is searched: rows of other
+// modules belong to their own keys, even where the paths coincide.
+extern "C" DS_EXPORT const DsAlarm *
+ds_find_alarm(const char *path)
+{
+    const DsModule *module = nullptr;
+    const DsKeyNode *node = find_key_in_modules(path, true, &module);
+    if (node == nullptr)
+        return nullptr;
+    for (uint16_t i = 0; i < module->alarm_count; ++i) {
+        if (module->alarms[i].key == node)
+            return &module->alarms[i];
+    }
+    return nullptr;
+}
+
+// A path that names no leaf key hands ds_type_to_c a null type, which clears
+// dst and fails.
+extern "C" DS_EXPORT int
+ds_leaf_to_c(const char *keypath, const char *text, void *dst, size_t dstlen)
+{
+    const DsType *type = ds_key_leaf_type(ds_find_key(keypath, true));
+    return ds_type_to_c(type, text, dst, dstlen);
+}

@@ -1,0 +1,150 @@
+// Prepares the module directory of a load scenario before its first test and
+// leaves it empty afterwards, and the helpers that read back what was loaded.
+// The build writes a manifest per scenario, one line per module: the source
+// file and the name it gets in the directory, separated by a tab; and a
+// small source that hands the manifest to install_scenario_modules.
+#include "scenario.h"
+
+#include "dstest.h"
+#include "registry/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+void
+empty_directory(const fs::path &dir)
+{
+    for (const fs::directory_entry &entry : fs::directory_iterator(dir))
+        fs::remove_all(entry.path());
+}
+
+class ModuleDirectory : public ::testing::Environment
+{
+  public:
+    ModuleDirectory(const char *manifest, bool missing_dir)
+        : manifest_(manifest), missing_dir_(missing_dir)
+    {
+    }
+
+    void
+    SetUp() override
+    {
+        const fs::path dir = reg_module_dir;
+        if (missing_dir_) {
+            fs::remove_all(dir);
+            ASSERT_FALSE(fs::exists(dir));
+            return;
+        }
+        fs::create_directories(dir);
+        empty_directory(dir);
+        std::ifstream manifest(manifest_);
+        ASSERT_TRUE(manifest) << "cannot read " << manifest_;
+        std::string line;
+        while (std::getline(manifest, line)) {
+            size_t tab = line.find('\t');
+            ASSERT_NE(tab, std::string::npos) << "bad manifest line: " << line;
+            fs::copy_file(line.substr(0, tab), dir / line.substr(tab + 1));
+        }
+    }
+
+    void
+    TearDown() override
+    {
+        // Other test programs read the same directory: leave it present and empty.
+        const fs::path dir = reg_module_dir;
+        fs::create_directories(dir);
+        empty_directory(dir);
+    }
+
+  private:
+    std::string manifest_;
+    bool missing_dir_;
+};
+
+} // namespace
+
+namespace dstest
+{
+
+bool
+install_scenario_modules(const char *manifest, bool missing_dir)
+{
+    ::testing::AddGlobalTestEnvironment(new ModuleDirectory(manifest, missing_dir));
+    return true;
+}
+
+const std::string &
+load_stderr()
+{
+    static const std::string text = [] {
+        StderrCapture capture;
+        ensure_modules_loaded();
+        return capture.text();
+    }();
+    return text;
+}
+
+std::vector<std::string>
+directory_order()
+{
+    std::vector<std::string> names;
+    DIR *dir = opendir(reg_module_dir);
+    if (dir == nullptr)
+        return names;
+    for (const dirent *entry = readdir(dir); entry != nullptr; entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    closedir(dir);
+    return names;
+}
+
+std::string
+module_name(const DsModule *module)
+{
+    if (module->handle == nullptr)
+        return "";
+    const void *name = dlsym(module->handle, "dstest_module_name");
+    return name == nullptr ? "" : static_cast<const char *>(name);
+}
+
+std::vector<const DsModule *>
+module_records()
+{
+    std::vector<const DsModule *> records;
+    if (module_list == nullptr)
+        return records;
+    for (const DsModule *module = module_list->next; module != nullptr; module = module->next)
+        records.push_back(module);
+    return records;
+}
+
+const DsModule *
+module_named(const std::string &name)
+{
+    for (const DsModule *module : module_records()) {
+        if (module_name(module) == name)
+            return module;
+    }
+    return nullptr;
+}
+
+size_t
+position_of(const std::vector<std::string> &names, const std::string &name)
+{
+    return static_cast<size_t>(std::find(names.begin(), names.end(), name) - names.begin());
+}
+
+} // namespace dstest
