@@ -1,1 +1,632 @@
-// codec/c_to_jo.cpp: not written yet
+// From packed form to JSON: one recursive walk turns the packed bytes of a
+// type into a new json-c object, checking every int range, enum table and
+// string pattern on the way; a second walk only checks a packed value and
+// builds nothing. The exported entry points add the length rules: strings are
+// read up to their NUL, ints and enums are cut or widened to their size, and
+// every other value must fill the caller's bytes exactly. Nothing here logs.
+//
+// Descriptors come from schema modules, so the walks do not trust a type's
+// size to cover its parts: no read goes past the caller's bytes, a choice's
+// members are read inside the choice's own size, and the walks refuse to nest
+// more than kMaxDepth descriptors deep. A type whose size does cover its parts
+// converts exactly as if these checks were absent.
+#include "codec/codec.h"
+
+#include <arpa/inet.h>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace
+{
+
+// Deeper than any real schema; only a descriptor graph that loops gets there,
+// and it must fail rather than exhaust the stack.
+constexpr unsigned kMaxDepth = 64;
+
+// Room for the text of a converted address: an IPv6 text with an embedded
+// IPv4 address (INET6_ADDRSTRLEN), and more than a MAC address needs.
+constexpr size_t kAddressText = 46;
+
+// The bit range text of a bitmap is written into a buffer sized for the
+// longest text its bit count allows (see bit_text_capacity). Up to this many
+// bytes it lives on the stack, which covers every bitmap of up to 4914 bits;
+// longer texts (a 65535-byte bitmap may need 2.4 MB) are built in a malloc'ed
+// buffer that is freed before the walk returns, since no stack can be
+// assumed to hold them.
+constexpr size_t kStackBitText = 16384;
+
+json_object *walk(const DsType *type, DsCursor *cursor, unsigned depth);
+bool check(const DsType *type, DsCursor *cursor, unsigned depth);
+
+void
+advance(DsCursor *cursor, uint32_t n)
+{
+    cursor->p += n;
+    cursor->remaining -= n;
+}
+
+// Moves the cursor by n bytes without reading them; false when fewer remain.
+bool
+skip(DsCursor *cursor, uint64_t n)
+{
+    if (n > cursor->remaining)
+        return false;
+    advance(cursor, static_cast<uint32_t>(n));
+    return true;
+}
+
+// ds__get_int_or_enum_val, refusing an enum without a base type.
+bool
+read_int_or_enum(const DsType *type, DsCursor *cursor, int64_t *out)
+{
+    if (type->kind == DS_KIND_ENUM && type->p.enumeration.base == nullptr)
+        return false;
+    return ds__get_int_or_enum_val(type, cursor, out);
+}
+
+// The enum named "bool", wherever it is defined, is the one type whose JSON
+// form is a boolean; an anonymous enum never is.
+bool
+is_bool_enum(const DsType *type)
+{
+    return type->name != nullptr && std::strcmp(type->name, "bool") == 0;
+}
+
+// The text of a string value: the bytes up to the NUL among the first size
+// bytes at p, or null when there is no NUL there or the pattern rejects it.
+const char *
+string_text(const DsType *type, const uint8_t *p, size_t size)
+{
+    if (std::memchr(p, '\0', size) == nullptr)
+        return nullptr;
+    const char *text = reinterpret_cast<const char *>(p);
+    return pattern_matches(type, text) ? text : nullptr;
+}
+
+// Hands member over to obj under name. json-c keeps the reference only on
+// success; on failure member still owns it and drops it.
+bool
+add_member(json_object *obj, const char *name, JsonRef member)
+{
+    if (member == nullptr || name == nullptr)
+        return false;
+    if (json_object_object_add(obj, name, member.get()) != 0)
+        return false;
+    member.release();
+    return true;
+}
+
+bool
+add_element(json_object *array, JsonRef element)
+{
+    if (element == nullptr || json_object_array_add(array, element.get()) != 0)
+        return false;
+    element.release();
+    return true;
+}
+
+// Converts fields[first .. first + count) from the cursor into members of obj,
+// in field order.
+bool
+add_fields(json_object *obj, const DsField *fields, uint32_t first, uint32_t count,
+           DsCursor *cursor, unsigned depth)
+{
+    for (uint32_t i = first; i < first + count; ++i) {
+        if (!add_member(obj, fields[i].name, JsonRef(walk(fields[i].type, cursor, depth + 1))))
+            return false;
+    }
+    return true;
+}
+
+bool
+arm_lists(const DsChoiceArm *arm, int64_t value)
+{
+    for (uint32_t v = 0; v < arm->value_count; ++v) {
+        if (arm->values[v] == value)
+            return true;
+    }
+    return false;
+}
+
+// Decimal digits of the largest bit number below bit_count.
+unsigned
+bit_number_digits(uint64_t bit_count)
+{
+    unsigned digits = 1;
+    for (uint64_t n = bit_count > 0 ? bit_count - 1 : 0; n >= 10; n /= 10)
+        ++digits;
+    return digits;
+}
+
+// Bytes needed for the longest bit range text of bit_count bits, its leading
+// comma and NUL included. Every other bit set gives the most runs, but runs of
+// two bits give the most characters: ",a-b" costs 2d + 2 characters for three
+// bits (two set, one clear between runs), more per bit than ",a" for two. At
+// most floor(2 (n + 1) / 3) numbers of at most d digits are written, each with
+// one separator before it.
+uint64_t
+bit_text_capacity(uint64_t bit_count)
+{
+    uint64_t numbers = 2 * (bit_count + 1) / 3;
+    return numbers * (bit_number_digits(bit_count) + 1) + 1;
+}
+
+} // namespace
+
+// Appends one run of set bits, first to end - 1, as ",first" or
+// ",first-last", clipped to the bit count: a run in the filler bits past it
+// appends nothing. Returns the new end of the text. out has room for the run:
+// bit_text_capacity counts every run at its longest.
+static char *
+append_bit_range(char *out, uint64_t first, uint64_t end, uint64_t bit_count)
+{
+    if (end > bit_count) {
+        if (first >= bit_count)
+            return out;
+        end = bit_count;
+    }
+    int n = first == end - 1 ? std::sprintf(out, ",%" PRIu64, first)
+                             : std::sprintf(out, ",%" PRIu64 "-%" PRIu64, first, end - 1);
+    return out + n;
+}
+
+namespace
+{
+
+// Writes the bit range text of the bytes into text (bit_text_capacity bytes)
+// and returns its start past the leading comma. Bytes 0x00 and 0xFF are taken
+// whole; a run may cross any number of byte boundaries.
+const char *
+write_bit_ranges(char *text, const uint8_t *bytes, uint64_t nbytes, uint64_t bit_count)
+{
+    char *out = text;
+    bool open = false;
+    uint64_t first = 0;
+    for (uint64_t b = 0; b < nbytes; ++b) {
+        uint64_t base = 8 * b;
+        if (bytes[b] == 0x00) {
+            if (open)
+                out = append_bit_range(out, first, base, bit_count);
+            open = false;
+            continue;
+        }
+        if (bytes[b] == 0xff) {
+            if (!open)
+                first = base;
+            open = true;
+            continue;
+        }
+        for (unsigned bit = 0; bit < 8; ++bit) {
+            bool set = (bytes[b] >> bit & 1) != 0;
+            if (set && !open)
+                first = base + bit;
+            else if (!set && open)
+                out = append_bit_range(out, first, base + bit, bit_count);
+            open = set;
+        }
+    }
+    if (open)
+        out = append_bit_range(out, first, 8 * nbytes, bit_count);
+    *out = '\0';
+    return out == text ? text : text + 1;
+}
+
+JsonRef
+new_address_text(uint64_t converter, const uint8_t *p)
+{
+    char text[kAddressText];
+    if (converter == DS_CONVERT_MAC) {
+        std::snprintf(text, sizeof text, "%2.2x:%2.2x:%2.2x:%2.2x:%2.2x:%2.2x", p[0], p[1], p[2],
+                      p[3], p[4], p[5]);
+    } else if (inet_ntop(converter == DS_CONVERT_IPV4 ? AF_INET : AF_INET6, p, text, sizeof text) ==
+               nullptr) {
+        return nullptr;
+    }
+    return JsonRef(json_object_new_string(text));
+}
+
+// Bytes of the packed address of converters 1 to 3; 0 for any other converter.
+uint32_t
+address_width(uint64_t converter)
+{
+    switch (converter) {
+    case DS_CONVERT_IPV4:
+        return 4;
+    case DS_CONVERT_IPV6:
+        return 16;
+    case DS_CONVERT_MAC:
+        return 6;
+    default:
+        return 0;
+    }
+}
+
+json_object *
+int_to_jo(const DsType *type, DsCursor *cursor)
+{
+    int64_t value = 0;
+    if (!read_int_or_enum(type, cursor, &value))
+        return nullptr;
+    return json_object_new_int64(value);
+}
+
+json_object *
+double_to_jo(DsCursor *cursor)
+{
+    double value = 0;
+    if (cursor->remaining < sizeof value)
+        return nullptr;
+    std::memcpy(&value, cursor->p, sizeof value);
+    advance(cursor, sizeof value);
+    return json_object_new_double(value);
+}
+
+json_object *
+string_to_jo(const DsType *type, DsCursor *cursor)
+{
+    const char *text = string_text(type, cursor->p, type->size);
+    if (text == nullptr)
+        return nullptr;
+    JsonRef jo(json_object_new_string(text));
+    advance(cursor, type->size);
+    return jo.release();
+}
+
+// The first row of the table, in table order, that lists the value names it;
+// the read has already made sure that one does.
+json_object *
+enum_to_jo(const DsType *type, DsCursor *cursor)
+{
+    int64_t value = 0;
+    if (!read_int_or_enum(type, cursor, &value))
+        return nullptr;
+    if (is_bool_enum(type))
+        return json_object_new_boolean(static_cast<int32_t>(value) != 0);
+    const DsEnumValue *rows = type->p.enumeration.values;
+    for (uint32_t i = 0; i < type->p.enumeration.count; ++i) {
+        if (rows[i].value == value)
+            return rows[i].name != nullptr ? json_object_new_string(rows[i].name) : nullptr;
+    }
+    return nullptr;
+}
+
+// Converts the first count slots; the slots past the count are skipped
+// unread. A stored count above max_count converts all max_count slots.
+json_object *
+array_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
+{
+    const DsType *element = type->p.array.element;
+    uint32_t max_count = type->p.array.max_count;
+    if (element == nullptr || cursor->remaining < 2)
+        return nullptr;
+    JsonRef array(json_object_new_array());
+    if (array == nullptr)
+        return nullptr;
+    int64_t count = 0;
+    ds__peek_int(2, false, &count, cursor);
+    for (uint32_t i = 0; i < max_count; ++i) {
+        if (i >= count) {
+            if (!skip(cursor, element->size))
+                return nullptr;
+        } else if (!add_element(array.get(), JsonRef(walk(element, cursor, depth + 1)))) {
+            return nullptr;
+        }
+    }
+    return array.release();
+}
+
+json_object *
+sequence_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
+{
+    const DsField *fields = type->p.sequence.fields;
+    uint32_t count = type->p.sequence.field_count;
+    if (fields == nullptr && count > 0)
+        return nullptr;
+    JsonRef obj(json_object_new_object());
+    if (obj == nullptr || !add_fields(obj.get(), fields, 0, count, cursor, depth))
+        return nullptr;
+    return obj.release();
+}
+
+// Every arm that lists the discriminator value adds its members, reading on
+// from where the previous one stopped. The caller's cursor moves by the
+// choice's size whatever the arms read: the filler is skipped unread.
+json_object *
+choice_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
+{
+    const DsField *fields = type->p.choice.fields;
+    const DsType *discriminator = fields != nullptr ? fields[0].type : nullptr;
+    if (discriminator == nullptr ||
+        (discriminator->kind != DS_KIND_INT && discriminator->kind != DS_KIND_ENUM))
+        return nullptr;
+    JsonRef obj(json_object_new_object());
+    if (obj == nullptr)
+        return nullptr;
+    DsCursor inside{cursor->p, type->size};
+    DsCursor at_discriminator = inside;
+    if (!add_member(obj.get(), fields[0].name, JsonRef(walk(discriminator, &inside, depth + 1))))
+        return nullptr;
+    // Just converted, so valid; for an enum the number is wanted, not the name.
+    int64_t value = 0;
+    ds__get_int_or_enum_val(discriminator, &at_discriminator, &value);
+    const DsChoiceArm *arms = type->p.choice.arms;
+    for (uint32_t a = 0; a < type->p.choice.arm_count; ++a) {
+        if (!arm_lists(&arms[a], value))
+            continue;
+        if (!add_fields(obj.get(), fields, arms[a].first_field, arms[a].field_count, &inside,
+                        depth))
+            return nullptr;
+    }
+    advance(cursor, type->size);
+    return obj.release();
+}
+
+// Kept out of line so that the text buffer is not part of every frame of
+// the recursive walk.
+__attribute__((noinline)) json_object *
+bitmap_to_jo(const DsType *type, DsCursor *cursor)
+{
+    uint64_t bit_count = type->p.bitmap.bit_count;
+    uint64_t nbytes = (bit_count + 7) / 8;
+    const uint8_t *bytes = cursor->p;
+    if (!skip(cursor, nbytes))
+        return nullptr;
+    uint64_t capacity = bit_text_capacity(bit_count);
+    char on_stack[kStackBitText];
+    char *text = on_stack;
+    if (capacity > sizeof on_stack) {
+        text = static_cast<char *>(std::malloc(capacity));
+        if (text == nullptr)
+            return nullptr;
+    }
+    json_object *jo = json_object_new_string(write_bit_ranges(text, bytes, nbytes, bit_count));
+    if (text != on_stack)
+        std::free(text);
+    return jo;
+}
+
+// Converter 0 is the base type's own form; 1 to 3 print an address. The base
+// string type's pattern is not applied to the printed address.
+json_object *
+converted_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
+{
+    const DsType *base = type->p.converted.base;
+    uint64_t converter = type->p.converted.converter;
+    if (converter == DS_CONVERT_BASE)
+        return base != nullptr ? walk(base, cursor, depth + 1) : nullptr;
+    uint32_t width = address_width(converter);
+    if (width == 0 || width > cursor->remaining)
+        return nullptr;
+    JsonRef jo = new_address_text(converter, cursor->p);
+    if (jo == nullptr)
+        return nullptr;
+    advance(cursor, type->size);
+    return jo.release();
+}
+
+json_object *
+walk(const DsType *type, DsCursor *cursor, unsigned depth)
+{
+    if (type == nullptr || depth > kMaxDepth || type->size > cursor->remaining)
+        return nullptr;
+    switch (type->kind) {
+    case DS_KIND_INT:
+        return int_to_jo(type, cursor);
+    case DS_KIND_DOUBLE:
+        return double_to_jo(cursor);
+    case DS_KIND_STRING:
+        return string_to_jo(type, cursor);
+    case DS_KIND_ENUM:
+        return enum_to_jo(type, cursor);
+    case DS_KIND_ARRAY:
+        return array_to_jo(type, cursor, depth);
+    case DS_KIND_SEQUENCE:
+        return sequence_to_jo(type, cursor, depth);
+    case DS_KIND_CHOICE:
+        return choice_to_jo(type, cursor, depth);
+    case DS_KIND_BITMAP:
+        return bitmap_to_jo(type, cursor);
+    case DS_KIND_CONVERTED:
+        return converted_to_jo(type, cursor, depth);
+    default:
+        return nullptr;
+    }
+}
+
+bool
+check_int_or_enum(const DsType *type, DsCursor *cursor)
+{
+    return read_int_or_enum(type, cursor, nullptr);
+}
+
+// Any 8 bytes are a double and any bits a bitmap, the filler bits included.
+bool
+check_opaque(const DsType *type, DsCursor *cursor)
+{
+    return skip(cursor, type->size);
+}
+
+bool
+check_string(const DsType *type, DsCursor *cursor)
+{
+    bool valid = string_text(type, cursor->p, type->size) != nullptr;
+    advance(cursor, type->size);
+    return valid;
+}
+
+// Unlike the converter, a stored count above max_count is invalid. The slots
+// past the count are skipped unchecked.
+bool
+check_array(const DsType *type, DsCursor *cursor, unsigned depth)
+{
+    const DsType *element = type->p.array.element;
+    uint32_t max_count = type->p.array.max_count;
+    if (element == nullptr || cursor->remaining < 2)
+        return false;
+    int64_t count = 0;
+    ds__peek_int(2, false, &count, cursor);
+    if (count > max_count)
+        return false;
+    for (int64_t i = 0; i < count; ++i) {
+        if (!check(element, cursor, depth + 1))
+            return false;
+    }
+    return skip(cursor, static_cast<uint64_t>(max_count - count) * element->size);
+}
+
+bool
+check_fields(const DsField *fields, uint32_t first, uint32_t count, DsCursor *cursor,
+             unsigned depth)
+{
+    for (uint32_t i = first; i < first + count; ++i) {
+        if (!check(fields[i].type, cursor, depth + 1))
+            return false;
+    }
+    return true;
+}
+
+bool
+check_sequence(const DsType *type, DsCursor *cursor, unsigned depth)
+{
+    const DsField *fields = type->p.sequence.fields;
+    uint32_t count = type->p.sequence.field_count;
+    if (fields == nullptr && count > 0)
+        return false;
+    return check_fields(fields, 0, count, cursor, depth);
+}
+
+// Every applying arm is checked, reading on from where the previous one
+// stopped, and each one overwrites the verdict: with overlapping value lists
+// the last applying arm decides.
+bool
+check_choice(const DsType *type, DsCursor *cursor, unsigned depth)
+{
+    const DsField *fields = type->p.choice.fields;
+    const DsType *discriminator = fields != nullptr ? fields[0].type : nullptr;
+    DsCursor inside{cursor->p, type->size};
+    advance(cursor, type->size);
+    int64_t value = 0;
+    if (discriminator == nullptr ||
+        (discriminator->kind != DS_KIND_INT && discriminator->kind != DS_KIND_ENUM) ||
+        !read_int_or_enum(discriminator, &inside, &value))
+        return false;
+    bool verdict = true;
+    const DsChoiceArm *arms = type->p.choice.arms;
+    for (uint32_t a = 0; a < type->p.choice.arm_count; ++a) {
+        if (arm_lists(&arms[a], value))
+            verdict =
+                check_fields(fields, arms[a].first_field, arms[a].field_count, &inside, depth);
+    }
+    return verdict;
+}
+
+// The bytes are not examined: any 4, 16 or 6 bytes are an address, and the
+// base of converter 0 is not consulted.
+bool
+check_converted(const DsType *type, DsCursor *cursor)
+{
+    advance(cursor, type->size);
+    return type->p.converted.converter <= DS_CONVERT_MAC;
+}
+
+bool
+check(const DsType *type, DsCursor *cursor, unsigned depth)
+{
+    if (type == nullptr || depth > kMaxDepth || type->size > cursor->remaining)
+        return false;
+    switch (type->kind) {
+    case DS_KIND_INT:
+    case DS_KIND_ENUM:
+        return check_int_or_enum(type, cursor);
+    case DS_KIND_DOUBLE:
+    case DS_KIND_BITMAP:
+        return check_opaque(type, cursor);
+    case DS_KIND_STRING:
+        return check_string(type, cursor);
+    case DS_KIND_ARRAY:
+        return check_array(type, cursor, depth);
+    case DS_KIND_SEQUENCE:
+        return check_sequence(type, cursor, depth);
+    case DS_KIND_CHOICE:
+        return check_choice(type, cursor, depth);
+    case DS_KIND_CONVERTED:
+        return check_converted(type, cursor);
+    default:
+        return false;
+    }
+}
+
+// Brings len bytes of an int or enum to the type's size: longer input is cut
+// to its low-order bytes (little-endian host), shorter input is widened with a
+// fill byte. An unsigned type fills with 0x00; a signed one extends the sign
+// of a 1-, 2- or 4-byte input and fills any other length with 0xFF.
+json_object *
+int_or_enum_to_jo(const DsType *type, const uint8_t *buf, size_t len)
+{
+    uint8_t widened[8];
+    DsCursor cursor{const_cast<uint8_t *>(buf), type->size};
+    if (type->kind == DS_KIND_ENUM && type->p.enumeration.base == nullptr)
+        return nullptr;
+    if (len < type->size) {
+        if (type->size > sizeof widened)
+            return nullptr;
+        uint8_t fill = 0x00;
+        if (types_is_signed(type)) {
+            bool sign_extends = len == 1 || len == 2 || len == 4;
+            fill = !sign_extends || (buf[len - 1] & 0x80) != 0 ? 0xff : 0x00;
+        }
+        std::memset(widened, fill, sizeof widened);
+        std::memcpy(widened, buf, len);
+        cursor.p = widened;
+    }
+    JsonRef jo(c_to_jo_cursor(type, &cursor));
+    return cursor.remaining == 0 ? jo.release() : nullptr;
+}
+
+} // namespace
+
+json_object *
+c_to_jo_cursor(const DsType *type, DsCursor *cursor)
+{
+    return walk(type, cursor, 0);
+}
+
+bool
+c_value_is_valid_cursor(const DsType *type, DsCursor *cursor)
+{
+    return check(type, cursor, 0);
+}
+
+// Returns a new object holding one reference for the caller, or null. The
+// walks only read through the cursor, so the caller's const bytes are safe
+// behind its non-const pointer.
+extern "C" DS_EXPORT json_object *
+ds_c_to_jo(const DsType *type, const void *buf, size_t len)
+{
+    if (type == nullptr || buf == nullptr || len == 0)
+        return nullptr;
+    const auto *bytes = static_cast<const uint8_t *>(buf);
+    if (type->kind == DS_KIND_STRING) {
+        const char *text = string_text(type, bytes, len < type->size ? len : type->size);
+        return text != nullptr ? json_object_new_string(text) : nullptr;
+    }
+    if (type->kind == DS_KIND_INT || type->kind == DS_KIND_ENUM)
+        return int_or_enum_to_jo(type, bytes, len);
+    // No value consumes more bytes than a cursor can count.
+    if (len > UINT32_MAX)
+        return nullptr;
+    DsCursor cursor{const_cast<uint8_t *>(bytes), static_cast<uint32_t>(len)};
+    JsonRef jo(c_to_jo_cursor(type, &cursor));
+    return cursor.remaining == 0 ? jo.release() : nullptr;
+}
+
+extern "C" DS_EXPORT bool
+ds_c_value_is_valid(const DsType *type, const void *buf, uint32_t len)
+{
+    if (type == nullptr || (buf == nullptr && len > 0))
+        return false;
+    DsCursor cursor{const_cast<uint8_t *>(static_cast<const uint8_t *>(buf)), len};
+    return c_value_is_valid_cursor(type, &cursor) && cursor.remaining == 0;
+}
