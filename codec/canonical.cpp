@@ -1,1 +1,110 @@
-// codec/canonical.cpp: not written yet
+// JSON text and canonical text. The canonical text of a value is what json-c
+// prints for it after a trip to packed form and back: the trip validates the
+// value, drops what the type does not carry and gives every value one form
+// (enum names, doubles, field order, bitmap text). Each failure is logged
+// once, in the JSON translation family, and reported by a null result and a
+// code in the caller's variable, which is left alone on success.
+#include "codec/codec.h"
+#include "diag/diag.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace
+{
+
+// The packed value is held on the stack; a 16-bit size bounds it.
+constexpr size_t kMaxPacked = UINT16_MAX;
+
+void
+set_code(int *err, int code)
+{
+    if (err != nullptr)
+        *err = code;
+}
+
+// Log lines name an anonymous type the way ds_type_name names a missing one.
+const char *
+loggable_name(const DsType *type)
+{
+    const char *name = ds_type_name(type);
+    return name != nullptr ? name : ds_type_name(nullptr);
+}
+
+// The canonical text of a value already in packed form, or null with the
+// code set. The text is copied before the object that owns it is released.
+char *
+canonical_text(const DsType *type, json_object *jo, const uint8_t *packed, int *err)
+{
+    JsonRef back(ds_c_to_jo(type, packed, ds_type_size(type)));
+    if (back == nullptr) {
+        rk_syslog(kLogLevelError, kLogArg2, kLogArg3, DS_MSG_JSON,
+                  "Bad translation of JSON value (can't reconvert c value of %s to %s)\n",
+                  json_object_to_json_string(jo), loggable_name(type));
+        set_code(err, DS_ERR_BAD_JSON);
+        return nullptr;
+    }
+    const char *text = json_object_to_json_string(back.get());
+    if (std::strlen(text) >= DS_CANONICAL_MAX) {
+        set_code(err, DS_ERR_TOO_LONG);
+        rk_syslog(kLogLevelError, kLogArg2, kLogArg3, DS_MSG_JSON,
+                  "Bad translation of JSON value (value too long %.40s...)\n", text);
+        return nullptr;
+    }
+    char *copy = strdup(text);
+    if (copy == nullptr)
+        set_code(err, DS_ERR_NOMEM);
+    return copy;
+}
+
+} // namespace
+
+// Parses text. The JSON literal null gives a null object without an error;
+// a syntax error is logged with the whole text and sets *err to 50.
+extern "C" DS_EXPORT json_object *
+ds_json_to_jo(const char *text, int *err)
+{
+    if (text == nullptr) {
+        set_code(err, DS_ERR_BAD_JSON);
+        return nullptr;
+    }
+    json_tokener_error code = json_tokener_success;
+    JsonRef jo(json_tokener_parse_verbose(text, &code));
+    if (code == json_tokener_success)
+        return jo.release();
+    rk_syslog(kLogLevelError, kLogArg2, kLogArg3, DS_MSG_JSON,
+              "Bad translation of JSON value (value %s error %s)\n", text,
+              json_tokener_error_desc(code));
+    set_code(err, DS_ERR_BAD_JSON);
+    return nullptr;
+}
+
+// Consumes jo: the caller's reference is dropped before the call returns on
+// every path, once jo is not null. The result is the caller's to free.
+extern "C" DS_EXPORT char *
+ds_canonical_jo(json_object *jo, const DsType *type, int *err)
+{
+    if (jo == nullptr)
+        return nullptr;
+    JsonRef input(jo);
+    uint8_t packed[kMaxPacked];
+    if (ds_jo_to_c(type, jo, packed, ds_type_size(type)) == nullptr) {
+        rk_syslog(kLogLevelError, kLogArg2, kLogArg3, DS_MSG_JSON,
+                  "Bad translation of JSON value (can't convert c %s to %s)\n",
+                  json_object_to_json_string(jo), loggable_name(type));
+        set_code(err, DS_ERR_BAD_JSON);
+        return nullptr;
+    }
+    return canonical_text(type, jo, packed, err);
+}
+
+// ds_json_to_jo, then ds_canonical_jo. The JSON literal null gives null with
+// *err untouched.
+extern "C" DS_EXPORT char *
+ds_canonical_json(const char *text, const DsType *type, int *err)
+{
+    json_object *jo = ds_json_to_jo(text, err);
+    if (jo == nullptr)
+        return nullptr;
+    return ds_canonical_jo(jo, type, err);
+}
