@@ -1,0 +1,183 @@
+// dstool: the command-line face of libdstypes. This header holds what the
+// commands share: the failure that ends a command, the capture of the
+// library's log lines, input readers, module and key helpers, the type
+// description and the output helpers. The tool reaches the library only
+// through its public header.
+#ifndef DSTOOL_DSTOOL_H
+#define DSTOOL_DSTOOL_H
+
+#include "dstypes.h"
+
+#include <json-c/json.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dstool
+{
+
+// Exit statuses.
+constexpr int kStatusOk = 0;
+constexpr int kStatusRejected = 1; // a value, text or path was rejected
+constexpr int kStatusUsage = 2;    // bad command line, unknown name, system error
+
+// Ends a command: main prints "dstool: COMMAND: INPUT: REASON" and exits with status.
+struct Failure {
+    int status;
+    std::string input;
+    std::string reason;
+};
+
+[[noreturn]] void fail(int status, const std::string &input, const std::string &reason);
+
+// Owners of what the library and json-c hand out.
+struct JsonPut {
+    void
+    operator()(json_object *jo) const
+    {
+        json_object_put(jo);
+    }
+};
+using JsonPtr = std::unique_ptr<json_object, JsonPut>;
+struct FreeDeleter {
+    void
+    operator()(void *p) const
+    {
+        std::free(p);
+    }
+};
+using CharPtr = std::unique_ptr<char, FreeDeleter>;
+using BytesPtr = std::unique_ptr<void, FreeDeleter>;
+
+// The parsed command line of one subcommand.
+struct Invocation {
+    std::string command;
+    std::vector<std::string> args;              // positional arguments in order
+    std::set<std::string> flags;                // options without value: "--json"
+    std::map<std::string, std::string> options; // options with value: "--module"
+    bool
+    has(const char *flag) const
+    {
+        return flags.count(flag) != 0;
+    }
+};
+
+// --- Library log lines (diag.cpp) ---
+
+// Lines that the library logged since the last clear, without their final newline.
+const std::vector<std::string> &log_lines();
+void clear_log_lines();
+// The last logged line, or fallback when nothing was logged.
+std::string log_reason(const std::string &fallback);
+// Text made fit for a one-line message: control characters escaped, cut
+// after max characters with "..." appended.
+std::string printable(std::string_view text, size_t max = 60);
+// strerror of an errno value.
+std::string errno_text(int error);
+
+// --- Inputs (input.cpp) ---
+
+// A JSON or hex text from an argument, or all of standard input for "-".
+// context (a type name, say) leads the input's name in messages.
+std::string read_text_arg(const std::string &arg, const std::string &context);
+// How an input is named in messages: its text, shortened.
+std::string input_name(const std::string &text);
+// The same after context and a blank, when context is not empty.
+std::string input_name(const std::string &context, const std::string &text);
+// Packed bytes from hex pairs, blanks allowed between pairs.
+std::vector<uint8_t> parse_hex(const std::string &text, const std::string &context);
+// Bytes as lowercase hex pairs separated by blanks: "04 01 03 01".
+std::string hex(const void *bytes, size_t len);
+// An unsigned decimal number of at most 32 bits, or a usage failure.
+uint32_t parse_u32(const std::string &text, const char *what);
+
+// --- Modules, types and keys (registry.cpp) ---
+
+// The module list, built by a first lookup if need be; a usage failure
+// (with the loader's own perror text) when it cannot be built.
+const DsModule *loaded_modules();
+// "builtin" for the built-in record, else the file name of the module.
+std::string module_name(const DsModule *module);
+// The path the module was loaded from; empty for the built-in record.
+std::string module_path(const DsModule *module);
+// The module that holds a key node or type record, by file name.
+std::string module_of(const void *address);
+// The type named name, or a usage failure.
+const DsType *find_type_or_fail(const std::string &name);
+// The type's name, or "(anonymous)".
+std::string type_label(const DsType *type);
+// "int" ... "bitmap", "converted", or "invalid (N)".
+std::string kind_label(uint32_t kind);
+// Every key node, in walk order.
+std::vector<const DsKeyNode *> all_keys();
+// The key's name as ds_key_name writes it, however long.
+std::string key_name(const DsKeyNode *key);
+// The first key whose name is name, or a usage failure.
+const DsKeyNode *find_key_by_name(const std::string &name);
+// The key's typed levels, top first; throws a usage failure for keys deeper
+// than the library handles.
+std::vector<const DsKeyNode *> typed_levels(const DsKeyNode *key);
+// "name (type), ..." for the typed levels; "-" when there are none.
+std::string typed_levels_text(const DsKeyNode *key);
+
+// --- Type descriptions (describe.cpp) ---
+
+// The whole description of a type, nested types included.
+JsonPtr describe_type(const DsType *type);
+// The same as indented text lines.
+std::string describe_text(const json_object *description);
+// One-line summary of a type's parameters for the type table.
+std::string type_summary(const DsType *type);
+
+// --- Output (output.cpp) ---
+
+// Creates json values, throwing std::bad_alloc when json-c cannot.
+JsonPtr json_object_or_throw();
+JsonPtr json_array_or_throw();
+void json_set(json_object *object, const char *key, json_object *value);
+void json_set(json_object *object, const char *key, const std::string &value);
+void json_set(json_object *object, const char *key, int64_t value);
+void json_append(json_object *array, json_object *value);
+// The object as indented JSON, "/" not escaped.
+std::string json_pretty(json_object *jo);
+// The object as json-c prints it by default.
+std::string json_text(json_object *jo);
+
+// A table printed with columns padded to their widest cell, or as a JSON
+// array of objects keyed by the column keys.
+struct Table {
+    std::vector<std::string> headers; // printed titles
+    std::vector<std::string> keys;    // JSON member names
+    std::vector<bool> numeric;        // columns written as JSON numbers
+    std::vector<std::vector<std::string>> rows;
+    std::string text() const;
+    std::string json() const;
+};
+
+// Writes text to standard output; a write error is a failure.
+void print(const std::string &text);
+
+// --- Commands ---
+int cmd_types(const Invocation &inv);
+int cmd_type(const Invocation &inv);
+int cmd_keys(const Invocation &inv);
+int cmd_alarms(const Invocation &inv);
+int cmd_validate(const Invocation &inv);
+int cmd_canonical(const Invocation &inv);
+int cmd_pack(const Invocation &inv);
+int cmd_unpack(const Invocation &inv);
+int cmd_build_key(const Invocation &inv);
+int cmd_find_key(const Invocation &inv);
+int cmd_field(const Invocation &inv);
+int cmd_demo(const Invocation &inv);
+
+} // namespace dstool
+
+#endif

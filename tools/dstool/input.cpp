@@ -1,0 +1,140 @@
+// Readers of the tool's inputs: JSON texts given as an argument or on
+// standard input, packed values written as hex, and numbers. The library
+// takes NUL-terminated texts, so an input that holds a NUL byte is refused
+// here rather than silently cut short.
+#include "dstool.h"
+
+#include <cerrno>
+#include <cstdio>
+
+namespace dstool
+{
+
+namespace
+{
+
+std::string
+read_stdin()
+{
+    std::string text;
+    char chunk[65536];
+    for (;;) {
+        size_t got = std::fread(chunk, 1, sizeof chunk, stdin);
+        text.append(chunk, got);
+        if (got < sizeof chunk)
+            break;
+    }
+    if (std::ferror(stdin))
+        fail(kStatusUsage, "standard input", errno_text(errno));
+    return text;
+}
+
+int
+hex_digit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool
+is_blank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+} // namespace
+
+std::string
+read_text_arg(const std::string &arg, const std::string &context)
+{
+    bool from_stdin = arg == "-";
+    std::string text = from_stdin ? read_stdin() : arg;
+    const char *source = from_stdin ? "standard input" : "argument";
+    if (text.empty())
+        fail(kStatusUsage, source, from_stdin ? "standard input is empty" : "empty text");
+    size_t nul = text.find('\0');
+    if (nul != std::string::npos)
+        fail(kStatusRejected, input_name(context, text),
+             "NUL byte at offset " + std::to_string(nul));
+    return text;
+}
+
+std::string
+input_name(const std::string &text)
+{
+    return printable(text, 60);
+}
+
+std::string
+input_name(const std::string &context, const std::string &text)
+{
+    return context.empty() ? input_name(text) : context + " " + input_name(text);
+}
+
+std::vector<uint8_t>
+parse_hex(const std::string &text, const std::string &context)
+{
+    std::vector<uint8_t> bytes;
+    size_t i = 0;
+    while (i < text.size()) {
+        if (is_blank(text[i])) {
+            ++i;
+            continue;
+        }
+        int high = hex_digit(text[i]);
+        if (high < 0)
+            fail(kStatusRejected, input_name(context, text),
+                 "not a hex digit at offset " + std::to_string(i));
+        if (i + 1 == text.size() || is_blank(text[i + 1]))
+            fail(kStatusRejected, input_name(context, text),
+                 "odd number of hex digits in a byte at offset " + std::to_string(i));
+        int low = hex_digit(text[i + 1]);
+        if (low < 0)
+            fail(kStatusRejected, input_name(context, text),
+                 "not a hex digit at offset " + std::to_string(i + 1));
+        bytes.push_back(static_cast<uint8_t>(high * 16 + low));
+        i += 2;
+    }
+    if (bytes.empty())
+        fail(kStatusRejected, input_name(context, text), "no bytes");
+    return bytes;
+}
+
+std::string
+hex(const void *bytes, size_t len)
+{
+    static const char digits[] = "0123456789abcdef";
+    const auto *p = static_cast<const uint8_t *>(bytes);
+    std::string out;
+    out.reserve(len * 3);
+    for (size_t i = 0; i < len; ++i) {
+        if (i != 0)
+            out += ' ';
+        out += digits[p[i] >> 4];
+        out += digits[p[i] & 0x0f];
+    }
+    return out;
+}
+
+uint32_t
+parse_u32(const std::string &text, const char *what)
+{
+    if (text.empty() || text.size() > 10)
+        fail(kStatusUsage, printable(text), std::string("not a valid ") + what);
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            fail(kStatusUsage, printable(text), std::string("not a valid ") + what);
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (value > UINT32_MAX)
+        fail(kStatusUsage, printable(text), std::string(what) + " out of range");
+    return static_cast<uint32_t>(value);
+}
+
+} // namespace dstool

@@ -1,0 +1,327 @@
+// dstool's entry point: the table of subcommands, their help texts, the
+// parsing of each command line and the one place where failures become an
+// error line on standard error and an exit status (0 success, 1 value
+// rejected, 2 usage or system error).
+#include "dstool.h"
+
+#include <cstdio>
+#include <exception>
+#include <new>
+
+namespace dstool
+{
+
+namespace
+{
+
+struct OptionSpec {
+    const char *name;
+    const char *value; // placeholder of its value; null for a flag
+    const char *help;
+};
+
+struct CommandSpec {
+    const char *name;
+    const char *synopsis;
+    const char *summary;
+    const char *details;
+    std::vector<OptionSpec> options;
+    size_t min_args;
+    size_t max_args;
+    int (*run)(const Invocation &);
+};
+
+const OptionSpec kJsonOption{"--json", nullptr, "print the table as a JSON array of objects"};
+
+const std::vector<CommandSpec> &
+commands()
+{
+    static const std::vector<CommandSpec> table = {
+        {"types",
+         "types [--module FILE] [--json]",
+         "table of the types of the built-in table and of every loaded module",
+         "Lists every type record in module list order: the built-in table first,\n"
+         "then each schema module in the order it was loaded. Columns: module (its\n"
+         "file name, or \"builtin\"), type name, kind, size of the packed form in\n"
+         "bytes, and a summary of the kind's parameters.\n",
+         {{"--module", "FILE",
+           "only the module FILE: \"builtin\", a path that dlopen(FILE, RTLD_NOLOAD)\n"
+           "                 resolves to a loaded module, or a module's file name or path"},
+          {"--json", nullptr, "print the table as a JSON array of objects"}},
+         0,
+         0,
+         cmd_types},
+        {"type",
+         "type NAME [--json]",
+         "the whole description of one type",
+         "Describes the type NAME and, recursively, every type it refers to:\n"
+         "ranges, patterns, enumeration rows in table order, array elements,\n"
+         "sequence fields, choice arms with their discriminator values, and the\n"
+         "converter and base of a converted type.\n",
+         {{"--json", nullptr, "print the description as JSON"}},
+         1,
+         1,
+         cmd_type},
+        {"keys",
+         "keys [--json]",
+         "every key of every module",
+         "Lists every key node in walk order: module, key name (literal levels by\n"
+         "name, typed levels as \"*\"), the typed levels with their field types, and\n"
+         "the leaf type (\"-\" for a key that stores no value).\n",
+         {kJsonOption},
+         0,
+         0,
+         cmd_keys},
+        {"alarms",
+         "alarms [--json]",
+         "the key of every alarm row",
+         "Lists every row of every module's alarm table: module, row number and\n"
+         "the name of the row's key.\n",
+         {kJsonOption},
+         0,
+         0,
+         cmd_alarms},
+        {"validate",
+         "validate TYPE JSON",
+         "check a JSON value against a type",
+         "Prints \"valid\" when JSON is a valid value of TYPE; otherwise exits 1 and\n"
+         "says why. JSON may be \"-\" to read standard input.\n",
+         {},
+         2,
+         2,
+         cmd_validate},
+        {"canonical",
+         "canonical TYPE JSON",
+         "the canonical JSON text of a value",
+         "Prints the canonical text of the JSON value under TYPE: packed and\n"
+         "converted back by the library. JSON may be \"-\" to read standard input.\n",
+         {},
+         2,
+         2,
+         cmd_canonical},
+        {"pack",
+         "pack TYPE JSON",
+         "the packed form of a JSON value, in hex",
+         "Prints the packed form of the JSON value under TYPE as hex pairs,\n"
+         "all of the type's size. JSON may be \"-\" to read standard input.\n",
+         {},
+         2,
+         2,
+         cmd_pack},
+        {"unpack",
+         "unpack TYPE HEX",
+         "the JSON value of a packed form",
+         "Converts the packed bytes HEX (hex pairs, blanks allowed between pairs)\n"
+         "under TYPE and prints the JSON value. HEX may be \"-\" to read standard\n"
+         "input.\n",
+         {},
+         2,
+         2,
+         cmd_unpack},
+        {"build-key",
+         "build-key KEYNAME VALUE...",
+         "the key path of a key and its values",
+         "Finds the key named KEYNAME (as \"dstool keys\" prints it), packs each\n"
+         "VALUE (a JSON text, or \"-\" for standard input) with the field type of\n"
+         "the matching typed level, top level first, and prints the key path that\n"
+         "ds_build_key builds from them.\n",
+         {},
+         1,
+         SIZE_MAX,
+         cmd_build_key},
+        {"find-key",
+         "find-key PATH [--leaf]",
+         "the key that a key path names",
+         "Looks PATH up with ds_find_key and prints the key's name, module, typed\n"
+         "levels and leaf type. Exits 1 when no key has the path.\n",
+         {{"--leaf", nullptr, "only a key that stores a value counts"}},
+         1,
+         1,
+         cmd_find_key},
+        {"field",
+         "field TEXT KEYNAME N",
+         "field N of a key's field text",
+         "Takes field N (from 1) out of the field text TEXT of the key KEYNAME: the\n"
+         "typed levels' JSON texts joined by \"/\", without literal levels and\n"
+         "without a leading \"/\". Prints the field's JSON value and its packed form\n"
+         "under the level's field type. TEXT may be \"-\" to read standard input.\n",
+         {},
+         3,
+         3,
+         cmd_field},
+        {"demo",
+         "demo",
+         "the round trip on the example module",
+         "Runs the library's round trip on the example module (example.so in the\n"
+         "module directory " DSTOOL_MODULE_DIR "): a packed \"interface\" value,\n"
+         "ds_build_key on /interfaces/*/state, ds_find_key on the path,\n"
+         "ds_leaf_to_c of the leaf value \"up\", and ds_key_field_c giving the packed\n"
+         "value back. Exits 2 when the example module is not loaded.\n",
+         {},
+         0,
+         0,
+         cmd_demo},
+    };
+    return table;
+}
+
+const char *kStatusHelp = "Exit status: 0 success, 1 value rejected, 2 usage or system error.\n";
+
+std::string
+tool_help()
+{
+    std::string text =
+        "usage: dstool COMMAND [ARGS...]\n\n"
+        "Looks into libdstypes and its schema modules (module directory\n" DSTOOL_MODULE_DIR
+        "), and converts values with the library.\n\nCommands:\n";
+    for (const CommandSpec &spec : commands()) {
+        std::string name = spec.name;
+        text += "  " + name + std::string(name.size() < 12 ? 12 - name.size() : 1, ' ') +
+                spec.summary + "\n";
+    }
+    text += "\nRun \"dstool COMMAND --help\" for a command's arguments.\n";
+    text += kStatusHelp;
+    return text;
+}
+
+std::string
+command_help(const CommandSpec &spec)
+{
+    std::string text = std::string("usage: dstool ") + spec.synopsis + "\n\n" + spec.details;
+    text += "\nOptions:\n";
+    for (const OptionSpec &option : spec.options) {
+        std::string left = std::string(option.name) + (option.value ? " " : "") +
+                           (option.value ? option.value : "");
+        text += "  " + left + std::string(left.size() < 15 ? 15 - left.size() : 1, ' ') +
+                option.help + "\n";
+    }
+    text += "  --help         show this help\n";
+    text += kStatusHelp;
+    return text;
+}
+
+const OptionSpec *
+find_option(const CommandSpec &spec, const std::string &name)
+{
+    for (const OptionSpec &option : spec.options) {
+        if (name == option.name)
+            return &option;
+    }
+    return nullptr;
+}
+
+[[noreturn]] void
+usage_error(const CommandSpec &spec, const std::string &what)
+{
+    fail(kStatusUsage, "", what + " (see dstool " + spec.name + " --help)");
+}
+
+// Returns false when --help was asked for. Arguments that look like options
+// but are not "--" words ("-", "-5") stay positional, so negative numbers and
+// standard input can be given as values.
+bool
+parse_command_line(const CommandSpec &spec, int argc, char **argv, Invocation &inv)
+{
+    bool options_done = false;
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (options_done || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            if (!options_done && arg == "-h")
+                return false;
+            inv.args.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            options_done = true;
+            continue;
+        }
+        if (arg == "--help")
+            return false;
+        std::string name = arg.substr(0, arg.find('='));
+        const OptionSpec *option = find_option(spec, name);
+        if (option == nullptr)
+            usage_error(spec, "unknown option " + printable(name));
+        if (option->value == nullptr) {
+            if (name != arg)
+                usage_error(spec, "option " + name + " takes no value");
+            inv.flags.insert(name);
+        } else if (name != arg) {
+            inv.options[name] = arg.substr(name.size() + 1);
+        } else if (i + 1 < argc) {
+            inv.options[name] = argv[++i];
+        } else {
+            usage_error(spec, "option " + name + " needs " + option->value);
+        }
+    }
+    if (inv.args.size() < spec.min_args)
+        usage_error(spec, "missing arguments: " + std::string(spec.synopsis));
+    if (inv.args.size() > spec.max_args)
+        usage_error(spec, "too many arguments: " + std::string(spec.synopsis));
+    return true;
+}
+
+const CommandSpec *
+find_command(const std::string &name)
+{
+    for (const CommandSpec &spec : commands()) {
+        if (name == spec.name)
+            return &spec;
+    }
+    return nullptr;
+}
+
+int
+run(int argc, char **argv, std::string &command)
+{
+    if (argc < 2)
+        fail(kStatusUsage, "", "missing command (see dstool --help)");
+    std::string first = argv[1];
+    if (first == "--help" || first == "-h" || first == "help") {
+        print(tool_help());
+        return kStatusOk;
+    }
+    const CommandSpec *spec = find_command(first);
+    if (spec == nullptr)
+        fail(kStatusUsage, printable(first), "unknown command (see dstool --help)");
+    command = spec->name;
+    Invocation inv;
+    inv.command = spec->name;
+    if (!parse_command_line(*spec, argc, argv, inv)) {
+        print(command_help(*spec));
+        return kStatusOk;
+    }
+    return spec->run(inv);
+}
+
+void
+report(const std::string &command, const std::string &input, const std::string &reason)
+{
+    std::string line = "dstool: ";
+    if (!command.empty())
+        line += command + ": ";
+    if (!input.empty())
+        line += input + ": ";
+    line += reason + "\n";
+    std::fputs(line.c_str(), stderr);
+}
+
+} // namespace
+
+} // namespace dstool
+
+int
+main(int argc, char **argv)
+{
+    std::string command;
+    try {
+        return dstool::run(argc, argv, command);
+    } catch (const dstool::Failure &failure) {
+        dstool::report(command, failure.input, failure.reason);
+        return failure.status;
+    } catch (const std::bad_alloc &) {
+        dstool::report(command, "", "out of memory");
+    } catch (const std::exception &e) {
+        dstool::report(command, "", e.what());
+    }
+    return dstool::kStatusUsage;
+}

@@ -1,0 +1,233 @@
+// Module, type and key helpers over the library's lookups. Modules are named
+// by the file they were loaded from, which the dynamic loader knows for
+// every handle; key nodes and types are traced back to their module through
+// the address they live at.
+#include "dstool.h"
+
+#include <dlfcn.h>
+#include <link.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <new>
+
+#ifndef DSTOOL_MODULE_DIR
+#error "DSTOOL_MODULE_DIR must name the module directory the library reads"
+#endif
+
+namespace dstool
+{
+
+namespace
+{
+
+std::string
+base_name(const std::string &path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Collects nodes for ds__all_keys. The library is built without exceptions,
+// so an allocation failure is noted here and rethrown once the walk is over.
+struct KeyCollector {
+    std::vector<const DsKeyNode *> nodes;
+    bool out_of_memory = false;
+};
+
+void
+collect_key(void *ctx, const DsKeyNode *node)
+{
+    auto *collector = static_cast<KeyCollector *>(ctx);
+    try {
+        collector->nodes.push_back(node);
+    } catch (...) {
+        collector->out_of_memory = true;
+    }
+}
+
+} // namespace
+
+// The loader reports a module directory it cannot open with perror. That
+// line is taken off standard error while the list is built and becomes the
+// reason of the tool's own message.
+static std::string
+build_module_list()
+{
+    std::fflush(stderr);
+    FILE *capture = std::tmpfile();
+    int saved = capture == nullptr ? -1 : dup(2);
+    if (saved >= 0)
+        dup2(fileno(capture), 2);
+    // Any lookup builds the list; the empty name is never a type.
+    (void)ds_find_type("");
+    if (saved < 0) {
+        if (capture != nullptr)
+            std::fclose(capture);
+        return "";
+    }
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    std::string text;
+    std::rewind(capture);
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, capture)) > 0)
+        text.append(chunk, got);
+    std::fclose(capture);
+    if (module_list != nullptr) {
+        // Not a load failure: hand whatever was written on unchanged.
+        std::fwrite(text.data(), 1, text.size(), stderr);
+        return "";
+    }
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    return text;
+}
+
+const DsModule *
+loaded_modules()
+{
+    if (module_list == nullptr) {
+        std::string reason = build_module_list();
+        // perror's line already names the directory.
+        if (module_list == nullptr && reason.empty())
+            fail(kStatusUsage, DSTOOL_MODULE_DIR, "the module list could not be built");
+        if (module_list == nullptr)
+            fail(kStatusUsage, "", printable(reason, 200));
+    }
+    return module_list;
+}
+
+std::string
+module_path(const DsModule *module)
+{
+    if (module->handle == nullptr)
+        return "";
+    struct link_map *map = nullptr;
+    if (dlinfo(module->handle, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr ||
+        map->l_name == nullptr)
+        return "";
+    return map->l_name;
+}
+
+std::string
+module_name(const DsModule *module)
+{
+    if (module->handle == nullptr)
+        return "builtin";
+    std::string path = module_path(module);
+    return path.empty() ? "(unknown)" : base_name(path);
+}
+
+std::string
+module_of(const void *address)
+{
+    Dl_info info{};
+    if (dladdr(address, &info) == 0 || info.dli_fname == nullptr)
+        return "(unknown)";
+    return base_name(info.dli_fname);
+}
+
+const DsType *
+find_type_or_fail(const std::string &name)
+{
+    loaded_modules();
+    const DsType *type = ds_find_type(name.c_str());
+    if (type == nullptr)
+        fail(kStatusUsage, printable(name), "no such type");
+    return type;
+}
+
+std::string
+type_label(const DsType *type)
+{
+    if (type == nullptr)
+        return "-";
+    const char *name = ds_type_name(type);
+    return name == nullptr ? "(anonymous)" : name;
+}
+
+std::string
+kind_label(uint32_t kind)
+{
+    if (kind == DS_KIND_CONVERTED)
+        return "converted";
+    std::string name = ds__kind_name(kind);
+    if (name == "invalid")
+        return "invalid (" + std::to_string(kind) + ")";
+    return name;
+}
+
+std::vector<const DsKeyNode *>
+all_keys()
+{
+    loaded_modules();
+    KeyCollector collector;
+    ds__all_keys(collect_key, &collector);
+    if (collector.out_of_memory)
+        throw std::bad_alloc();
+    return std::move(collector.nodes);
+}
+
+std::string
+key_name(const DsKeyNode *key)
+{
+    std::string buf(256, '\0');
+    while (ds_key_name(buf.data(), buf.size(), key) == nullptr) {
+        if (buf.size() >= (1u << 24))
+            return "(name too long)";
+        buf.resize(buf.size() * 2);
+    }
+    buf.resize(buf.find('\0'));
+    return buf;
+}
+
+const DsKeyNode *
+find_key_by_name(const std::string &name)
+{
+    for (const DsKeyNode *key : all_keys()) {
+        if (key_name(key) == name)
+            return key;
+    }
+    fail(kStatusUsage, printable(name), "no key has this name");
+}
+
+std::vector<const DsKeyNode *>
+typed_levels(const DsKeyNode *key)
+{
+    const DsKeyNode *levels[DS_MAX_KEY_LEVELS];
+    uint32_t depth = ds__get_key_levels(key, levels, DS_MAX_KEY_LEVELS);
+    if (depth == 0)
+        fail(kStatusUsage, key_name(key),
+             "key deeper than " + std::to_string(DS_MAX_KEY_LEVELS) + " levels");
+    std::vector<const DsKeyNode *> typed;
+    for (uint32_t i = 0; i < depth; ++i) {
+        if (levels[i]->field_type != nullptr)
+            typed.push_back(levels[i]);
+    }
+    return typed;
+}
+
+std::string
+typed_levels_text(const DsKeyNode *key)
+{
+    const DsKeyNode *levels[DS_MAX_KEY_LEVELS];
+    uint32_t depth = ds__get_key_levels(key, levels, DS_MAX_KEY_LEVELS);
+    if (depth == 0)
+        return "(deeper than " + std::to_string(DS_MAX_KEY_LEVELS) + " levels)";
+    std::string text;
+    for (uint32_t i = 0; i < depth; ++i) {
+        if (levels[i]->field_type == nullptr)
+            continue;
+        if (!text.empty())
+            text += ", ";
+        text += std::string(levels[i]->name ? levels[i]->name : "(unnamed)") + " (" +
+                type_label(levels[i]->field_type) + ")";
+    }
+    return text.empty() ? "-" : text;
+}
+
+} // namespace dstool
