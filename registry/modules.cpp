@@ -1,6 +1,7 @@
 // The module list: the built-in type table followed by one record per schema
 // module found in the module directory, built by the first lookup and never
-// changed afterwards. Also the lookup of a type by name across that list.
+// changed afterwards. Also the lookup of a type by name across that list,
+// through a name index built with the list.
 // The walks over key forests live in registry/walk.cpp; path matching lives
 // with the keys.
 #include "registry/registry.h"
@@ -8,19 +9,118 @@
 #include <dirent.h>
 #include <dlfcn.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
-// The only mutable global of the library. Written once while the list is
-// built (release stores), read with acquire loads, so that a reader on another
-// thread that sees a record sees it complete.
+// The only mutable global of the library. It goes from null to a complete
+// list in one compare-and-swap and never changes again; readers load it with
+// acquire, so everything reached from it is seen complete.
 extern "C" {
 DS_EXPORT DsModule *module_list = nullptr;
 }
 
 namespace
 {
+
+// One slot of the name index: a type and the hash of its name. A slot
+// without a type is free and ends every probe sequence that reaches it.
+struct NameSlot {
+    uint32_t hash;
+    const DsType *type;
+};
+
+// One build of the list, allocated as a single block. The built-in record
+// comes first, so that the published head of the list leads back to the
+// index; the index is ours alone and not part of the module record that
+// callers see.
+struct ModuleList {
+    DsModule builtin;
+    NameSlot *slots; // null when the index could not be made: lookups then walk the tables
+    uint32_t mask;   // slot count - 1; the slot count is a power of two
+};
+static_assert(std::is_standard_layout_v<ModuleList> && offsetof(ModuleList, builtin) == 0,
+              "the built-in record must start its block");
+
+// The block behind the head of the list. Only load_modules writes
+// module_list (callers treat it as read-only), so a published head always
+// starts such a block.
+const ModuleList *
+list_of(const DsModule *first)
+{
+    return reinterpret_cast<const ModuleList *>(first);
+}
+
+// FNV-1a: short names, cheap to hash, spread well enough for linear probing.
+uint32_t
+name_hash(const char *name)
+{
+    uint32_t hash = 2166136261u;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(name); *p != 0; ++p)
+        hash = (hash ^ *p) * 16777619u;
+    return hash;
+}
+
+// The index never holds more types than this, so that the doubled slot count
+// stays far inside 32 bits; a larger list falls back to the walk.
+constexpr size_t kMaxIndexedTypes = size_t{1} << 28;
+
+// Adds a type unless an earlier type of the same name holds a slot already:
+// the index keeps exactly the types that the list order makes visible.
+void
+index_add(ModuleList *list, const DsType *type)
+{
+    uint32_t hash = name_hash(type->name);
+    for (uint32_t i = hash & list->mask;; i = (i + 1) & list->mask) {
+        NameSlot &slot = list->slots[i];
+        if (slot.type == nullptr) {
+            slot = {hash, type};
+            return;
+        }
+        if (slot.hash == hash && std::strcmp(slot.type->name, type->name) == 0)
+            return;
+    }
+}
+
+// Builds the name index of a finished chain, adding the types in list and
+// table order. Without memory the list simply goes without an index.
+void
+build_name_index(ModuleList *list)
+{
+    size_t count = 0;
+    for (const DsModule *module = &list->builtin; module != nullptr; module = module->next)
+        count += module->type_count;
+    if (count > kMaxIndexedTypes)
+        return;
+    uint32_t slot_count = 8;
+    while (slot_count < 2 * count)
+        slot_count *= 2;
+    list->slots = static_cast<NameSlot *>(std::calloc(slot_count, sizeof(NameSlot)));
+    if (list->slots == nullptr)
+        return;
+    list->mask = slot_count - 1;
+    for (const DsModule *module = &list->builtin; module != nullptr; module = module->next) {
+        for (uint16_t i = 0; i < module->type_count; ++i) {
+            if (module->types[i].name != nullptr)
+                index_add(list, &module->types[i]);
+        }
+    }
+}
+
+const DsType *
+index_find(const ModuleList *list, const char *name)
+{
+    uint32_t hash = name_hash(name);
+    for (uint32_t i = hash & list->mask;; i = (i + 1) & list->mask) {
+        const NameSlot &slot = list->slots[i];
+        if (slot.type == nullptr)
+            return nullptr;
+        if (slot.hash == hash && std::strcmp(slot.type->name, name) == 0)
+            return slot.type;
+    }
+}
 
 // Schema modules are the entries whose names end in ".so" with at least one
 // character before it; "libx.so.1" or "x.SO" are not modules.
@@ -96,8 +196,7 @@ open_module(const char *path)
 
 // Appends a record for every usable module of the directory behind tail, in
 // the order the directory lists its entries, and closes the directory. The
-// chain may or may not be published yet: each record is complete before the
-// release store that links it.
+// chain is still private to this build, so plain stores link it.
 void
 append_modules(DIR *dir, DsModule *tail)
 {
@@ -112,35 +211,57 @@ append_modules(DIR *dir, DsModule *tail)
         DsModule *module = open_module(path);
         if (module == nullptr)
             continue;
-        __atomic_store_n(&tail->next, module, __ATOMIC_RELEASE);
+        tail->next = module;
         tail = module;
     }
     closedir(dir);
 }
 
+// Undoes a build that lost the race to publish. Its modules are the same
+// files as the winner's, and the loader counts references per file, so
+// closing these handles leaves the winner's modules loaded.
+void
+release_list(ModuleList *list)
+{
+    DsModule *module = list->builtin.next;
+    while (module != nullptr) {
+        DsModule *next = module->next;
+        dlclose(module->handle);
+        std::free(module);
+        module = next;
+    }
+    std::free(list->slots);
+    std::free(list);
+}
+
 } // namespace
 
-// Publishes the built-in record first, then appends the modules behind it;
-// the list stays null when the directory cannot be opened, so that the next
-// lookup tries again. Building the chain is left to append_modules, which does
-// not depend on the chain being published, so the build could equally be
-// finished privately and published with a single store.
+// Builds the whole list privately (built-in record, every usable module, the
+// name index) and publishes it with one compare-and-swap from null. Calls that
+// find the list empty at the same moment each build one; the first to publish
+// wins and the others release theirs, so no lock is needed and no reader ever
+// sees a list that is still growing. The list stays null when the directory
+// cannot be opened, so that the next lookup tries again.
 int
 load_modules()
 {
-    auto *builtin = static_cast<DsModule *>(std::calloc(1, sizeof(DsModule)));
-    if (builtin == nullptr)
+    auto *list = static_cast<ModuleList *>(std::calloc(1, sizeof(ModuleList)));
+    if (list == nullptr)
         return -1;
     DIR *dir = opendir(reg_module_dir);
     if (dir == nullptr) {
         std::perror(reg_module_dir); // before free, which may touch errno
-        std::free(builtin);
+        std::free(list);
         return -1;
     }
-    builtin->type_count = ds_global_type_count;
-    builtin->types = ds_global_types;
-    __atomic_store_n(&module_list, builtin, __ATOMIC_RELEASE);
-    append_modules(dir, builtin);
+    list->builtin.type_count = ds_global_type_count;
+    list->builtin.types = ds_global_types;
+    append_modules(dir, &list->builtin);
+    build_name_index(list);
+    DsModule *expected = nullptr;
+    if (!__atomic_compare_exchange_n(&module_list, &expected, &list->builtin, false,
+                                     __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE))
+        release_list(list);
     return 0;
 }
 
@@ -151,17 +272,37 @@ ensure_modules_loaded()
         load_modules();
 }
 
-// Built-in types come first, then each module in list order; within a table,
-// table order. The first name that matches wins.
-extern "C" DS_EXPORT const DsType *
-ds_find_type(const char *name)
+const DsType *
+reg_find_type_linear(const DsModule *first, const char *name)
 {
-    ensure_modules_loaded();
-    for (const DsModule *module = reg_first_module(); module != nullptr; module = module->next) {
+    for (const DsModule *module = first; module != nullptr; module = module->next) {
         for (uint16_t i = 0; i < module->type_count; ++i) {
-            if (std::strcmp(module->types[i].name, name) == 0)
+            const char *type_name = module->types[i].name;
+            if (type_name != nullptr && std::strcmp(type_name, name) == 0)
                 return &module->types[i];
         }
     }
     return nullptr;
+}
+
+bool
+reg_has_type_index(const DsModule *first)
+{
+    return list_of(first)->slots != nullptr;
+}
+
+// Built-in types come first, then each module in list order; within a table,
+// table order. The first name that matches wins, which the index reproduces
+// by holding only the first type of each name.
+extern "C" DS_EXPORT const DsType *
+ds_find_type(const char *name)
+{
+    ensure_modules_loaded();
+    const DsModule *first = reg_first_module();
+    if (first == nullptr)
+        return nullptr;
+    const ModuleList *list = list_of(first);
+    if (list->slots == nullptr)
+        return reg_find_type_linear(first, name);
+    return index_find(list, name);
 }

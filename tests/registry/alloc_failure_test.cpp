@@ -1,0 +1,80 @@
+// Building the module list when memory runs out. The program is linked with
+// calloc wrapped, so that a test can make one chosen call of the library's
+// fail. A build allocates, with calloc and in this order: the block that
+// holds the built-in record, one record per accepted module, the name index.
+// From the chosen call on, every call fails.
+// The directory holds a.so and b.so, both defining "h3a_dup" and a "u32".
+#include "dstest.h"
+#include "registry/registry.h"
+#include "scenario.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+extern "C" void *__real_calloc(size_t count, size_t size);
+
+namespace
+{
+
+// Armed: calls counted from 1, and those numbered fail_at or above return null.
+bool armed = false;
+int calls = 0;
+int fail_at = 0;
+
+void
+arm(int call)
+{
+    calls = 0;
+    fail_at = call;
+    armed = true;
+}
+
+int
+disarm()
+{
+    armed = false;
+    return calls;
+}
+
+} // namespace
+
+extern "C" void *
+__wrap_calloc(size_t count, size_t size)
+{
+    if (armed && ++calls >= fail_at)
+        return nullptr;
+    return __real_calloc(count, size);
+}
+
+// Both cases in one test: the first leaves the list empty, the second builds
+// it, and a list is built only once per process.
+TEST(LoadWithoutMemory, BuiltInRecordFailsSilentlyAndIndexFallsBackToTheWalk)
+{
+    {
+        SCOPED_TRACE("built-in record");
+        arm(1);
+        dstest::StderrCapture capture;
+        EXPECT_EQ(load_modules(), -1);
+        EXPECT_EQ(ds_find_type("u32"), nullptr);
+        EXPECT_EQ(disarm(), 2);
+        EXPECT_EQ(capture.text(), "");
+        EXPECT_EQ(module_list, nullptr);
+    }
+    {
+        SCOPED_TRACE("name index");
+        arm(4);
+        dstest::StderrCapture capture;
+        EXPECT_EQ(load_modules(), 0);
+        EXPECT_EQ(disarm(), 4);
+        EXPECT_EQ(capture.text(), "");
+        ASSERT_NE(module_list, nullptr);
+        ASSERT_EQ(dstest::module_records().size(), 2u);
+        EXPECT_FALSE(reg_has_type_index(module_list));
+    }
+    const DsModule *winner = dstest::module_records()[0];
+    EXPECT_EQ(ds_find_type("h3a_dup"), &winner->types[0]);
+    EXPECT_EQ(ds_find_type("u32"), &ds_global_types[0]);
+    EXPECT_EQ(ds_find_type("interface"), &ds_global_types[28]);
+    EXPECT_EQ(ds_find_type("h3a_dupx"), nullptr);
+}
