@@ -1,0 +1,265 @@
+#!/usr/bin/env python3
+"""Reads the JSON results of codec_bench and registry_bench and prints the
+figures and the performance goals as Markdown tables, each goal a ratio of two
+figures of the same run, with its verdict.
+
+usage: report.py RESULTS_DIR
+
+RESULTS_DIR holds codec.json and registry_<modules>.json. The exit status is
+0 when every expected figure is there (whatever the goals say), 2 when a
+figure is missing or a benchmark stopped with an error.
+"""
+
+import json
+import os
+import re
+import sys
+from dataclasses import dataclass
+
+# Types whose canonical text is held to the json-c floor: every built-in type
+# of the codec run (the custom bitmap is measured but not held to it).
+BUILTIN_LABELS = [
+    "u32", "alarm_severity", "bool", "double", "string", "word", "ipv4-str", "ipv4",
+    "macaddress", "ipv6", "uri-url", "uri-device", "uuid", "dnsname", "alarm", "interface",
+]
+CODEC_LABELS = BUILTIN_LABELS + ["bitmap4096"]
+# Functions that must not allocate once warmed up.
+NO_ALLOC_FAMILIES = ["ds_jo_value_is_valid", "ds_c_value_is_valid", "ds_jo_to_c"]
+NO_ALLOC_LOOKUPS = ["ds_find_type", "ds_find_key"]
+LOOKUP_CASES = {
+    "ds_find_type": ["first_builtin", "last_builtin", "first", "last", "missing"],
+    "ds_find_key": ["first", "last", "missing"],
+}
+
+VALID_VS_LIBYANG = 0.5
+CANONICAL_VS_FLOOR = 1.3
+C_TO_JO_VS_NEW_INT = 1.5
+LAST_TYPE_VS_FIRST_BUILTIN = 2.0
+
+_UNIT_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
+
+
+@dataclass
+class Figure:
+    ns: float            # CPU time per iteration, in nanoseconds
+    allocs: float | None  # heap allocations per iteration, None when not counted
+    error: str | None = None
+
+
+@dataclass
+class Goal:
+    goal: str
+    case: str
+    ratio: float | None
+    limit: float
+    passed: bool | None  # None: not measured
+    note: str = ""
+
+
+def load_figures(path):
+    """Figures of one Google Benchmark JSON file by benchmark name: the median
+    of repetitions where there are aggregates, the single run otherwise."""
+    with open(path, encoding="utf-8") as f:
+        data = json.load(f)
+    runs, medians = {}, {}
+    for b in data.get("benchmarks", []):
+        name = b.get("run_name", b["name"])
+        if b.get("error_occurred"):
+            runs[name] = Figure(0.0, None, b.get("error_message", "error"))
+            continue
+        figure = Figure(b["cpu_time"] * _UNIT_NS[b.get("time_unit", "ns")], b.get("allocs"))
+        if b.get("run_type") == "aggregate":
+            if b.get("aggregate_name") == "median":
+                medians[name] = figure
+        elif name not in runs:
+            runs[name] = figure
+    runs.update(medians)
+    return runs, data.get("context", {})
+
+
+def load_results(results_dir):
+    """The codec figures and the lookup figures by module count."""
+    codec, _ = load_figures(os.path.join(results_dir, "codec.json"))
+    registry = {}
+    for entry in sorted(os.listdir(results_dir)):
+        m = re.fullmatch(r"registry_(\d+)\.json", entry)
+        if m:
+            registry[int(m.group(1))] = load_figures(os.path.join(results_dir, entry))[0]
+    return codec, registry
+
+
+def _ratio(figures, num, den):
+    a, b = figures.get(num), figures.get(den)
+    if a is None or b is None or a.error or b.error or b.ns <= 0:
+        return None
+    return a.ns / b.ns
+
+
+def _ratio_goal(goal, case, ratio, limit):
+    if ratio is None:
+        return Goal(goal, case, None, limit, None, "figure missing")
+    return Goal(goal, case, ratio, limit, ratio <= limit)
+
+
+def evaluate(codec, registry):
+    """Every goal, one row per case it covers."""
+    goals = []
+    for label in CODEC_LABELS:
+        if f"ly_value_validate/{label}" in codec:
+            goals.append(_ratio_goal(
+                "ds_jo_value_is_valid / lyd_value_validate", label,
+                _ratio(codec, f"ds_jo_value_is_valid/{label}", f"ly_value_validate/{label}"),
+                VALID_VS_LIBYANG))
+    for label in BUILTIN_LABELS:
+        goals.append(_ratio_goal(
+            "ds_canonical_json / json-c floor", label,
+            _ratio(codec, f"ds_canonical_json/{label}", f"jsonc_floor/{label}"),
+            CANONICAL_VS_FLOOR))
+    goals.append(_ratio_goal(
+        "ds_c_to_jo / json_object_new_int64+put", "u32",
+        _ratio(codec, "ds_c_to_jo/u32", "jsonc_new_int64/u32"), C_TO_JO_VS_NEW_INT))
+    most = max(registry) if registry else None
+    goals.append(_ratio_goal(
+        "ds_find_type last of most modules / first built-in", f"{most} modules",
+        _ratio(registry.get(most, {}), "ds_find_type/last", "ds_find_type/first_builtin"),
+        LAST_TYPE_VS_FIRST_BUILTIN))
+    goals.extend(_allocation_goals(codec, registry))
+    return goals
+
+
+def _allocation_goals(codec, registry):
+    calibration = codec.get("alloc_hook/malloc_free")
+    counted = calibration is not None and calibration.allocs is not None
+    if counted and round(calibration.allocs) != 1:
+        counted = False
+    rows = []
+    for family in NO_ALLOC_FAMILIES:
+        for label in CODEC_LABELS:
+            rows.append((family, label, codec.get(f"{family}/{label}")))
+    for modules, figures in sorted(registry.items()):
+        for family in NO_ALLOC_LOOKUPS:
+            for case in LOOKUP_CASES[family]:
+                rows.append((family, f"{case}, {modules} modules",
+                             figures.get(f"{family}/{case}")))
+    goals = []
+    for family, case, figure in rows:
+        name = f"{family}: no allocation"
+        if not counted:
+            goals.append(Goal(name, case, None, 0, None, "allocation hook not calibrated"))
+        elif figure is None or figure.error or figure.allocs is None:
+            goals.append(Goal(name, case, None, 0, None, "figure missing"))
+        else:
+            goals.append(Goal(name, case, figure.allocs, 0, figure.allocs == 0))
+    return goals
+
+
+def missing_figures(codec, registry):
+    """Names of expected figures that are absent or errored."""
+    expected = ["alloc_hook/malloc_free", "jsonc_new_int64/u32", "ds_build_key/overview",
+                "ds_key_field_c/overview", "ly_parse_document/all", "ly_print_document/all",
+                "ds_canonical_json/document"]
+    for family in ["ds_jo_value_is_valid", "ds_c_value_is_valid", "ds_jo_to_c", "ds_c_to_jo",
+                   "ds_canonical_json", "jsonc_floor"]:
+        expected += [f"{family}/{label}" for label in CODEC_LABELS]
+    bad = [n for n in expected if n not in codec or codec[n].error]
+    bad += [n for n in codec if codec[n].error and n not in bad]
+    if not registry:
+        bad.append("registry_<modules>.json")
+    for modules, figures in sorted(registry.items()):
+        for family, cases in LOOKUP_CASES.items():
+            for case in cases:
+                f = figures.get(f"{family}/{case}")
+                if f is None or f.error:
+                    bad.append(f"{family}/{case} ({modules} modules)")
+    return bad
+
+
+def _ns(figure):
+    if figure is None:
+        return "-"
+    if figure.error:
+        return "error"
+    return f"{figure.ns:,.0f}" if figure.ns >= 100 else f"{figure.ns:.1f}"
+
+
+def _allocs(figure):
+    if figure is None or figure.allocs is None:
+        return "-"
+    return f"{figure.allocs:g}"
+
+
+def _x(value):
+    return "-" if value is None else f"{value:.2f}"
+
+
+def render(codec, registry, goals):
+    out = ["### Codec, ns per call (median CPU time)", "",
+           "| type | jo_value_is_valid | lyd_value_validate | ratio | canonical_json "
+           "| json-c floor | ratio | jo_to_c | c_to_jo | c_value_is_valid | allocs (valid / "
+           "c_valid / jo_to_c / c_to_jo) |",
+           "|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|---|"]
+    for label in CODEC_LABELS:
+        f = {fam: codec.get(f"{fam}/{label}") for fam in [
+            "ds_jo_value_is_valid", "ly_value_validate", "ds_canonical_json", "jsonc_floor",
+            "ds_jo_to_c", "ds_c_to_jo", "ds_c_value_is_valid"]}
+        allocs = " / ".join(_allocs(f[fam]) for fam in [
+            "ds_jo_value_is_valid", "ds_c_value_is_valid", "ds_jo_to_c", "ds_c_to_jo"])
+        out.append(
+            f"| {label} | {_ns(f['ds_jo_value_is_valid'])} | {_ns(f['ly_value_validate'])} "
+            f"| {_x(_ratio(codec, f'ds_jo_value_is_valid/{label}', f'ly_value_validate/{label}'))} "
+            f"| {_ns(f['ds_canonical_json'])} | {_ns(f['jsonc_floor'])} "
+            f"| {_x(_ratio(codec, f'ds_canonical_json/{label}', f'jsonc_floor/{label}'))} "
+            f"| {_ns(f['ds_jo_to_c'])} | {_ns(f['ds_c_to_jo'])} "
+            f"| {_ns(f['ds_c_value_is_valid'])} | {allocs} |")
+    out += ["", "### Documents, keys and baselines, ns per call", "",
+            "| benchmark | ns | allocs |", "|---|--:|--:|"]
+    for name in ["ds_canonical_json/document", "ly_parse_document/all", "ly_print_document/all",
+                 "ds_build_key/overview", "ds_key_field_c/overview", "jsonc_new_int64/u32",
+                 "alloc_hook/malloc_free"]:
+        out.append(f"| {name} | {_ns(codec.get(name))} | {_allocs(codec.get(name))} |")
+    counts = sorted(registry)
+    out += ["", "### Lookups, ns per call by number of schema modules", "",
+            "| lookup | " + " | ".join(f"{n} modules" for n in counts) + " | allocs |",
+            "|---|" + "--:|" * len(counts) + "--:|"]
+    for family, cases in LOOKUP_CASES.items():
+        for case in cases:
+            name = f"{family}/{case}"
+            cells = [registry[n].get(name) for n in counts]
+            allocs = max((c.allocs for c in cells if c and c.allocs is not None), default=None)
+            out.append(f"| {name} | " + " | ".join(_ns(c) for c in cells)
+                       + f" | {'-' if allocs is None else f'{allocs:g}'} |")
+    out += ["", "### Goals", "", "| goal | case | measured | limit | verdict |",
+            "|---|---|--:|--:|---|"]
+    for g in goals:
+        verdict = "not measured: " + g.note if g.passed is None else (
+            "pass" if g.passed else "FAIL")
+        if g.ratio is None:
+            measured = "-"
+        else:
+            measured = f"{g.ratio:g}" if g.limit == 0 else f"{g.ratio:.2f}"
+        out.append(f"| {g.goal} | {g.case} | {measured} | {g.limit:g} | {verdict} |")
+    out += ["", "### Summary", "", "| goal | pass | fail | not measured |", "|---|--:|--:|--:|"]
+    for name in dict.fromkeys(g.goal for g in goals):
+        rows = [g for g in goals if g.goal == name]
+        out.append(f"| {name} | {sum(g.passed is True for g in rows)} "
+                   f"| {sum(g.passed is False for g in rows)} "
+                   f"| {sum(g.passed is None for g in rows)} |")
+    return "\n".join(out) + "\n"
+
+
+def main(argv):
+    if len(argv) != 2:
+        print(__doc__, file=sys.stderr)
+        return 64
+    codec, registry = load_results(argv[1])
+    goals = evaluate(codec, registry)
+    sys.stdout.write(render(codec, registry, goals))
+    bad = missing_figures(codec, registry)
+    if bad:
+        print("\nmissing or failed figures: " + ", ".join(bad), file=sys.stderr)
+        return 2
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

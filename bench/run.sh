@@ -1,0 +1,73 @@
+#!/bin/bash
+# Builds the benchmarks in Release and runs them all, writing the JSON results,
+# the ratio report and the lookup chart into BUILD_DIR/bench/results.
+#
+#   bench/run.sh BUILD_DIR          full run (a few minutes)
+#   bench/run.sh --smoke BUILD_DIR  every benchmark once, briefly, into a
+#                                   scratch directory; fails when a figure is
+#                                   missing (the test suite runs this)
+#
+# The lookup benchmark runs once per module count, with the module directory
+# filled before the process starts, since the module list is built once per
+# process.
+set -euo pipefail
+
+smoke=false
+if [ "${1:-}" = "--smoke" ]; then
+    smoke=true
+    shift
+fi
+if [ $# -ne 1 ]; then
+    echo "usage: $0 [--smoke] BUILD_DIR" >&2
+    exit 64
+fi
+build=$(realpath -m "$1")
+src=$(cd "$(dirname "$0")/.." && pwd)
+bench="$build/bench"
+
+if $smoke; then
+    results=$(mktemp -d)
+    trap 'rm -rf "$results"' EXIT
+    time_args=(--benchmark_min_time=0.001)
+else
+    cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DDSTYPES_BENCH=ON >/dev/null
+    results="$bench/results"
+    mkdir -p "$results"
+    rm -f "$results"/*.json
+    # The machine is shared: five repetitions in random order, reported by
+    # their median, keep a burst of foreign load from skewing one figure.
+    time_args=(--benchmark_min_time=0.3 --benchmark_repetitions=5
+               --benchmark_enable_random_interleaving=true
+               --benchmark_report_aggregates_only=true)
+fi
+cmake --build "$build" --target codec_bench registry_bench -j2 >/dev/null
+
+run() { # run NAME BINARY [ARGS...]: one benchmark process, JSON into results
+    local name=$1
+    shift
+    echo "== $name" >&2
+    "$@" "${time_args[@]}" --benchmark_out="$results/$name.json" \
+        --benchmark_out_format=json >&2
+}
+
+run codec "$bench/codec_bench"
+for modules in 1 10 100; do
+    find "$bench/moddir" -maxdepth 1 -name '*.so' -delete
+    for ((i = 0; i < modules; i++)); do
+        cp "$bench/modules/$(printf 'mod_%03d.so' "$i")" "$bench/moddir/"
+    done
+    run "registry_$modules" "$bench/registry_bench"
+done
+find "$bench/moddir" -maxdepth 1 -name '*.so' -delete
+
+status=0
+python3 "$src/bench/report.py" "$results" >"$results/report.md" || status=$?
+cat "$results/report.md"
+if ! $smoke; then
+    plotter=python3
+    python3 -c 'import matplotlib' 2>/dev/null || plotter=/usr/bin/python3
+    "$plotter" "$src/bench/plot_lookup.py" "$results" "$results/lookup.png" ||
+        echo "no chart: matplotlib is missing (python3-matplotlib)" >&2
+    echo "results: $results" >&2
+fi
+exit $status
