@@ -113,11 +113,21 @@ class PatternCache
 
 thread_local PatternCache cache;
 
+// ".*" matches the empty string, so it is found in every text, whatever the
+// locale makes of its bytes: no need to run the matcher.
+bool
+matches_everything(const char *pattern)
+{
+    return pattern[0] == '.' && pattern[1] == '*' && pattern[2] == '\0';
+}
+
 } // namespace
 
 bool
 pattern_matches(const DsType *type, const char *text)
 {
+    if (matches_everything(type->p.string.regex))
+        return true;
     const regex_t *compiled = cache.lookup(type);
     if (compiled == nullptr)
         return true;
