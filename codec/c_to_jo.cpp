@@ -79,7 +79,7 @@ is_bool_enum(const DsType *type)
 const char *
 string_text(const DsType *type, const uint8_t *p, size_t size)
 {
-    if (std::memchr(p, '\0', size) == nullptr)
+    if (size == 0 || std::memchr(p, '\0', size) == nullptr)
         return nullptr;
     const char *text = reinterpret_cast<const char *>(p);
     return pattern_matches(type, text) ? text : nullptr;
@@ -339,7 +339,8 @@ choice_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
     const DsField *fields = type->p.choice.fields;
     const DsType *discriminator = fields != nullptr ? fields[0].type : nullptr;
     if (discriminator == nullptr ||
-        (discriminator->kind != DS_KIND_INT && discriminator->kind != DS_KIND_ENUM))
+        (discriminator->kind != DS_KIND_INT && discriminator->kind != DS_KIND_ENUM) ||
+        (type->p.choice.arms == nullptr && type->p.choice.arm_count > 0))
         return nullptr;
     JsonRef obj(json_object_new_object());
     if (obj == nullptr)
@@ -510,6 +511,7 @@ check_choice(const DsType *type, DsCursor *cursor, unsigned depth)
     int64_t value = 0;
     if (discriminator == nullptr ||
         (discriminator->kind != DS_KIND_INT && discriminator->kind != DS_KIND_ENUM) ||
+        (type->p.choice.arms == nullptr && type->p.choice.arm_count > 0) ||
         !read_int_or_enum(discriminator, &inside, &value))
         return false;
     bool verdict = true;

@@ -31,6 +31,15 @@ loggable_name(const DsType *type)
     return name != nullptr ? name : ds_type_name(nullptr);
 }
 
+// The input's text for a log line. json-c gives none when it cannot allocate
+// its print buffer, and a log call must never be handed a null text.
+const char *
+loggable_text(json_object *jo)
+{
+    const char *text = json_object_to_json_string(jo);
+    return text != nullptr ? text : "";
+}
+
 // The canonical text of a value already in packed form, or null with the
 // code set. The text is copied before the object that owns it is released.
 char *
@@ -40,11 +49,15 @@ canonical_text(const DsType *type, json_object *jo, const uint8_t *packed, int *
     if (back == nullptr) {
         rk_syslog(kLogLevelError, kLogArg2, kLogArg3, DS_MSG_JSON,
                   "Bad translation of JSON value (can't reconvert c value of %s to %s)\n",
-                  json_object_to_json_string(jo), loggable_name(type));
+                  loggable_text(jo), loggable_name(type));
         set_code(err, DS_ERR_BAD_JSON);
         return nullptr;
     }
-    const char *text = json_object_to_json_string(back.get());
+    const char *text = codec_print(back.get());
+    if (text == nullptr) {
+        set_code(err, DS_ERR_NOMEM);
+        return nullptr;
+    }
     if (std::strlen(text) >= DS_CANONICAL_MAX) {
         set_code(err, DS_ERR_TOO_LONG);
         rk_syslog(kLogLevelError, kLogArg2, kLogArg3, DS_MSG_JSON,
@@ -60,7 +73,8 @@ canonical_text(const DsType *type, json_object *jo, const uint8_t *packed, int *
 } // namespace
 
 // Parses text. The JSON literal null gives a null object without an error;
-// a syntax error is logged with the whole text and sets *err to 50.
+// a syntax error is logged with the whole text and sets *err to 50; a parse
+// that ran out of memory sets *err to 2.
 extern "C" DS_EXPORT json_object *
 ds_json_to_jo(const char *text, int *err)
 {
@@ -69,7 +83,14 @@ ds_json_to_jo(const char *text, int *err)
         return nullptr;
     }
     json_tokener_error code = json_tokener_success;
-    JsonRef jo(json_tokener_parse_verbose(text, &code));
+    bool out_of_memory = false;
+    JsonRef jo(codec_parse(text, &code, &out_of_memory));
+    // Like the failed copy of a canonical text, not logged: the null result
+    // must not pass for the JSON literal null.
+    if (out_of_memory) {
+        set_code(err, DS_ERR_NOMEM);
+        return nullptr;
+    }
     if (code == json_tokener_success)
         return jo.release();
     rk_syslog(kLogLevelError, kLogArg2, kLogArg3, DS_MSG_JSON,
@@ -90,8 +111,8 @@ ds_canonical_jo(json_object *jo, const DsType *type, int *err)
     uint8_t packed[kMaxPacked];
     if (ds_jo_to_c(type, jo, packed, ds_type_size(type)) == nullptr) {
         rk_syslog(kLogLevelError, kLogArg2, kLogArg3, DS_MSG_JSON,
-                  "Bad translation of JSON value (can't convert c %s to %s)\n",
-                  json_object_to_json_string(jo), loggable_name(type));
+                  "Bad translation of JSON value (can't convert c %s to %s)\n", loggable_text(jo),
+                  loggable_name(type));
         set_code(err, DS_ERR_BAD_JSON);
         return nullptr;
     }

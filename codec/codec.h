@@ -7,6 +7,7 @@
 
 #include <json-c/json.h>
 
+#include <cerrno>
 #include <memory>
 
 // Owns one json-c reference; the deleter drops it. Every partial result of a
@@ -20,6 +21,40 @@ struct JsonPut {
     }
 };
 using JsonRef = std::unique_ptr<json_object, JsonPut>;
+
+// Parses JSON text as json_tokener_parse_verbose does. json-c reports a
+// failed allocation inside its parser only through errno: the parse then
+// gives no object and no error, or an object with a member or text cut
+// short. A parse that met ENOMEM is therefore refused (null, with
+// *out_of_memory set); otherwise errno is left as the caller had it.
+inline json_object *
+codec_parse(const char *text, json_tokener_error *error, bool *out_of_memory)
+{
+    int saved = errno;
+    errno = 0;
+    *error = json_tokener_success;
+    JsonRef jo(json_tokener_parse_verbose(text, error));
+    *out_of_memory = errno == ENOMEM;
+    if (*out_of_memory)
+        return nullptr;
+    errno = saved;
+    return jo.release();
+}
+
+// json_object_to_json_string, refusing a text that json-c could not print
+// whole: its printer drops what it cannot append when its buffer cannot grow,
+// and reports that only through errno. Null when printing ran out of memory.
+inline const char *
+codec_print(json_object *jo)
+{
+    int saved = errno;
+    errno = 0;
+    const char *text = json_object_to_json_string(jo);
+    if (text == nullptr || errno == ENOMEM)
+        return nullptr;
+    errno = saved;
+    return text;
+}
 
 // True when the text is accepted by the string type's pattern: a POSIX
 // extended expression applied unanchored, so a match anywhere accepts. A

@@ -265,6 +265,9 @@ enum_to_c(const DsType *type, json_object *jo, DsCursor *cursor)
 {
     const DsEnumValue *rows = type->p.enumeration.values;
     uint32_t count = type->p.enumeration.count;
+    // Only a table and a base make an enum: packed values are read through the base.
+    if (rows == nullptr || type->p.enumeration.base == nullptr)
+        return false;
     const char *name = nullptr;
     int64_t key = 0;
     switch (json_object_get_type(jo)) {
@@ -321,6 +324,8 @@ sequence_to_c(const DsType *type, json_object *jo, DsCursor *cursor, unsigned de
 {
     if (!is_json(jo, json_type_object))
         return false;
+    if (type->p.sequence.fields == nullptr && type->p.sequence.field_count > 0)
+        return false;
     return jo_members_to_fields(nullptr, type->p.sequence.fields, type->p.sequence.field_count, jo,
                                 cursor, depth);
 }
@@ -345,7 +350,8 @@ find_arm(const DsType *type, int64_t value)
 bool
 choice_to_c(const DsType *type, json_object *jo, DsCursor *cursor, unsigned depth)
 {
-    if (!is_json(jo, json_type_object) || type->p.choice.fields == nullptr)
+    if (!is_json(jo, json_type_object) || type->p.choice.fields == nullptr ||
+        (type->p.choice.arms == nullptr && type->p.choice.arm_count > 0))
         return false;
     const DsField *discriminator = &type->p.choice.fields[0];
     const DsType *discriminator_type = discriminator->type;
@@ -527,7 +533,9 @@ ds_jo_value_is_valid(const DsType *type, json_object *jo)
 
 // Clears all of dst before anything else, so that every byte the conversion
 // does not write (string tails, unused array slots) reads as zero, and so that
-// a missing type or text or an unparsable text leaves dst all zero.
+// a missing type or text or an unparsable text leaves dst all zero. A parse
+// that ran out of memory counts as unparsable, since json-c may then hand
+// back a value cut short.
 extern "C" DS_EXPORT int
 ds_type_to_c(const DsType *type, const char *text, void *dst, size_t dstlen)
 {
@@ -535,7 +543,9 @@ ds_type_to_c(const DsType *type, const char *text, void *dst, size_t dstlen)
         std::memset(dst, 0, dstlen);
     if (type == nullptr || text == nullptr)
         return 0;
-    JsonRef jo(json_tokener_parse(text));
+    json_tokener_error error = json_tokener_success;
+    bool out_of_memory = false;
+    JsonRef jo(codec_parse(text, &error, &out_of_memory));
     if (jo == nullptr)
         return 0;
     return ds_jo_to_c(type, jo.get(), dst, dstlen) != nullptr ? 1 : 0;

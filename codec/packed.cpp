@@ -26,12 +26,19 @@ bool
 enum_lists(const DsType *type, int64_t value)
 {
     const DsEnumValue *rows = type->p.enumeration.values;
+    if (rows == nullptr)
+        return false;
     for (uint32_t i = 0; i < type->p.enumeration.count; ++i) {
         if (rows[i].value == value)
             return true;
     }
     return false;
 }
+
+// An enum's value is read through its base; a base that is itself an enum
+// adds its own table to the check. Real schemas nest at most a level or two,
+// so a longer chain can only be a broken descriptor whose bases loop.
+constexpr unsigned kMaxEnumChain = 16;
 
 } // namespace
 
@@ -83,19 +90,26 @@ ds__pack_int(uint32_t width, int64_t value, DsCursor *cursor)
 extern "C" DS_EXPORT bool
 ds__get_int_or_enum_val(const DsType *type, DsCursor *cursor, int64_t *out)
 {
-    if (type->kind == DS_KIND_ENUM) {
-        // The base writes out (also for an out-of-range value) as it reads.
-        int64_t local = 0;
-        int64_t *value = out != nullptr ? out : &local;
-        if (!ds__get_int_or_enum_val(type->p.enumeration.base, cursor, value))
+    // The enums on the way to the int type, outermost first.
+    const DsType *enums[kMaxEnumChain];
+    unsigned depth = 0;
+    for (; type != nullptr && type->kind == DS_KIND_ENUM; type = type->p.enumeration.base) {
+        if (depth == kMaxEnumChain)
             return false;
-        return enum_lists(type, *value);
+        enums[depth++] = type;
     }
-    if (type->size > cursor->remaining || !is_int_width(type->size))
+    if (type == nullptr || type->size > cursor->remaining || !is_int_width(type->size))
         return false;
     int64_t value = 0;
     ds__peek_int(type->size, type->p.integer.min < 0, &value, cursor);
+    // Written before any check, also for an out-of-range value.
     if (out != nullptr)
         *out = value;
-    return type->p.integer.min <= value && value <= type->p.integer.max;
+    if (value < type->p.integer.min || value > type->p.integer.max)
+        return false;
+    while (depth > 0) {
+        if (!enum_lists(enums[--depth], value))
+            return false;
+    }
+    return true;
 }

@@ -54,7 +54,8 @@ append_packed(char *buf, size_t buflen, const DsKeyNode *level, va_list *args)
     // pointer as a size of 0, which no type accepts.
     size_t size = va_arg(*args, size_t);
     JsonRef jo(ds_c_to_jo(level->field_type, value, size));
-    const char *text = jo ? json_object_to_json_string(jo.get()) : nullptr;
+    // A text that json-c could not print whole would make a wrong key.
+    const char *text = jo ? codec_print(jo.get()) : nullptr;
     if (text == nullptr) {
         rk_syslog(kLogLevelError, kLogArg2, kLogArg3, DS_MSG_KEY_BUILD,
                   "Improperly built key for bad argument at %s/%s\n", buf, level->name);
@@ -74,7 +75,7 @@ append_json(char *buf, size_t buflen, const DsKeyNode *level, va_list *args)
         log_too_few(buf, level);
         return false;
     }
-    const char *text = json_object_to_json_string(jo);
+    const char *text = codec_print(jo);
     if (text == nullptr || !ds_jo_value_is_valid(level->field_type, jo)) {
         rk_syslog(kLogLevelError, kLogArg2, kLogArg3, DS_MSG_KEY_BUILD,
                   "Improperly built key for bad argument %s, at %s/%s\n",

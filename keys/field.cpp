@@ -63,7 +63,7 @@ locate_field(const char **cursor, const DsKeyNode *key, uint32_t n)
 // Parses the component that begins at p (up to its ending "/" or the end of
 // the text) as JSON. Returns a new object, or null: logged with the component
 // and json-c's error text when it does not parse or is the literal null, not
-// logged when its copy cannot be allocated.
+// logged when its copy, or the parse, runs out of memory.
 static json_object *
 parse_field_component(const char *p)
 {
@@ -78,8 +78,9 @@ parse_field_component(const char *p)
     std::memcpy(copy, p, len);
     copy[len] = '\0';
     json_tokener_error error = json_tokener_success;
-    json_object *jo = json_tokener_parse_verbose(copy, &error);
-    if (jo == nullptr)
+    bool out_of_memory = false;
+    json_object *jo = codec_parse(copy, &error, &out_of_memory);
+    if (jo == nullptr && !out_of_memory)
         rk_syslog(kLogLevelError, kLogArg2, kLogArg3, DS_MSG_KEY_FIELD,
                   "Bad extraction of data from a field Bad field value %s (%s)\n", copy,
                   json_tokener_error_desc(error));

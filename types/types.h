@@ -9,13 +9,13 @@
 #define DS_EXPORT __attribute__((visibility("default")))
 
 // An int type is signed when its lower bound is negative; an enum answers for
-// its base type.
+// its base type (an enum without one, from a broken module, for none).
 inline bool
 types_is_signed(const DsType *type)
 {
     if (type->kind == DS_KIND_ENUM)
         type = type->p.enumeration.base;
-    return type->p.integer.min < 0;
+    return type != nullptr && type->p.integer.min < 0;
 }
 
 #endif
