@@ -21,10 +21,6 @@
 namespace
 {
 
-// Deeper than any real schema; only a descriptor graph that loops gets there,
-// and it must fail rather than exhaust the stack.
-constexpr unsigned kMaxDepth = 64;
-
 // Room for the text of a converted address: an IPv6 text with an embedded
 // IPv4 address (INET6_ADDRSTRLEN), and more than a MAC address needs.
 constexpr size_t kAddressText = 46;
@@ -227,22 +223,6 @@ new_address_text(uint64_t converter, const uint8_t *p)
     return JsonRef(json_object_new_string(text));
 }
 
-// Bytes of the packed address of converters 1 to 3; 0 for any other converter.
-uint32_t
-address_width(uint64_t converter)
-{
-    switch (converter) {
-    case DS_CONVERT_IPV4:
-        return 4;
-    case DS_CONVERT_IPV6:
-        return 16;
-    case DS_CONVERT_MAC:
-        return 6;
-    default:
-        return 0;
-    }
-}
-
 json_object *
 int_to_jo(const DsType *type, DsCursor *cursor)
 {
@@ -397,7 +377,7 @@ converted_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
     uint64_t converter = type->p.converted.converter;
     if (converter == DS_CONVERT_BASE)
         return base != nullptr ? walk(base, cursor, depth + 1) : nullptr;
-    uint32_t width = address_width(converter);
+    uint32_t width = codec_address_width(converter);
     if (width == 0 || width > cursor->remaining)
         return nullptr;
     JsonRef jo = new_address_text(converter, cursor->p);

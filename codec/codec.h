@@ -59,6 +59,27 @@ codec_print(json_object *jo)
 // True when the text is accepted by the string type's pattern: a POSIX
 // extended expression applied unanchored, so a match anywhere accepts. A
 // pattern that does not compile is reported on standard error and accepts.
+// How deep the walks follow descriptors: deeper than any real schema, so
+// only a descriptor graph that loops gets there, and it must fail rather
+// than exhaust the stack.
+constexpr unsigned kMaxDepth = 64;
+
+// Bytes of the packed address of converters 1 to 3; 0 for every other.
+inline uint32_t
+codec_address_width(uint64_t converter)
+{
+    switch (converter) {
+    case DS_CONVERT_IPV4:
+        return 4;
+    case DS_CONVERT_IPV6:
+        return 16;
+    case DS_CONVERT_MAC:
+        return 6;
+    default:
+        return 0;
+    }
+}
+
 // Compiled patterns are cached per thread.
 bool pattern_matches(const DsType *type, const char *text);
 // The same verdict, compiling the pattern afresh (for tests and comparisons).

@@ -21,10 +21,6 @@
 namespace
 {
 
-// Deeper than any real schema; only a descriptor graph that loops (a converted
-// type over itself, say) gets there, and it must fail rather than exhaust the stack.
-constexpr unsigned kMaxDepth = 64;
-
 // Slots of the member table of a sequence or choice arm held on the stack.
 // Field counts come from module data, so a longer run of fields is matched in
 // chunks of this many, scanning the object's members again for each chunk:
@@ -177,20 +173,6 @@ read_bit_list(const char *text, uint64_t bit_count, uint8_t *bytes)
             set_bits(bytes, a, b);
     }
     return true;
-}
-
-// Bytes of the packed address of converters 1 to 3.
-uint32_t
-address_width(uint64_t converter)
-{
-    switch (converter) {
-    case DS_CONVERT_IPV4:
-        return 4;
-    case DS_CONVERT_IPV6:
-        return 16;
-    default:
-        return 6;
-    }
 }
 
 bool
@@ -426,7 +408,7 @@ converted_to_c(const DsType *type, json_object *jo, DsCursor *cursor, unsigned d
         !is_json(jo, json_type_string))
         return false;
     const char *text = json_object_get_string(jo);
-    if (!pattern_matches(base, text) || address_width(converter) > type->size)
+    if (!pattern_matches(base, text) || codec_address_width(converter) > type->size)
         return false;
     uint8_t scratch[kScratchSize];
     uint8_t *out = scratch;

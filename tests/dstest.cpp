@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 namespace dstest
@@ -77,6 +78,28 @@ StderrCapture::text()
 StderrCapture::~StderrCapture()
 {
     text();
+}
+
+const DsType *
+builtin(const char *name)
+{
+    for (uint16_t i = 0; i < ds_global_type_count; ++i) {
+        if (std::strcmp(ds_global_types[i].name, name) == 0)
+            return &ds_global_types[i];
+    }
+    return nullptr;
+}
+
+DsType
+type_of(DsKind kind, uint16_t size, uint64_t w0, uint64_t w1, uint64_t w2, const char *name)
+{
+    return DsType{.name = name, .kind = kind, .size = size, .p = {.words = {w0, w1, w2}}};
+}
+
+uint64_t
+word(const void *pointer)
+{
+    return reinterpret_cast<uint64_t>(pointer);
 }
 
 std::string

@@ -53,6 +53,14 @@ class StderrCapture
     bool done_ = false;
 };
 
+// The built-in type of that name, or null.
+const DsType *builtin(const char *name);
+// A descriptor for tests that need one the built-in table lacks, its three
+// parameter words given as numbers (pointers through word()).
+DsType type_of(DsKind kind, uint16_t size, uint64_t w0, uint64_t w1 = 0, uint64_t w2 = 0,
+               const char *name = nullptr);
+uint64_t word(const void *pointer);
+
 // Bytes as lowercase hex pairs separated by blanks: "0a 00 00 01".
 std::string hex(const void *bytes, size_t len);
 // JSON text of an object as json-c prints it by default; "(null)" for null.

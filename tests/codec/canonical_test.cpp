@@ -17,6 +17,10 @@
 namespace
 {
 
+using dstest::builtin;
+using dstest::type_of;
+using dstest::word;
+
 // strdup fails for this one text; every other call goes to the C library.
 const char *refused_copy = nullptr;
 
@@ -36,29 +40,6 @@ namespace
 {
 
 constexpr int kUntouched = -1;
-
-const DsType *
-builtin(const char *name)
-{
-    for (uint16_t i = 0; i < ds_global_type_count; ++i) {
-        if (std::strcmp(ds_global_types[i].name, name) == 0)
-            return &ds_global_types[i];
-    }
-    return nullptr;
-}
-
-DsType
-type_of(DsKind kind, uint16_t size, uint64_t w0, uint64_t w1 = 0, uint64_t w2 = 0,
-        const char *name = nullptr)
-{
-    return DsType{.name = name, .kind = kind, .size = size, .p = {.words = {w0, w1, w2}}};
-}
-
-uint64_t
-word(const void *pointer)
-{
-    return reinterpret_cast<uint64_t>(pointer);
-}
 
 // The canonical text, or "(null)"; err starts as kUntouched.
 std::string

@@ -12,15 +12,7 @@
 namespace
 {
 
-const DsType *
-builtin(const char *name)
-{
-    for (uint16_t i = 0; i < ds_global_type_count; ++i) {
-        if (std::string(ds_global_types[i].name) == name)
-            return &ds_global_types[i];
-    }
-    return nullptr;
-}
+using dstest::builtin;
 
 } // namespace
 
