@@ -9,6 +9,9 @@ set -eu
 seconds=${1:?usage: run.sh SECONDS [BUILD_DIR]}
 src=$(cd "$(dirname "$0")/../.." && pwd)
 build=${2:-$src/build-fuzz}
+# Absolute, since each target runs from inside it.
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
 targets="canonical packed keys field bitmap descriptors"
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g"
 
