@@ -174,10 +174,10 @@ tool_help()
         "usage: dstool COMMAND [ARGS...]\n\n"
         "Looks into libdstypes and its schema modules (module directory\n" DSTOOL_MODULE_DIR
         "), and converts values with the library.\n\nCommands:\n";
-    for (const CommandSpec &spec : commands()) {
-        std::string name = spec.name;
+    for (const CommandSpec &command_spec : commands()) {
+        std::string name = command_spec.name;
         text += "  " + name + std::string(name.size() < 12 ? 12 - name.size() : 1, ' ') +
-                spec.summary + "\n";
+                command_spec.summary + "\n";
     }
     text += "\nRun \"dstool COMMAND --help\" for a command's arguments.\n";
     text += kStatusHelp;
@@ -185,11 +185,12 @@ tool_help()
 }
 
 std::string
-command_help(const CommandSpec &spec)
+command_help(const CommandSpec &command_spec)
 {
-    std::string text = std::string("usage: dstool ") + spec.synopsis + "\n\n" + spec.details;
+    std::string text =
+        std::string("usage: dstool ") + command_spec.synopsis + "\n\n" + command_spec.details;
     text += "\nOptions:\n";
-    for (const OptionSpec &option : spec.options) {
+    for (const OptionSpec &option : command_spec.options) {
         std::string left = std::string(option.name) + (option.value ? " " : "") +
                            (option.value ? option.value : "");
         text += "  " + left + std::string(left.size() < 15 ? 15 - left.size() : 1, ' ') +
@@ -201,9 +202,9 @@ command_help(const CommandSpec &spec)
 }
 
 const OptionSpec *
-find_option(const CommandSpec &spec, const std::string &name)
+find_option(const CommandSpec &command_spec, const std::string &name)
 {
-    for (const OptionSpec &option : spec.options) {
+    for (const OptionSpec &option : command_spec.options) {
         if (name == option.name)
             return &option;
     }
@@ -211,16 +212,16 @@ find_option(const CommandSpec &spec, const std::string &name)
 }
 
 [[noreturn]] void
-usage_error(const CommandSpec &spec, const std::string &what)
+usage_error(const CommandSpec &command_spec, const std::string &what)
 {
-    fail(kStatusUsage, "", what + " (see dstool " + spec.name + " --help)");
+    fail(kStatusUsage, "", what + " (see dstool " + command_spec.name + " --help)");
 }
 
 // Returns false when --help was asked for. Arguments that look like options
 // but are not "--" words ("-", "-5") stay positional, so negative numbers and
 // standard input can be given as values.
 bool
-parse_command_line(const CommandSpec &spec, int argc, char **argv, Invocation &inv)
+parse_command_line(const CommandSpec &command_spec, int argc, char **argv, Invocation &inv)
 {
     bool options_done = false;
     for (int i = 2; i < argc; ++i) {
@@ -238,34 +239,34 @@ parse_command_line(const CommandSpec &spec, int argc, char **argv, Invocation &i
         if (arg == "--help")
             return false;
         std::string name = arg.substr(0, arg.find('='));
-        const OptionSpec *option = find_option(spec, name);
+        const OptionSpec *option = find_option(command_spec, name);
         if (option == nullptr)
-            usage_error(spec, "unknown option " + printable(name));
+            usage_error(command_spec, "unknown option " + printable(name));
         if (option->value == nullptr) {
             if (name != arg)
-                usage_error(spec, "option " + name + " takes no value");
+                usage_error(command_spec, "option " + name + " takes no value");
             inv.flags.insert(name);
         } else if (name != arg) {
             inv.options[name] = arg.substr(name.size() + 1);
         } else if (i + 1 < argc) {
             inv.options[name] = argv[++i];
         } else {
-            usage_error(spec, "option " + name + " needs " + option->value);
+            usage_error(command_spec, "option " + name + " needs " + option->value);
         }
     }
-    if (inv.args.size() < spec.min_args)
-        usage_error(spec, "missing arguments: " + std::string(spec.synopsis));
-    if (inv.args.size() > spec.max_args)
-        usage_error(spec, "too many arguments: " + std::string(spec.synopsis));
+    if (inv.args.size() < command_spec.min_args)
+        usage_error(command_spec, "missing arguments: " + std::string(command_spec.synopsis));
+    if (inv.args.size() > command_spec.max_args)
+        usage_error(command_spec, "too many arguments: " + std::string(command_spec.synopsis));
     return true;
 }
 
 const CommandSpec *
 find_command(const std::string &name)
 {
-    for (const CommandSpec &spec : commands()) {
-        if (name == spec.name)
-            return &spec;
+    for (const CommandSpec &command_spec : commands()) {
+        if (name == command_spec.name)
+            return &command_spec;
     }
     return nullptr;
 }
@@ -280,17 +281,17 @@ run(int argc, char **argv, std::string &command)
         print(tool_help());
         return kStatusOk;
     }
-    const CommandSpec *spec = find_command(first);
-    if (spec == nullptr)
+    const CommandSpec *command_spec = find_command(first);
+    if (command_spec == nullptr)
         fail(kStatusUsage, printable(first), "unknown command (see dstool --help)");
-    command = spec->name;
+    command = command_spec->name;
     Invocation inv;
-    inv.command = spec->name;
-    if (!parse_command_line(*spec, argc, argv, inv)) {
-        print(command_help(*spec));
+    inv.command = command_spec->name;
+    if (!parse_command_line(*command_spec, argc, argv, inv)) {
+        print(command_help(*command_spec));
         return kStatusOk;
     }
-    return spec->run(inv);
+    return command_spec->run(inv);
 }
 
 void
