@@ -1,0 +1,18 @@
+# cmake -DCXX= -DSOURCE= -DCASE= -DEXPECT= -DINCLUDES= -P compile_fail.cmake
+# The control must compile; the misuse must fail, and for the expected reason.
+set(flags -std=c++20 -fsyntax-only -fno-exceptions -Wall -Wextra -Werror -DCASE_${CASE})
+foreach(dir ${INCLUDES})
+  list(APPEND flags -I${dir})
+endforeach()
+execute_process(COMMAND ${CXX} ${flags} ${SOURCE} RESULT_VARIABLE rc ERROR_VARIABLE out)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "the control of ${CASE} does not compile:\n${out}")
+endif()
+execute_process(COMMAND ${CXX} ${flags} -DMISUSE ${SOURCE} RESULT_VARIABLE rc ERROR_VARIABLE out)
+if(rc EQUAL 0)
+  message(FATAL_ERROR "the misuse ${CASE} compiles")
+endif()
+string(FIND "${out}" "${EXPECT}" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "the misuse ${CASE} fails, but not with '${EXPECT}':\n${out}")
+endif()

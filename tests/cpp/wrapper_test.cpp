@@ -1,0 +1,238 @@
+// The C++ interface against the example schema module: the round trip with
+// owners only, refusal of values the library would silently change, key
+// arguments checked per level, and JSON owners emptied exactly where the
+// library took the object over.
+#include "dstest.h"
+#include "dstypes.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace
+{
+
+// An interface identifier as a schema module's generated packed struct holds it.
+struct Interface {
+    uint8_t kind, slot, port, direction;
+};
+constexpr Interface kInlinePort{4, 1, 3, 1};
+constexpr uint16_t kUnit = 7;
+const std::string kPortText =
+    R"({ "kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan" })";
+
+ds::Key
+key(const char *path)
+{
+    ds::Result<ds::Key> found = ds::find_key(path);
+    EXPECT_TRUE(found) << path;
+    return *found;
+}
+
+bool
+same(const char *expected, const char *got)
+{
+    return expected == nullptr ? got == nullptr : got != nullptr && std::strcmp(expected, got) == 0;
+}
+
+TEST(CppRoundTrip, PackedValueToPathAndBackWithoutAnyRelease)
+{
+    const ds::Key state = key("/interfaces/*/state");
+    char buf[128], plain[128];
+    ds::Result<std::string_view> path = ds::build_key(buf, state, kInlinePort);
+    ASSERT_TRUE(path) << path.error().reason;
+    ASSERT_NE(
+        ds_build_key(plain, sizeof plain, state.get(), &kInlinePort, sizeof kInlinePort, nullptr),
+        nullptr);
+    EXPECT_EQ(*path, plain);
+    EXPECT_EQ(*path, "/interfaces/" + kPortText + "/state");
+
+    ds::Result<ds::Key> found = ds::find_key(std::string(*path), true);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->get(), state.get());
+    EXPECT_EQ(found->leaf_type().name(), "oper-state");
+
+    ds::Result<Interface> back = ds::field_packed_as<Interface>(kPortText, state, 1);
+    ASSERT_TRUE(back) << back.error().reason;
+    EXPECT_EQ(std::memcmp(&*back, &kInlinePort, sizeof kInlinePort), 0);
+    ds::Result<ds::Buffer> text =
+        ds::canonical(*ds::to_json(state.field_type(1), *back), state.field_type(1));
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->text(), kPortText);
+    dstest::expect_no_log();
+}
+
+TEST(CppRefusals, TextsTheLibraryWouldChangeAreRefusedWithTheirReason)
+{
+    struct Row {
+        const char *type;
+        std::string_view text;
+        const char *reason;  // null: accepted
+        const char *outcome; // canonical text, or the detail of the refusal
+    };
+    const Row rows[] = {
+        {"i64", "-9223372036854775808", nullptr, "-9223372036854775808"},
+        {"i64", "\t9223372036854775807 \n", nullptr, "9223372036854775807"},
+        {"i64", "-9223372036854775809", "integer outside the signed 64-bit range", nullptr},
+        {"i64", "[18446744073709551616]", "integer outside the signed 64-bit range", nullptr},
+        {"string", R"("-99999999999999999999")", nullptr, R"("-99999999999999999999")"},
+        {"u32", "7 8", "text after the first JSON value", nullptr},
+        {"u32", "7x", "text after the first JSON value", nullptr},
+        {"alarm", R"({"eventId": 1, "timestamp": 2}})", "text after the first JSON value", nullptr},
+        {"string", std::string_view("\"a\0b\"", 5), "text holds a NUL byte", nullptr},
+        {"u32", "{", "Bad translation of JSON value", "unexpected end of data"},
+        {"u32", "3.0", "Bad translation of JSON value", nullptr},
+        {"u32", "null", "JSON null is no value", nullptr},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string(row.type) + " " + std::string(row.text));
+        dstest::clear_logs();
+        ds::Result<ds::Buffer> got = ds::canonical(row.text, *ds::find_type(row.type));
+        EXPECT_TRUE(same(row.reason, got.error().reason)) << got.error().reason;
+        if (row.reason == nullptr)
+            EXPECT_EQ(got->text(), row.outcome);
+        else
+            EXPECT_TRUE(same(row.outcome, got.error().detail));
+        // Where the library itself refused, its log line says the same words.
+        for (const dstest::LogLine &line : dstest::logs())
+            EXPECT_EQ(line.text.rfind(row.reason, 0), 0u) << line.text;
+    }
+}
+
+TEST(CppKeyBuilding, EveryValueIsCheckedAgainstItsLevel)
+{
+    const ds::Key address = key("/interfaces/*/units/*/address");
+    char buf[160];
+    const int wide_unit = kUnit;
+    struct Row {
+        ds::Result<std::string_view> got;
+        const char *reason; // null: built
+        uint32_t field;
+    };
+    dstest::clear_logs();
+    const Row rows[] = {
+        {ds::build_key(buf, address, kInlinePort, kUnit), nullptr, 0},
+        {ds::build_key(buf, address, kInlinePort), "Improperly built key for too few arguments", 2},
+        {ds::build_key(buf, address, kInlinePort, kUnit, kUnit),
+         "Improperly built key for too many arguments", 3},
+        {ds::build_key(buf, address, kInlinePort, wide_unit),
+         "packed value size differs from its level's field type", 2},
+        {ds::build_key(buf, address, Interface{2, 2, 3, 0}, kUnit),
+         "Improperly built key for bad argument", 1},
+        {ds::build_key(buf, address, kInlinePort, uint16_t(4096)),
+         "Improperly built key for bad argument", 2},
+        {ds::build_key(std::span(buf, 40), address, kInlinePort, kUnit),
+         "key path does not fit in the buffer", 0},
+    };
+    for (const Row &row : rows) {
+        EXPECT_TRUE(same(row.reason, row.got.error().reason)) << row.got.error().reason;
+        EXPECT_EQ(row.got.error().field, row.field) << row.reason;
+    }
+    // Only the two values that reached the library and failed there were logged.
+    ASSERT_EQ(dstest::logs().size(), 2u);
+    EXPECT_EQ(dstest::logs()[1].text, "Improperly built key for bad argument at /interfaces/" +
+                                          kPortText + "/units//unit\n");
+    dstest::clear_logs();
+}
+
+TEST(CppKeyBuilding, JsonOwnersEmptyExactlyWhereTheLibraryTookTheObjectOver)
+{
+    const ds::Key address = key("/interfaces/*/units/*/address");
+    char buf[160];
+    ds::Json port = *ds::parse(kPortText), unit = *ds::parse("7"), word = *ds::parse("\"7\"");
+
+    ds::Result<std::string_view> failed = ds::build_jo_key(buf, address, port, word);
+    EXPECT_TRUE(same("Improperly built key for bad argument", failed.error().reason));
+    EXPECT_EQ(failed.error().field, 2u);
+    EXPECT_FALSE(port) << "taken over with its text appended";
+    EXPECT_TRUE(word) << "rejected, so still the caller's";
+    dstest::clear_logs();
+
+    ds::Result<std::string_view> refused = ds::build_jo_key(buf, address, word, word);
+    EXPECT_TRUE(same("one JSON object given twice", refused.error().reason));
+    refused = ds::build_jo_key(buf, address, port, unit);
+    EXPECT_TRUE(same("empty JSON owner", refused.error().reason));
+    EXPECT_TRUE(unit);
+
+    ds::Result<std::string_view> built =
+        ds::build_jo_key(buf, address, *ds::parse(kPortText), unit);
+    ASSERT_TRUE(built);
+    EXPECT_EQ(*built, "/interfaces/" + kPortText + "/units/7/address");
+    EXPECT_FALSE(unit);
+    dstest::expect_no_log();
+}
+
+TEST(CppFieldExtraction, ComponentsAreTakenWholeOrRefused)
+{
+    const ds::Key address = key("/interfaces/*/units/*/address");
+    const std::string both = kPortText + "/7";
+    struct Row {
+        std::string text;
+        uint32_t n;
+        const char *reason; // null: extracted as ds_key_field_jo does
+    };
+    const Row rows[] = {
+        {both, 1, nullptr},
+        {both, 2, nullptr},
+        {R"("a\"/b"/7)", 2, nullptr},
+        {both, 0, "Bad extraction of data from a field no such field"},
+        {both, 3, "Bad extraction of data from a field no such field"},
+        {"7", 2, "Bad extraction of data from a field no such field"},
+        {"/7", 1, "Bad extraction of data from a field Bad field value"},
+        {"null/7", 1, "Bad extraction of data from a field Bad field value"},
+        {"1/7x", 2, "text after the first JSON value"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.text + " field " + std::to_string(row.n));
+        ds::Result<ds::Json> got = ds::field_json(row.text, address, row.n);
+        EXPECT_TRUE(same(row.reason, got.error().reason)) << got.error().reason;
+        if (row.reason != nullptr)
+            continue;
+        ds::Json plain(ds_key_field_jo(row.text.c_str(), address.get(), row.n));
+        EXPECT_EQ(got->text(), plain.text());
+    }
+    ds::Result<ds::Buffer> unit = ds::field_packed(both, address, 2);
+    ASSERT_TRUE(unit);
+    EXPECT_EQ(dstest::hex(unit->bytes().data(), unit->size()), "07 00");
+    EXPECT_EQ(ds::field_packed(kPortText + "/4096", address, 2).error().code, EINVAL);
+    EXPECT_FALSE(ds::field_packed_as<uint32_t>(both, address, 2));
+    dstest::clear_logs();
+}
+
+TEST(CppViews, TablesAndWalksSeeWhatTheCFunctionsSee)
+{
+    EXPECT_EQ(ds::builtin_types().size(), 29u);
+    const ds::Type alarm = *ds::find_type("alarm");
+    ASSERT_EQ(alarm.fields().size(), 2u);
+    EXPECT_STREQ(alarm.fields()[1].name, "timestamp");
+    EXPECT_STREQ(ds::Type(*ds::find_type("interface-impl")).fields()[2].name, "slot");
+    const auto severities = ds::find_type("alarm_severity")->enum_values();
+    EXPECT_TRUE(std::any_of(severities.begin(), severities.end(), [](const DsEnumValue &row) {
+        return std::strcmp(row.name, "major") == 0 && row.value == 2;
+    }));
+    EXPECT_TRUE(same("no type of that name", ds::find_type("nosuch").error().reason));
+    EXPECT_TRUE(
+        same("text holds a NUL byte", ds::find_type(std::string("u8\0", 3)).error().reason));
+
+    size_t records = 0, types = 0;
+    for (ds::Module m : ds::modules()) {
+        ++records;
+        types += m.types().size();
+    }
+    EXPECT_EQ(records, 2u);
+    EXPECT_GT(types, 29u);
+
+    size_t wrapped = 0, plain = 0;
+    ds::all_keys([&wrapped](ds::Key) noexcept { ++wrapped; });
+    ds__all_keys([](void *n, const DsKeyNode *) { ++*static_cast<size_t *>(n); }, &plain);
+    EXPECT_EQ(wrapped, plain);
+    EXPECT_GT(wrapped, 0u);
+    std::vector<const DsKeyNode *> seen;
+    EXPECT_TRUE(
+        ds::do_key("/vlans/5/name", true, [&](ds::Key k) noexcept { seen.push_back(k.get()); }));
+    EXPECT_EQ(seen, std::vector<const DsKeyNode *>{key("/vlans/5/name").get()});
+}
+
+} // namespace
