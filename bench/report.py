@@ -35,6 +35,9 @@ VALID_VS_LIBYANG = 0.5
 CANONICAL_VS_FLOOR = 1.3
 C_TO_JO_VS_NEW_INT = 1.5
 LAST_TYPE_VS_FIRST_BUILTIN = 2.0
+# The C++ layer: a wrapped call against the plain C call, same allocations.
+WRAPPED_VS_PLAIN = 1.10
+CPP_CALLS = ["cpp_c_to_jo", "cpp_build_key"]
 
 _UNIT_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
 
@@ -247,6 +250,30 @@ def render(codec, registry, goals):
     return "\n".join(out) + "\n"
 
 
+def render_cpp(results_dir):
+    """The C++ layer's table from cpp.json, and the names of its missing figures
+    (none when the run left out cpp.json altogether)."""
+    path = os.path.join(results_dir, "cpp.json")
+    if not os.path.exists(path):
+        return "", []
+    figures = load_figures(path)[0]
+    out = ["", "### C++ layer against the plain C call, ns per call", "",
+           "| call | plain | wrapped | ratio | limit | allocs (plain / wrapped) | verdict |",
+           "|---|--:|--:|--:|--:|---|---|"]
+    bad = []
+    for call in CPP_CALLS:
+        plain, wrapped = figures.get(f"{call}/plain"), figures.get(f"{call}/wrapped")
+        bad += [f"{call}/{v}" for v, f in (("plain", plain), ("wrapped", wrapped))
+                if f is None or f.error]
+        ratio = _ratio(figures, f"{call}/wrapped", f"{call}/plain")
+        same_allocs = plain is not None and wrapped is not None and plain.allocs == wrapped.allocs
+        verdict = "not measured" if ratio is None else (
+            "pass" if ratio <= WRAPPED_VS_PLAIN and same_allocs else "FAIL")
+        out.append(f"| {call} | {_ns(plain)} | {_ns(wrapped)} | {_x(ratio)} "
+                   f"| {WRAPPED_VS_PLAIN:g} | {_allocs(plain)} / {_allocs(wrapped)} | {verdict} |")
+    return "\n".join(out) + "\n", bad
+
+
 def main(argv):
     if len(argv) != 2:
         print(__doc__, file=sys.stderr)
@@ -255,6 +282,9 @@ def main(argv):
     goals = evaluate(codec, registry)
     sys.stdout.write(render(codec, registry, goals))
     bad = missing_figures(codec, registry)
+    cpp_table, cpp_bad = render_cpp(argv[1])
+    sys.stdout.write(cpp_table)
+    bad += cpp_bad
     if bad:
         print("\nmissing or failed figures: " + ", ".join(bad), file=sys.stderr)
         return 2

@@ -40,7 +40,7 @@ else
                --benchmark_enable_random_interleaving=true
                --benchmark_report_aggregates_only=true)
 fi
-cmake --build "$build" --target codec_bench registry_bench -j2 >/dev/null
+cmake --build "$build" --target codec_bench cpp_bench registry_bench -j2 >/dev/null
 
 run() { # run NAME BINARY [ARGS...]: one benchmark process, JSON into results
     local name=$1
@@ -51,6 +51,7 @@ run() { # run NAME BINARY [ARGS...]: one benchmark process, JSON into results
 }
 
 run codec "$bench/codec_bench"
+run cpp "$bench/cpp_bench"
 for modules in 1 10 100; do
     find "$bench/moddir" -maxdepth 1 -name '*.so' -delete
     for ((i = 0; i < modules; i++)); do

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs the build tree into a scratch prefix, then builds and runs a C and a
-# C++ consumer against it, once through pkg-config and once through find_package.
+# C++ consumer against it, once through pkg-config and once through find_package,
+# and the C++ example of README.md through find_package.
 # usage: run.sh BUILD_DIR CONSUMER_SOURCE_DIR SANITIZE(ON/OFF)
 set -eu
 build=$1
@@ -18,7 +19,7 @@ lib="$work/prefix/lib"
 export PKG_CONFIG_PATH="$lib/pkgconfig"
 export LD_LIBRARY_PATH="$lib"
 
-for f in include/dstypes.h lib/libdstypes.so lib/librk_syslog.so lib/pkgconfig/dstypes.pc \
+for f in include/dstypes.h include/dstypes.hpp lib/libdstypes.so lib/librk_syslog.so lib/pkgconfig/dstypes.pc \
          lib/cmake/dstypes/dstypesConfig.cmake; do
     test -e "$work/prefix/$f" || { echo "not installed: $f"; exit 1; }
 done
@@ -28,9 +29,15 @@ c++ $flags -o "$work/cpp_pc" "$src/cpp_consumer.cpp" $(pkg-config --cflags --lib
 "$work/c_pc"
 "$work/cpp_pc"
 
+# The README's only C++ block, exactly as a reader would copy it.
+sed -n '/^```cpp$/,/^```$/p' "$src/../../README.md" | sed '1d;$d' >"$work/readme_example.cpp"
+test -s "$work/readme_example.cpp" || { echo "README.md has no C++ example"; exit 1; }
+
 cmake -S "$src" -B "$work/cm" -DCMAKE_PREFIX_PATH="$work/prefix" \
+      -DDSTYPES_README_EXAMPLE="$work/readme_example.cpp" \
       -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
 cmake --build "$work/cm" >/dev/null
 "$work/cm/c_consumer"
 "$work/cm/cpp_consumer"
-echo "4 consumers ran against the installed tree"
+"$work/cm/readme_cpp_example"
+echo "5 consumers ran against the installed tree"
