@@ -230,10 +230,11 @@ class Type
     {
         return static_cast<DsKind>(t_ != nullptr ? t_->kind : DS_KIND_CONVERTED + 1);
     }
+    /** Bytes of the packed form; 0 for a null view. */
     std::size_t
     size() const noexcept
     {
-        return ds_type_size(t_);
+        return t_ != nullptr ? t_->size : 0;
     }
     /** Fields of a sequence, or of a choice (field 0 its discriminator); else empty. */
     std::span<const DsField>
