@@ -478,6 +478,7 @@ inline constexpr const char *kTooMany = "Improperly built key for too many argum
 inline constexpr const char *kBadArgument = "Improperly built key for bad argument";
 inline constexpr const char *kSizeDiffers = "packed value size differs from its type's size";
 inline constexpr const char *kNoRoom = "key path does not fit in the buffer";
+inline constexpr const char *kNoType = "no type";
 
 /**
  * Where the component that begins at p ends: at the next "/" outside a
@@ -502,10 +503,12 @@ component_end(std::string_view s, std::size_t p) noexcept
 /**
  * The checks before a key is built: the key and buffer are usable, the key is
  * not deeper than the library builds, and exactly one value of the field
- * type's size comes for each typed level. sizes has one entry per value given.
+ * type's size comes for each typed level. values, when given, holds the packed
+ * values' bytes.
  */
 inline Error
-check_key_arguments(std::span<char> buf, Key key, const std::size_t *sizes, uint32_t given) noexcept
+check_key_arguments(std::span<char> buf, Key key, const std::span<const std::byte> *values,
+                    uint32_t given) noexcept
 {
     if (!key)
         return {EINVAL, "no key"};
@@ -522,7 +525,7 @@ check_key_arguments(std::span<char> buf, Key key, const std::size_t *sizes, uint
             continue;
         if (n == given)
             return {EINVAL, kTooFew, nullptr, n + 1};
-        if (sizes != nullptr && sizes[n] != type->size)
+        if (values != nullptr && values[n].size() != type->size)
             return {EINVAL, "packed value size differs from its level's field type", nullptr,
                     n + 1};
         ++n;
@@ -698,6 +701,8 @@ parse(std::string_view text) noexcept
 [[nodiscard]] inline Result<Json>
 to_json(Type type, std::span<const std::byte> packed) noexcept
 {
+    if (!type)
+        return Error{EINVAL, detail::kNoType};
     if (packed.size() != type.size())
         return Error{EINVAL, detail::kSizeDiffers};
     if (json_object *jo = ds_c_to_jo(type.get(), packed.data(), packed.size()))
@@ -716,6 +721,8 @@ to_json(Type type, const T &value) noexcept
 [[nodiscard]] inline Status
 is_valid(Type type, std::span<const std::byte> packed) noexcept
 {
+    if (!type)
+        return Error{EINVAL, detail::kNoType};
     if (packed.size() != type.size())
         return Error{EINVAL, detail::kSizeDiffers};
     if (!ds_c_value_is_valid(type.get(), packed.data(), static_cast<uint32_t>(packed.size())))
@@ -727,6 +734,8 @@ is_valid(Type type, std::span<const std::byte> packed) noexcept
 [[nodiscard]] inline Status
 is_valid(Type type, const Json &value) noexcept
 {
+    if (!type)
+        return Error{EINVAL, detail::kNoType};
     if (detail::holds_wide_integer(value.get()))
         return Error{EINVAL, detail::kWideInteger};
     if (!ds_jo_value_is_valid(type.get(), value.get()))
@@ -742,6 +751,8 @@ is_valid(Type type, const Json &value) noexcept
 [[nodiscard]] inline Status
 from_json(Type type, const Json &value, std::span<std::byte> dst) noexcept
 {
+    if (!type)
+        return Error{EINVAL, detail::kNoType};
     if (detail::holds_wide_integer(value.get()))
         return Error{EINVAL, detail::kWideInteger};
     errno = 0;
@@ -784,6 +795,8 @@ from_json(Type type, const Json &value) noexcept
 [[nodiscard]] inline Result<Buffer>
 canonical(Json value, Type type) noexcept
 {
+    if (!type)
+        return Error{EINVAL, detail::kNoType};
     if (!value)
         return Error{0, "JSON null is no value"};
     if (detail::holds_wide_integer(value.get()))
@@ -884,8 +897,7 @@ requires(PackedArg<Args> &&...)
 {
     constexpr uint32_t given = sizeof...(Args);
     const std::span<const std::byte> bytes[given + 1] = {detail::bytes_of(values)..., {}};
-    std::size_t sizes[given + 1] = {detail::bytes_of(values).size()..., 0};
-    Error refused = detail::check_key_arguments(buf, key, sizes, given);
+    Error refused = detail::check_key_arguments(buf, key, bytes, given);
     if (refused.reason != nullptr)
         return refused;
     const char *built = std::apply(

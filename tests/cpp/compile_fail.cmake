@@ -1,9 +1,7 @@
 # cmake -DCXX= -DSOURCE= -DCASE= -DEXPECT= -DINCLUDES= -P compile_fail.cmake
 # The control must compile; the misuse must fail, and for the expected reason.
-set(flags -std=c++20 -fsyntax-only -fno-exceptions -Wall -Wextra -Werror -DCASE_${CASE})
-foreach(dir ${INCLUDES})
-  list(APPEND flags -I${dir})
-endforeach()
+list(TRANSFORM INCLUDES PREPEND -I OUTPUT_VARIABLE flags)
+list(APPEND flags -std=c++20 -fsyntax-only -fno-exceptions -Wall -Wextra -Werror -DCASE_${CASE})
 execute_process(COMMAND ${CXX} ${flags} ${SOURCE} RESULT_VARIABLE rc ERROR_VARIABLE out)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "the control of ${CASE} does not compile:\n${out}")

@@ -10,16 +10,12 @@
 #define PICK(misuse, control) control
 #endif
 
-struct Packed {
-    unsigned char bytes[4];
-};
-
 int
 main()
 {
     [[maybe_unused]] char buf[64];
     [[maybe_unused]] ds::Key key;
-    [[maybe_unused]] Packed value{};
+    [[maybe_unused]] uint32_t value = 0;
     [[maybe_unused]] ds::Json jo;
 #if defined(CASE_raw_pointer)
     auto r = ds::build_key(buf, key, PICK(&value, value));

@@ -31,12 +31,6 @@ key(const char *path)
     return *found;
 }
 
-bool
-same(const char *expected, const char *got)
-{
-    return expected == nullptr ? got == nullptr : got != nullptr && std::strcmp(expected, got) == 0;
-}
-
 TEST(CppRoundTrip, PackedValueToPathAndBackWithoutAnyRelease)
 {
     const ds::Key state = key("/interfaces/*/state");
@@ -90,11 +84,11 @@ TEST(CppRefusals, TextsTheLibraryWouldChangeAreRefusedWithTheirReason)
         SCOPED_TRACE(std::string(row.type) + " " + std::string(row.text));
         dstest::clear_logs();
         ds::Result<ds::Buffer> got = ds::canonical(row.text, *ds::find_type(row.type));
-        EXPECT_TRUE(same(row.reason, got.error().reason)) << got.error().reason;
+        EXPECT_STREQ(row.reason, got.error().reason);
         if (row.reason == nullptr)
             EXPECT_EQ(got->text(), row.outcome);
         else
-            EXPECT_TRUE(same(row.outcome, got.error().detail));
+            EXPECT_STREQ(row.outcome, got.error().detail);
         // Where the library itself refused, its log line says the same words.
         for (const dstest::LogLine &line : dstest::logs())
             EXPECT_EQ(line.text.rfind(row.reason, 0), 0u) << line.text;
@@ -127,7 +121,7 @@ TEST(CppKeyBuilding, EveryValueIsCheckedAgainstItsLevel)
          "key path does not fit in the buffer", 0},
     };
     for (const Row &row : rows) {
-        EXPECT_TRUE(same(row.reason, row.got.error().reason)) << row.got.error().reason;
+        EXPECT_STREQ(row.reason, row.got.error().reason);
         EXPECT_EQ(row.got.error().field, row.field) << row.reason;
     }
     // Only the two values that reached the library and failed there were logged.
@@ -144,16 +138,16 @@ TEST(CppKeyBuilding, JsonOwnersEmptyExactlyWhereTheLibraryTookTheObjectOver)
     ds::Json port = *ds::parse(kPortText), unit = *ds::parse("7"), word = *ds::parse("\"7\"");
 
     ds::Result<std::string_view> failed = ds::build_jo_key(buf, address, port, word);
-    EXPECT_TRUE(same("Improperly built key for bad argument", failed.error().reason));
+    EXPECT_STREQ("Improperly built key for bad argument", failed.error().reason);
     EXPECT_EQ(failed.error().field, 2u);
     EXPECT_FALSE(port) << "taken over with its text appended";
     EXPECT_TRUE(word) << "rejected, so still the caller's";
     dstest::clear_logs();
 
     ds::Result<std::string_view> refused = ds::build_jo_key(buf, address, word, word);
-    EXPECT_TRUE(same("one JSON object given twice", refused.error().reason));
+    EXPECT_STREQ("one JSON object given twice", refused.error().reason);
     refused = ds::build_jo_key(buf, address, port, unit);
-    EXPECT_TRUE(same("empty JSON owner", refused.error().reason));
+    EXPECT_STREQ("empty JSON owner", refused.error().reason);
     EXPECT_TRUE(unit);
 
     ds::Result<std::string_view> built =
@@ -187,7 +181,7 @@ TEST(CppFieldExtraction, ComponentsAreTakenWholeOrRefused)
     for (const Row &row : rows) {
         SCOPED_TRACE(row.text + " field " + std::to_string(row.n));
         ds::Result<ds::Json> got = ds::field_json(row.text, address, row.n);
-        EXPECT_TRUE(same(row.reason, got.error().reason)) << got.error().reason;
+        EXPECT_STREQ(row.reason, got.error().reason);
         if (row.reason != nullptr)
             continue;
         ds::Json plain(ds_key_field_jo(row.text.c_str(), address.get(), row.n));
@@ -203,7 +197,6 @@ TEST(CppFieldExtraction, ComponentsAreTakenWholeOrRefused)
 
 TEST(CppViews, TablesAndWalksSeeWhatTheCFunctionsSee)
 {
-    EXPECT_EQ(ds::builtin_types().size(), 29u);
     const ds::Type alarm = *ds::find_type("alarm");
     ASSERT_EQ(alarm.fields().size(), 2u);
     EXPECT_STREQ(alarm.fields()[1].name, "timestamp");
@@ -212,17 +205,14 @@ TEST(CppViews, TablesAndWalksSeeWhatTheCFunctionsSee)
     EXPECT_TRUE(std::any_of(severities.begin(), severities.end(), [](const DsEnumValue &row) {
         return std::strcmp(row.name, "major") == 0 && row.value == 2;
     }));
-    EXPECT_TRUE(same("no type of that name", ds::find_type("nosuch").error().reason));
-    EXPECT_TRUE(
-        same("text holds a NUL byte", ds::find_type(std::string("u8\0", 3)).error().reason));
-
-    size_t records = 0, types = 0;
-    for (ds::Module m : ds::modules()) {
-        ++records;
-        types += m.types().size();
-    }
-    EXPECT_EQ(records, 2u);
-    EXPECT_GT(types, 29u);
+    EXPECT_STREQ("no type of that name", ds::find_type("nosuch").error().reason);
+    EXPECT_STREQ("text holds a NUL byte", ds::find_type(std::string("u8\0", 3)).error().reason);
+    // The built-in record and the example module's, each table's last type
+    // found again by its name.
+    size_t found = 0;
+    for (ds::Module m : ds::modules())
+        found += ds::find_type(m.types().back().name)->get() == &m.types().back();
+    EXPECT_EQ(found, 2u);
 
     size_t wrapped = 0, plain = 0;
     ds::all_keys([&wrapped](ds::Key) noexcept { ++wrapped; });
