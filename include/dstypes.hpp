@@ -24,8 +24,14 @@
  * (json-c clamps them), key paths cut short by their buffer and keys deeper
  * than the library builds.
  *
+ * Texts arrive as std::string_view and are parsed here with json-c's tokener,
+ * which is told the text's length and says where the value ended; so parse(),
+ * the text forms of from_json() and canonical(), and the field extraction do
+ * not log. Their results carry the words the library would have logged.
+ *
  * The wrappers allocate nothing of their own: the only heap blocks are those of
- * json-c and of the C call they stand for.
+ * json-c and of the C call they stand for (the tokener that json-c allocates
+ * for every parse, the library's own parse included, and the field buffer).
  */
 #ifndef DSTYPES_HPP
 #define DSTYPES_HPP
