@@ -1,10 +1,10 @@
 // Key trees and key paths: the level list, name and types of a key node,
-// cutting key path text into components, and matching components against the
-// key forests of the loaded modules. Nothing here logs or keeps state; the
-// only allocation is the component array of a path too long for the stack.
+// cutting key path text into components, and matching components against a
+// key forest. Finding a key across the loaded modules is the registry's.
+// Nothing here logs or keeps state; the only allocation is the component
+// array of a path too long for the stack.
 // Building paths and extracting field values live in build.cpp and field.cpp.
 #include "keys/keys.h"
-#include "registry/registry.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -129,32 +129,6 @@ match_components(const DsPathComponent *components, uint32_t count, const DsKeyN
     return nullptr;
 }
 
-// The first module whose forest has the path decides, also when leaf_only
-// then rejects its node: a later module with the same path as a leaf does
-// not count.
-const DsKeyNode *
-find_key_in_modules(const char *path, bool leaf_only, const DsModule **module_out)
-{
-    if (reg_first_module() == nullptr)
-        ensure_modules_loaded();
-    PathComponents parts(path);
-    if (parts.count() == 0)
-        return nullptr;
-    for (const DsModule *module = reg_first_module(); module != nullptr; module = module->next) {
-        if (module->keys == nullptr)
-            continue;
-        const DsKeyNode *node = match_components(parts.data(), parts.count(), module->keys);
-        if (node == nullptr)
-            continue;
-        if (module_out != nullptr)
-            *module_out = module;
-        if (leaf_only && node->leaf_type == nullptr)
-            return nullptr;
-        return node;
-    }
-    return nullptr;
-}
-
 // Collected key first, then reversed, so that a deeper key is refused before
 // anything is written at or beyond levels[max].
 extern "C" DS_EXPORT uint32_t
@@ -217,11 +191,4 @@ ds_key_field_type(const DsKeyNode *key, uint32_t n)
             return levels[i]->field_type;
     }
     return nullptr;
-}
-
-extern "C" DS_EXPORT const DsKeyNode *
-ds_find_key(const char *path, bool leaf_only)
-{
-    const DsModule *module = nullptr;
-    return find_key_in_modules(path, leaf_only, &module);
 }

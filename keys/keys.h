@@ -54,13 +54,6 @@ void split_components(const char *path, DsPathComponent *out);
 const DsKeyNode *match_components(const DsPathComponent *components, uint32_t count,
                                   const DsKeyNode *first);
 
-// The node that path names in the first module, in list order, whose forest
-// has the path; that module is stored in *module_out (when module_out is not
-// null). With leaf_only set, a node without leaf type in that module yields
-// null. Loads the module list first when it is still empty. Null also when the
-// path has no components or its components cannot be held.
-const DsKeyNode *find_key_in_modules(const char *path, bool leaf_only, const DsModule **module_out);
-
 // The split components of one key path. Up to kInline components live inside
 // the object (on the caller's stack); longer paths take one malloc'd array,
 // released with the object. count() is 0 when the path has no components and

@@ -6,6 +6,8 @@
 // with the keys.
 #include "registry/registry.h"
 
+#include "registry/key_index.h"
+
 #include <dirent.h>
 #include <dlfcn.h>
 
@@ -40,6 +42,7 @@ struct ModuleList {
     DsModule builtin;
     NameSlot *slots; // null when the index could not be made: lookups then walk the tables
     uint32_t mask;   // slot count - 1; the slot count is a power of two
+    KeyIndex *keys;  // null when the key index could not be made: lookups then walk the forests
 };
 static_assert(std::is_standard_layout_v<ModuleList> && offsetof(ModuleList, builtin) == 0,
               "the built-in record must start its block");
@@ -231,13 +234,14 @@ release_list(ModuleList *list)
         module = next;
     }
     std::free(list->slots);
+    reg_free_key_index(list->keys);
     std::free(list);
 }
 
 } // namespace
 
 // Builds the whole list privately (built-in record, every usable module, the
-// name index) and publishes it with one compare-and-swap from null. Calls that
+// name and key indexes) and publishes it with one compare-and-swap from null. Calls that
 // find the list empty at the same moment each build one; the first to publish
 // wins and the others release theirs, so no lock is needed and no reader ever
 // sees a list that is still growing. The list stays null when the directory
@@ -258,6 +262,7 @@ load_modules()
     list->builtin.types = ds_global_types;
     append_modules(dir, &list->builtin);
     build_name_index(list);
+    list->keys = reg_build_key_index(&list->builtin);
     DsModule *expected = nullptr;
     if (!__atomic_compare_exchange_n(&module_list, &expected, &list->builtin, false,
                                      __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE))
@@ -289,6 +294,12 @@ bool
 reg_has_type_index(const DsModule *first)
 {
     return list_of(first)->slots != nullptr;
+}
+
+const KeyIndex *
+reg_key_index(const DsModule *first)
+{
+    return list_of(first)->keys;
 }
 
 // Built-in types come first, then each module in list order; within a table,

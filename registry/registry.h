@@ -23,6 +23,26 @@ const DsType *reg_find_type_linear(const DsModule *first, const char *name);
 // Whether the list that load_modules published at first carries a name index.
 bool reg_has_type_index(const DsModule *first);
 
+struct KeyIndex;
+
+// The key index of the list that load_modules published at first, or null
+// when it has none.
+const KeyIndex *reg_key_index(const DsModule *first);
+
+// The node that path names in the first module, in list order, whose forest
+// has the path; that module is stored in *module_out (when module_out is not
+// null). With leaf_only set, a node without leaf type in that module yields
+// null. Loads the module list first when it is still empty. Null also when the
+// path has no components or its components cannot be held.
+const DsKeyNode *reg_find_key(const char *path, bool leaf_only, const DsModule **module_out);
+
+// Calls on_match for each module, in list order, whose forest has the path
+// that parts holds (count >= 1), with the node it names, until on_match
+// returns true. Returns whether it was called.
+bool reg_each_match(const DsPathComponent *parts, uint32_t count,
+                    bool (*on_match)(void *ctx, const DsModule *module, const DsKeyNode *node),
+                    void *ctx);
+
 // The head of the module list, or null while it is empty. The acquire load
 // pairs with the compare-and-swap that publishes the finished list, so every
 // record reached from here (and through its next links) is complete.

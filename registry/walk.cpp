@@ -4,6 +4,7 @@
 // and matching paths belong to the keys (keys/key_path.cpp); building the
 // list belongs to registry/modules.cpp.
 #include "keys/keys.h"
+#include "registry/key_index.h"
 #include "registry/registry.h"
 
 namespace
@@ -18,6 +19,25 @@ walk_forest(const DsKeyNode *node, DsKeyCallback callback, void *ctx)
         callback(ctx, node);
         walk_forest(keys_first_child(node), callback, ctx);
     }
+}
+
+struct DoKey {
+    bool leaf_only;
+    DsKeyCallback callback;
+    void *ctx;
+    int called;
+};
+
+// Never stops the search: every module that has the path is visited.
+bool
+call_back(void *ctx, const DsModule *, const DsKeyNode *node)
+{
+    auto *walk = static_cast<DoKey *>(ctx);
+    if (walk->leaf_only && node->leaf_type == nullptr)
+        return false;
+    walk->called = 1;
+    walk->callback(walk->ctx, node);
+    return false;
 }
 
 } // namespace
@@ -44,17 +64,9 @@ ds__do_key(const char *path, bool leaf_only, DsKeyCallback callback, void *ctx)
     PathComponents parts(path);
     if (parts.count() == 0)
         return 0;
-    int called = 0;
-    for (const DsModule *module = reg_first_module(); module != nullptr; module = module->next) {
-        if (module->keys == nullptr)
-            continue;
-        const DsKeyNode *node = match_components(parts.data(), parts.count(), module->keys);
-        if (node == nullptr || (leaf_only && node->leaf_type == nullptr))
-            continue;
-        called = 1;
-        callback(ctx, node);
-    }
-    return called;
+    DoKey walk{leaf_only, callback, ctx, 0};
+    reg_each_match(parts.data(), parts.count(), call_back, &walk);
+    return walk.called;
 }
 
 // Only the table of the module that holds the key is searched: rows of other
@@ -63,9 +75,12 @@ extern "C" DS_EXPORT const DsAlarm *
 ds_find_alarm(const char *path)
 {
     const DsModule *module = nullptr;
-    const DsKeyNode *node = find_key_in_modules(path, true, &module);
+    const DsKeyNode *node = reg_find_key(path, true, &module);
     if (node == nullptr)
         return nullptr;
+    const KeyIndex *index = reg_key_index(reg_first_module());
+    if (index != nullptr)
+        return reg_index_alarm(index, module, node);
     for (uint16_t i = 0; i < module->alarm_count; ++i) {
         if (module->alarms[i].key == node)
             return &module->alarms[i];

@@ -3,6 +3,7 @@
 // its ordinary result or failure, and none may need a deep stack: every call
 // runs on a thread whose stack is 256 KiB.
 #include "dstest.h"
+#include "keys/keys.h"
 
 #include <gtest/gtest.h>
 
@@ -102,22 +103,11 @@ chain(size_t depth)
     return nodes;
 }
 
-void
-record(void *ctx, const DsKeyNode *node)
-{
-    static_cast<std::vector<const DsKeyNode *> *>(ctx)->push_back(node);
-}
-
 TEST(HugeInput, MillionComponentPathsAreMatchedWithoutDeepStack)
 {
     constexpr size_t kComponents = 1000000;
     std::vector<DsKeyNode> deep = chain(kComponents);
     std::vector<DsKeyNode> shallow = chain(3);
-    DsModule second{nullptr, 0, 0, nullptr, deep.data(), nullptr, nullptr};
-    DsModule first{&second, 0, 0, nullptr, shallow.data(), nullptr, nullptr};
-    DsModule builtin{&first, ds_global_type_count, 0, ds_global_types, nullptr, nullptr, nullptr};
-    DsModule *saved = module_list;
-    module_list = &builtin;
     std::string path;
     path.reserve(2 * kComponents);
     for (size_t i = 0; i < kComponents; ++i)
@@ -125,18 +115,17 @@ TEST(HugeInput, MillionComponentPathsAreMatchedWithoutDeepStack)
     std::string one_too_many = path + "/x";
     on_small_stack([&] {
         // The three-level forest fails at its leaf; the deep one has the path.
-        EXPECT_EQ(ds_find_key(path.c_str(), true), &deep[kComponents - 1]);
-        EXPECT_EQ(ds_find_key(one_too_many.c_str(), false), nullptr);
-        std::vector<const DsKeyNode *> called;
-        EXPECT_EQ(ds__do_key(path.c_str(), true, record, &called), 1);
-        ASSERT_EQ(called.size(), 1u);
-        EXPECT_EQ(called[0], &deep[kComponents - 1]);
-        EXPECT_EQ(ds__do_key(one_too_many.c_str(), false, record, &called), 0);
+        PathComponents parts(path.c_str());
+        ASSERT_EQ(parts.count(), kComponents);
+        EXPECT_EQ(match_components(parts.data(), parts.count(), shallow.data()), nullptr);
+        EXPECT_EQ(match_components(parts.data(), parts.count(), deep.data()),
+                  &deep[kComponents - 1]);
+        PathComponents longer(one_too_many.c_str());
+        EXPECT_EQ(match_components(longer.data(), longer.count(), deep.data()), nullptr);
         std::vector<char> name(path.size() + 1);
         EXPECT_EQ(ds_key_name(name.data(), name.size(), &deep[kComponents - 1]), name.data());
         EXPECT_EQ(std::string(name.data()), path);
     });
-    module_list = saved;
 }
 
 // Levels /a/<text>: the field type holds 400 bytes.

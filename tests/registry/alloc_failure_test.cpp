@@ -62,15 +62,16 @@ TEST(LoadWithoutMemory, BuiltInRecordFailsSilentlyAndIndexFallsBackToTheWalk)
         EXPECT_EQ(module_list, nullptr);
     }
     {
-        SCOPED_TRACE("name index");
+        SCOPED_TRACE("name and key indexes");
         arm(4);
         dstest::StderrCapture capture;
         EXPECT_EQ(load_modules(), 0);
-        EXPECT_EQ(disarm(), 4);
+        EXPECT_EQ(disarm(), 5);
         EXPECT_EQ(capture.text(), "");
         ASSERT_NE(module_list, nullptr);
         ASSERT_EQ(dstest::module_records().size(), 2u);
         EXPECT_FALSE(reg_has_type_index(module_list));
+        EXPECT_EQ(reg_key_index(module_list), nullptr);
     }
     const DsModule *winner = dstest::module_records()[0];
     EXPECT_EQ(ds_find_type("h3a_dup"), &winner->types[0]);

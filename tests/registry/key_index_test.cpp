@@ -1,0 +1,141 @@
+// The key index against the forest-by-forest match it replaces, over paths
+// made from every key of every loaded forest: typed levels filled with the
+// names of literal siblings (which a typed level ahead of them shadows), with
+// JSON texts and with names no level has; each path also cut short, extended
+// and misspelt.
+#include "dstest.h"
+#include "keys/keys.h"
+#include "registry/key_index.h"
+#include "registry/registry.h"
+#include "scenario.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+std::vector<std::pair<const DsModule *, const DsKeyNode *>> walked;
+
+void
+each_node(const DsKeyNode *node, std::vector<const DsKeyNode *> &out)
+{
+    for (; node != nullptr; node = keys_next_sibling(node)) {
+        out.push_back(node);
+        each_node(keys_first_child(node), out);
+    }
+}
+
+// A component for one level: its name, or for a typed level any text.
+std::string
+component(const DsKeyNode *level, std::mt19937 &rng, const std::vector<const DsKeyNode *> &all)
+{
+    if (level->field_type == nullptr)
+        return level->name;
+    switch (rng() % 3) {
+    case 0:
+        return all[rng() % all.size()]->name;
+    case 1:
+        return "\"v/" + std::to_string(rng() % 100) + "\"";
+    default:
+        return std::to_string(rng() % 1000);
+    }
+}
+
+std::vector<std::string>
+paths_for(const DsKeyNode *key, std::mt19937 &rng, const std::vector<const DsKeyNode *> &all)
+{
+    const DsKeyNode *levels[DS_MAX_KEY_LEVELS];
+    uint32_t depth = ds__get_key_levels(key, levels, DS_MAX_KEY_LEVELS);
+    if (depth == 0)
+        return {}; // deeper than a level list holds
+    std::string path;
+    for (uint32_t i = 0; i < depth; ++i) {
+        path += '/';
+        path += component(levels[i], rng, all);
+    }
+    std::string longer = path + '/';
+    longer += all[rng() % all.size()]->name;
+    std::string parent(path, 0, path.find_last_of('/'));
+    std::string misspelt = path + "x";
+    std::string cut(path.begin(), path.end() - 1);
+    return {path, longer, parent, misspelt, cut};
+}
+
+// The reference: every forest in list order, matched on its own.
+std::vector<std::pair<const DsModule *, const DsKeyNode *>>
+walk_all(const char *path)
+{
+    std::vector<std::pair<const DsModule *, const DsKeyNode *>> out;
+    PathComponents parts(path);
+    for (const DsModule *m = reg_first_module(); m != nullptr && parts.count() > 0; m = m->next) {
+        const DsKeyNode *node =
+            m->keys ? match_components(parts.data(), parts.count(), m->keys) : nullptr;
+        if (node != nullptr)
+            out.emplace_back(m, node);
+    }
+    return out;
+}
+
+const DsAlarm *
+alarm_scan(const DsModule *module, const DsKeyNode *node)
+{
+    for (uint16_t i = 0; i < module->alarm_count; ++i) {
+        if (module->alarms[i].key == node)
+            return &module->alarms[i];
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST(KeyIndex, AgreesWithTheForestWalkForEveryKeyAndNearMisses)
+{
+    ASSERT_EQ(dstest::load_stderr(), "");
+    ASSERT_NE(reg_key_index(reg_first_module()), nullptr);
+    std::vector<const DsKeyNode *> all;
+    for (const DsModule *m = reg_first_module(); m != nullptr; m = m->next)
+        each_node(m->keys, all);
+    ASSERT_GT(all.size(), 40u);
+    std::mt19937 rng(7);
+    size_t checked = 0, found = 0;
+    for (int round = 0; round < 4; ++round) {
+        for (const DsKeyNode *key : all) {
+            for (const std::string &path : paths_for(key, rng, all)) {
+                auto want = walk_all(path.c_str());
+                for (bool leaf_only : {false, true}) {
+                    const DsKeyNode *expect = want.empty() ? nullptr : want[0].second;
+                    if (leaf_only && expect != nullptr && expect->leaf_type == nullptr)
+                        expect = nullptr;
+                    ASSERT_EQ(ds_find_key(path.c_str(), leaf_only), expect) << path;
+                    walked.clear();
+                    int called = ds__do_key(
+                        path.c_str(), leaf_only,
+                        [](void *, const DsKeyNode *n) { walked.emplace_back(nullptr, n); },
+                        nullptr);
+                    size_t calls = 0;
+                    for (const auto &[module, node] : want) {
+                        if (leaf_only && node->leaf_type == nullptr)
+                            continue;
+                        ASSERT_LT(calls, walked.size()) << path;
+                        EXPECT_EQ(walked[calls++].second, node) << path;
+                    }
+                    EXPECT_EQ(calls, walked.size()) << path;
+                    EXPECT_EQ(called, calls > 0 ? 1 : 0) << path;
+                }
+                const DsAlarm *alarm = nullptr;
+                if (!want.empty() && want[0].second->leaf_type != nullptr)
+                    alarm = alarm_scan(want[0].first, want[0].second);
+                EXPECT_EQ(ds_find_alarm(path.c_str()), alarm) << path;
+                ++checked;
+                found += !want.empty();
+            }
+        }
+    }
+    // The premise: most paths name a key, and many do not.
+    EXPECT_GT(found, checked / 4);
+    EXPECT_LT(found, checked);
+}
