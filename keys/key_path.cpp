@@ -19,16 +19,19 @@ node_fits(const DsKeyNode *node, const DsPathComponent &component)
 {
     if (node->field_type != nullptr)
         return true;
-    if (std::strlen(node->name) != component.length)
+    if (node->name == nullptr || std::strlen(node->name) != component.length)
         return false;
     return std::memcmp(node->name, component.text, component.length) == 0;
 }
 
-// The text a level shows in a key name.
+// The text a level shows in a key name; a literal level that a broken
+// module left without a name shows nothing.
 const char *
 level_text(const DsKeyNode *node)
 {
-    return node->field_type != nullptr ? "*" : node->name;
+    if (node->field_type != nullptr)
+        return "*";
+    return node->name != nullptr ? node->name : "";
 }
 
 // Counting and splitting share this walk so that they can never disagree:
@@ -112,18 +115,18 @@ PathComponents::~PathComponents()
 // Siblings are tried in chain order and the first that fits is kept: a
 // failure further down never sends the search back to a later sibling.
 const DsKeyNode *
-match_components(const DsPathComponent *components, uint32_t count, const DsKeyNode *first)
+match_components(const DsPathComponent *components, uint32_t count, const KeyForest &forest)
 {
-    const DsKeyNode *node = first;
+    const DsKeyNode *node = forest.nodes;
     uint32_t i = 0;
     while (node != nullptr) {
         if (!node_fits(node, components[i])) {
-            node = keys_next_sibling(node);
+            node = forest.next_sibling(node);
             continue;
         }
         if (i + 1 == count)
             return node;
-        node = keys_first_child(node);
+        node = forest.first_child(node);
         ++i;
     }
     return nullptr;
@@ -143,7 +146,7 @@ find_key_in_modules(const char *path, bool leaf_only, const DsModule **module_ou
     for (const DsModule *module = reg_first_module(); module != nullptr; module = module->next) {
         if (module->keys == nullptr)
             continue;
-        const DsKeyNode *node = match_components(parts.data(), parts.count(), module->keys);
+        const DsKeyNode *node = match_components(parts.data(), parts.count(), reg_forest(module));
         if (node == nullptr)
             continue;
         if (module_out != nullptr)
@@ -157,13 +160,13 @@ find_key_in_modules(const char *path, bool leaf_only, const DsModule **module_ou
 
 // Collected key first, then reversed, so that a deeper key is refused before
 // anything is written at or beyond levels[max].
-extern "C" DS_EXPORT uint32_t
-ds__get_key_levels(const DsKeyNode *key, const DsKeyNode **levels, uint32_t max)
+uint32_t
+keys_levels(const KeyForest &forest, const DsKeyNode *key, const DsKeyNode **levels, uint32_t max)
 {
     if (max == 0)
         return 0;
     uint32_t depth = 0;
-    for (const DsKeyNode *node = key; node != nullptr; node = keys_parent(node)) {
+    for (const DsKeyNode *node = key; node != nullptr; node = forest.parent(node)) {
         if (depth == max)
             return 0;
         levels[depth++] = node;
@@ -176,20 +179,29 @@ ds__get_key_levels(const DsKeyNode *key, const DsKeyNode **levels, uint32_t max)
     return depth;
 }
 
+// A node of a loaded module follows only the parent links that stay in its
+// forest and end; a caller's own forest is followed as written.
+extern "C" DS_EXPORT uint32_t
+ds__get_key_levels(const DsKeyNode *key, const DsKeyNode **levels, uint32_t max)
+{
+    return keys_levels(reg_forest_of(key), key, levels, max);
+}
+
 // Written back to front along the parent links, after measuring, so that a
 // key of any depth needs neither recursion nor a level list. On failure
 // nothing is written.
 extern "C" DS_EXPORT char *
 ds_key_name(char *buf, size_t size, const DsKeyNode *key)
 {
+    KeyForest forest = reg_forest_of(key);
     size_t total = 0;
-    for (const DsKeyNode *node = key; node != nullptr; node = keys_parent(node))
+    for (const DsKeyNode *node = key; node != nullptr; node = forest.parent(node))
         total += 1 + std::strlen(level_text(node));
     if (total >= size)
         return nullptr;
     buf[total] = '\0';
     size_t pos = total;
-    for (const DsKeyNode *node = key; node != nullptr; node = keys_parent(node)) {
+    for (const DsKeyNode *node = key; node != nullptr; node = forest.parent(node)) {
         const char *text = level_text(node);
         size_t len = std::strlen(text);
         pos -= len;

@@ -12,11 +12,11 @@ namespace
 // Calls back for node and its subtree, then for each following sibling and
 // its subtree: one recursion per tree level, siblings in a loop.
 void
-walk_forest(const DsKeyNode *node, DsKeyCallback callback, void *ctx)
+walk_forest(const KeyForest &forest, const DsKeyNode *node, DsKeyCallback callback, void *ctx)
 {
-    for (; node != nullptr; node = keys_next_sibling(node)) {
+    for (; node != nullptr; node = forest.next_sibling(node)) {
         callback(ctx, node);
-        walk_forest(keys_first_child(node), callback, ctx);
+        walk_forest(forest, forest.first_child(node), callback, ctx);
     }
 }
 
@@ -30,7 +30,7 @@ ds__all_keys(DsKeyCallback callback, void *ctx)
     ensure_modules_loaded();
     for (const DsModule *module = reg_first_module(); module != nullptr; module = module->next) {
         if (module->keys != nullptr)
-            walk_forest(module->keys, callback, ctx);
+            walk_forest(reg_forest(module), module->keys, callback, ctx);
     }
 }
 
@@ -48,7 +48,7 @@ ds__do_key(const char *path, bool leaf_only, DsKeyCallback callback, void *ctx)
     for (const DsModule *module = reg_first_module(); module != nullptr; module = module->next) {
         if (module->keys == nullptr)
             continue;
-        const DsKeyNode *node = match_components(parts.data(), parts.count(), module->keys);
+        const DsKeyNode *node = match_components(parts.data(), parts.count(), reg_forest(module));
         if (node == nullptr || (leaf_only && node->leaf_type == nullptr))
             continue;
         called = 1;
