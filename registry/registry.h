@@ -50,6 +50,10 @@ KeyForest reg_forest(const DsModule *module);
 // when no module of the list holds it. Never builds the list.
 KeyForest reg_forest_of(const DsKeyNode *node);
 
+// Calls back for every node of forest in pre-order, following only the
+// links the forest lets through.
+void reg_walk_forest(const KeyForest &forest, DsKeyCallback callback, void *ctx);
+
 // The head of the module list, or null while it is empty. The acquire load
 // pairs with the compare-and-swap that publishes the finished list, so every
 // record reached from here (and through its next links) is complete.

@@ -22,6 +22,12 @@ walk_forest(const KeyForest &forest, const DsKeyNode *node, DsKeyCallback callba
 
 } // namespace
 
+void
+reg_walk_forest(const KeyForest &forest, DsKeyCallback callback, void *ctx)
+{
+    walk_forest(forest, forest.nodes, callback, ctx);
+}
+
 // Every node of every forest, modules in list order, each forest in pre-order.
 // The callback cannot stop the walk.
 extern "C" DS_EXPORT void
@@ -30,7 +36,7 @@ ds__all_keys(DsKeyCallback callback, void *ctx)
     ensure_modules_loaded();
     for (const DsModule *module = reg_first_module(); module != nullptr; module = module->next) {
         if (module->keys != nullptr)
-            walk_forest(reg_forest(module), module->keys, callback, ctx);
+            reg_walk_forest(reg_forest(module), callback, ctx);
     }
 }
 
