@@ -186,20 +186,22 @@ check_symbol_names(const std::vector<ElfSymbol> &symbols, Findings &out)
         std::string cxx = demangled_base(symbol.name);
         const std::string &base = cxx.empty() ? symbol.name : cxx;
         for (const char *wanted : kModuleSymbols) {
-            if (base == wanted && !cxx.empty()) {
-                say(symbol.name, "C++ name of \"" + std::string(wanted) +
+            std::string plain = wanted;
+            if (base == plain && symbol.bind == STB_LOCAL) {
+                say(symbol.name, "internal linkage: \"" + plain +
+                                     "\" is not exported (in C++ a const global needs extern "
+                                     "\"C\" on its own declaration)");
+            } else if (base == plain && !cxx.empty()) {
+                say(symbol.name, "C++ name of \"" + plain +
                                      "\": the loader looks for the plain name; declare it "
                                      "extern \"C\"");
-            } else if (base == wanted && symbol.bind == STB_LOCAL) {
-                say(wanted, "internal linkage, not exported (in C++ a const global needs "
-                            "extern \"C\")");
-            } else if (base == wanted && symbol.visibility != STV_DEFAULT &&
+            } else if (base == plain && symbol.visibility != STV_DEFAULT &&
                        symbol.visibility != STV_PROTECTED) {
-                say(wanted, "hidden visibility, not exported");
-            } else if (base != wanted && !is_module_symbol(base) && base.size() >= 6 &&
-                       edit_distance(base, wanted) <= 2) {
-                say(symbol.name, "looks like \"" + std::string(wanted) +
-                                     "\" but is not it; the loader ignores it");
+                say(plain, "hidden visibility, not exported");
+            } else if (base != plain && !is_module_symbol(base) && base.size() >= 6 &&
+                       edit_distance(base, plain) <= 2) {
+                say(symbol.name,
+                    "looks like \"" + plain + "\" but is not it; the loader ignores it");
             }
         }
     }
