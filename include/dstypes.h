@@ -325,6 +325,35 @@ char *ds_canonical_json(const char *text, const DsType *type, int *err);
 
 /**
  * @defgroup registry Schema modules and lookups
+ *
+ * A schema module is a shared object in the module directory whose file name
+ * ends in ".so" with at least one character before it. Modules are loaded by
+ * the first lookup, in the order the directory lists them, behind the
+ * built-in table; every lookup takes the first match in that order, so a
+ * built-in type hides a module type of the same name and an earlier module
+ * hides a later one. A module exports up to five data objects, each the
+ * object itself, declared exactly so (in C++ each one extern "C" on its own:
+ * a const global otherwise has internal linkage, and a mangled name is not
+ * found):
+ *
+ *     const DsType ds_types[];        // named rows, ds_type_count of them
+ *     const uint16_t ds_type_count;
+ *     const DsKeyNode ds_keys[];      // ds_keys[0] is the first top-level node
+ *     const DsAlarm ds_alarms[];      // ds_alarm_count rows of 48 bytes
+ *     const uint16_t ds_alarm_count;
+ *
+ * A missing count means 0 and its table is not looked at; a non-zero count
+ * without its table makes the loader skip the module. The loader takes the
+ * size of each table from the module's dynamic symbol table: a count larger
+ * than its table is cut to the rows the table holds (the module declares
+ * only what it has), a count object smaller than a u16 counts as missing,
+ * and a "ds_keys" of unknown or zero size as no keys. Key links are relative
+ * (see DsKeyNode); a link that leaves "ds_keys", closes a circle, or enters a
+ * node that the pre-order walk from ds_keys[0] reached by another link first
+ * is ignored by every lookup and walk, which therefore never read outside a
+ * module's forest and always end. Nodes of forests that a caller made and
+ * linked into the list itself are followed as written. "dstool check FILE"
+ * names every such mistake before a module ships.
  * @{
  */
 

@@ -1,10 +1,12 @@
 // Key trees and key paths: the level list, name and types of a key node,
 // cutting key path text into components, and matching components against a
-// key forest. Finding a key across the loaded modules is the registry's.
+// key forest. Finding a key across the loaded modules is the registry's, which
+// also tells which loaded forest a node belongs to.
 // Nothing here logs or keeps state; the only allocation is the component
 // array of a path too long for the stack.
 // Building paths and extracting field values live in build.cpp and field.cpp.
 #include "keys/keys.h"
+#include "registry/registry.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -19,16 +21,19 @@ node_fits(const DsKeyNode *node, const DsPathComponent &component)
 {
     if (node->field_type != nullptr)
         return true;
-    if (std::strlen(node->name) != component.length)
+    if (node->name == nullptr || std::strlen(node->name) != component.length)
         return false;
     return std::memcmp(node->name, component.text, component.length) == 0;
 }
 
-// The text a level shows in a key name.
+// The text a level shows in a key name; a literal level that a broken
+// module left without a name shows nothing.
 const char *
 level_text(const DsKeyNode *node)
 {
-    return node->field_type != nullptr ? "*" : node->name;
+    if (node->field_type != nullptr)
+        return "*";
+    return node->name != nullptr ? node->name : "";
 }
 
 // Counting and splitting share this walk so that they can never disagree:
@@ -112,18 +117,18 @@ PathComponents::~PathComponents()
 // Siblings are tried in chain order and the first that fits is kept: a
 // failure further down never sends the search back to a later sibling.
 const DsKeyNode *
-match_components(const DsPathComponent *components, uint32_t count, const DsKeyNode *first)
+match_components(const DsPathComponent *components, uint32_t count, const KeyForest &forest)
 {
-    const DsKeyNode *node = first;
+    const DsKeyNode *node = forest.nodes;
     uint32_t i = 0;
     while (node != nullptr) {
         if (!node_fits(node, components[i])) {
-            node = keys_next_sibling(node);
+            node = forest.next_sibling(node);
             continue;
         }
         if (i + 1 == count)
             return node;
-        node = keys_first_child(node);
+        node = forest.first_child(node);
         ++i;
     }
     return nullptr;
@@ -131,13 +136,13 @@ match_components(const DsPathComponent *components, uint32_t count, const DsKeyN
 
 // Collected key first, then reversed, so that a deeper key is refused before
 // anything is written at or beyond levels[max].
-extern "C" DS_EXPORT uint32_t
-ds__get_key_levels(const DsKeyNode *key, const DsKeyNode **levels, uint32_t max)
+uint32_t
+keys_levels(const KeyForest &forest, const DsKeyNode *key, const DsKeyNode **levels, uint32_t max)
 {
     if (max == 0)
         return 0;
     uint32_t depth = 0;
-    for (const DsKeyNode *node = key; node != nullptr; node = keys_parent(node)) {
+    for (const DsKeyNode *node = key; node != nullptr; node = forest.parent(node)) {
         if (depth == max)
             return 0;
         levels[depth++] = node;
@@ -150,20 +155,29 @@ ds__get_key_levels(const DsKeyNode *key, const DsKeyNode **levels, uint32_t max)
     return depth;
 }
 
+// A node of a loaded module follows only the parent links that stay in its
+// forest and end; a caller's own forest is followed as written.
+extern "C" DS_EXPORT uint32_t
+ds__get_key_levels(const DsKeyNode *key, const DsKeyNode **levels, uint32_t max)
+{
+    return keys_levels(reg_forest_of(key), key, levels, max);
+}
+
 // Written back to front along the parent links, after measuring, so that a
 // key of any depth needs neither recursion nor a level list. On failure
 // nothing is written.
 extern "C" DS_EXPORT char *
 ds_key_name(char *buf, size_t size, const DsKeyNode *key)
 {
+    KeyForest forest = reg_forest_of(key);
     size_t total = 0;
-    for (const DsKeyNode *node = key; node != nullptr; node = keys_parent(node))
+    for (const DsKeyNode *node = key; node != nullptr; node = forest.parent(node))
         total += 1 + std::strlen(level_text(node));
     if (total >= size)
         return nullptr;
     buf[total] = '\0';
     size_t pos = total;
-    for (const DsKeyNode *node = key; node != nullptr; node = keys_parent(node)) {
+    for (const DsKeyNode *node = key; node != nullptr; node = forest.parent(node)) {
         const char *text = level_text(node);
         size_t len = std::strlen(text);
         pos -= len;

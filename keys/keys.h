@@ -9,25 +9,80 @@
 
 #include <cstdint>
 
-// Links are relative and counted in records; 0 means none. A forest is one
-// array, so the arithmetic stays inside it.
-inline const DsKeyNode *
-keys_parent(const DsKeyNode *node)
-{
-    return node->parent != 0 ? node + node->parent : nullptr;
-}
+// Which links of a node the walks may follow, one byte per node of a forest
+// whose size is known.
+constexpr uint8_t kKeyLinkParent = 1;
+constexpr uint8_t kKeyLinkChild = 2;
+constexpr uint8_t kKeyLinkSibling = 4;
 
-inline const DsKeyNode *
-keys_first_child(const DsKeyNode *node)
-{
-    return node->first_child != 0 ? node + node->first_child : nullptr;
-}
+// A key forest as the walks see it. A module's forest has its size and link
+// flags from the loader: a link is followed only when its flag is set, so no
+// walk leaves the forest or goes round in a circle. A forest of unknown size
+// (records that a caller made and linked into the list itself) has no flags,
+// and its non-zero links are followed as written.
+struct KeyForest {
+    const DsKeyNode *nodes = nullptr; // the first top-level node
+    uint32_t count = 0;               // records in the forest; 0 when unknown
+    const uint8_t *links = nullptr;   // kKeyLink* bits per record; null when unknown
 
-inline const DsKeyNode *
-keys_next_sibling(const DsKeyNode *node)
-{
-    return node->next_sibling != 0 ? node + node->next_sibling : nullptr;
-}
+    bool
+    holds(const DsKeyNode *node) const
+    {
+        return links != nullptr && node >= nodes && node < nodes + count;
+    }
+    const DsKeyNode *
+    follow(const DsKeyNode *node, int16_t link, uint8_t bit) const
+    {
+        if (link == 0 || (links != nullptr && (links[node - nodes] & bit) == 0))
+            return nullptr;
+        return node + link;
+    }
+    const DsKeyNode *
+    parent(const DsKeyNode *node) const
+    {
+        return follow(node, node->parent, kKeyLinkParent);
+    }
+    const DsKeyNode *
+    first_child(const DsKeyNode *node) const
+    {
+        return follow(node, node->first_child, kKeyLinkChild);
+    }
+    const DsKeyNode *
+    next_sibling(const DsKeyNode *node) const
+    {
+        return follow(node, node->next_sibling, kKeyLinkSibling);
+    }
+};
+
+// What is wrong with one link of a forest of known size.
+enum class KeyLink { none, parent, first_child, next_sibling };
+enum class KeyLinkFault {
+    out_of_range, // designates a record outside the forest: cut
+    cycle,        // leads back to a node on its own way there: cut
+    rejoin,       // leads to a node that another link reached first: cut
+    disagrees,    // a parent link that is not the node's parent: followed
+    unreached,    // a node that no walk from the first node reaches
+};
+struct KeyLinkProblem {
+    uint32_t node; // index of the record whose link is wrong
+    KeyLink link;  // which of its links (none for an unreached node)
+    KeyLinkFault fault;
+    int64_t target; // the index the link designates (-1 when none)
+};
+using KeyLinkReport = void (*)(void *ctx, const KeyLinkProblem &problem);
+
+// Fills flags[0 .. count-1] with the links that the walks may follow in the
+// forest nodes[0 .. count-1]: a link that leaves the forest, closes a
+// circle, or enters a node that the pre-order walk from node 0 entered
+// already is cut; every link of a consistent forest is kept. Each problem
+// goes to report (when not null), in node order per kind. False, with the
+// flags not to be used, when its working memory cannot be allocated.
+bool keys_check_links(const DsKeyNode *nodes, uint32_t count, uint8_t *flags, KeyLinkReport report,
+                      void *ctx);
+
+// The level list of key in forest, as ds__get_key_levels gives it.
+uint32_t keys_levels(const KeyForest &forest, const DsKeyNode *key, const DsKeyNode **levels,
+                     uint32_t max);
 
 // The end of the component that begins at p: the first "/" outside a quoted
 // stretch, or the terminating NUL. A double quote opens or closes a stretch;
@@ -47,12 +102,18 @@ uint32_t count_components(const char *path);
 // records.
 void split_components(const char *path, DsPathComponent *out);
 
-// The node that count (>= 1) components name in the forest whose first
-// top-level node is first, or null. A typed level fits any component, a
+// The node that count (>= 1) components name in forest, or null. A typed level fits any component, a
 // literal level only its exact name; the first fitting sibling in chain order
 // is taken for good, the search never backs up to a later one.
 const DsKeyNode *match_components(const DsPathComponent *components, uint32_t count,
-                                  const DsKeyNode *first);
+                                  const KeyForest &forest);
+
+// The same over a forest of unknown size whose first top-level node is first.
+inline const DsKeyNode *
+match_components(const DsPathComponent *components, uint32_t count, const DsKeyNode *first)
+{
+    return match_components(components, count, KeyForest{first, 0, nullptr});
+}
 
 // The split components of one key path. Up to kInline components live inside
 // the object (on the caller's stack); longer paths take one malloc'd array,

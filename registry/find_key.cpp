@@ -18,7 +18,7 @@ walk_each_match(const DsModule *first, const DsPathComponent *parts, uint32_t co
     for (const DsModule *module = first; module != nullptr; module = module->next) {
         if (module->keys == nullptr)
             continue;
-        const DsKeyNode *node = match_components(parts, count, module->keys);
+        const DsKeyNode *node = match_components(parts, count, reg_forest(module));
         if (node == nullptr)
             continue;
         matched = true;

@@ -14,6 +14,7 @@
 #include "registry/key_index.h"
 
 #include "keys/keys.h"
+#include "registry/registry.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -46,11 +47,26 @@ struct AlarmSlot {
     const DsAlarm *row;
 };
 
+// A module of the list with its forest as the walks see it.
+struct ModuleEntry {
+    const DsModule *module;
+    KeyForest forest;
+};
+
+// The records of one module's forest, for finding the forest of a node.
+struct ForestRange {
+    const DsKeyNode *begin;
+    const DsKeyNode *end;
+    uint32_t module; // position in the list
+};
+
 } // namespace
 
 struct KeyIndex {
-    const DsModule **modules; // list order
+    ModuleEntry *modules; // list order
     uint32_t module_count;
+    ForestRange *ranges; // sorted by begin
+    uint32_t range_count;
     ChainSlot *slots; // literal and typed answers of every chain
     uint32_t mask;    // slot count - 1, a power of two
     TopEntry *top;    // sorted
@@ -93,9 +109,9 @@ same_name(const char *name, const char *text, size_t length)
 
 // The first typed level of a chain, or null.
 const DsKeyNode *
-first_typed(const DsKeyNode *head)
+first_typed(const KeyForest &forest, const DsKeyNode *head)
 {
-    for (const DsKeyNode *node = head; node != nullptr; node = keys_next_sibling(node)) {
+    for (const DsKeyNode *node = head; node != nullptr; node = forest.next_sibling(node)) {
         if (node->field_type != nullptr)
             return node;
     }
@@ -107,9 +123,9 @@ first_typed(const DsKeyNode *head)
 // later one with the same name is shadowed; the probe in add_slot drops it).
 template <typename Visit>
 void
-each_answering_literal(const DsKeyNode *head, Visit visit)
+each_answering_literal(const KeyForest &forest, const DsKeyNode *head, Visit visit)
 {
-    for (const DsKeyNode *node = head; node != nullptr; node = keys_next_sibling(node)) {
+    for (const DsKeyNode *node = head; node != nullptr; node = forest.next_sibling(node)) {
         if (node->field_type != nullptr)
             return;
         if (node->name != nullptr)
@@ -118,27 +134,18 @@ each_answering_literal(const DsKeyNode *head, Visit visit)
 }
 
 // Calls visit(head) for every chain of a forest: the top chain and the child
-// chain of every node, parents before children.
+// chain of every record. The loader cut every link that would enter a record
+// twice, so each chain is visited once and ends; the chains of records that
+// no walk reaches are indexed too, and simply never asked.
 template <typename Visit>
 void
-each_chain(const DsKeyNode *top, Visit visit)
+each_chain(const KeyForest &forest, Visit visit)
 {
-    // Chains are visited depth first with the heads kept in the forest itself:
-    // a node's child chain is visited when the node is, so no stack is needed
-    // beyond the current path, which the parent links give back.
-    visit(top);
-    const DsKeyNode *node = top;
-    while (node != nullptr) {
-        const DsKeyNode *child = keys_first_child(node);
-        if (child != nullptr) {
+    visit(forest.nodes);
+    for (uint32_t i = 0; i < forest.count; ++i) {
+        const DsKeyNode *child = forest.first_child(forest.nodes + i);
+        if (child != nullptr)
             visit(child);
-            node = child;
-            continue;
-        }
-        while (node != nullptr && keys_next_sibling(node) == nullptr)
-            node = keys_parent(node);
-        if (node != nullptr)
-            node = keys_next_sibling(node);
     }
 }
 
@@ -187,7 +194,9 @@ add_slot(KeyIndex *index, const DsKeyNode *head, const DsKeyNode *node, bool typ
 
 // Counts what the tables must hold: every literal level and every chain
 // (for its typed answer); only an upper bound, shadowed names take no slot.
-void
+// False when a module's forest has no known size: only the loader's records
+// can be indexed.
+bool
 count_nodes(const DsModule *first, uint64_t *slots, uint64_t *top, uint32_t *modules,
             uint64_t *alarms)
 {
@@ -196,13 +205,13 @@ count_nodes(const DsModule *first, uint64_t *slots, uint64_t *top, uint32_t *mod
         *alarms += module->alarm_count;
         if (module->keys == nullptr)
             continue;
-        each_chain(module->keys, [&](const DsKeyNode *head) {
-            for (const DsKeyNode *node = head; node != nullptr; node = keys_next_sibling(node))
-                ++*slots;
-        });
-        for (const DsKeyNode *node = module->keys; node != nullptr; node = keys_next_sibling(node))
-            ++*top;
+        KeyForest forest = reg_forest(module);
+        if (forest.links == nullptr)
+            return false;
+        *slots += forest.count + forest.count; // every literal, and a typed answer per chain
+        *top += forest.count;
     }
+    return true;
 }
 
 int
@@ -218,31 +227,45 @@ compare_top(const void *a, const void *b)
     return x->module < y->module ? -1 : (x->module > y->module ? 1 : 0);
 }
 
+int
+compare_range(const void *a, const void *b)
+{
+    const auto *x = static_cast<const ForestRange *>(a);
+    const auto *x2 = static_cast<const ForestRange *>(b);
+    if (x->begin != x2->begin)
+        return x->begin < x2->begin ? -1 : 1;
+    return x->module < x2->module ? -1 : (x->module > x2->module ? 1 : 0);
+}
+
 void
 fill(KeyIndex *index, const DsModule *first)
 {
     uint32_t position = 0;
     for (const DsModule *module = first; module != nullptr; module = module->next, ++position) {
-        index->modules[position] = module;
+        KeyForest forest = module->keys != nullptr ? reg_forest(module) : KeyForest{};
+        index->modules[position] = ModuleEntry{module, forest};
         for (uint16_t i = 0; i < module->alarm_count; ++i)
             add_alarm(index, module, &module->alarms[i]);
         if (module->keys == nullptr)
             continue;
-        each_chain(module->keys, [&](const DsKeyNode *head) {
+        index->ranges[index->range_count++] =
+            ForestRange{forest.nodes, forest.nodes + forest.count, position};
+        each_chain(forest, [&](const DsKeyNode *head) {
             each_answering_literal(
-                head, [&](const DsKeyNode *node) { add_slot(index, head, node, false); });
-            const DsKeyNode *typed = first_typed(head);
+                forest, head, [&](const DsKeyNode *node) { add_slot(index, head, node, false); });
+            const DsKeyNode *typed = first_typed(forest, head);
             if (typed != nullptr)
                 add_slot(index, head, typed, true);
         });
         // The top chain's answers, once per name and module.
-        each_answering_literal(module->keys, [&](const DsKeyNode *node) {
+        each_answering_literal(forest, forest.nodes, [&](const DsKeyNode *node) {
             index->top[index->top_count++] =
                 TopEntry{text_hash(node->name, std::strlen(node->name)), position, node->name};
         });
-        if (first_typed(module->keys) != nullptr)
+        if (first_typed(forest, forest.nodes) != nullptr)
             index->typed_top[index->typed_top_count++] = position;
     }
+    std::qsort(index->ranges, index->range_count, sizeof(ForestRange), compare_range);
     std::qsort(index->top, index->top_count, sizeof(TopEntry), compare_top);
     // Drop a module's repeated name, keeping one entry per name and module.
     uint32_t kept = 0;
@@ -280,12 +303,12 @@ answer(const KeyIndex *index, const DsKeyNode *head, const DsPathComponent &comp
 }
 
 const DsKeyNode *
-match(const KeyIndex *index, const DsModule *module, const DsPathComponent *components,
+match(const KeyIndex *index, const ModuleEntry &entry, const DsPathComponent *components,
       uint32_t count)
 {
-    const DsKeyNode *node = answer(index, module->keys, components[0]);
+    const DsKeyNode *node = answer(index, entry.forest.nodes, components[0]);
     for (uint32_t i = 1; i < count && node != nullptr; ++i)
-        node = answer(index, keys_first_child(node), components[i]);
+        node = answer(index, entry.forest.first_child(node), components[i]);
     return node;
 }
 
@@ -335,21 +358,22 @@ reg_build_key_index(const DsModule *first)
 {
     uint64_t slots = 0, top = 0, alarms = 0;
     uint32_t modules = 0;
-    count_nodes(first, &slots, &top, &modules, &alarms);
-    if (slots > kMaxIndexed || alarms > kMaxIndexed)
+    if (!count_nodes(first, &slots, &top, &modules, &alarms) || slots > kMaxIndexed ||
+        alarms > kMaxIndexed)
         return nullptr;
     auto *index = static_cast<KeyIndex *>(std::calloc(1, sizeof(KeyIndex)));
     if (index == nullptr)
         return nullptr;
     uint32_t slot_count = table_size(slots);
     uint32_t alarm_count = table_size(alarms);
-    index->modules = static_cast<const DsModule **>(std::calloc(modules, sizeof(DsModule *)));
+    index->modules = static_cast<ModuleEntry *>(std::calloc(modules, sizeof(ModuleEntry)));
+    index->ranges = static_cast<ForestRange *>(std::calloc(modules, sizeof(ForestRange)));
     index->slots = static_cast<ChainSlot *>(std::calloc(slot_count, sizeof(ChainSlot)));
     index->top = static_cast<TopEntry *>(std::calloc(top + 1, sizeof(TopEntry)));
     index->typed_top = static_cast<uint32_t *>(std::calloc(modules, sizeof(uint32_t)));
     index->alarms = static_cast<AlarmSlot *>(std::calloc(alarm_count, sizeof(AlarmSlot)));
-    if (index->modules == nullptr || index->slots == nullptr || index->top == nullptr ||
-        index->typed_top == nullptr || index->alarms == nullptr) {
+    if (index->modules == nullptr || index->ranges == nullptr || index->slots == nullptr ||
+        index->top == nullptr || index->typed_top == nullptr || index->alarms == nullptr) {
         reg_free_key_index(index);
         return nullptr;
     }
@@ -366,6 +390,7 @@ reg_free_key_index(KeyIndex *index)
     if (index == nullptr)
         return;
     std::free(index->modules);
+    std::free(index->ranges);
     std::free(index->slots);
     std::free(index->top);
     std::free(index->typed_top);
@@ -392,12 +417,12 @@ reg_index_each_match(const KeyIndex *index, const DsPathComponent *components, u
             ++begin;
         if (typed == position)
             ++t;
-        const DsModule *module = index->modules[position];
-        const DsKeyNode *node = match(index, module, components, count);
+        const ModuleEntry &entry = index->modules[position];
+        const DsKeyNode *node = match(index, entry, components, count);
         if (node == nullptr)
             continue;
         matched = true;
-        if (on_match(ctx, module, node))
+        if (on_match(ctx, entry.module, node))
             break;
     }
     return matched;
@@ -416,10 +441,38 @@ reg_index_alarm(const KeyIndex *index, const DsModule *module, const DsKeyNode *
     }
 }
 
+// The first module in list order whose forest holds the record: forests are
+// disjoint arrays, except that one file listed twice shares its forest, and
+// the earlier module of such a pair sorts first.
+const DsModule *
+reg_index_module_of(const KeyIndex *index, const DsKeyNode *node)
+{
+    uint32_t lo = 0, hi = index->range_count;
+    while (lo < hi) {
+        uint32_t mid = lo + (hi - lo) / 2;
+        if (index->ranges[mid].begin <= node)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    // ranges[lo - 1] is the last forest starting at or before node; walk back
+    // over forests that start at the same record to the earliest module.
+    if (lo == 0)
+        return nullptr;
+    uint32_t at = lo - 1;
+    while (at > 0 && index->ranges[at - 1].begin == index->ranges[at].begin)
+        --at;
+    const ForestRange &range = index->ranges[at];
+    if (node >= range.end)
+        return nullptr;
+    return index->modules[range.module].module;
+}
+
 size_t
 reg_key_index_bytes(const KeyIndex *index)
 {
-    return sizeof(KeyIndex) + index->module_count * (sizeof(DsModule *) + sizeof(uint32_t)) +
+    return sizeof(KeyIndex) +
+           index->module_count * (sizeof(ModuleEntry) + sizeof(ForestRange) + sizeof(uint32_t)) +
            (size_t{index->mask} + 1) * sizeof(ChainSlot) + index->top_count * sizeof(TopEntry) +
            (size_t{index->alarm_mask} + 1) * sizeof(AlarmSlot);
 }

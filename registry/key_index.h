@@ -29,6 +29,9 @@ bool reg_index_each_match(const KeyIndex *index, const DsPathComponent *componen
 const DsAlarm *reg_index_alarm(const KeyIndex *index, const DsModule *module,
                                const DsKeyNode *node);
 
+// The module whose forest holds node (the first in list order), or null.
+const DsModule *reg_index_module_of(const KeyIndex *index, const DsKeyNode *node);
+
 // Bytes the index holds.
 size_t reg_key_index_bytes(const KeyIndex *index);
 

@@ -10,6 +10,7 @@
 
 #include <dirent.h>
 #include <dlfcn.h>
+#include <link.h>
 
 #include <cstddef>
 #include <cstdio>
@@ -47,13 +48,21 @@ struct ModuleList {
 static_assert(std::is_standard_layout_v<ModuleList> && offsetof(ModuleList, builtin) == 0,
               "the built-in record must start its block");
 
-// The block behind the head of the list. Only load_modules writes
-// module_list (callers treat it as read-only), so a published head always
-// starts such a block.
+// The block that load_modules published, written once right after the
+// compare-and-swap that published its head. module_list is exported and
+// writable, and a caller that links records of its own into it must never
+// have the memory behind them read as indexes: they are read only behind the
+// head that this library made.
+const ModuleList *published_list = nullptr;
+
+// The block behind the head of the list, or null when the head is not the
+// one load_modules published (a caller's own records, or a head whose block
+// is not yet announced: lookups then walk the tables).
 const ModuleList *
 list_of(const DsModule *first)
 {
-    return reinterpret_cast<const ModuleList *>(first);
+    const ModuleList *list = __atomic_load_n(&published_list, __ATOMIC_ACQUIRE);
+    return list != nullptr && &list->builtin == first ? list : nullptr;
 }
 
 // FNV-1a: short names, cheap to hash, spread well enough for linear probing.
@@ -134,51 +143,99 @@ is_module_name(const char *name)
     return len >= 4 && std::memcmp(name + len - 3, ".so", 3) == 0;
 }
 
-// A count symbol holds a u16; a missing one counts as 0.
+// A schema module's public record with what the loader learnt about its
+// tables, and the flags of its key links after it, in one block.
+struct ModuleRecord {
+    DsModule module;
+    ModuleTables tables;
+};
+static_assert(std::is_standard_layout_v<ModuleRecord> && offsetof(ModuleRecord, module) == 0,
+              "the public record must start its block");
+
+// The size in bytes of the object that a module exports at address, as its
+// dynamic symbol table gives it; 0 when the table does not say.
+size_t
+symbol_size(const void *address)
+{
+    Dl_info info{};
+    void *entry = nullptr;
+    if (dladdr1(address, &info, &entry, RTLD_DL_SYMENT) == 0 || entry == nullptr ||
+        info.dli_saddr != address)
+        return 0;
+    return static_cast<const ElfW(Sym) *>(entry)->st_size;
+}
+
+// A count symbol holds a u16; a missing one, or one too small to hold a u16,
+// counts as 0.
 uint16_t
 symbol_count(void *handle, const char *symbol)
 {
     const void *count = dlsym(handle, symbol);
-    if (count == nullptr)
+    if (count == nullptr || symbol_size(count) < sizeof(uint16_t))
         return 0;
     return *static_cast<const uint16_t *>(count);
 }
 
 // The table behind a non-zero count; the table symbol is looked up only then.
 // False when the count promises a table that the module does not export.
+// *rows is what the table holds, so that a count larger than its table is
+// cut to the records that are there.
 bool
-counted_table(void *handle, uint16_t count, const char *symbol, const void **table)
+counted_table(void *handle, uint16_t count, const char *symbol, size_t stride, const void **table,
+              uint32_t *rows)
 {
     *table = nullptr;
+    *rows = 0;
     if (count == 0)
         return true;
     *table = dlsym(handle, symbol);
-    return *table != nullptr;
+    if (*table == nullptr)
+        return false;
+    size_t held = symbol_size(*table) / stride;
+    *rows = held > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(held);
+    return true;
 }
 
 // The record of an open module, or null when the module declares types or
-// alarms without their table, or the record cannot be allocated.
+// alarms without their table, or the record cannot be allocated. Counts are
+// cut to the rows their tables hold, a "ds_keys" of unknown or zero size
+// counts as no keys, and the key links are checked once here.
 DsModule *
 module_record(void *handle)
 {
     const void *keys = dlsym(handle, "ds_keys");
+    size_t key_count = keys != nullptr ? symbol_size(keys) / sizeof(DsKeyNode) : 0;
+    if (key_count > UINT32_MAX)
+        key_count = 0;
     uint16_t type_count = symbol_count(handle, "ds_type_count");
     uint16_t alarm_count = symbol_count(handle, "ds_alarm_count");
     const void *types;
-    if (!counted_table(handle, type_count, "ds_types", &types))
+    uint32_t type_rows;
+    if (!counted_table(handle, type_count, "ds_types", sizeof(DsType), &types, &type_rows))
         return nullptr;
     const void *alarms;
-    if (!counted_table(handle, alarm_count, "ds_alarms", &alarms))
+    uint32_t alarm_rows;
+    if (!counted_table(handle, alarm_count, "ds_alarms", sizeof(DsAlarm), &alarms, &alarm_rows))
         return nullptr;
-    auto *module = static_cast<DsModule *>(std::calloc(1, sizeof(DsModule)));
-    if (module == nullptr)
+    auto *record = static_cast<ModuleRecord *>(std::calloc(1, sizeof(ModuleRecord) + key_count));
+    if (record == nullptr)
         return nullptr;
-    module->type_count = type_count;
-    module->alarm_count = alarm_count;
-    module->types = static_cast<const DsType *>(types);
-    module->keys = static_cast<const DsKeyNode *>(keys);
-    module->alarms = static_cast<const DsAlarm *>(alarms);
+    auto *links = reinterpret_cast<uint8_t *>(record + 1);
+    if (!keys_check_links(static_cast<const DsKeyNode *>(keys), static_cast<uint32_t>(key_count),
+                          links, nullptr, nullptr)) {
+        std::free(record);
+        return nullptr;
+    }
+    DsModule *module = &record->module;
+    module->type_count = static_cast<uint16_t>(type_count < type_rows ? type_count : type_rows);
+    module->alarm_count =
+        static_cast<uint16_t>(alarm_count < alarm_rows ? alarm_count : alarm_rows);
+    module->types = module->type_count != 0 ? static_cast<const DsType *>(types) : nullptr;
+    module->keys = key_count != 0 ? static_cast<const DsKeyNode *>(keys) : nullptr;
+    module->alarms = module->alarm_count != 0 ? static_cast<const DsAlarm *>(alarms) : nullptr;
     module->handle = handle;
+    record->tables = ModuleTables{
+        static_cast<uint32_t>(key_count), links, type_rows, alarm_rows, type_count, alarm_count};
     return module;
 }
 
@@ -265,8 +322,11 @@ load_modules()
     list->keys = reg_build_key_index(&list->builtin);
     DsModule *expected = nullptr;
     if (!__atomic_compare_exchange_n(&module_list, &expected, &list->builtin, false,
-                                     __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE))
+                                     __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
         release_list(list);
+        return 0;
+    }
+    __atomic_store_n(&published_list, list, __ATOMIC_RELEASE);
     return 0;
 }
 
@@ -290,16 +350,56 @@ reg_find_type_linear(const DsModule *first, const char *name)
     return nullptr;
 }
 
+const ModuleTables *
+reg_tables(const DsModule *module)
+{
+    // Only the loader's records carry a handle; it made each of them as a
+    // ModuleRecord.
+    if (module->handle == nullptr)
+        return nullptr;
+    return &reinterpret_cast<const ModuleRecord *>(module)->tables;
+}
+
+KeyForest
+reg_forest(const DsModule *module)
+{
+    const ModuleTables *tables = reg_tables(module);
+    if (tables == nullptr)
+        return KeyForest{module->keys, 0, nullptr};
+    return KeyForest{module->keys, tables->key_count, tables->key_links};
+}
+
+KeyForest
+reg_forest_of(const DsKeyNode *node)
+{
+    const DsModule *first = reg_first_module();
+    const KeyIndex *index = first != nullptr ? reg_key_index(first) : nullptr;
+    if (index != nullptr) {
+        const DsModule *module = reg_index_module_of(index, node);
+        return module != nullptr ? reg_forest(module) : KeyForest{};
+    }
+    for (const DsModule *module = reg_first_module(); module != nullptr; module = module->next) {
+        if (module->keys == nullptr)
+            continue;
+        KeyForest forest = reg_forest(module);
+        if (forest.holds(node))
+            return forest;
+    }
+    return KeyForest{};
+}
+
 bool
 reg_has_type_index(const DsModule *first)
 {
-    return list_of(first)->slots != nullptr;
+    const ModuleList *list = list_of(first);
+    return list != nullptr && list->slots != nullptr;
 }
 
 const KeyIndex *
 reg_key_index(const DsModule *first)
 {
-    return list_of(first)->keys;
+    const ModuleList *list = list_of(first);
+    return list != nullptr ? list->keys : nullptr;
 }
 
 // Built-in types come first, then each module in list order; within a table,
@@ -313,7 +413,7 @@ ds_find_type(const char *name)
     if (first == nullptr)
         return nullptr;
     const ModuleList *list = list_of(first);
-    if (list->slots == nullptr)
+    if (list == nullptr || list->slots == nullptr)
         return reg_find_type_linear(first, name);
     return index_find(list, name);
 }

@@ -2,6 +2,7 @@
 #ifndef DSTYPES_REGISTRY_REGISTRY_H
 #define DSTYPES_REGISTRY_REGISTRY_H
 
+#include "keys/keys.h"
 #include "types/types.h"
 
 // The module directory, fixed at build time.
@@ -42,6 +43,36 @@ const DsKeyNode *reg_find_key(const char *path, bool leaf_only, const DsModule *
 bool reg_each_match(const DsPathComponent *parts, uint32_t count,
                     bool (*on_match)(void *ctx, const DsModule *module, const DsKeyNode *node),
                     void *ctx);
+
+// What the loader learnt about a module beyond its public record: the size
+// of each table from the module's dynamic symbol table, what the counts
+// declared, and which key links the walks may follow. Kept beside the
+// record, so that whatever walks a module's tables can bound itself by them.
+struct ModuleTables {
+    uint32_t key_count;       // records of "ds_keys"; 0 when the module has no keys
+    const uint8_t *key_links; // kKeyLink* bits per record of "ds_keys"
+    uint32_t type_rows;       // records that "ds_types" holds
+    uint32_t alarm_rows;      // rows that "ds_alarms" holds
+    uint16_t declared_types;  // what "ds_type_count" holds (0 when missing)
+    uint16_t declared_alarms; // what "ds_alarm_count" holds (0 when missing)
+};
+
+// The tables of a record that the loader made for a schema module; null for
+// the built-in record and for records that a caller made (they carry no
+// dlopen handle).
+const ModuleTables *reg_tables(const DsModule *module);
+
+// The module's key forest as the walks see it (unknown size for a record
+// that the loader did not make).
+KeyForest reg_forest(const DsModule *module);
+
+// The forest of the loaded module that holds node; a forest of unknown size
+// when no module of the list holds it. Never builds the list.
+KeyForest reg_forest_of(const DsKeyNode *node);
+
+// Calls back for every node of forest in pre-order, following only the
+// links the forest lets through.
+void reg_walk_forest(const KeyForest &forest, DsKeyCallback callback, void *ctx);
 
 // The head of the module list, or null while it is empty. The acquire load
 // pairs with the compare-and-swap that publishes the finished list, so every

@@ -13,11 +13,11 @@ namespace
 // Calls back for node and its subtree, then for each following sibling and
 // its subtree: one recursion per tree level, siblings in a loop.
 void
-walk_forest(const DsKeyNode *node, DsKeyCallback callback, void *ctx)
+walk_forest(const KeyForest &forest, const DsKeyNode *node, DsKeyCallback callback, void *ctx)
 {
-    for (; node != nullptr; node = keys_next_sibling(node)) {
+    for (; node != nullptr; node = forest.next_sibling(node)) {
         callback(ctx, node);
-        walk_forest(keys_first_child(node), callback, ctx);
+        walk_forest(forest, forest.first_child(node), callback, ctx);
     }
 }
 
@@ -42,6 +42,12 @@ call_back(void *ctx, const DsModule *, const DsKeyNode *node)
 
 } // namespace
 
+void
+reg_walk_forest(const KeyForest &forest, DsKeyCallback callback, void *ctx)
+{
+    walk_forest(forest, forest.nodes, callback, ctx);
+}
+
 // Every node of every forest, modules in list order, each forest in pre-order.
 // The callback cannot stop the walk.
 extern "C" DS_EXPORT void
@@ -50,7 +56,7 @@ ds__all_keys(DsKeyCallback callback, void *ctx)
     ensure_modules_loaded();
     for (const DsModule *module = reg_first_module(); module != nullptr; module = module->next) {
         if (module->keys != nullptr)
-            walk_forest(module->keys, callback, ctx);
+            reg_walk_forest(reg_forest(module), callback, ctx);
     }
 }
 

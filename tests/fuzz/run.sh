@@ -12,7 +12,7 @@ build=${2:-$src/build-fuzz}
 # Absolute, since each target runs from inside it.
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
-targets="canonical packed keys field bitmap descriptors"
+targets="canonical packed keys field bitmap descriptors forest"
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g"
 
 cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release \
@@ -31,9 +31,14 @@ for target in $targets; do
   if [ -f "$src/tests/fuzz/$target.dict" ]; then
     dict=-dict=$src/tests/fuzz/$target.dict
   fi
+  # Targets kept beside the tests they belong to have their corpus there.
+  corpus=$src/tests/fuzz/corpus/$target
+  [ -d "$corpus" ] || corpus=$(echo "$src"/tests/*/corpus/"$target")
+  bin=$out/fuzz_$target
+  [ -x "$bin" ] || bin=$(echo "$build"/tests/*/fuzz_"$target")
   echo "== fuzz_$target for ${seconds}s"
-  (cd "$out" && ./"fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
-      -timeout=10 -rss_limit_mb=4096 $dict "$work" "$src/tests/fuzz/corpus/$target") \
+  (cd "$out" && "$bin" -max_total_time="$seconds" -print_final_stats=1 \
+      -timeout=10 -rss_limit_mb=4096 $dict "$work" "$corpus") \
     >"$out/$target.log" 2>&1 || status=1
   grep -E '^stat::number_of_executed_units|^stat::new_units_added|ERROR|violated' "$out/$target.log" || true
 done

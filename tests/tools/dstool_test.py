@@ -312,10 +312,11 @@ def no_example_cases(moddir):
 
 
 def missing_dir_cases(moddir):
-    line = err("types", moddir + ": No such file or directory")
+    missing = ": No such file or directory; built-in types are unavailable until it exists"
+    line = err("types", moddir + missing)
     return [
         Case(["types"], 2, "", line),
-        Case(["validate", "u8", "1"], 2, "", err("validate", moddir + ": No such file or directory")),
+        Case(["validate", "u8", "1"], 2, "", err("validate", moddir + missing)),
     ]
 
 

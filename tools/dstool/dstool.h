@@ -177,6 +177,7 @@ int cmd_build_key(const Invocation &inv);
 int cmd_find_key(const Invocation &inv);
 int cmd_field(const Invocation &inv);
 int cmd_demo(const Invocation &inv);
+int cmd_check(const Invocation &inv);
 
 } // namespace dstool
 

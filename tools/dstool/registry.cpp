@@ -95,8 +95,11 @@ loaded_modules()
         // perror's line already names the directory.
         if (module_list == nullptr && reason.empty())
             fail(kStatusUsage, DSTOOL_MODULE_DIR, "the module list could not be built");
+        // The library finds no type at all, not even a built-in one, until
+        // the directory exists: say so once instead of failing each lookup.
         if (module_list == nullptr)
-            fail(kStatusUsage, "", printable(reason, 200));
+            fail(kStatusUsage, "",
+                 printable(reason, 200) + "; built-in types are unavailable until it exists");
     }
     return module_list;
 }
