@@ -337,7 +337,128 @@ render(const json_object *type, const std::string &label, int indent, std::strin
     render_children(type, indent + 1, out);
 }
 
+// --- Parameters of the type table ---
+
+JsonPtr parameters(const DsType *type, int depth);
+
+// A referred type: its name, or the whole record of an anonymous one.
+json_object *
+type_ref(const DsType *type, int depth)
+{
+    if (type == nullptr)
+        return nullptr;
+    const char *name = ds_type_name(type);
+    if (name != nullptr)
+        return json_text_or_null(name);
+    JsonPtr ref = json_object_or_throw();
+    json_set(ref.get(), "kind", kind_label(type->kind));
+    json_set(ref.get(), "size", static_cast<int64_t>(type->size));
+    json_set(ref.get(), "parameters",
+             depth >= kMaxDepth ? nullptr : parameters(type, depth + 1).release());
+    return ref.release();
+}
+
+json_object *
+field_ref(const DsField &field, int depth)
+{
+    JsonPtr entry = json_object_or_throw();
+    json_set(entry.get(), "name", json_text_or_null(field.name));
+    json_set(entry.get(), "type", type_ref(field.type, depth));
+    return entry.release();
+}
+
+JsonPtr
+enum_rows(const DsType *type)
+{
+    JsonPtr values = json_array_or_throw();
+    for (uint32_t i = 0; type->p.enumeration.values && i < type->p.enumeration.count; ++i) {
+        JsonPtr row = json_object_or_throw();
+        json_set(row.get(), "name", json_text_or_null(type->p.enumeration.values[i].name));
+        json_set(row.get(), "value", type->p.enumeration.values[i].value);
+        json_append(values.get(), row.release());
+    }
+    return values;
+}
+
+void
+choice_parameters(json_object *out, const DsType *type, int depth)
+{
+    const DsChoiceArm *arms = type->p.choice.arms;
+    const DsField *fields = type->p.choice.fields;
+    json_set(out, "discriminator", fields == nullptr ? nullptr : field_ref(fields[0], depth));
+    JsonPtr list = json_array_or_throw();
+    for (uint32_t i = 0; fields != nullptr && arms != nullptr && i < type->p.choice.arm_count;
+         ++i) {
+        JsonPtr arm = json_object_or_throw();
+        JsonPtr values = json_array_or_throw();
+        for (uint32_t v = 0; arms[i].values && v < arms[i].value_count; ++v) {
+            JsonPtr value = json_object_or_throw();
+            json_set(value.get(), "value", arms[i].values[v]);
+            json_set(value.get(), "name",
+                     json_text_or_null(enum_name(fields[0].type, arms[i].values[v])));
+            json_append(values.get(), value.release());
+        }
+        json_set(arm.get(), "values", values.release());
+        JsonPtr arm_fields = json_array_or_throw();
+        for (uint32_t f = 0; f < arms[i].field_count; ++f)
+            json_append(arm_fields.get(), field_ref(fields[arms[i].first_field + f], depth));
+        json_set(arm.get(), "fields", arm_fields.release());
+        json_append(list.get(), arm.release());
+    }
+    json_set(out, "arms", list.release());
+}
+
+JsonPtr
+parameters(const DsType *type, int depth)
+{
+    JsonPtr out = json_object_or_throw();
+    const DsTypeParams &p = type->p;
+    switch (type->kind) {
+    case DS_KIND_INT:
+        describe_int(out.get(), type);
+        break;
+    case DS_KIND_STRING:
+        json_set(out.get(), "pattern", json_text_or_null(p.string.regex));
+        break;
+    case DS_KIND_ENUM:
+        json_set(out.get(), "base", type_ref(p.enumeration.base, depth));
+        json_set(out.get(), "values", enum_rows(type).release());
+        break;
+    case DS_KIND_ARRAY:
+        json_set(out.get(), "max_count", static_cast<int64_t>(p.array.max_count));
+        json_set(out.get(), "element", type_ref(p.array.element, depth));
+        break;
+    case DS_KIND_SEQUENCE: {
+        JsonPtr fields = json_array_or_throw();
+        for (uint32_t i = 0; p.sequence.fields && i < p.sequence.field_count; ++i)
+            json_append(fields.get(), field_ref(p.sequence.fields[i], depth));
+        json_set(out.get(), "fields", fields.release());
+        break;
+    }
+    case DS_KIND_CHOICE:
+        choice_parameters(out.get(), type, depth);
+        break;
+    case DS_KIND_BITMAP:
+        describe_bitmap(out.get(), type);
+        break;
+    case DS_KIND_CONVERTED:
+        json_set(out.get(), "converter", static_cast<int64_t>(p.converted.converter));
+        json_set(out.get(), "converter_name", std::string(converter_name(p.converted.converter)));
+        json_set(out.get(), "base", type_ref(p.converted.base, depth));
+        break;
+    default:
+        break;
+    }
+    return out;
+}
+
 } // namespace
+
+JsonPtr
+type_parameters(const DsType *type)
+{
+    return parameters(type, 0);
+}
 
 JsonPtr
 describe_type(const DsType *type)
