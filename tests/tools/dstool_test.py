@@ -178,6 +178,10 @@ def value_cases():
                                                       'expected an integer, got a string "a"')),
         Case(["type", "oper-state"], 0, "oper-state: enum, 1 byte\n  base u8: int, 1 byte, range 0..255\n"
              "  value up = 1\n  value down = 2\n  value testing = 3\n", ""),
+        Case(["type", "sys-address"], 0, check=lambda out: out.splitlines()[:7] == [
+            "sys-address: choice, 17 bytes", "  discriminator 0 family: sys-address-family: enum, 1 byte",
+            "    base u8: int, 1 byte, range 0..255", "    value ipv4 = 4", "    value ipv6 = 6",
+            "  arm 1: 4 (ipv4)", "    field 1 address: ipv4: converted, 4 bytes, converter 1 (ipv4)"]),
         Case(["alarms"], 0, "MODULE      ROW  KEY\nexample.so  0    /interfaces/*/state\n"
              "example.so  1    /interfaces/*/counters\nexample.so  2    /system/boot-time\n", ""),
     ]
@@ -201,7 +205,11 @@ ROW = {"module": str, "name": str, "kind": str, "size": int, "parameters": dict}
 PAIRS = [{"name": str, "value": int}]
 
 
-def json_cases():
+def module_rows(expected):
+    return lambda out: [r["module"] for r in json.loads(out)][::10] == expected
+
+
+def json_cases(example_path):
     def shaped(shape, then=lambda d: True):
         def check(out):
             data = json.loads(out)
@@ -218,13 +226,16 @@ def json_cases():
         assert by_name["interface"] == {"converter": 0, "converter_name": "base", "base": "interface-impl"}
         arm = by_name["interface-impl"]["arms"][1]
         assert [v["name"] for v in arm["values"]] == ["GigabitEthernet", "TenGigabitEthernet", "InlineGroup"]
-        assert arm["fields"][1] == {"name": "port", "type": {"kind": "int", "size": 1,
-                                                             "parameters": {"min": 0, "max": 15}}}
+        assert arm["fields"][1] == {"index": 3, "name": "port", "type": {
+            "kind": "int", "size": 1, "parameters": {"min": 0, "max": 15}}}
         return by_name["u8"] == {"min": 0, "max": 255}
 
     found = dict(KEY, path=str, checked=bool)
     return [
         Case(["types", "--json"], 0, check=shaped([ROW], types), stderr=""),
+        Case(["types", "--module", "builtin", "--json"], 0, check=module_rows(["builtin"] * 3)),
+        Case(["types", "--module=" + example_path, "--json"], 0, check=module_rows(["example.so"] * 2)),
+        Case(["type", "uri"], 0, check=lambda out: "\\x01-\\x1f" in out),
         Case(["keys", "--json"], 0, check=shaped([KEY], lambda rows: rows[2] == {
             "module": "example.so", "key": "/interfaces/*/state", "leaf_type": "oper-state", "levels": [
                 {"name": "interfaces", "field_type": None}, {"name": "name", "field_type": "interface"},
@@ -330,7 +341,7 @@ def run_case(tool, case):
         problems.append("stderr %r fails its check" % errtext[:2000])
     if case.check is not None and not problems:
         try:
-            case.check(out)
+            assert case.check(out) is not False
         except (AssertionError, ValueError, KeyError, IndexError, TypeError) as e:
             problems.append("stdout check failed: %r (%s)" % (out[:2000], e))
     if case.status != 0 and (errtext.count("\n") != 1 or out != ""):
@@ -351,7 +362,7 @@ def main():
         "SeenCasesSayWhy": (example, seen_cases),
         "RefusalsNameWhatTheTypeAllows": (example, reason_cases),
         "ValuesConvertOrSayWhy": (example, value_cases),
-        "JsonOutputsHaveTheirShapes": (example, json_cases),
+        "JsonOutputsHaveTheirShapes": (example, lambda: json_cases(os.path.join(a.moddir, "example.so"))),
         "DemoRoundTripMatches": (example, demo_cases),
         "DemoNamesMissingModuleDirectory": ([], lambda: no_example_cases(a.moddir)),
         "MissingModuleDirectoryIsOneLine": (None, lambda: missing_dir_cases(a.moddir)),
