@@ -190,7 +190,8 @@ tool_help()
         text += "  " + name + std::string(name.size() < 12 ? 12 - name.size() : 1, ' ') +
                 command_spec.summary + "\n";
     }
-    text += "\nRun \"dstool COMMAND --help\" for a command's arguments.\n";
+    text += "\nRun \"dstool COMMAND --help\" for a command's arguments. A JSON argument \"-\"\n"
+            "reads the next value from standard input (values separated by white space).\n";
     text += kStatusHelp;
     return text;
 }
