@@ -172,6 +172,8 @@ def value_cases():
         Case(["find-key", "/interfaces/x", "--leaf"], 1, "",
              err("find-key", "/interfaces/x: no key with a leaf type has this path")),
         Case(["field", '{"kind": "Virtual", "index": 2}/7', UNIT, "2"], 0, "json: 7\npacked: 07 00\n", ""),
+        Case(["field", "5", UNIT, "2"], 1, "", err("field", UNIT + ' field 2 of 5: the text has 1 component '
+                                                    '(separated by "/")')),
         Case(["field", "5 x", VLAN, "1"], 1, "", err("field", VLAN + " field 1 of 5 x level 2 (id: vlan-id): "
                                                       "text after the JSON value at offset 2: x")),
         Case(["field", '"a"', VLAN, "1"], 1, "", err("field", VLAN + ' field 1 of "a" level 2 (id: vlan-id): '
