@@ -705,7 +705,7 @@ cmd_check(const Invocation &inv)
             print(file + ": ok\n");
         problems += findings.count;
     }
-    return problems == 0 ? kStatusOk : kStatusRejected;
+    return problems == 0 ? kStatusOk : kStatusFailed;
 }
 
 } // namespace dstool
