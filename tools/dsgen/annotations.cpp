@@ -5,7 +5,8 @@
 //    "alarms": [{"key": "/module:list/*/leaf", "name": "...",
 //                "description": "...", "severity": "major",
 //                "category": "communications"}]}
-// The file is read strictly: one JSON value and nothing after it, no
+// The file is read strictly (json-c's strict mode refuses text after the
+// value), with no
 // unknown member, no number out of range, no text with a NUL in it.
 #include "dsgen.h"
 
@@ -165,9 +166,6 @@ load_annotations(const std::string &file, Annotations &out)
     if (!root || json_tokener_get_error(tok.get()) != json_tokener_success)
         return reader.fail("", std::string("not JSON: ") +
                                    json_tokener_error_desc(json_tokener_get_error(tok.get())));
-    size_t end = json_tokener_get_parse_end(tok.get());
-    if (text.find_first_not_of(" \t\r\n", end) != std::string::npos)
-        return reader.fail("", "text after the JSON value");
     if (!json_object_is_type(root.get(), json_type_object))
         return reader.fail("", "expected an object with \"paths\" and \"alarms\"");
     json_object_object_foreach(root.get(), key, value)
