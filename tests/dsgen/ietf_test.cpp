@@ -107,69 +107,16 @@ decimal(__int128 v)
 }
 
 // Texts that probe the string typedefs of these models at their edges.
-const std::vector<std::string> kTexts = {"",
-                                         "a",
-                                         "eth0",
-                                         "a b",
-                                         "a\nb",
-                                         "192.0.2.1",
-                                         "0.0.0.0",
-                                         "255.255.255.255",
-                                         "192.0.2.256",
-                                         "01.2.3.4",
-                                         "1.2.3",
-                                         "1.2.3.4%eth0",
-                                         "1.2.3.4%",
-                                         "::",
-                                         "::1",
-                                         "2001:db8::1",
-                                         "fe80::1%eth0",
-                                         "::ffff:1.2.3.4",
-                                         "::1.02.3.4",
-                                         "1:2:3:4:5:6:7:8",
-                                         "1:2:3:4:5:6:7:8:9",
-                                         "2001:db8::g",
-                                         "example.com",
-                                         "example.com.",
-                                         ".",
-                                         "_sip._tcp.example.com",
-                                         "-a.example",
-                                         "a..b",
-                                         "2023-01-01T00:00:00Z",
-                                         "2023-01-01T00:00:00.5+05:30",
-                                         "2023-1-01T00:00:00Z",
-                                         "2023-01-01 00:00:00Z",
-                                         "00:1a:2b:3c:4d:5e",
-                                         "0:1:2:3:4:5",
-                                         "00:1A",
-                                         "00:1a:",
-                                         "0",
-                                         "12345678-1234-1234-1234-123456789abc",
-                                         "12345678-1234-1234-1234-123456789ab",
-                                         "$0$secret",
-                                         "$0$a\nb",
-                                         "$1$abc$0123456789abcdefghijkl",
-                                         "$1$abc$0123456789",
-                                         "$5$rounds=5000$s$x",
-                                         "AAAA",
-                                         "AAA=",
-                                         "AA==",
-                                         "A===",
-                                         "AAA",
-                                         "AAAA\n",
-                                         "10.0.0.0/8",
-                                         "10.0.0.0/33",
-                                         "2001:db8::/32",
-                                         "2001:db8::/129",
-                                         "Europe/Berlin",
-                                         "urn:ietf:params:x",
-                                         "x$",
-                                         "^x",
-                                         "\\",
-                                         std::string(253, 'a'),
-                                         std::string(64, 'b'),
-                                         std::string(65, 'b'),
-                                         std::string(300, 'c')};
+const std::string kTexts =
+    "|a|eth0|a b|a\nb|192.0.2.1|0.0.0.0|255.255.255.255|192.0.2.256|01.2.3.4|1.2.3|1.2.3.4%eth0|"
+    "1.2.3.4%|::|::1|2001:db8::1|fe80::1%eth0|::ffff:1.2.3.4|::1.02.3.4|1:2:3:4:5:6:7:8|"
+    "1:2:3:4:5:6:7:8:9|2001:db8::g|example.com|example.com.|.|_sip._tcp.example.com|-a.example|"
+    "a..b|2023-01-01T00:00:00Z|2023-01-01T00:00:00.5+05:30|2023-1-01T00:00:00Z|"
+    "2023-01-01 00:00:00Z|00:1a:2b:3c:4d:5e|0:1:2:3:4:5|00:1A|00:1a:|0|"
+    "12345678-1234-1234-1234-123456789abc|12345678-1234-1234-1234-123456789ab|$0$secret|"
+    "$0$a\nb|$1$abc$0123456789abcdefghijkl|$1$abc$0123456789|$5$rounds=5000$s$x|AAAA|AAA=|AA==|"
+    "A===|AAA|AAAA\n|10.0.0.0/8|10.0.0.0/33|2001:db8::/32|2001:db8::/129|Europe/Berlin|"
+    "urn:ietf:params:x|x$|^x|\\";
 
 void
 add_type_samples(const struct lysc_type *type, std::set<std::string> &out)
@@ -180,45 +127,29 @@ add_type_samples(const struct lysc_type *type, std::set<std::string> &out)
         return;
     case LY_TYPE_UNION: {
         const auto *un = reinterpret_cast<const struct lysc_type_union *>(type);
-        LY_ARRAY_COUNT_TYPE i;
-        LY_ARRAY_FOR(un->types, i)
-        {
+        for (LY_ARRAY_COUNT_TYPE i = 0; i < LY_ARRAY_COUNT(un->types); ++i)
             add_type_samples(un->types[i], out);
-        }
         return;
     }
     case LY_TYPE_ENUM: {
         const auto *en = reinterpret_cast<const struct lysc_type_enum *>(type);
-        LY_ARRAY_COUNT_TYPE i;
-        LY_ARRAY_FOR(en->enums, i)
-        {
-            out.insert(en->enums[i].name);
-            out.insert(std::string(en->enums[i].name) + "x");
-        }
+        for (LY_ARRAY_COUNT_TYPE i = 0; i < LY_ARRAY_COUNT(en->enums); ++i)
+            out.insert({en->enums[i].name, std::string(en->enums[i].name) + "x"});
         return;
     }
     case LY_TYPE_BITS: {
         const auto *bits = reinterpret_cast<const struct lysc_type_bits *>(type);
-        LY_ARRAY_COUNT_TYPE i;
-        LY_ARRAY_FOR(bits->bits, i)
-        {
+        for (LY_ARRAY_COUNT_TYPE i = 0; i < LY_ARRAY_COUNT(bits->bits); ++i)
             out.insert(bits->bits[i].name);
-        }
-        out.insert(std::string(bits->bits[0].name) + " " + bits->bits[2].name);
-        out.insert("no-such-bit");
+        out.insert({std::string(bits->bits[0].name) + " " + bits->bits[2].name, "no-such-bit"});
         return;
     }
     case LY_TYPE_IDENT: {
         const auto *id = reinterpret_cast<const struct lysc_type_identityref *>(type);
-        LY_ARRAY_COUNT_TYPE i;
-        LY_ARRAY_FOR(id->bases, i)
-        {
+        for (LY_ARRAY_COUNT_TYPE i = 0; i < LY_ARRAY_COUNT(id->bases); ++i) {
             std::string base = std::string(id->bases[i]->module->name) + ":" + id->bases[i]->name;
-            out.insert(base); // the base itself is not derived from it
-            out.insert(base + "x");
-            LY_ARRAY_COUNT_TYPE j;
-            LY_ARRAY_FOR(id->bases[i]->derived, j)
-            {
+            out.insert({base, base + "x"}); // the base itself is not derived from it
+            for (LY_ARRAY_COUNT_TYPE j = 0; j < LY_ARRAY_COUNT(id->bases[i]->derived); ++j) {
                 const struct lysc_ident *d = id->bases[i]->derived[j];
                 out.insert(std::string(d->module->name) + ":" + d->name);
             }
@@ -233,7 +164,10 @@ add_type_samples(const struct lysc_type *type, std::set<std::string> &out)
         return;
     case LY_TYPE_STRING:
     case LY_TYPE_BINARY:
-        out.insert(kTexts.begin(), kTexts.end());
+        for (const std::string &text : split(kTexts, '|'))
+            out.insert(text);
+        for (size_t length : {64, 65, 253, 300})
+            out.insert(std::string(length, 'a'));
         return;
     default: {
         const auto *num = reinterpret_cast<const struct lysc_type_num *>(type);
@@ -242,9 +176,7 @@ add_type_samples(const struct lysc_type *type, std::set<std::string> &out)
                     "18446744073709551615", "-9223372036854775808"});
         if (num->range == nullptr)
             return;
-        LY_ARRAY_COUNT_TYPE i;
-        LY_ARRAY_FOR(num->range->parts, i)
-        {
+        for (LY_ARRAY_COUNT_TYPE i = 0; i < LY_ARRAY_COUNT(num->range->parts); ++i) {
             const auto &part = num->range->parts[i];
             __int128 lo = is_signed ? __int128(part.min_64) : __int128(part.min_u64);
             __int128 hi = is_signed ? __int128(part.max_64) : __int128(part.max_u64);
@@ -278,12 +210,9 @@ json_for(const DsType *type, const struct lysc_type *yang, const std::string &te
         std::string positions;
         for (const std::string &word : split(text, ' ')) {
             std::string item = word;
-            LY_ARRAY_COUNT_TYPE i;
-            LY_ARRAY_FOR(bits->bits, i)
-            {
+            for (LY_ARRAY_COUNT_TYPE i = 0; i < LY_ARRAY_COUNT(bits->bits); ++i)
                 if (word == bits->bits[i].name)
                     item = std::to_string(bits->bits[i].position);
-            }
             positions += (positions.empty() ? "" : ",") + item;
         }
         return json_object_new_string(positions.c_str());
