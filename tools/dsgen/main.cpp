@@ -4,6 +4,7 @@
 // Exit status: 0 written, 1 a model cannot be compiled, 2 usage error.
 #include "dsgen.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>

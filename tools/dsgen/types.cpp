@@ -527,6 +527,15 @@ TypeMapper::map_union(const struct lysc_node *node, const struct lysc_type_union
         }
         gen.values.clear();
     }
+    // An expression from the annotation file stands for the members' texts.
+    auto annotation = annotations_.paths.find(schema_path);
+    if (annotation != annotations_.paths.end() && annotation->second.pattern) {
+        annotation->second.used = true;
+        gen.kind = DS_KIND_STRING;
+        gen.size = annotation->second.string_size.value_or(options_.string_size);
+        gen.regex = *annotation->second.pattern;
+        return table_.add(std::move(gen));
+    }
     // One string whose expression is the alternation of the members' texts.
     std::vector<std::string> alternatives;
     std::vector<std::string> inexact;
@@ -597,13 +606,9 @@ TypeMapper::map_union(const struct lysc_node *node, const struct lysc_type_union
                 "give the expression as \"pattern\" for this path in the annotation file");
         }
     }
-    auto annotation = annotations_.paths.find(schema_path);
-    if (annotation != annotations_.paths.end()) {
-        if (annotation->second.pattern)
-            ere = *annotation->second.pattern;
-        if (annotation->second.string_size)
-            size = *annotation->second.string_size;
-        annotation->second.used = annotation->second.pattern || annotation->second.string_size;
+    if (annotation != annotations_.paths.end() && annotation->second.string_size) {
+        size = *annotation->second.string_size;
+        annotation->second.used = true;
     }
     std::string error;
     if (!ere_compiles(ere, error)) {
