@@ -1,10 +1,11 @@
 // dsgen's diagnostics: every error and warning is one line on standard error
 // naming the YANG file (and line, where libyang gives one), the schema node
 // path, what is wrong and what to do. With --strict a warning counts as an
-// error.
+// error. A line is printed once however often it is reported.
 #include "dsgen.h"
 
 #include <cstdio>
+#include <set>
 
 namespace dsgen
 {
@@ -32,7 +33,10 @@ print_line(const char *level, const Where &where, const std::string &what, const
     line += what;
     if (!fix.empty())
         line += " (" + fix + ")";
-    std::fprintf(stderr, "%s\n", line.c_str());
+    // A type reached through several leafrefs is reported once.
+    static std::set<std::string> printed;
+    if (printed.insert(line).second)
+        std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 } // namespace

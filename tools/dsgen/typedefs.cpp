@@ -123,8 +123,13 @@ leafref_target(const struct lysc_node *node)
         if (lref->basetype != LY_TYPE_LEAFREF)
             return node;
         struct ly_set *atoms = nullptr;
-        if (lys_find_expr_atoms(node, node->module, lref->path, lref->prefixes, 0, &atoms) !=
-            LY_SUCCESS)
+        // libyang's remarks on the path's predicates were made when it
+        // compiled the module; the lookup would only repeat them.
+        uint32_t quiet = 0;
+        ly_temp_log_options(&quiet);
+        LY_ERR err = lys_find_expr_atoms(node, node->module, lref->path, lref->prefixes, 0, &atoms);
+        ly_temp_log_options(nullptr);
+        if (err != LY_SUCCESS)
             return nullptr;
         // The target is the last leaf of the path; predicates add atoms
         // before it.
