@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -172,12 +173,9 @@ json_for(const DsType *type, const struct lysc_type *yang, const std::string &te
         if (errno == 0 && *end == '\0')
             return json_object_new_int64(value);
     }
-    if (type->name != nullptr && std::strcmp(type->name, "bool") == 0) {
-        if (yang->basetype == LY_TYPE_EMPTY && text.empty())
-            return json_object_new_boolean(1);
-        if (text == "true" || text == "false")
-            return json_object_new_boolean(text == "true");
-    }
+    if (type == &ds_global_types[18] /* bool */ &&
+        (text == "true" || text == "false" || yang->basetype == LY_TYPE_EMPTY))
+        return json_object_new_boolean(text != "false"); // an empty leaf's only value is ""
     if (type->kind == DS_KIND_BITMAP && yang->basetype == LY_TYPE_BITS) {
         const auto *bits = reinterpret_cast<const struct lysc_type_bits *>(yang);
         std::string positions;
@@ -242,7 +240,7 @@ add_near_misses(const struct lysc_node *snode, std::set<std::string> &texts)
 struct Sampled {
     const DsKeyNode *node;
     std::string text; // the libyang value text
-    json_object *json;
+    std::shared_ptr<json_object> json;
 };
 
 // Runs the differential once per process and keeps what both accepted.
@@ -279,7 +277,7 @@ accepted_samples()
                     << level.schema_path << " \"" << text << "\" (" << ds_type_name(type) << ")";
             }
             if (ours && theirs)
-                accepted.push_back({level.node, text, jo});
+                accepted.push_back({level.node, text, {jo, json_object_put}});
             else
                 json_object_put(jo);
         }
@@ -302,7 +300,7 @@ TEST(GeneratedModule, LeafValuesSurvivePackingAndCanonicalText)
         if (sample.node->leaf_type == nullptr)
             continue;
         const DsType *type = sample.node->leaf_type;
-        std::string text = json_object_to_json_string(sample.json);
+        std::string text = json_object_to_json_string(sample.json.get());
         if (type->kind == DS_KIND_ARRAY)
             text = "[" + text + "]";
         std::vector<uint8_t> packed(type->size), again(type->size);
@@ -374,7 +372,7 @@ TEST(GeneratedModule, MultiKeyListsBuildPathsAndGiveFieldsBack)
 {
     std::map<const DsKeyNode *, json_object *> value_of; // a typed level's first accepted value
     for (const Sampled &sample : accepted_samples())
-        value_of.emplace(sample.node, sample.json);
+        value_of.emplace(sample.node, sample.json.get());
     size_t keys = 0;
     for (const Level &level : levels()) {
         const DsKeyNode *path[DS_MAX_KEY_LEVELS];

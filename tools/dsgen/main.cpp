@@ -174,8 +174,10 @@ run(int argc, char **argv)
     set_strict(options.strict);
 
     Model model;
-    if (load_models(options, model) != kExitOk)
+    if (load_models(options, model) != kExitOk) {
+        ly_ctx_destroy(model.ctx);
         return kExitModel;
+    }
     Annotations annotations;
     if (!options.annotations.empty() && !load_annotations(options.annotations, annotations)) {
         ly_ctx_destroy(model.ctx);
