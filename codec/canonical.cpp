@@ -15,6 +15,8 @@ namespace
 
 // The packed value is held on the stack; a 16-bit size bounds it.
 constexpr size_t kMaxPacked = UINT16_MAX;
+// Canonical texts up to this length are printed on the stack.
+constexpr size_t kTextBuffer = 4096;
 
 void
 set_code(int *err, int code)
@@ -41,30 +43,32 @@ loggable_text(json_object *jo)
 }
 
 // The canonical text of a value already in packed form, or null with the
-// code set. The text is copied before the object that owns it is released.
+// code set. The text is printed straight from the packed value
+// (canonical_print.cpp), byte for byte what json-c prints for the object that
+// ds_c_to_jo would build, after the same checks; it is copied with strdup.
 char *
 canonical_text(const DsType *type, json_object *jo, const uint8_t *packed, int *err)
 {
-    JsonRef back(ds_c_to_jo(type, packed, ds_type_size(type)));
-    if (back == nullptr) {
+    char buffer[kTextBuffer];
+    CanonicalText printed = codec_print_canonical(type, packed, buffer, sizeof buffer);
+    if (printed.status == CanonicalPrint::invalid) {
         rk_syslog(kLogLevelError, kLogArg2, kLogArg3, DS_MSG_JSON,
                   "Bad translation of JSON value (can't reconvert c value of %s to %s)\n",
                   loggable_text(jo), loggable_name(type));
         set_code(err, DS_ERR_BAD_JSON);
         return nullptr;
     }
-    const char *text = codec_print(back.get());
-    if (text == nullptr) {
+    if (printed.status == CanonicalPrint::no_memory) {
         set_code(err, DS_ERR_NOMEM);
         return nullptr;
     }
-    if (std::strlen(text) >= DS_CANONICAL_MAX) {
+    if (printed.length >= DS_CANONICAL_MAX) {
         set_code(err, DS_ERR_TOO_LONG);
         rk_syslog(kLogLevelError, kLogArg2, kLogArg3, DS_MSG_JSON,
-                  "Bad translation of JSON value (value too long %.40s...)\n", text);
+                  "Bad translation of JSON value (value too long %.40s...)\n", printed.text);
         return nullptr;
     }
-    char *copy = strdup(text);
+    char *copy = strdup(printed.text);
     if (copy == nullptr)
         set_code(err, DS_ERR_NOMEM);
     return copy;
