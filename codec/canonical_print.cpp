@@ -122,52 +122,52 @@ fail_if(bool failed, Status status)
     return failed ? status : Status::printed;
 }
 
+// Bytes that a JSON string text cannot hold as they are; NUL ends the text.
+constexpr bool
+needs_escape(unsigned char c)
+{
+    return c < 0x20 || c == '"' || c == '\\' || c == '/';
+}
+
+// The escape of such a byte, as json-c writes it, into escape; its length.
+size_t
+escape_of(unsigned char c, char escape[6])
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    static constexpr char kShort[] = "btn_fr"; // for \b \t \n \f \r; \v has none
+    escape[0] = '\\';
+    if (c >= 0x20) {
+        escape[1] = static_cast<char>(c);
+        return 2;
+    }
+    if (c >= '\b' && c <= '\r' && c != '\v') {
+        escape[1] = kShort[c - '\b'];
+        return 2;
+    }
+    std::memcpy(escape + 1, "u00", 3);
+    escape[4] = kHex[c >> 4];
+    escape[5] = kHex[c & 0xf];
+    return 6;
+}
+
 Status
 append_quoted(TextOut &out, const char *s)
 {
-    static constexpr char kHex[] = "0123456789abcdef";
     if (!out.append("\"", 1))
         return Status::no_memory;
-    const char *start = s;
-    for (; *s != '\0'; ++s) {
-        auto c = static_cast<unsigned char>(*s);
-        char escape[7] = {'\\', 0, 0, 0, 0, 0, 0};
-        size_t n = 2;
-        switch (c) {
-        case '\b':
-            escape[1] = 'b';
-            break;
-        case '\n':
-            escape[1] = 'n';
-            break;
-        case '\r':
-            escape[1] = 'r';
-            break;
-        case '\t':
-            escape[1] = 't';
-            break;
-        case '\f':
-            escape[1] = 'f';
-            break;
-        case '"':
-        case '\\':
-        case '/':
-            escape[1] = static_cast<char>(c);
-            break;
-        default:
-            if (c >= 0x20)
-                continue;
-            std::memcpy(escape + 1, "u00", 3);
-            escape[4] = kHex[c >> 4];
-            escape[5] = kHex[c & 0xf];
-            n = 6;
-        }
-        if (!out.append(start, static_cast<size_t>(s - start)) || !out.append(escape, n))
+    for (;;) {
+        const char *start = s;
+        while (!needs_escape(static_cast<unsigned char>(*s)))
+            ++s;
+        if (!out.append(start, static_cast<size_t>(s - start)))
             return Status::no_memory;
-        start = s + 1;
+        if (*s == '\0')
+            break;
+        char escape[6];
+        if (!out.append(escape, escape_of(static_cast<unsigned char>(*s++), escape)))
+            return Status::no_memory;
     }
-    return fail_if(!out.append(start, static_cast<size_t>(s - start)) || !out.append("\"", 1),
-                   Status::no_memory);
+    return fail_if(!out.append("\"", 1), Status::no_memory);
 }
 
 Status
