@@ -32,7 +32,7 @@ LOOKUP_CASES = {
 }
 
 VALID_VS_LIBYANG = 0.5
-CANONICAL_VS_FLOOR = 1.3
+CANONICAL_VS_FLOOR = 1.0
 C_TO_JO_VS_NEW_INT = 1.5
 LAST_TYPE_VS_FIRST_BUILTIN = 2.0
 # The C++ layer: a wrapped call against the plain C call, same allocations.

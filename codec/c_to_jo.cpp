@@ -12,7 +12,6 @@
 // converts exactly as if these checks were absent.
 #include "codec/codec.h"
 
-#include <arpa/inet.h>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -20,10 +19,6 @@
 
 namespace
 {
-
-// Room for the text of a converted address: an IPv6 text with an embedded
-// IPv4 address (INET6_ADDRSTRLEN), and more than a MAC address needs.
-constexpr size_t kAddressText = 46;
 
 // The bit range text of a bitmap is written into a buffer sized for the
 // longest text its bit count allows (see bit_text_capacity). Up to this many
@@ -35,40 +30,6 @@ constexpr size_t kStackBitText = 16384;
 
 json_object *walk(const DsType *type, DsCursor *cursor, unsigned depth);
 bool check(const DsType *type, DsCursor *cursor, unsigned depth);
-
-void
-advance(DsCursor *cursor, uint32_t n)
-{
-    cursor->p += n;
-    cursor->remaining -= n;
-}
-
-// Moves the cursor by n bytes without reading them; false when fewer remain.
-bool
-skip(DsCursor *cursor, uint64_t n)
-{
-    if (n > cursor->remaining)
-        return false;
-    advance(cursor, static_cast<uint32_t>(n));
-    return true;
-}
-
-// ds__get_int_or_enum_val, refusing an enum without a base type.
-bool
-read_int_or_enum(const DsType *type, DsCursor *cursor, int64_t *out)
-{
-    if (type->kind == DS_KIND_ENUM && type->p.enumeration.base == nullptr)
-        return false;
-    return ds__get_int_or_enum_val(type, cursor, out);
-}
-
-// The enum named "bool", wherever it is defined, is the one type whose JSON
-// form is a boolean; an anonymous enum never is.
-bool
-is_bool_enum(const DsType *type)
-{
-    return type->name != nullptr && std::strcmp(type->name, "bool") == 0;
-}
 
 // The text of a string value: the bytes up to the NUL among the first size
 // bytes at p, or null when there is no NUL there or the pattern rejects it.
@@ -114,16 +75,6 @@ add_fields(json_object *obj, const DsField *fields, uint32_t first, uint32_t cou
             return false;
     }
     return true;
-}
-
-bool
-arm_lists(const DsChoiceArm *arm, int64_t value)
-{
-    for (uint32_t v = 0; v < arm->value_count; ++v) {
-        if (arm->values[v] == value)
-            return true;
-    }
-    return false;
 }
 
 // Decimal digits of the largest bit number below bit_count.
@@ -212,14 +163,9 @@ write_bit_ranges(char *text, const uint8_t *bytes, uint64_t nbytes, uint64_t bit
 JsonRef
 new_address_text(uint64_t converter, const uint8_t *p)
 {
-    char text[kAddressText];
-    if (converter == DS_CONVERT_MAC) {
-        std::snprintf(text, sizeof text, "%2.2x:%2.2x:%2.2x:%2.2x:%2.2x:%2.2x", p[0], p[1], p[2],
-                      p[3], p[4], p[5]);
-    } else if (inet_ntop(converter == DS_CONVERT_IPV4 ? AF_INET : AF_INET6, p, text, sizeof text) ==
-               nullptr) {
+    char text[kAddressTextSize];
+    if (codec_address_text(converter, p, text) == 0)
         return nullptr;
-    }
     return JsonRef(json_object_new_string(text));
 }
 
@@ -227,7 +173,7 @@ json_object *
 int_to_jo(const DsType *type, DsCursor *cursor)
 {
     int64_t value = 0;
-    if (!read_int_or_enum(type, cursor, &value))
+    if (!codec_read_int_or_enum(type, cursor, &value))
         return nullptr;
     return json_object_new_int64(value);
 }
@@ -239,7 +185,7 @@ double_to_jo(DsCursor *cursor)
     if (cursor->remaining < sizeof value)
         return nullptr;
     std::memcpy(&value, cursor->p, sizeof value);
-    advance(cursor, sizeof value);
+    codec_advance(cursor, sizeof value);
     return json_object_new_double(value);
 }
 
@@ -250,7 +196,7 @@ string_to_jo(const DsType *type, DsCursor *cursor)
     if (text == nullptr)
         return nullptr;
     JsonRef jo(json_object_new_string(text));
-    advance(cursor, type->size);
+    codec_advance(cursor, type->size);
     return jo.release();
 }
 
@@ -260,9 +206,9 @@ json_object *
 enum_to_jo(const DsType *type, DsCursor *cursor)
 {
     int64_t value = 0;
-    if (!read_int_or_enum(type, cursor, &value))
+    if (!codec_read_int_or_enum(type, cursor, &value))
         return nullptr;
-    if (is_bool_enum(type))
+    if (codec_is_bool_enum(type))
         return json_object_new_boolean(static_cast<int32_t>(value) != 0);
     const DsEnumValue *rows = type->p.enumeration.values;
     for (uint32_t i = 0; i < type->p.enumeration.count; ++i) {
@@ -288,7 +234,7 @@ array_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
     ds__peek_int(2, false, &count, cursor);
     for (uint32_t i = 0; i < max_count; ++i) {
         if (i >= count) {
-            if (!skip(cursor, element->size))
+            if (!codec_skip(cursor, element->size))
                 return nullptr;
         } else if (!add_element(array.get(), JsonRef(walk(element, cursor, depth + 1)))) {
             return nullptr;
@@ -334,13 +280,13 @@ choice_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
     ds__get_int_or_enum_val(discriminator, &at_discriminator, &value);
     const DsChoiceArm *arms = type->p.choice.arms;
     for (uint32_t a = 0; a < type->p.choice.arm_count; ++a) {
-        if (!arm_lists(&arms[a], value))
+        if (!codec_arm_lists(&arms[a], value))
             continue;
         if (!add_fields(obj.get(), fields, arms[a].first_field, arms[a].field_count, &inside,
                         depth))
             return nullptr;
     }
-    advance(cursor, type->size);
+    codec_advance(cursor, type->size);
     return obj.release();
 }
 
@@ -352,7 +298,7 @@ bitmap_to_jo(const DsType *type, DsCursor *cursor)
     uint64_t bit_count = type->p.bitmap.bit_count;
     uint64_t nbytes = (bit_count + 7) / 8;
     const uint8_t *bytes = cursor->p;
-    if (!skip(cursor, nbytes))
+    if (!codec_skip(cursor, nbytes))
         return nullptr;
     uint64_t capacity = bit_text_capacity(bit_count);
     char on_stack[kStackBitText];
@@ -383,7 +329,7 @@ converted_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
     JsonRef jo = new_address_text(converter, cursor->p);
     if (jo == nullptr)
         return nullptr;
-    advance(cursor, type->size);
+    codec_advance(cursor, type->size);
     return jo.release();
 }
 
@@ -419,21 +365,21 @@ walk(const DsType *type, DsCursor *cursor, unsigned depth)
 bool
 check_int_or_enum(const DsType *type, DsCursor *cursor)
 {
-    return read_int_or_enum(type, cursor, nullptr);
+    return codec_read_int_or_enum(type, cursor, nullptr);
 }
 
 // Any 8 bytes are a double and any bits a bitmap, the filler bits included.
 bool
 check_opaque(const DsType *type, DsCursor *cursor)
 {
-    return skip(cursor, type->size);
+    return codec_skip(cursor, type->size);
 }
 
 bool
 check_string(const DsType *type, DsCursor *cursor)
 {
     bool valid = string_text(type, cursor->p, type->size) != nullptr;
-    advance(cursor, type->size);
+    codec_advance(cursor, type->size);
     return valid;
 }
 
@@ -454,7 +400,7 @@ check_array(const DsType *type, DsCursor *cursor, unsigned depth)
         if (!check(element, cursor, depth + 1))
             return false;
     }
-    return skip(cursor, static_cast<uint64_t>(max_count - count) * element->size);
+    return codec_skip(cursor, static_cast<uint64_t>(max_count - count) * element->size);
 }
 
 bool
@@ -487,17 +433,17 @@ check_choice(const DsType *type, DsCursor *cursor, unsigned depth)
     const DsField *fields = type->p.choice.fields;
     const DsType *discriminator = fields != nullptr ? fields[0].type : nullptr;
     DsCursor inside{cursor->p, type->size};
-    advance(cursor, type->size);
+    codec_advance(cursor, type->size);
     int64_t value = 0;
     if (discriminator == nullptr ||
         (discriminator->kind != DS_KIND_INT && discriminator->kind != DS_KIND_ENUM) ||
         (type->p.choice.arms == nullptr && type->p.choice.arm_count > 0) ||
-        !read_int_or_enum(discriminator, &inside, &value))
+        !codec_read_int_or_enum(discriminator, &inside, &value))
         return false;
     bool verdict = true;
     const DsChoiceArm *arms = type->p.choice.arms;
     for (uint32_t a = 0; a < type->p.choice.arm_count; ++a) {
-        if (arm_lists(&arms[a], value))
+        if (codec_arm_lists(&arms[a], value))
             verdict =
                 check_fields(fields, arms[a].first_field, arms[a].field_count, &inside, depth);
     }
@@ -509,7 +455,7 @@ check_choice(const DsType *type, DsCursor *cursor, unsigned depth)
 bool
 check_converted(const DsType *type, DsCursor *cursor)
 {
-    advance(cursor, type->size);
+    codec_advance(cursor, type->size);
     return type->p.converted.converter <= DS_CONVERT_MAC;
 }
 
@@ -568,6 +514,18 @@ int_or_enum_to_jo(const DsType *type, const uint8_t *buf, size_t len)
 }
 
 } // namespace
+
+uint64_t
+codec_bit_text_capacity(uint64_t bit_count)
+{
+    return bit_text_capacity(bit_count);
+}
+
+const char *
+codec_bit_ranges(char *text, const uint8_t *bytes, uint64_t nbytes, uint64_t bit_count)
+{
+    return write_bit_ranges(text, bytes, nbytes, bit_count);
+}
 
 json_object *
 c_to_jo_cursor(const DsType *type, DsCursor *cursor)

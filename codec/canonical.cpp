@@ -15,6 +15,8 @@ namespace
 
 // The packed value is held on the stack; a 16-bit size bounds it.
 constexpr size_t kMaxPacked = UINT16_MAX;
+// Canonical texts up to this length are printed on the stack.
+constexpr size_t kTextBuffer = 4096;
 
 void
 set_code(int *err, int code)
@@ -40,25 +42,11 @@ loggable_text(json_object *jo)
     return text != nullptr ? text : "";
 }
 
-// The canonical text of a value already in packed form, or null with the
-// code set. The text is copied before the object that owns it is released.
+// Logs and refuses a canonical text that is too long, or hands out its copy.
 char *
-canonical_text(const DsType *type, json_object *jo, const uint8_t *packed, int *err)
+copy_of_text(const char *text, size_t length, int *err)
 {
-    JsonRef back(ds_c_to_jo(type, packed, ds_type_size(type)));
-    if (back == nullptr) {
-        rk_syslog(kLogLevelError, kLogArg2, kLogArg3, DS_MSG_JSON,
-                  "Bad translation of JSON value (can't reconvert c value of %s to %s)\n",
-                  loggable_text(jo), loggable_name(type));
-        set_code(err, DS_ERR_BAD_JSON);
-        return nullptr;
-    }
-    const char *text = codec_print(back.get());
-    if (text == nullptr) {
-        set_code(err, DS_ERR_NOMEM);
-        return nullptr;
-    }
-    if (std::strlen(text) >= DS_CANONICAL_MAX) {
+    if (length >= DS_CANONICAL_MAX) {
         set_code(err, DS_ERR_TOO_LONG);
         rk_syslog(kLogLevelError, kLogArg2, kLogArg3, DS_MSG_JSON,
                   "Bad translation of JSON value (value too long %.40s...)\n", text);
@@ -68,6 +56,53 @@ canonical_text(const DsType *type, json_object *jo, const uint8_t *packed, int *
     if (copy == nullptr)
         set_code(err, DS_ERR_NOMEM);
     return copy;
+}
+
+void
+log_reconvert(const DsType *type, json_object *jo, int *err)
+{
+    rk_syslog(kLogLevelError, kLogArg2, kLogArg3, DS_MSG_JSON,
+              "Bad translation of JSON value (can't reconvert c value of %s to %s)\n",
+              loggable_text(jo), loggable_name(type));
+    set_code(err, DS_ERR_BAD_JSON);
+}
+
+// The text through json-c: the object that ds_c_to_jo builds, as json-c
+// prints it. What the direct printer stands in for, and what decides when
+// the printer runs out of memory, so that such a failure ends exactly as it
+// would have here (a json-c object that cannot be built fails the trip back).
+char *
+canonical_text_via_json(const DsType *type, json_object *jo, const uint8_t *packed, int *err)
+{
+    JsonRef back(ds_c_to_jo(type, packed, ds_type_size(type)));
+    if (back == nullptr) {
+        log_reconvert(type, jo, err);
+        return nullptr;
+    }
+    const char *text = codec_print(back.get());
+    if (text == nullptr) {
+        set_code(err, DS_ERR_NOMEM);
+        return nullptr;
+    }
+    return copy_of_text(text, std::strlen(text), err);
+}
+
+// The canonical text of a value already in packed form, or null with the
+// code set. The text is printed straight from the packed value
+// (canonical_print.cpp), byte for byte what json-c prints for the object that
+// ds_c_to_jo would build, after the same checks; it is copied with strdup.
+char *
+canonical_text(const DsType *type, json_object *jo, const uint8_t *packed, int *err)
+{
+    char buffer[kTextBuffer];
+    CanonicalText printed = codec_print_canonical(type, packed, buffer, sizeof buffer);
+    if (printed.status == CanonicalPrint::invalid) {
+        log_reconvert(type, jo, err);
+        return nullptr;
+    }
+    if (printed.status == CanonicalPrint::no_memory)
+        return canonical_text_via_json(type, jo, packed, err);
+    return copy_of_text(printed.text, printed.length, err);
 }
 
 } // namespace

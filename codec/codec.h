@@ -8,6 +8,8 @@
 #include <json-c/json.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 // Owns one json-c reference; the deleter drops it. Every partial result of a
@@ -22,6 +24,10 @@ struct JsonPut {
 };
 using JsonRef = std::unique_ptr<json_object, JsonPut>;
 
+// json_tokener_parse_verbose, with a tokener kept per thread and released
+// when the thread ends: the same object and error code for every text.
+json_object *codec_parse_verbose(const char *text, json_tokener_error *error);
+
 // Parses JSON text as json_tokener_parse_verbose does. json-c reports a
 // failed allocation inside its parser only through errno: the parse then
 // gives no object and no error, or an object with a member or text cut
@@ -33,7 +39,7 @@ codec_parse(const char *text, json_tokener_error *error, bool *out_of_memory)
     int saved = errno;
     errno = 0;
     *error = json_tokener_success;
-    JsonRef jo(json_tokener_parse_verbose(text, error));
+    JsonRef jo(codec_parse_verbose(text, error));
     *out_of_memory = errno == ENOMEM;
     if (*out_of_memory)
         return nullptr;
@@ -64,6 +70,52 @@ codec_print(json_object *jo)
 // than exhaust the stack.
 constexpr unsigned kMaxDepth = 64;
 
+// Moves the cursor by n bytes, both members together.
+inline void
+codec_advance(DsCursor *cursor, uint32_t n)
+{
+    cursor->p += n;
+    cursor->remaining -= n;
+}
+
+// Moves the cursor by n bytes without reading them; false when fewer remain.
+inline bool
+codec_skip(DsCursor *cursor, uint64_t n)
+{
+    if (n > cursor->remaining)
+        return false;
+    codec_advance(cursor, static_cast<uint32_t>(n));
+    return true;
+}
+
+// ds__get_int_or_enum_val, refusing an enum without a base type.
+inline bool
+codec_read_int_or_enum(const DsType *type, DsCursor *cursor, int64_t *out)
+{
+    if (type->kind == DS_KIND_ENUM && type->p.enumeration.base == nullptr)
+        return false;
+    return ds__get_int_or_enum_val(type, cursor, out);
+}
+
+// The enum named "bool", wherever it is defined, is the one type whose JSON
+// form is a boolean; an anonymous enum never is.
+inline bool
+codec_is_bool_enum(const DsType *type)
+{
+    return type->name != nullptr && std::strcmp(type->name, "bool") == 0;
+}
+
+// True when the choice arm lists the discriminator value.
+inline bool
+codec_arm_lists(const DsChoiceArm *arm, int64_t value)
+{
+    for (uint32_t v = 0; v < arm->value_count; ++v) {
+        if (arm->values[v] == value)
+            return true;
+    }
+    return false;
+}
+
 // Bytes of the packed address of converters 1 to 3; 0 for every other.
 inline uint32_t
 codec_address_width(uint64_t converter)
@@ -84,6 +136,58 @@ codec_address_width(uint64_t converter)
 bool pattern_matches(const DsType *type, const char *text);
 // The same verdict, compiling the pattern afresh (for tests and comparisons).
 bool pattern_matches_uncached(const DsType *type, const char *text);
+
+// The verdict of a built-in pattern without the regex engine, where an exact
+// matcher gives regexec's verdict: for the built-in rows' own patterns, in
+// the C locale. False when no exact matcher applies; then *accepted is unset.
+bool builtin_pattern_verdict(const char *pattern, const char *text, bool *accepted);
+
+// True when the calling thread's character classes and collation are the C
+// locale's, where bracket ranges are byte ranges and every byte is a character.
+bool codec_c_locale();
+
+// Address texts without printf and scanf where the bytes are provably the
+// same: codec_format_ipv4 and codec_format_ipv6 write what glibc's inet_ntop
+// writes for AF_INET and AF_INET6, codec_format_mac what "%2.2x:...:%2.2x" writes (both NUL-terminate out and
+// return the length); codec_parse_mac reads what sscanf with six "%hhx"
+// separated by ":" reads, true when all six were read.
+size_t codec_format_ipv4(const uint8_t bytes[4], char *out);
+size_t codec_format_ipv6(const uint8_t bytes[16], char *out);
+size_t codec_format_mac(const uint8_t bytes[6], char *out);
+bool codec_parse_mac(const char *text, uint8_t out[6]);
+// The text of a packed address of converter 1, 2 or 3 into out (room for
+// kAddressTextSize bytes: an IPv6 text with an embedded IPv4 address); its
+// length, 0 for any other converter.
+constexpr size_t kAddressTextSize = 46;
+size_t codec_address_text(uint64_t converter, const uint8_t *bytes, char *out);
+
+// The bit range text of a bitmap: the buffer size its longest text needs
+// (NUL included), and the text of nbytes bytes written into such a buffer,
+// returned without its leading comma.
+uint64_t codec_bit_text_capacity(uint64_t bit_count);
+const char *codec_bit_ranges(char *text, const uint8_t *bytes, uint64_t nbytes, uint64_t bit_count);
+
+// The canonical text of a packed value of exactly the type's size, printed
+// without building json-c objects: the bytes that json_object_to_json_string
+// prints for what ds_c_to_jo makes of the value, after the same checks in the
+// same order. The text is written into the caller's buffer, or into the heap
+// once it outgrows it.
+enum class CanonicalPrint { printed, invalid, no_memory };
+struct FreeDeleter {
+    void
+    operator()(char *p) const
+    {
+        std::free(p);
+    }
+};
+struct CanonicalText {
+    CanonicalPrint status = CanonicalPrint::invalid;
+    const char *text = nullptr; // NUL-terminated when printed
+    size_t length = 0;
+    std::unique_ptr<char, FreeDeleter> heap; // the text, when it left the buffer
+};
+CanonicalText codec_print_canonical(const DsType *type, const uint8_t *packed, char *buffer,
+                                    size_t buffer_size);
 
 // The recursive walks behind the exported converters. Each moves the cursor
 // past the value it handled; jo_to_c_cursor only validates when cursor is null.

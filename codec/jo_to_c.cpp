@@ -182,12 +182,7 @@ parse_address(uint64_t converter, const char *text, uint8_t *out)
         return inet_pton(AF_INET, text, out) == 1;
     if (converter == DS_CONVERT_IPV6)
         return inet_pton(AF_INET6, text, out) == 1;
-    unsigned char mac[6];
-    if (std::sscanf(text, "%hhx:%hhx:%hhx:%hhx:%hhx:%hhx", &mac[0], &mac[1], &mac[2], &mac[3],
-                    &mac[4], &mac[5]) != 6)
-        return false;
-    std::memcpy(out, mac, sizeof mac);
-    return true;
+    return codec_parse_mac(text, out);
 }
 
 bool

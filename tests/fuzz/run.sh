@@ -12,7 +12,7 @@ build=${2:-$src/build-fuzz}
 # Absolute, since each target runs from inside it.
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
-targets="canonical packed keys field bitmap descriptors forest"
+targets="canonical packed keys field bitmap descriptors forest replacements"
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g"
 
 cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release \
