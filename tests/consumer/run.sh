@@ -2,6 +2,8 @@
 # Installs the build tree into a scratch prefix, then builds and runs a C and a
 # C++ consumer against it, once through pkg-config and once through find_package.
 # usage: run.sh BUILD_DIR CONSUMER_SOURCE_DIR SANITIZE(ON/OFF)
+# A cross build sets CC, CXX and PKG_CONFIG to the target's tools and
+# DSTEST_EMULATOR to the command that runs the target's programs.
 set -eu
 build=$1
 src=$2
@@ -23,14 +25,16 @@ for f in include/dstypes.h lib/libdstypes.so lib/librk_syslog.so lib/pkgconfig/d
     test -e "$work/prefix/$f" || { echo "not installed: $f"; exit 1; }
 done
 
-cc $flags -o "$work/c_pc" "$src/c_consumer.c" $(pkg-config --cflags --libs dstypes)
-c++ $flags -o "$work/cpp_pc" "$src/cpp_consumer.cpp" $(pkg-config --cflags --libs dstypes)
-"$work/c_pc"
-"$work/cpp_pc"
+run=${DSTEST_EMULATOR:-}
+pc=$(${PKG_CONFIG:-pkg-config} --cflags --libs dstypes)
+${CC:-cc} $flags -o "$work/c_pc" "$src/c_consumer.c" $pc
+${CXX:-c++} $flags -o "$work/cpp_pc" "$src/cpp_consumer.cpp" $pc
+$run "$work/c_pc"
+$run "$work/cpp_pc"
 
 cmake -S "$src" -B "$work/cm" -DCMAKE_PREFIX_PATH="$work/prefix" \
       -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
 cmake --build "$work/cm" >/dev/null
-"$work/cm/c_consumer"
-"$work/cm/cpp_consumer"
+$run "$work/cm/c_consumer"
+$run "$work/cm/cpp_consumer"
 echo "4 consumers ran against the installed tree"
