@@ -25,8 +25,10 @@ for f in include/dstypes.h lib/libdstypes.so lib/librk_syslog.so lib/pkgconfig/d
     test -e "$work/prefix/$f" || { echo "not installed: $f"; exit 1; }
 done
 
+# Only a native linker looks for librk_syslog.so, which libdstypes.so needs,
+# along LD_LIBRARY_PATH; a cross linker is told where it is.
 run=${DSTEST_EMULATOR:-}
-pc=$(${PKG_CONFIG:-pkg-config} --cflags --libs dstypes)
+pc="$(${PKG_CONFIG:-pkg-config} --cflags --libs dstypes) -Wl,-rpath-link,$lib"
 ${CC:-cc} $flags -o "$work/c_pc" "$src/c_consumer.c" $pc
 ${CXX:-c++} $flags -o "$work/cpp_pc" "$src/cpp_consumer.cpp" $pc
 $run "$work/c_pc"
