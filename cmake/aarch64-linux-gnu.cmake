@@ -14,17 +14,18 @@ set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
 # be seen, or the build would link the amd64 json-c.
 find_program(PKG_CONFIG_EXECUTABLE NAMES aarch64-linux-gnu-pkg-config REQUIRED)
 
-# The toolchain's own runtime (/usr/aarch64-linux-gnu) is the one the
-# programs were linked against; libraries it lacks (json-c, libbsd) are
-# found in the multiarch directories through qemu's fallback to the host's
-# file system. A program cannot execute itself again under qemu-user unless
-# the kernel hands arm64 programs to qemu (binfmt_misc), which a CI machine
-# need not allow: the allocation-failure test re-executes itself only to run
-# without glibc's per-thread malloc cache, so every program starts that way.
+# Programs run on the arm64 runtime of the multiarch packages (libc6:arm64,
+# libstdc++6:arm64, which bring /lib/ld-linux-aarch64.so.1), never with qemu's
+# -L /usr/aarch64-linux-gnu: that loader would pull the multiarch libc.so.6
+# through the host's loader cache, and a loader and libc of different glibc
+# builds disagree on internal structures (pthread_create then never returns).
+# A program cannot execute itself again under qemu-user unless the kernel
+# hands arm64 programs to qemu (binfmt_misc), which a CI machine need not
+# allow: the allocation-failure test re-executes itself only to run without
+# glibc's per-thread malloc cache, so every program starts that way.
 find_program(DSTYPES_QEMU_AARCH64 NAMES qemu-aarch64 qemu-aarch64-static)
 if(DSTYPES_QEMU_AARCH64)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${DSTYPES_QEMU_AARCH64} -L /usr/aarch64-linux-gnu
-      -E GLIBC_TUNABLES=glibc.malloc.tcache_count=0)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${DSTYPES_QEMU_AARCH64} -E GLIBC_TUNABLES=glibc.malloc.tcache_count=0)
 endif()
 
 # Headers, libraries and packages only for the target; programs (pkg-config,
