@@ -72,6 +72,8 @@ const DsField kArmFields[] = {{"k", kU8}, {"a", &kDigit}, {"b", &kOneTwo}};
 const int64_t kThree[] = {3}, kOneOrTwo[] = {1, 2}, kOne[] = {1};
 const DsChoiceArm kArms[] = {{kThree, 0, 1, 1}, {kOneOrTwo, 2, 1, 1}, {kOne, 1, 2, 1}};
 const DsType kOverlap = type_of(DS_KIND_CHOICE, 4, 3, word(kArmFields), word(kArms));
+// The same table with two arms counted: the third is never looked at.
+const DsType kTwoArms = type_of(DS_KIND_CHOICE, 4, 2, word(kArmFields), word(kArms));
 const DsType kAnchored = type_of(DS_KIND_STRING, 16, word("^x$"));
 const DsType kIpv4Unchecked = type_of(DS_KIND_CONVERTED, 4, word(&kAnchored), DS_CONVERT_IPV4);
 const DsType kOverU8 = type_of(DS_KIND_CONVERTED, 1, word(kU8), DS_CONVERT_BASE);
@@ -158,6 +160,8 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
         {&kOverlap, "01 05 00 00", "(null)", false},
         {&kOverlap, "01 0a 02 00", "(null)", true}, // the last applying arm decides validity
         {&kOverlap, "0a 0a 02 00", R"({ "k": 10 })", true},
+        {&kTwoArms, "01 05 00 00", R"({ "k": 1, "a": 5 })", true},
+        {&kTwoArms, "01 0a 00 00", "(null)", false},
         {builtin("ipv4"), "0a 00 00 01", "\"10.0.0.1\"", true},
         {builtin("ipv4"), "0a 00 00 01 00", "(null)", false},
         {&kIpv4Unchecked, "0a 00 00 01", "\"10.0.0.1\"", true},

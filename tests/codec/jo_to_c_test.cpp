@@ -30,6 +30,8 @@ const DsType kUnnamedBool = type_of(DS_KIND_ENUM, 1, word(kU8), 2, word(kBoolRow
 const DsType kEmptyEnum = type_of(DS_KIND_ENUM, 1, word(kU8), 0, word(kBoolRows));
 const DsField kTwinFields[] = {{"a", kU8}, {"a", kU8}}; // a member fills only the first
 const DsType kTwins = type_of(DS_KIND_SEQUENCE, 2, 2, word(kTwinFields));
+const DsField kArrayThenU8Fields[] = {{"arr", &kU8Array3}, {"n", kU8}};
+const DsType kArrayThenU8 = type_of(DS_KIND_SEQUENCE, 6, 2, word(kArrayThenU8Fields));
 // Discriminator "k"; arm 0 lists no values; 1 is in arms 1 and 2, and the first wins.
 const DsField kOverlapFields[] = {{"k", kU8}, {"a", kU8}, {"b", builtin("u16")}};
 const int64_t kOne[] = {1};
@@ -120,6 +122,7 @@ TEST(JoToC, EveryKindWritesItsBytesAndValidationAgrees)
         {builtin("alarm"), R"({"eventId": 7, "timestamp": 1.5, "kind": 1})", nullptr},
         {builtin("alarm"), R"({"eventId": null, "timestamp": 1.5})", nullptr},
         {builtin("alarm"), "[7, 1.5]", nullptr},
+        {&kArrayThenU8, R"({"n": 9, "arr": [1]})", "01 00 01 aa aa 09"}, // unused slots skipped
         {&kTwins, R"({"a": 1})", nullptr},
         {builtin("interface"),
          R"({"kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan"})", "04 01 03 01"},
@@ -170,6 +173,7 @@ TEST(JoToC, EveryKindWritesItsBytesAndValidationAgrees)
         {builtin("ipv6"), R"("fe80::1%eth0")", nullptr},
         {builtin("macaddress"), R"("00:1A:2b:3c:4d:5e")", "00 1a 2b 3c 4d 5e"},
         {builtin("macaddress"), R"("00:1a:2b:3c:4d")", nullptr},
+        {builtin("macaddress"), R"("x00:1a:2b:3c:4d:5e")", nullptr}, // the pattern finds it
         {&kOverU8, "7", "07"},
         {&kOverU8, "256", nullptr},
         {&kOverWord, R"("abc")", nullptr},

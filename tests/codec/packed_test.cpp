@@ -92,6 +92,10 @@ TEST(GetIntOrEnumVal, ChecksRangeAndTableAndReportsTheValueRead)
     const DsType odd = {"odd", DS_KIND_INT, 3, {{0, 100, 0}}};
     DsType no_rows = ds_global_types[18];
     no_rows.p.enumeration.count = 0;
+    // Two rows counted of a table of three: the third is never looked at.
+    static const DsEnumValue three_rows[] = {{"a", 0}, {"b", 1}, {"c", 2}};
+    DsType two_rows = no_rows;
+    two_rows.p.enumeration = {&ds_global_types[2], 2, three_rows};
     const struct {
         const DsType *type;
         uint8_t byte;
@@ -111,6 +115,8 @@ TEST(GetIntOrEnumVal, ChecksRangeAndTableAndReportsTheValueRead)
         {&ds_global_types[24], 0x09, 2, {true, 9, 1}},
         {&ds_global_types[24], 0x0a, 2, {false, 10, 1}},
         {&no_rows, 0x00, 2, {false, 0, 1}},
+        {&two_rows, 0x01, 2, {true, 1, 1}},
+        {&two_rows, 0x02, 2, {false, 2, 1}},
         {&ds_global_types[1], 0x01, 1, {false, 99, 0}}, // u16 with one byte
         {&ds_global_types[0], 0x01, 3, {false, 99, 0}},
         {&ds_global_types[18], 0x01, 0, {false, 99, 0}},
