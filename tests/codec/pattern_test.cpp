@@ -29,6 +29,9 @@ TEST(PatternMatches, BuiltinPatternsMatchAnywhereInTheText)
     for (const auto &r : rows)
         EXPECT_EQ(pattern_matches(dstest::builtin(r.type), r.text), r.accepted)
             << r.type << " " << r.text;
+    // Only ".*" itself is known to match everything without running the matcher.
+    DsType ends_in_a = dstest::type_of(DS_KIND_STRING, 8, dstest::word(".*a"));
+    EXPECT_FALSE(pattern_matches(&ends_in_a, "b"));
 }
 
 TEST(PatternMatches, PatternThatDoesNotCompileIsReportedAtEveryCheckAndAccepts)
