@@ -202,6 +202,9 @@ TEST(AllocationFailure, EveryCallGivesItsResultOrItsFailureAndLeaksNothing)
     const std::string long_json = "\"" + long_value + "\"";
     const std::string field_text = R"({"kind": "Virtual", "index": 2}/)" + long_json;
     const char *iface_text = R"({"port": 3, "direction": 1, "kind": "InlinePort", "slot": 1})";
+    // Codes and sizes the calls write, read back by their failure checks.
+    int err = -1;
+    uint32_t size = 12345;
     std::vector<Call> calls;
     for (auto [type, bytes] : {std::pair{&kInterface, port},
                                {&kAlarm, alarm},
@@ -229,7 +232,6 @@ TEST(AllocationFailure, EveryCallGivesItsResultOrItsFailureAndLeaksNothing)
                              });
                              return ok == 1 ? packed_text(dst.data(), dst.size()) : "";
                          }});
-        int err = -1;
         calls.push_back({"ds_canonical_json",
                          [type, text, &err](long n, bool p) {
                              err = -1;
@@ -263,7 +265,6 @@ TEST(AllocationFailure, EveryCallGivesItsResultOrItsFailureAndLeaksNothing)
                              << n << ": " << parse_err;
                      }});
     for (uint32_t field : {1u, 2u}) {
-        uint32_t size = 12345;
         calls.push_back({"ds_key_field_c",
                          [&, field](long n, bool p) {
                              size = 12345;
