@@ -1,8 +1,8 @@
 // JSON text and canonical text: the exact log lines and codes of every
 // failure, the JSON literal null, who releases which json-c reference, the
-// 524288-character cap at its boundary, the copy that cannot be allocated,
-// and the round trip: canonical text is a fixed point, and packing a value
-// then converting it back gives the canonical object.
+// 524288-character cap at its boundary and the copy that cannot be allocated.
+// (That a canonical text is its own canonical text, and what the packed form
+// converts back to, is a property of the canonical fuzz target.)
 #include "codec/codec.h"
 #include "dstest.h"
 
@@ -91,7 +91,6 @@ TEST(JsonToJo, SyntaxErrorsAreLoggedWithTheWholeText)
     } rows[] = {
         {R"({"a": 1)", "unexpected end of data"},
         {R"({"a" 1})", "object property name separator ':' expected"},
-        {"", "unexpected end of data"},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.text);
@@ -249,59 +248,4 @@ TEST(CanonicalJo, ReleasesTheCallersReferenceOnEveryPath)
         dstest::clear_logs();
     }
     refused_copy = nullptr;
-}
-
-// Valid values of every built-in type, in more than one form where the type has several.
-TEST(CanonicalRoundTrip, CanonicalTextIsAFixedPointOfPackingAndConvertingBack)
-{
-    const std::vector<std::pair<const char *, std::vector<const char *>>> values = {
-        {"u32", {"0", "4294967295"}},
-        {"u16", {"65535"}},
-        {"u8", {"7"}},
-        {"i8", {"-128", "127"}},
-        {"i16", {"-2"}},
-        {"i32", {"-2147483648"}},
-        {"i64", {"-9223372036854775808", "9223372036854775807"}},
-        {"string", {R"("")", R"("tab\there")", R"("a/b")"}},
-        {"word", {R"("a-b_c")"}},
-        {"ipv4-str", {R"("10.0.0.1")"}},
-        {"ipv4", {R"("192.168.1.254")"}},
-        {"dnsname", {R"("host.example.com")"}},
-        {"macaddress-str", {R"("0:1a:2B:3c:4d:5e")"}},
-        {"macaddress", {R"("00:1A:2b:3c:4d:5e")"}},
-        {"ipv6-str", {R"("fe80::1%eth0")"}},
-        {"ipv6", {R"("2001:db8::1")", R"("::ffff:10.0.0.1")"}},
-        {"uri", {R"("https://[2001:db8::1]:8080/a/b?x=1#f")", R"("bootflash:config.txt")"}},
-        {"double", {"1.5", "3", "-0.0", "1e300"}},
-        {"bool", {"true", R"("false")", "0"}},
-        {"uuid", {R"("123e4567-e89b-12d3-a456-426614174000")"}},
-        {"timestamp", {"1700000000.25"}},
-        {"alarm_severity", {"4", R"("critical")"}},
-        {"alarm_category", {R"("content")", "3"}},
-        {"alarm", {R"({"timestamp": 1.5, "eventId": 7})"}},
-        {"interface-type", {R"("InlineGroup")", "9"}},
-        {"standby-index-range", {"2"}},
-        {"port-channel-index-range", {"8"}},
-        {"interface-impl", {R"({"index": 4, "kind": "Virtual"})"}},
-        {"interface",
-         {R"({"kind": "InlinePort", "slot": 1, "port": 4, "direction": "wan"})", R"({"kind": 0})"}},
-    };
-    ASSERT_EQ(values.size(), ds_global_type_count);
-    for (const auto &[name, texts] : values) {
-        const DsType *type = builtin(name);
-        ASSERT_NE(type, nullptr) << name;
-        for (const char *text : texts) {
-            SCOPED_TRACE(std::string(name) + " " + text);
-            int err = kUntouched;
-            std::string once = canonical(type, text, &err);
-            ASSERT_NE(once, "(null)");
-            EXPECT_EQ(canonical(type, once, &err), once);
-            std::vector<uint8_t> packed(type->size);
-            ASSERT_EQ(ds_type_to_c(type, text, packed.data(), packed.size()), 1);
-            JsonRef back(ds_c_to_jo(type, packed.data(), packed.size()));
-            EXPECT_EQ(dstest::json_text(back.get()), once);
-            EXPECT_EQ(err, kUntouched);
-        }
-    }
-    dstest::expect_no_log();
 }

@@ -1,13 +1,17 @@
 // Replays kept inputs through a fuzz target without libFuzzer: every file
 // named on the command line, and every file inside a directory named there,
-// goes through LLVMFuzzerTestOneInput once, in name order. A property
-// violation aborts the process, which fails the test that runs the replay.
+// goes through LLVMFuzzerTestOneInput once, in name order; then 2000 inputs
+// made from them by a generator with a fixed seed (bytes flipped, inserted,
+// dropped, inputs spliced), so that the target's properties are checked over
+// more than the kept seeds on every run. A property violation aborts the
+// process, which fails the test that runs the replay.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -16,16 +20,47 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 namespace
 {
 
-void
-replay(const std::filesystem::path &file)
+std::vector<uint8_t>
+read(const std::filesystem::path &file)
 {
     std::ifstream in(file, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void
+replay(const std::vector<uint8_t> &bytes)
+{
     // An exactly sized copy, so that a read past the input is caught under ASan.
     auto *copy = new uint8_t[bytes.size()];
     std::copy(bytes.begin(), bytes.end(), copy);
     LLVMFuzzerTestOneInput(copy, bytes.size());
     delete[] copy;
+}
+
+std::vector<uint8_t>
+mutate(std::vector<uint8_t> bytes, const std::vector<uint8_t> &other, std::mt19937 &rng)
+{
+    for (int edits = 1 + rng() % 4; edits > 0; --edits) {
+        size_t at = bytes.empty() ? 0 : rng() % bytes.size();
+        switch (rng() % 4) {
+        case 0:
+            if (!bytes.empty())
+                bytes[at] ^= static_cast<uint8_t>(1u << rng() % 8);
+            break;
+        case 1:
+            bytes.insert(bytes.begin() + at, static_cast<uint8_t>(rng()));
+            break;
+        case 2:
+            if (!bytes.empty())
+                bytes.erase(bytes.begin() + at);
+            break;
+        default:
+            bytes.insert(bytes.begin() + at, other.begin() + rng() % (other.size() + 1),
+                         other.end());
+            break;
+        }
+    }
+    return bytes;
 }
 
 } // namespace
@@ -49,8 +84,14 @@ main(int argc, char **argv)
         return 2;
     }
     std::sort(files.begin(), files.end());
+    std::vector<std::vector<uint8_t>> inputs;
     for (const auto &file : files)
-        replay(file);
-    std::printf("%zu inputs replayed\n", files.size());
+        inputs.push_back(read(file));
+    for (const auto &input : inputs)
+        replay(input);
+    std::mt19937 rng(1);
+    for (int i = 0; i < 2000; ++i)
+        replay(mutate(inputs[rng() % inputs.size()], inputs[rng() % inputs.size()], rng));
+    std::printf("%zu inputs replayed, 2000 generated\n", files.size());
     return 0;
 }

@@ -118,17 +118,75 @@ text_of(json_object *jo)
     return jo != nullptr ? json_object_to_json_string(jo) : "(null)";
 }
 
-// Results of the clean run, against which the attempts are compared.
-std::string
-clean_c_to_jo(const DsType *type, const std::vector<uint8_t> &bytes)
+// One exported call: runs it with allocations failing as armed, and gives
+// its outcome as text ("" when it failed). failure_ok checks a failed call
+// further (codes, log lines, what it left to the caller).
+struct Call {
+    const char *name;
+    std::function<std::string(long n, bool persistent)> run;
+    std::function<void(long n)> failure_ok = [](long) {};
+};
+
+template <class Fn>
+auto
+armed(long n, bool persistent, Fn fn)
 {
-    json_object *jo = ds_c_to_jo(type, bytes.data(), bytes.size());
-    std::string text = text_of(jo);
-    json_object_put(jo);
-    return text;
+    failalloc::arm(n, persistent);
+    auto result = fn();
+    failalloc::disarm();
+    return result;
 }
 
-TEST(AllocationFailure, PackedToJsonReleasesPartialObjects)
+std::string
+packed_text(const void *packed, size_t size)
+{
+    std::string out;
+    for (size_t i = 0; packed != nullptr && i < size; ++i)
+        out += std::to_string(static_cast<const uint8_t *>(packed)[i]) + " ";
+    return out;
+}
+
+// A null canonical text always comes with a code: 2 when the copy of the
+// text failed (and then nothing is logged), 50 with one line otherwise. A
+// null result with the code untouched would read as the JSON literal null.
+void
+canonical_failure(int err, long n)
+{
+    EXPECT_TRUE(err == DS_ERR_NOMEM || err == DS_ERR_BAD_JSON)
+        << "allocation " << n << " failing gave code " << err << " after "
+        << (failalloc::failed_function() != nullptr ? failalloc::failed_function() : "nothing");
+    EXPECT_EQ(log_record.lines, err == DS_ERR_NOMEM ? 0 : 1);
+    if (err == DS_ERR_BAD_JSON) {
+        EXPECT_EQ(log_record.last_id, DS_MSG_JSON);
+    }
+}
+
+std::string
+take_text(char *text)
+{
+    std::string out = text != nullptr ? text : "";
+    std::free(text);
+    return out;
+}
+
+// Levels /a/<interface>/b/<long-text>: the second component is longer than
+// the stack copy of field extraction, so it is copied to the heap.
+const DsKeyNode kKey[] = {
+    {0, 1, 0, "a", nullptr, nullptr},
+    {-1, 1, 0, "if", &kInterface, nullptr},
+    {-1, 1, 0, "b", nullptr, nullptr},
+    {-1, 0, 0, "text", &kLongText, &kU32},
+};
+
+void
+count_call(void *ctx, const DsKeyNode *)
+{
+    ++*static_cast<int *>(ctx);
+}
+
+} // namespace
+
+TEST(AllocationFailure, EveryCallGivesItsResultOrItsFailureAndLeaksNothing)
 {
     std::vector<uint8_t> words(kWords.size, 0);
     words[0] = 3;
@@ -138,310 +196,190 @@ TEST(AllocationFailure, PackedToJsonReleasesPartialObjects)
     std::vector<uint8_t> wide(kWideBitmap.size, 0x55);
     std::vector<uint8_t> uri(kUri.size, 0);
     std::strcpy(reinterpret_cast<char *>(uri.data()), "https://[fe80::1]:8080/a/b?c=d#e");
-    const struct {
-        const DsType *type;
-        std::vector<uint8_t> bytes;
-    } cases[] = {
-        {&kInterface, {0x04, 0x01, 0x03, 0x01}},
-        {&kAlarm, {7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xf8, 0x3f}},
-        {&kIpv6, std::vector<uint8_t>(16, 0xfe)},
-        {&kWords, words},
-        {&kWideBitmap, wide},
-        {&kUri, uri},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.type->name);
-        std::string expected = clean_c_to_jo(c.type, c.bytes);
-        ASSERT_NE(expected, "(null)");
-        fail_each_allocation([&](long n, bool persistent) {
-            failalloc::arm(n, persistent);
-            json_object *jo = ds_c_to_jo(c.type, c.bytes.data(), c.bytes.size());
-            bool injected = failalloc::disarm();
-            if (jo != nullptr) {
-                EXPECT_EQ(text_of(jo), expected) << "allocation " << n;
-            }
-            json_object_put(jo);
-            return injected;
-        });
-    }
-}
-
-TEST(AllocationFailure, TextToPackedGivesZeroOrTheValue)
-{
-    const std::string long_text = "\"" + std::string(300, 'y') + "\"";
-    const struct {
-        const DsType *type;
-        const char *text;
-    } cases[] = {
-        {&kInterface, R"({"port": 3, "direction": "wan", "kind": "InlinePort", "slot": 1})"},
-        {&kAlarm, R"({"timestamp": 2, "eventId": 7})"},
-        {&kAddresses, R"(["10.0.0.1", "192.168.1.254", "8.8.8.8"])"},
-        {&kUri, R"("bootflash:config.txt")"},
+    const std::vector<uint8_t> port = {0x04, 0x01, 0x03, 0x01};
+    const std::vector<uint8_t> alarm = {7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xf8, 0x3f};
+    const std::string long_value(300, 'y');
+    const std::string long_json = "\"" + long_value + "\"";
+    const std::string field_text = R"({"kind": "Virtual", "index": 2}/)" + long_json;
+    const char *iface_text = R"({"port": 3, "direction": 1, "kind": "InlinePort", "slot": 1})";
+    // Codes and sizes the calls write, read back by their failure checks.
+    int err = -1;
+    uint32_t size = 12345;
+    std::vector<Call> calls;
+    for (auto [type, bytes] : {std::pair{&kInterface, port},
+                               {&kAlarm, alarm},
+                               {&kIpv6, std::vector<uint8_t>(16, 0xfe)},
+                               {&kWords, words},
+                               {&kWideBitmap, wide},
+                               {&kUri, uri}})
+        calls.push_back({type->name, [type, bytes](long n, bool p) {
+                             JsonRef jo(armed(n, p, [&] {
+                                 return ds_c_to_jo(type, bytes.data(), bytes.size());
+                             }));
+                             return jo ? text_of(jo.get()) : "";
+                         }});
+    for (auto [type, text] :
+         {std::pair{&kInterface, std::string(iface_text)},
+          {&kAlarm, std::string(R"({"timestamp": 2, "eventId": 7})")},
+          {&kAddresses, std::string(R"(["10.0.0.1", "192.168.1.254", "8.8.8.8"])")},
+          {&kUri, std::string(R"("bootflash:config.txt")")},
+          {&kLongText, long_json}}) {
         // json-c cuts a string short when its buffer cannot grow.
-        {&kLongText, long_text.c_str()},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.text);
-        std::vector<uint8_t> expected(c.type->size);
-        ASSERT_EQ(ds_type_to_c(c.type, c.text, expected.data(), expected.size()), 1);
+        calls.push_back({"ds_type_to_c", [type, text](long n, bool p) {
+                             std::vector<uint8_t> dst(type->size, 0xA5);
+                             int ok = armed(n, p, [&] {
+                                 return ds_type_to_c(type, text.c_str(), dst.data(), dst.size());
+                             });
+                             return ok == 1 ? packed_text(dst.data(), dst.size()) : "";
+                         }});
+        calls.push_back({"ds_canonical_json",
+                         [type, text, &err](long n, bool p) {
+                             err = -1;
+                             return take_text(armed(n, p, [&] {
+                                 return ds_canonical_json(text.c_str(), type, &err);
+                             }));
+                         },
+                         [&err](long n) { canonical_failure(err, n); }});
+        calls.push_back({"ds_canonical_jo",
+                         [type, text, &err](long n, bool p) {
+                             json_object *jo = json_tokener_parse(text.c_str());
+                             err = -1;
+                             return take_text(
+                                 armed(n, p, [&] { return ds_canonical_jo(jo, type, &err); }));
+                         },
+                         [&err](long n) { canonical_failure(err, n); }});
+    }
+    int parse_err = -1;
+    calls.push_back({"ds_json_to_jo",
+                     [&parse_err](long n, bool p) {
+                         parse_err = -1;
+                         JsonRef jo(armed(n, p, [&] {
+                             return ds_json_to_jo(
+                                 R"({"a": [1, 2.5, "three", {"four": null}], "b": true})",
+                                 &parse_err);
+                         }));
+                         return jo ? text_of(jo.get()) : "";
+                     },
+                     [&parse_err](long n) {
+                         EXPECT_TRUE(parse_err == DS_ERR_NOMEM || parse_err == DS_ERR_BAD_JSON)
+                             << n << ": " << parse_err;
+                     }});
+    for (uint32_t field : {1u, 2u}) {
+        calls.push_back({"ds_key_field_c",
+                         [&, field](long n, bool p) {
+                             size = 12345;
+                             void *packed = armed(n, p, [&] {
+                                 return ds_key_field_c(field_text.c_str(), &kKey[3], field, &size);
+                             });
+                             std::string out = packed_text(packed, size);
+                             std::free(packed);
+                             return out;
+                         },
+                         [&size](long) { EXPECT_EQ(size, 12345u); }});
+        calls.push_back({"ds_key_field_jo", [&, field](long n, bool p) {
+                             JsonRef jo(armed(n, p, [&] {
+                                 return ds_key_field_jo(field_text.c_str(), &kKey[3], field);
+                             }));
+                             return jo ? text_of(jo.get()) : "";
+                         }});
+    }
+    calls.push_back({"ds_build_key", [](long n, bool p) {
+                         char buf[128];
+                         uint8_t virtual2[] = {0x01, 0x02, 0x00, 0x00};
+                         const char *text = armed(n, p, [&] {
+                             return ds_build_key(buf, sizeof buf, &kKey[3], virtual2,
+                                                 sizeof virtual2, "bob", size_t{4}, nullptr);
+                         });
+                         return std::string(text != nullptr ? text : "");
+                     }});
+    calls.push_back(
+        {"ds_build_jo_key", [](long n, bool p) {
+             json_object *args[] = {json_tokener_parse(R"({ "kind": "Virtual", "index": 2 })"),
+                                    json_object_new_string("bob")};
+             // A reference of our own on each, to learn which ones the call took.
+             for (json_object *arg : args)
+                 json_object_get(arg);
+             char buf[128];
+             const char *text = armed(n, p, [&] {
+                 return ds_build_jo_key(buf, sizeof buf, &kKey[3], args[0], args[1], nullptr);
+             });
+             bool refused = false;
+             for (json_object *arg : args) {
+                 bool taken = json_object_put(arg) == 1;
+                 if (!taken)
+                     json_object_put(arg);
+                 EXPECT_FALSE(taken && refused) << "an argument after a refused one was released";
+                 EXPECT_TRUE(taken || text == nullptr) << "allocation " << n;
+                 refused = refused || !taken;
+             }
+             return std::string(text != nullptr ? text : "");
+         }});
+    for (Call &call : calls) {
+        SCOPED_TRACE(call.name);
+        std::string clean = call.run(LONG_MAX, false);
+        ASSERT_NE(clean, "");
         fail_each_allocation([&](long n, bool persistent) {
-            std::vector<uint8_t> dst(c.type->size, 0xA5);
-            failalloc::arm(n, persistent);
-            int result = ds_type_to_c(c.type, c.text, dst.data(), dst.size());
-            bool injected = failalloc::disarm();
-            if (result == 1) {
-                EXPECT_EQ(dst, expected) << "allocation " << n;
-            } else {
-                EXPECT_EQ(result, 0);
-            }
+            std::string got = call.run(n, persistent);
+            bool injected = failalloc::failed_function() != nullptr;
+            if (got.empty())
+                call.failure_ok(n);
+            else
+                EXPECT_EQ(got, clean) << "allocation " << n;
             return injected;
         });
     }
 }
 
-// A null result always comes with a code: 2 when the allocation that failed
-// was the copy of the text (and then nothing is logged), 50 with one line
-// otherwise. A null result with the code untouched would read as the JSON
-// literal null.
-void
-expect_canonical_outcome(char *text, int err, const char *expected, long n)
+// The copy of the canonical text is the last allocation of a successful call.
+TEST(AllocationFailure, FailedCopyOfTheCanonicalTextGivesCode2)
 {
-    if (text != nullptr) {
-        EXPECT_STREQ(text, expected) << "allocation " << n;
-        EXPECT_EQ(err, -1);
-        std::free(text);
-        return;
-    }
-    EXPECT_TRUE(err == DS_ERR_NOMEM || err == DS_ERR_BAD_JSON)
-        << "allocation " << n << " failing gave code " << err << " after "
-        << (failalloc::failed_function() != nullptr ? failalloc::failed_function() : "nothing");
-    if (err == DS_ERR_NOMEM) {
-        EXPECT_EQ(log_record.lines, 0);
-    }
-    if (err == DS_ERR_BAD_JSON) {
-        EXPECT_EQ(log_record.lines, 1);
-        EXPECT_EQ(log_record.last_id, DS_MSG_JSON);
-    }
-}
-
-const struct {
-    const DsType *type;
-    const char *text;
-    const char *canonical;
-} kCanonicalCases[] = {
-    {&kInterface, R"({"port": 3, "direction": 1, "kind": "InlinePort", "slot": 1})",
-     R"({ "kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan" })"},
-    {&kAlarm, R"({"timestamp": 2, "eventId": 7})", R"({ "eventId": 7, "timestamp": 2.0 })"},
-    {&ds_global_types[18], R"("true")", "true"},
-};
-
-// The copy of the text is the last allocation of a successful call.
-TEST(AllocationFailure, CanonicalTextFromTextReportsEveryFailure)
-{
-    for (const auto &c : kCanonicalCases) {
-        SCOPED_TRACE(c.text);
-        int err = -1;
-        failalloc::arm(LONG_MAX, false);
-        std::free(ds_canonical_json(c.text, c.type, &err));
-        failalloc::disarm();
-        long last = failalloc::allocations_made() - 1;
-        fail_each_allocation([&](long n, bool persistent) {
-            int err = -1;
-            failalloc::arm(n, persistent);
-            char *text = ds_canonical_json(c.text, c.type, &err);
-            bool injected = failalloc::disarm();
-            if (n == last && !persistent) {
-                EXPECT_STREQ(failalloc::failed_function(), "strdup");
-                EXPECT_EQ(err, DS_ERR_NOMEM);
-                EXPECT_EQ(log_record.lines, 0);
-            }
-            expect_canonical_outcome(text, err, c.canonical, n);
-            return injected;
-        });
-    }
-}
-
-TEST(AllocationFailure, CanonicalTextFromObjectAlwaysConsumesIt)
-{
-    for (const auto &c : kCanonicalCases) {
-        SCOPED_TRACE(c.text);
-        fail_each_allocation([&](long n, bool persistent) {
-            json_object *jo = json_tokener_parse(c.text);
-            int err = -1;
-            failalloc::arm(n, persistent);
-            char *text = ds_canonical_jo(jo, c.type, &err);
-            bool injected = failalloc::disarm();
-            expect_canonical_outcome(text, err, c.canonical, n);
-            return injected;
-        });
-    }
-}
-
-TEST(AllocationFailure, ParsingGivesTheObjectOrACode)
-{
-    const char *text = R"({"a": [1, 2.5, "three", {"four": null}], "b": true})";
-    json_object *clean = json_tokener_parse(text);
-    std::string expected = text_of(clean);
-    json_object_put(clean);
-    fail_each_allocation([&](long n, bool persistent) {
-        int err = -1;
-        failalloc::arm(n, persistent);
-        json_object *jo = ds_json_to_jo(text, &err);
-        bool injected = failalloc::disarm();
-        if (jo != nullptr) {
-            EXPECT_EQ(text_of(jo), expected);
-            EXPECT_EQ(err, -1);
-        } else {
-            EXPECT_TRUE(err == DS_ERR_NOMEM || err == DS_ERR_BAD_JSON)
-                << "allocation " << n << " failing: null object, code " << err;
-        }
-        json_object_put(jo);
-        return injected;
-    });
-}
-
-// Levels /a/<u32>/b/<long-text>: the second field's component is longer
-// than the stack copy, so it is copied to the heap.
-const DsKeyNode kFieldKey[] = {
-    {0, 1, 0, "a", nullptr, nullptr},
-    {-1, 1, 0, "number", &kU32, nullptr},
-    {-1, 1, 0, "b", nullptr, nullptr},
-    {-1, 0, 0, "text", &kLongText, &kU32},
-};
-
-TEST(AllocationFailure, FieldExtractionGivesTheValueOrNull)
-{
-    std::string long_value(300, 'x');
-    std::string text = "7/\"" + long_value + "\"";
-    std::vector<uint8_t> number = {7, 0, 0, 0};
-    std::vector<uint8_t> long_text(kLongText.size, 0);
-    std::memcpy(long_text.data(), long_value.c_str(), long_value.size());
-    const struct {
-        uint32_t n;
-        std::vector<uint8_t> expected;
-        std::string json;
-    } cases[] = {{1, number, "7"}, {2, long_text, "\"" + long_value + "\""}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.n);
-        fail_each_allocation([&](long n, bool persistent) {
-            uint32_t size = 12345;
-            failalloc::arm(n, persistent);
-            auto *packed =
-                static_cast<uint8_t *>(ds_key_field_c(text.c_str(), &kFieldKey[3], c.n, &size));
-            bool injected = failalloc::disarm();
-            if (packed != nullptr) {
-                EXPECT_EQ(std::vector<uint8_t>(packed, packed + size), c.expected);
-            } else {
-                EXPECT_EQ(size, 12345u);
-            }
-            std::free(packed);
-            return injected;
-        });
-        fail_each_allocation([&](long n, bool persistent) {
-            failalloc::arm(n, persistent);
-            json_object *jo = ds_key_field_jo(text.c_str(), &kFieldKey[3], c.n);
-            bool injected = failalloc::disarm();
-            if (jo != nullptr) {
-                EXPECT_EQ(text_of(jo), c.json);
-            }
-            json_object_put(jo);
-            return injected;
-        });
-    }
-}
-
-// Levels /a/<interface>/b/<word>.
-const DsKeyNode kBuildKey[] = {
-    {0, 1, 0, "a", nullptr, nullptr},
-    {-1, 1, 0, "if", &kInterface, nullptr},
-    {-1, 1, 0, "b", nullptr, nullptr},
-    {-1, 0, 0, "user", &kWord, &kU32},
-};
-
-TEST(AllocationFailure, KeyBuildingReleasesExactlyTheAppendedArguments)
-{
-    const char *full = R"(/a/{ "kind": "Virtual", "index": 2 }/b/"bob")";
-    fail_each_allocation([&](long n, bool persistent) {
-        json_object *args[] = {json_tokener_parse(R"({ "kind": "Virtual", "index": 2 })"),
-                               json_object_new_string("bob")};
-        // A reference of our own on each, to learn which ones the call took.
-        for (json_object *arg : args)
-            json_object_get(arg);
-        char buf[128];
-        failalloc::arm(n, persistent);
-        char *result = ds_build_jo_key(buf, sizeof buf, &kBuildKey[3], args[0], args[1], nullptr);
-        bool injected = failalloc::disarm();
-        if (result != nullptr) {
-            EXPECT_STREQ(result, full);
-        }
-        bool taken_after_refusal = false;
-        bool refused = false;
-        for (json_object *arg : args) {
-            bool taken = json_object_put(arg) == 1;
-            if (!taken)
-                json_object_put(arg);
-            taken_after_refusal = taken_after_refusal || (taken && refused);
-            refused = refused || !taken;
-            if (result != nullptr) {
-                EXPECT_TRUE(taken) << "allocation " << n;
-            }
-        }
-        EXPECT_FALSE(taken_after_refusal) << "an argument after a refused one was released";
-        return injected;
-    });
-    uint8_t interface[] = {0x01, 0x02, 0x00, 0x00};
-    fail_each_allocation([&](long n, bool persistent) {
-        char buf[128];
-        failalloc::arm(n, persistent);
-        char *result = ds_build_key(buf, sizeof buf, &kBuildKey[3], interface, sizeof interface,
-                                    "bob", size_t{4}, nullptr);
-        bool injected = failalloc::disarm();
-        if (result != nullptr) {
-            EXPECT_STREQ(result, full);
-        }
-        return injected;
-    });
+    int err = -1;
+    // Warmed up first: the thread's parser is made by its first text.
+    std::free(ds_canonical_json(R"({"timestamp": 2, "eventId": 7})", &kAlarm, &err));
+    failalloc::arm(LONG_MAX, false);
+    std::free(ds_canonical_json(R"({"timestamp": 2, "eventId": 7})", &kAlarm, &err));
+    failalloc::disarm();
+    failalloc::arm(failalloc::allocations_made() - 1, false);
+    log_record = LogRecord{};
+    EXPECT_EQ(ds_canonical_json(R"({"timestamp": 2, "eventId": 7})", &kAlarm, &err), nullptr);
+    failalloc::disarm();
+    EXPECT_STREQ(failalloc::failed_function(), "strdup");
+    EXPECT_EQ(err, DS_ERR_NOMEM);
+    EXPECT_EQ(log_record.lines, 0);
 }
 
 // A chain of 40 literal levels named x: its path splits into more components
-// than the stack holds, so the split takes the heap.
-std::vector<DsKeyNode>
-chain(size_t depth)
-{
-    std::vector<DsKeyNode> nodes(depth);
-    for (size_t i = 0; i < depth; ++i)
-        nodes[i] = {static_cast<int16_t>(i > 0 ? -1 : 0),
-                    static_cast<int16_t>(i + 1 < depth),
-                    0,
-                    "x",
-                    nullptr,
-                    &kU32};
-    return nodes;
-}
-
+// than the stack holds, so the split takes the heap, once.
 TEST(AllocationFailure, LongPathLookupFindsNothingWithoutRoom)
 {
-    std::vector<DsKeyNode> nodes = chain(40);
+    std::vector<DsKeyNode> nodes(40, DsKeyNode{-1, 1, 0, "x", nullptr, &kU32});
+    nodes.front().parent = 0;
+    nodes.back().first_child = 0;
+    DsModule forest{nullptr, 0, 0, nullptr, nodes.data(), nullptr, nullptr};
+    DsModule builtin{&forest, ds_global_type_count, 0, ds_global_types, nullptr, nullptr, nullptr};
+    DsModule *saved = module_list;
+    module_list = &builtin;
     std::string path;
     for (int i = 0; i < 40; ++i)
         path += "/x";
     int injections = 0;
     fail_each_allocation([&](long n, bool persistent) {
-        failalloc::arm(n, persistent);
-        PathComponents parts(path.c_str());
-        const DsKeyNode *node = parts.count() == 0
-                                    ? nullptr
-                                    : match_components(parts.data(), parts.count(), nodes.data());
-        bool injected = failalloc::disarm();
+        const DsKeyNode *node =
+            armed(n, persistent, [&] { return ds_find_key(path.c_str(), true); });
+        bool injected = failalloc::failed_function() != nullptr;
         EXPECT_EQ(node, injected ? nullptr : &nodes[39]);
-        EXPECT_EQ(parts.failed(), injected);
+        int count = 0;
+        failalloc::arm(n, persistent);
+        int result = ds__do_key(path.c_str(), false, count_call, &count);
+        failalloc::disarm();
+        EXPECT_EQ(result, injected ? 0 : 1);
+        EXPECT_EQ(count, result);
         injections += injected;
         return injected;
     });
+    module_list = saved;
     EXPECT_EQ(injections, 2) << "the split should allocate exactly once";
 }
-
-} // namespace
 
 // Patterns are compiled once per thread and kept; compile the ones used here
 // before any allocation is counted, so that the cache is not mistaken for a

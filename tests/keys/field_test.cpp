@@ -175,27 +175,6 @@ TEST(FieldPacked, FailuresLeaveSizeOutAloneAndLogOnlyLookupAndParseErrors)
     json_object_put(jo);
 }
 
-TEST(FieldText, MegabyteComponentsAreCopiedAndParsed)
-{
-    const std::string value(1 << 20, 'v');
-    const std::string text = "\"" + value + "\"/7";
-
-    json_object *jo = ds_key_field_jo(text.c_str(), kStringThenInt, 1);
-    ASSERT_NE(jo, nullptr);
-    EXPECT_EQ(std::string(json_object_get_string(jo)), value);
-    json_object_put(jo);
-
-    uint32_t size = 0;
-    void *packed = ds_key_field_c(text.c_str(), kStringThenInt, 2, &size);
-    ASSERT_NE(packed, nullptr);
-    EXPECT_EQ(dstest::hex(packed, size), "07 00 00 00");
-    std::free(packed);
-
-    const std::string bad = "[" + value;
-    EXPECT_EQ(ds_key_field_jo(bad.c_str(), kIntThenString, 1), nullptr);
-    dstest::expect_one_log(DS_MSG_KEY_FIELD, bad_value(bad, "unexpected character"));
-}
-
 TEST(FieldDepth, KeysDeeperThanThirtyTwoLevelsHaveNoFields)
 {
     std::vector<DsKeyNode> nodes(33);

@@ -102,18 +102,6 @@ TEST(KeyPathText, ComponentEndStopsAtTheTerminatingNul)
         EXPECT_EQ(component_end(c.text) - c.text, static_cast<ptrdiff_t>(c.end)) << c.text;
 }
 
-TEST(KeyPathText, MillionComponentsLeaveTheStack)
-{
-    std::string path;
-    for (int i = 0; i < 1000000; ++i)
-        path += i == 999999 ? "/last" : "/a";
-    PathComponents parts(path.c_str());
-    ASSERT_EQ(parts.count(), 1000000u);
-    EXPECT_FALSE(parts.failed());
-    EXPECT_EQ(std::string(parts.data()[999999].text, parts.data()[999999].length), "last");
-    EXPECT_EQ(match_components(parts.data(), parts.count(), kMain.data()), nullptr);
-}
-
 TEST(KeyMatch, FirstFittingSiblingIsKeptAndComponentsCompareUnchanged)
 {
     const struct {
@@ -190,18 +178,6 @@ TEST(KeyName, FitsOnlyWithRoomForTheNul)
         for (size_t i = c.size; i < sizeof buf; ++i)
             ASSERT_EQ(buf[i], '#') << c.size << " at " << i;
     }
-}
-
-TEST(KeyName, HundredThousandLevelsNeedNoStack)
-{
-    auto deep = chain(100000, nullptr);
-    std::vector<char> buf(200001);
-    ASSERT_EQ(ds_key_name(buf.data(), buf.size(), &deep.back()), buf.data());
-    std::string want;
-    for (int i = 0; i < 100000; ++i)
-        want += "/n";
-    EXPECT_EQ(std::string(buf.data()), want);
-    EXPECT_EQ(ds_key_name(buf.data(), buf.size() - 1, &deep.back()), nullptr);
 }
 
 TEST(KeyTypes, FieldNumbersCountTypedLevelsWithinThirtyTwo)

@@ -2,7 +2,7 @@
 // opposite roles (/one/k interior in pair0 and a leaf in pair1, /two/k the
 // reverse; alarm rows for /al1/k in pair0 and for /al2/k in pair1), so that
 // whichever of them the directory lists first, each situation is met once.
-// shapes holds the sibling-order trees and a leaf value, deep a 33-level key.
+// shapes holds a leaf value and a leaf at a typed level.
 #include "dstest.h"
 #include "registry/registry.h"
 #include "scenario.h"
@@ -21,7 +21,6 @@ namespace
 
 // Node indices of the forests, as the modules lay them out.
 enum PairNode { ONE_K = 1, ONE_Z = 2, TWO_K = 4, AL1_K = 7, AL2_K = 9 };
-enum ShapesNode { ST_T = 1, ST_XY = 3, SL_X = 5, SL_XY = 6, SL_T = 7, VAL_LEVEL = 9 };
 
 // The pair modules in list order, and the paths whose roles follow from it.
 struct Pair {
@@ -121,53 +120,6 @@ TEST(AlarmLookup, SearchesOnlyTheTableOfTheModuleHoldingTheKey)
     EXPECT_EQ(ds_find_alarm(p.interior_first), nullptr);
     EXPECT_EQ(ds_find_alarm("/al1"), nullptr);
     EXPECT_EQ(ds_find_alarm("/al3/k"), nullptr);
-}
-
-TEST(KeyLookupAcrossModules, FirstFittingSiblingIsTakenWithoutBacktracking)
-{
-    dstest::load_stderr();
-    const DsModule *shapes = dstest::module_named("shapes");
-    ASSERT_NE(shapes, nullptr);
-    const struct {
-        const char *path;
-        int node; // -1: not found
-    } cases[] = {
-        {"/sib_typed/x/y", -1}, // the typed level fits x first and has no child y
-        {"/sib_typed/x", ST_T},
-        {"/sib_typed/7", ST_T},
-        {"/sib_literal/x/y", SL_XY},
-        {"/sib_literal/x", SL_X},
-        {"/sib_literal/7", SL_T},
-        {"/sib_literal/\"x\"", SL_T}, // components are compared unchanged
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.path);
-        const DsKeyNode *expected = c.node < 0 ? nullptr : &shapes->keys[c.node];
-        EXPECT_EQ(ds_find_key(c.path, false), expected);
-        std::vector<const DsKeyNode *> nodes = do_key(c.path, false);
-        EXPECT_EQ(nodes, expected == nullptr ? std::vector<const DsKeyNode *>{}
-                                             : std::vector<const DsKeyNode *>{expected});
-    }
-    EXPECT_EQ(shapes->keys[ST_XY].name, std::string("y"));
-}
-
-TEST(KeyLookupAcrossModules, KeyOfThirtyThreeLevelsIsFoundButHasNoFieldTypes)
-{
-    dstest::load_stderr();
-    const DsModule *deep = dstest::module_named("deep");
-    ASSERT_NE(deep, nullptr);
-    std::string path = "/deep/5";
-    for (int level = 3; level <= 32; ++level)
-        path += "/d" + std::to_string(level);
-    EXPECT_EQ(ds_find_key(path.c_str(), false), &deep->keys[31]);
-    EXPECT_EQ(ds_find_key(path.c_str(), true), nullptr);
-    path += "/d33";
-    EXPECT_EQ(ds_find_key(path.c_str(), true), &deep->keys[32]);
-
-    const DsType *slot = deep->keys[1].field_type;
-    ASSERT_NE(slot, nullptr);
-    EXPECT_EQ(ds_key_field_type(&deep->keys[31], 1), slot);
-    EXPECT_EQ(ds_key_field_type(&deep->keys[32], 1), nullptr);
 }
 
 TEST(LeafToC, ConvertsIntoTheLeafTypeOrLeavesDstZero)
