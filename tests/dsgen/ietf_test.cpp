@@ -1,0 +1,417 @@
+// dsgen's module of ietf-interfaces, ietf-ip, ietf-system, ietf-routing and
+// ietf-hardware (with iana-if-type), held against libyang on the same models:
+// the same verdict on sampled values of every leaf and key type, values that
+// survive packing, key paths that find their keys, fields that come back out.
+#include "dsgen_ietf.h" // generated: it compiles as C++ here
+#include "dstypes.h"
+
+#include <json-c/json.h>
+#include <libyang/libyang.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+std::vector<std::string>
+split(const std::string &text, char sep)
+{
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    for (std::string part; std::getline(in, part, sep);)
+        parts.push_back(part);
+    return parts;
+}
+
+// The models as libyang compiles them, with every feature on.
+struct ly_ctx *
+context()
+{
+    static struct ly_ctx *ctx = [] {
+        struct ly_ctx *c = nullptr;
+        ly_log_options(0);
+        ly_ctx_new(nullptr, LY_CTX_DISABLE_SEARCHDIR_CWD | LY_CTX_NO_YANGLIBRARY, &c);
+        for (const std::string &dir : split(DSGEN_SEARCH_DIRS, ';'))
+            ly_ctx_set_searchdir(c, dir.c_str());
+        const char *all[] = {"*", nullptr};
+        for (const std::string &file : split(DSGEN_YANG_FILES, ';')) {
+            struct ly_in *in = nullptr;
+            ly_in_new_filepath(file.c_str(), 0, &in);
+            lys_parse(c, in, LYS_IN_YANG, all, nullptr);
+            ly_in_free(in, 0);
+        }
+        return c;
+    }();
+    return ctx;
+}
+
+struct Level {
+    const DsKeyNode *node;
+    std::string schema_path; // the libyang path of its leaf
+};
+
+// Every leaf key and every typed level of the generated forest.
+std::vector<Level>
+levels()
+{
+    static std::vector<const DsKeyNode *> nodes;
+    if (nodes.empty())
+        ds__all_keys([](void *, const DsKeyNode *node) { nodes.push_back(node); }, nullptr);
+    std::vector<Level> out;
+    for (const DsKeyNode *node : nodes) {
+        const DsKeyNode *path[DS_MAX_KEY_LEVELS];
+        uint32_t depth = ds__get_key_levels(node, path, DS_MAX_KEY_LEVELS);
+        std::string schema;
+        for (uint32_t i = 0; i < depth; ++i)
+            if (path[i]->field_type == nullptr || i + 1 == depth)
+                schema += std::string("/") + path[i]->name;
+        // A keyless list's position has no leaf in the model.
+        bool position =
+            node->field_type == &ds_global_types[0] && std::strcmp(node->name, "position") == 0;
+        if (node->leaf_type != nullptr || (node->field_type != nullptr && !position))
+            out.push_back({node, schema});
+    }
+    return out;
+}
+
+// Texts that probe the string typedefs of these models at their edges.
+const std::string kTexts =
+    "|a|eth0|a b|a\nb|192.0.2.1|0.0.0.0|255.255.255.255|1.2.3.4%eth0|::|::1|2001:db8::1|"
+    "fe80::1%eth0|::ffff:1.2.3.4|::1.02.3.4|1:2:3:4:5:6:7:8|example.com|example.com.|.|"
+    "_sip._tcp.example.com|-a.example|2023-01-01T00:00:00Z|2023-01-01T00:00:00.5+05:30|"
+    "00:1a:2b:3c:4d:5e|0|12345678-1234-1234-1234-123456789abc|$0$secret|$0$a\nb|"
+    "$1$abc$0123456789abcdefghijkl|$5$rounds=5000$s$x|AAAA|AAA=|AA==|AAAA\n|10.0.0.0/8|"
+    "2001:db8::/32|Europe/Berlin|urn:ietf:params:x|x$|^x|\\";
+
+void
+add_type_samples(const struct lysc_type *type, std::set<std::string> &out)
+{
+    switch (type->basetype) {
+    case LY_TYPE_UNION: {
+        const auto *un = reinterpret_cast<const struct lysc_type_union *>(type);
+        for (LY_ARRAY_COUNT_TYPE i = 0; i < LY_ARRAY_COUNT(un->types); ++i)
+            add_type_samples(un->types[i], out);
+        return;
+    }
+    case LY_TYPE_ENUM: {
+        const auto *en = reinterpret_cast<const struct lysc_type_enum *>(type);
+        for (LY_ARRAY_COUNT_TYPE i = 0; i < LY_ARRAY_COUNT(en->enums); ++i)
+            out.insert({en->enums[i].name, std::string(en->enums[i].name) + "x"});
+        return;
+    }
+    case LY_TYPE_BITS: {
+        const auto *bits = reinterpret_cast<const struct lysc_type_bits *>(type);
+        for (LY_ARRAY_COUNT_TYPE i = 0; i < LY_ARRAY_COUNT(bits->bits); ++i)
+            out.insert(bits->bits[i].name);
+        out.insert({std::string(bits->bits[0].name) + " " + bits->bits[2].name, "no-such-bit"});
+        return;
+    }
+    case LY_TYPE_IDENT: {
+        const auto *id = reinterpret_cast<const struct lysc_type_identityref *>(type);
+        for (LY_ARRAY_COUNT_TYPE i = 0; i < LY_ARRAY_COUNT(id->bases); ++i) {
+            std::string base = std::string(id->bases[i]->module->name) + ":" + id->bases[i]->name;
+            out.insert({base, base + "x"}); // the base itself is not derived from it
+            for (LY_ARRAY_COUNT_TYPE j = 0; j < LY_ARRAY_COUNT(id->bases[i]->derived); ++j) {
+                const struct lysc_ident *d = id->bases[i]->derived[j];
+                out.insert(std::string(d->module->name) + ":" + d->name);
+            }
+        }
+        return;
+    }
+    case LY_TYPE_BOOL:
+        out.insert({"true", "false", "1", "True"});
+        return;
+    case LY_TYPE_EMPTY:
+        out.insert("");
+        return;
+    case LY_TYPE_STRING:
+    case LY_TYPE_BINARY:
+        for (const std::string &text : split(kTexts, '|'))
+            out.insert(text);
+        for (size_t length : {64, 65, 253, 300})
+            out.insert(std::string(length, 'a'));
+        return;
+    default: {
+        const auto *num = reinterpret_cast<const struct lysc_type_num *>(type);
+        bool is_signed = type->basetype >= LY_TYPE_INT8 && type->basetype <= LY_TYPE_INT64;
+        out.insert({"0", "-1", "1.5", "9223372036854775807", "9223372036854775808",
+                    "18446744073709551615", "-9223372036854775808"});
+        if (num->range == nullptr)
+            return;
+        for (LY_ARRAY_COUNT_TYPE i = 0; i < LY_ARRAY_COUNT(num->range->parts); ++i) {
+            const auto &part = num->range->parts[i];
+            __int128 lo = is_signed ? __int128(part.min_64) : __int128(part.min_u64);
+            __int128 hi = is_signed ? __int128(part.max_64) : __int128(part.max_u64);
+            for (__int128 v : {lo - 1, lo, hi, hi + 1}) // beyond 64 bits: the fixed texts
+                if (v >= INT64_MIN && v <= INT64_MAX)
+                    out.insert(std::to_string(static_cast<long long>(v)));
+        }
+    }
+    }
+}
+
+// The JSON value that stands for a libyang value text under a generated type.
+json_object *
+json_for(const DsType *type, const struct lysc_type *yang, const std::string &text)
+{
+    if (type->kind == DS_KIND_INT && !text.empty() &&
+        text.find_first_not_of("-0123456789") == std::string::npos) {
+        errno = 0;
+        char *end = nullptr;
+        long long value = std::strtoll(text.c_str(), &end, 10);
+        if (errno == 0 && *end == '\0')
+            return json_object_new_int64(value);
+    }
+    if (type->name != nullptr && std::strcmp(type->name, "bool") == 0) {
+        if (yang->basetype == LY_TYPE_EMPTY && text.empty())
+            return json_object_new_boolean(1);
+        if (text == "true" || text == "false")
+            return json_object_new_boolean(text == "true");
+    }
+    if (type->kind == DS_KIND_BITMAP && yang->basetype == LY_TYPE_BITS) {
+        const auto *bits = reinterpret_cast<const struct lysc_type_bits *>(yang);
+        std::string positions;
+        for (const std::string &word : split(text, ' ')) {
+            std::string item = word;
+            for (LY_ARRAY_COUNT_TYPE i = 0; i < LY_ARRAY_COUNT(bits->bits); ++i)
+                if (word == bits->bits[i].name)
+                    item = std::to_string(bits->bits[i].position);
+            positions += (positions.empty() ? "" : ",") + item;
+        }
+        return json_object_new_string(positions.c_str());
+    }
+    return json_object_new_string_len(text.c_str(), static_cast<int>(text.size()));
+}
+
+// A leaf's type, a leafref's target type for a leafref.
+const struct lysc_type *
+yang_type(const struct lysc_node *node)
+{
+    const struct lysc_type *type = node->nodetype == LYS_LEAF
+                                       ? ((const struct lysc_node_leaf *)node)->type
+                                       : ((const struct lysc_node_leaflist *)node)->type;
+    return type->basetype == LY_TYPE_LEAFREF ? ((const struct lysc_type_leafref *)type)->realtype
+                                             : type;
+}
+
+// The documented differences: a 64-bit value above 2^63-1 is beyond every
+// int descriptor, and a string that YANG leaves unbounded gets a size (the
+// --string-size default or the annotation's), so longer texts are refused.
+bool
+documented_exception(const struct lysc_type *yang, const DsType *type, const std::string &text)
+{
+    if (yang->basetype == LY_TYPE_UINT64)
+        return text.size() == 20 || (text.size() == 19 && text > "9223372036854775807");
+    const auto *str = reinterpret_cast<const struct lysc_type_str *>(yang);
+    bool unbounded =
+        yang->basetype != LY_TYPE_STRING || str->length == nullptr ||
+        str->length->parts[LY_ARRAY_COUNT(str->length->parts) - 1].max_u64 == UINT64_MAX;
+    return type->kind == DS_KIND_STRING && unbounded && text.size() >= type->size;
+}
+
+// Near misses: every text of a string leaf that libyang accepts, with each
+// character in turn replaced by a few others or left out.
+void
+add_near_misses(const struct lysc_node *snode, std::set<std::string> &texts)
+{
+    LY_DATA_TYPE base = yang_type(snode)->basetype;
+    if (base != LY_TYPE_STRING && base != LY_TYPE_UNION && base != LY_TYPE_BINARY)
+        return;
+    for (const std::string &text : std::set<std::string>(texts)) {
+        if (text.size() > 40 || lyd_value_validate(context(), snode, text.c_str(), text.size(),
+                                                   nullptr, nullptr, nullptr) != LY_SUCCESS)
+            continue;
+        for (size_t i = 0; i < text.size(); ++i) {
+            texts.insert(text.substr(0, i) + text.substr(i + 1));
+            for (char c : std::string("x0:.-/%Z "))
+                texts.insert(text.substr(0, i) + c + text.substr(i + 1));
+        }
+    }
+}
+
+struct Sampled {
+    const DsKeyNode *node;
+    std::string text; // the libyang value text
+    json_object *json;
+};
+
+// Runs the differential once per process and keeps what both accepted.
+const std::vector<Sampled> &
+accepted_samples()
+{
+    static std::vector<Sampled> accepted;
+    if (!accepted.empty())
+        return accepted;
+    size_t samples = 0, exceptions = 0;
+    for (const Level &level : levels()) {
+        const struct lysc_node *snode =
+            lys_find_path(context(), nullptr, level.schema_path.c_str(), 0);
+        EXPECT_NE(snode, nullptr) << "libyang has no " << level.schema_path;
+        if (snode == nullptr)
+            continue;
+        const DsType *type = level.node->leaf_type ? level.node->leaf_type : level.node->field_type;
+        type = type->kind == DS_KIND_ARRAY ? type->p.array.element : type;
+        std::set<std::string> texts;
+        add_type_samples(yang_type(snode), texts);
+        add_near_misses(snode, texts);
+        for (const std::string &text : texts) {
+            ++samples;
+            json_object *jo = json_for(type, yang_type(snode), text);
+            bool ours = ds_jo_value_is_valid(type, jo);
+            LY_ERR rc = lyd_value_validate(context(), snode, text.c_str(), text.size(), nullptr,
+                                           nullptr, nullptr);
+            bool theirs = rc == LY_SUCCESS || rc == LY_EINCOMPLETE;
+            if (ours != theirs && documented_exception(yang_type(snode), type, text)) {
+                EXPECT_TRUE(theirs && !ours) << level.schema_path << " " << text;
+                ++exceptions;
+            } else {
+                EXPECT_EQ(ours, theirs)
+                    << level.schema_path << " \"" << text << "\" (" << ds_type_name(type) << ")";
+            }
+            if (ours && theirs)
+                accepted.push_back({level.node, text, jo});
+            else
+                json_object_put(jo);
+        }
+    }
+    std::printf("differential: %zu samples, %zu documented exceptions\n", samples, exceptions);
+    return accepted;
+}
+
+TEST(GeneratedModule, AgreesWithLibyangOnEverySampledValue)
+{
+    EXPECT_GT(accepted_samples().size(), 1000u);
+}
+
+// Text -> packed -> canonical text -> packed gives the same bytes and text,
+// for every value of every leaf key that both sides accept.
+TEST(GeneratedModule, LeafValuesSurvivePackingAndCanonicalText)
+{
+    std::set<const DsKeyNode *> covered;
+    for (const Sampled &sample : accepted_samples()) {
+        if (sample.node->leaf_type == nullptr)
+            continue;
+        const DsType *type = sample.node->leaf_type;
+        std::string text = json_object_to_json_string(sample.json);
+        if (type->kind == DS_KIND_ARRAY)
+            text = "[" + text + "]";
+        std::vector<uint8_t> packed(type->size), again(type->size);
+        ASSERT_EQ(ds_type_to_c(type, text.c_str(), packed.data(), packed.size()), 1) << text;
+        json_object *out = ds_c_to_jo(type, packed.data(), packed.size());
+        ASSERT_NE(out, nullptr) << text;
+        std::string canonical = json_object_to_json_string(out);
+        json_object_put(out);
+        ASSERT_EQ(ds_type_to_c(type, canonical.c_str(), again.data(), again.size()), 1)
+            << canonical;
+        EXPECT_EQ(packed, again) << text << " -> " << canonical;
+        covered.insert(sample.node);
+    }
+    size_t leaf_keys = 0;
+    for (const Level &level : levels())
+        leaf_keys += level.node->leaf_type != nullptr;
+    // Only the identityref of iana-hardware (not implemented here) has no value.
+    EXPECT_EQ(covered.size(), leaf_keys - 1);
+}
+
+TEST(GeneratedModule, KeyPathsNameTheirLeafTypes)
+{
+    const std::string eth0 = "/ietf-interfaces:interfaces/interface/\"eth0\"";
+    char v4[256]; // the header's template of prefix-length, cut before the leaf
+    std::snprintf(
+        v4, sizeof v4,
+        DS_PATH_ietf_interfaces__interfaces__interface__ietf_ip__ipv4__address__prefix_length,
+        "\"eth0\"", "\"192.0.2.1\"");
+    *std::strrchr(v4, '/') = '\0';
+    struct Row {
+        std::string path;
+        const char *type_name; // null: anonymous
+        uint32_t kind, size;
+    };
+    const Row rows[] = {
+        {std::string(v4) + "/prefix-length", nullptr, DS_KIND_INT, 1},
+        {std::string(v4) + "/netmask", "ietf-yang-types:dotted-quad", DS_KIND_CONVERTED, 4},
+        {eth0 + "/statistics/in-octets", "ietf-yang-types:counter64", DS_KIND_INT, 8},
+        {eth0 + "/enabled", "bool", DS_KIND_ENUM, 1},
+        {eth0 + "/type", nullptr, DS_KIND_ENUM, 4},
+        {eth0 + "/description", nullptr, DS_KIND_STRING, 65},
+        {"/ietf-system:system/hostname", "ietf-inet-types:domain-name", DS_KIND_STRING, 254},
+        {"/ietf-system:system/dns-resolver/search", nullptr, DS_KIND_ARRAY, 2 + 4 * 254},
+        {"/ietf-system:system/authentication/user/\"admin\"/authorized-key/\"k1\"/key-data",
+         nullptr, DS_KIND_STRING, 256},
+        {"/ietf-routing:routing-state/ribs/rib/\"main\"/routes/route/0/route-preference",
+         "ietf-routing:route-preference", DS_KIND_INT, 4},
+        {"/ietf-hardware:hardware/component/\"c1\"/state/alarm-state", "ietf-hardware:alarm-state",
+         DS_KIND_BITMAP, 1},
+    };
+    for (const Row &row : rows) {
+        const DsKeyNode *key = ds_find_key(row.path.c_str(), true);
+        ASSERT_NE(key, nullptr) << row.path;
+        const DsType *type = ds_key_leaf_type(key);
+        EXPECT_EQ(type->kind, row.kind) << row.path;
+        EXPECT_EQ(type->size, row.size) << row.path;
+        EXPECT_STREQ(type->name, row.type_name) << row.path;
+    }
+    // Key leaves are typed levels, never leaf keys of their own.
+    EXPECT_EQ(ds_find_key((eth0 + "/name").c_str(), false), nullptr);
+    const DsAlarm *alarm = ds_find_alarm((eth0 + "/oper-status").c_str());
+    ASSERT_NE(alarm, nullptr);
+    EXPECT_STREQ(static_cast<const char *>(alarm->data.pointers[0]), "link-down");
+}
+
+// Keys of several typed levels: a path built from accepted values finds its
+// key again, and each field comes back out of the field text in packed form.
+TEST(GeneratedModule, MultiKeyListsBuildPathsAndGiveFieldsBack)
+{
+    std::map<const DsKeyNode *, json_object *> value_of; // a typed level's first accepted value
+    for (const Sampled &sample : accepted_samples())
+        value_of.emplace(sample.node, sample.json);
+    size_t keys = 0;
+    for (const Level &level : levels()) {
+        const DsKeyNode *path[DS_MAX_KEY_LEVELS];
+        uint32_t depth = ds__get_key_levels(level.node, path, DS_MAX_KEY_LEVELS);
+        std::vector<json_object *> fields;
+        std::string field_text;
+        for (uint32_t i = 0; i < depth; ++i) {
+            if (path[i]->field_type == nullptr)
+                continue;
+            fields.push_back(value_of[path[i]]);
+            field_text += (field_text.empty() ? "" : "/") +
+                          std::string(json_object_to_json_string(fields.back()));
+        }
+        if (level.node->leaf_type == nullptr || fields.size() < 2 || fields.size() > 3 ||
+            std::count(fields.begin(), fields.end(), nullptr) != 0)
+            continue;
+        ++keys;
+        for (json_object *jo : fields)
+            json_object_get(jo); // the builder takes over the objects it appends
+        char buf[2048];
+        ASSERT_NE(ds_build_jo_key(buf, sizeof buf, level.node, fields[0], fields[1],
+                                  fields.size() > 2 ? fields[2] : nullptr, nullptr),
+                  nullptr);
+        EXPECT_EQ(ds_find_key(buf, true), level.node) << buf;
+        for (uint32_t n = 1; n <= fields.size(); ++n) {
+            const DsType *type = ds_key_field_type(level.node, n);
+            std::vector<uint8_t> expected(type->size);
+            ASSERT_NE(ds_jo_to_c(type, fields[n - 1], expected.data(), expected.size()), nullptr);
+            uint32_t size = 0;
+            auto *packed =
+                static_cast<uint8_t *>(ds_key_field_c(field_text.c_str(), level.node, n, &size));
+            ASSERT_NE(packed, nullptr) << field_text << " field " << n;
+            EXPECT_EQ(std::vector<uint8_t>(packed, packed + size), expected) << field_text;
+            free(packed);
+        }
+    }
+    EXPECT_GE(keys, 4u); // control-plane-protocol's leaves: [type name]
+}
+
+} // namespace
