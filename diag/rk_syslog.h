@@ -2,7 +2,9 @@
  * The platform's error log call. The platform library librk_syslog provides
  * it; this project ships a stand-in of the same name for machines without
  * one. libdstypes links it dynamically, so the platform's library, or a
- * program that defines rk_syslog itself, takes the stand-in's place.
+ * program that defines rk_syslog itself, takes the stand-in's place. The
+ * stand-in also writes each line to standard error when the environment
+ * variable DSTYPES_LOG_STDERR is set (to anything but "" or "0").
  */
 #ifndef DSTYPES_DIAG_RK_SYSLOG_H
 #define DSTYPES_DIAG_RK_SYSLOG_H

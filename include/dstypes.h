@@ -13,10 +13,14 @@
  * the binary interface that schema modules are built against: their layout is
  * fixed and pinned by static assertions at the end of the file.
  *
- * Threads: the library creates no thread and takes no lock. The module list is
- * built by the first lookup that finds it empty; let that first lookup return
- * before other threads call the library. Afterwards any number of threads may
- * call it at once on their own buffers and objects.
+ * Threads: the library creates no thread and takes no lock. Any number of
+ * threads may call it at once on their own buffers and objects, the first
+ * lookups included: a lookup that finds the module list empty builds a
+ * complete list privately and publishes it with one compare-and-swap, so
+ * lookups that start together may each build one, the first published list
+ * is the one every caller sees, and the others are released (their modules
+ * closed again). While the module directory cannot be opened, every lookup
+ * tries again and prints the perror line again.
  */
 #ifndef DSTYPES_H
 #define DSTYPES_H
@@ -358,8 +362,9 @@ typedef struct DsModule {
 } DsModule;
 
 /**
- * Head of the module list; null until the first lookup has built it. Read-only
- * for callers.
+ * Head of the module list; null until the first lookup has built it, then set
+ * once (atomically) and never changed. Read-only for callers; a reader on
+ * another thread loads it with acquire ordering to see the list complete.
  */
 extern DsModule *module_list;
 

@@ -38,36 +38,29 @@ build_key_call(char *buf, size_t buflen, const DsKeyNode *key, const PackedArgs 
         list);
 }
 
-// Packs VALUE with the level's field type the way ds_leaf_to_c would, and
-// explains a failure with the parser's log line or errno.
+// Packs one typed level's value, read strictly, with the level's field type;
+// a refusal names the level and the reason the type gives.
 std::vector<uint8_t>
-pack_level_value(const DsKeyNode *level, const std::string &text)
+pack_level_value(const DsKeyNode *key, const DsKeyNode *level, const std::string &text)
 {
     const DsType *type = level->field_type;
+    std::string input =
+        printable(key_name(key)) + " " + level_label(key, level) + " " + input_name(text);
+    JsonValue value = strict_json(text, input);
     size_t size = ds_type_size(type);
     std::vector<uint8_t> packed(std::max<size_t>(size, 1), 0);
-    errno = 0;
-    if (ds_type_to_c(type, text.c_str(), packed.data(), size) == 1) {
-        packed.resize(size);
-        return packed;
+    if (ds_jo_to_c(type, value.jo.get(), packed.data(), size) == nullptr) {
+        std::string reason = why_json_refused(type, value.jo.get());
+        fail(kStatusFailed, input,
+             reason.empty() ? "not a value of type " + type_label(type) : reason);
     }
-    int saved = errno;
-    std::string input = std::string(level->name ? level->name : "(unnamed)") + " (" +
-                        type_label(type) + ") " + input_name(text);
-    clear_log_lines();
-    int err = 0;
-    JsonPtr jo(ds_json_to_jo(text.c_str(), &err));
-    if (jo == nullptr && err == DS_ERR_BAD_JSON)
-        fail(kStatusRejected, input, log_reason("not JSON text"));
-    if (jo == nullptr)
-        fail(kStatusRejected, input, "JSON null is no value");
-    fail(kStatusRejected, input,
-         "does not convert to type " + type_label(type) + " (" + errno_text(saved) + ")");
+    packed.resize(size);
+    return packed;
 }
 
 // Builds the key path, growing the buffer while the library may have cut it.
 std::string
-build_path(const DsKeyNode *key, const PackedArgs &args, bool too_few, const std::string &keyname)
+build_path(const DsKeyNode *key, const PackedArgs &args, const std::string &keyname)
 {
     for (size_t buflen = 4096;; buflen *= 2) {
         std::string buf(buflen, '\0');
@@ -75,17 +68,72 @@ build_path(const DsKeyNode *key, const PackedArgs &args, bool too_few, const std
         char *result = build_key_call(buf.data(), buflen, key, args,
                                       std::make_index_sequence<DS_MAX_KEY_LEVELS>());
         if (result == nullptr)
-            fail(too_few ? kStatusUsage : kStatusRejected, keyname,
-                 log_reason("the key could not be built"));
+            fail(kStatusFailed, keyname, log_reason("the key could not be built"));
         size_t length = std::strlen(buf.data());
         if (length + 1 < buflen || buflen >= (size_t{1} << 26)) {
             // A line logged with a result means surplus values.
             if (!log_lines().empty())
-                fail(kStatusUsage, keyname, log_reason("too many values"));
+                fail(kStatusFailed, keyname, log_reason("too many values"));
             buf.resize(length);
             return buf;
         }
     }
+}
+
+// The key's typed components, cut from path as the library cuts them; a "/"
+// that ends the path adds no component.
+std::vector<std::string>
+path_components(const std::string &path)
+{
+    std::vector<std::string> parts = split_components(std::string_view(path).substr(1));
+    if (parts.size() > 1 && parts.back().empty() && path.back() == '/')
+        parts.pop_back();
+    return parts;
+}
+
+// find-key --check: each typed component must be a valid value of its level.
+void
+check_components(const std::string &path, const DsKeyNode *key)
+{
+    const DsKeyNode *levels[DS_MAX_KEY_LEVELS];
+    uint32_t depth = ds__get_key_levels(key, levels, DS_MAX_KEY_LEVELS);
+    std::vector<std::string> parts = path_components(path);
+    for (uint32_t i = 0; i < depth && i < parts.size(); ++i) {
+        const DsType *type = levels[i]->field_type;
+        if (type == nullptr)
+            continue;
+        std::string input =
+            printable(path) + " " + level_label(key, levels[i]) + " " + input_name(parts[i]);
+        JsonValue value = strict_json(parts[i], input);
+        if (!ds_jo_value_is_valid(type, value.jo.get())) {
+            std::string reason = why_json_refused(type, value.jo.get());
+            fail(kStatusFailed, input,
+                 reason.empty() ? "not a value of type " + type_label(type) : reason);
+        }
+    }
+}
+
+JsonPtr
+key_json(const DsKeyNode *key)
+{
+    JsonPtr out = json_object_or_throw();
+    json_set(out.get(), "module", module_of(key));
+    json_set(out.get(), "key", key_name(key));
+    const DsType *leaf = ds_key_leaf_type(key);
+    json_set(out.get(), "leaf_type",
+             leaf == nullptr ? nullptr : json_text_or_null(type_label(leaf).c_str()));
+    json_set(out.get(), "levels", levels_json(key).release());
+    return out;
+}
+
+// A field number counts the typed levels from 1.
+uint32_t
+field_number(const std::string &text)
+{
+    uint32_t n = parse_u32(text, "field number (1, 2, ...)");
+    if (n == 0)
+        fail(kStatusUsage, "0", "field numbers count from 1");
+    return n;
 }
 
 } // namespace
@@ -94,12 +142,15 @@ int
 cmd_keys(const Invocation &inv)
 {
     Table table{{"MODULE", "KEY", "TYPED LEVELS", "LEAF TYPE"},
-                {"module", "key", "typed_levels", "leaf_type"},
+                {"module", "key", "", "leaf_type"},
+                {},
                 {},
                 {}};
-    for (const DsKeyNode *key : all_keys())
+    for (const DsKeyNode *key : all_keys()) {
         table.rows.push_back({module_of(key), key_name(key), typed_levels_text(key),
                               type_label(ds_key_leaf_type(key))});
+        table.extra.push_back(key_json(key));
+    }
     print(inv.has("--json") ? table.json() : table.text());
     return kStatusOk;
 }
@@ -107,12 +158,16 @@ cmd_keys(const Invocation &inv)
 int
 cmd_alarms(const Invocation &inv)
 {
-    Table table{{"MODULE", "ROW", "KEY"}, {"module", "row", "key"}, {false, true, false}, {}};
+    Table table{{"MODULE", "ROW", "KEY"}, {"module", "row", "key"}, {false, true, false}, {}, {}};
     for (const DsModule *m = loaded_modules(); m != nullptr; m = m->next) {
         for (uint16_t i = 0; m->alarms != nullptr && i < m->alarm_count; ++i) {
             const DsKeyNode *key = m->alarms[i].key;
             table.rows.push_back(
                 {module_name(m), std::to_string(i), key == nullptr ? "(no key)" : key_name(key)});
+            JsonPtr extra = json_object_or_throw();
+            if (key == nullptr)
+                json_set(extra.get(), "key", nullptr);
+            table.extra.push_back(std::move(extra));
         }
     }
     print(inv.has("--json") ? table.json() : table.text());
@@ -126,22 +181,27 @@ cmd_build_key(const Invocation &inv)
     const DsKeyNode *key = find_key_by_name(keyname);
     std::vector<const DsKeyNode *> typed = typed_levels(key);
     size_t count = inv.args.size() - 1;
-    if (count > DS_MAX_KEY_LEVELS)
+    if (count != typed.size())
         fail(kStatusUsage, printable(keyname),
-             "at most " + std::to_string(DS_MAX_KEY_LEVELS) + " values");
-    std::vector<std::string> texts;
+             "the key takes " + std::to_string(typed.size()) +
+                 (typed.size() == 1 ? " value (" : " values (") + typed_levels_text(key) + "), " +
+                 std::to_string(count) + " given");
+    std::vector<std::string> texts = value_args(inv.args, 1);
     std::vector<std::vector<uint8_t>> values;
     PackedArgs args{};
-    for (size_t i = 0; i < count; ++i) {
-        texts.push_back(read_text_arg(inv.args[i + 1], printable(keyname)));
-        if (i < typed.size())
-            values.push_back(pack_level_value(typed[i], texts.back()));
-        else // surplus: no level to pack it for; the library names it
-            values.emplace_back(texts.back().begin(), texts.back().end());
-    }
+    for (size_t i = 0; i < count; ++i)
+        values.push_back(pack_level_value(key, typed[i], texts[i]));
     for (size_t i = 0; i < count; ++i)
         args[i] = PackedArg{values[i].data(), values[i].size()};
-    print(build_path(key, args, count < typed.size(), printable(keyname)) + "\n");
+    std::string path = build_path(key, args, printable(keyname));
+    if (!inv.has("--json")) {
+        print(path + "\n");
+        return kStatusOk;
+    }
+    JsonPtr out = json_object_or_throw();
+    json_set(out.get(), "key", key_name(key));
+    json_set(out.get(), "path", path);
+    print_json(out.get());
     return kStatusOk;
 }
 
@@ -153,35 +213,67 @@ cmd_find_key(const Invocation &inv)
     loaded_modules();
     const DsKeyNode *key = ds_find_key(path.c_str(), leaf_only);
     if (key == nullptr)
-        fail(kStatusRejected, printable(path),
+        fail(kStatusFailed, printable(path),
              leaf_only ? "no key with a leaf type has this path" : "no key has this path");
+    bool check = inv.has("--check");
+    if (check)
+        check_components(path, key);
+    if (inv.has("--json")) {
+        JsonPtr out = key_json(key);
+        json_set(out.get(), "path", path);
+        json_set(out.get(), "checked", check);
+        print_json(out.get());
+        return kStatusOk;
+    }
     print("key: " + key_name(key) + "\nmodule: " + module_of(key) + "\ntyped levels: " +
-          typed_levels_text(key) + "\nleaf type: " + type_label(ds_key_leaf_type(key)) + "\n");
+          typed_levels_text(key) + "\nleaf type: " + type_label(ds_key_leaf_type(key)) + "\n" +
+          (check ? "check: every typed component is a valid value\n" : ""));
     return kStatusOk;
 }
 
 int
 cmd_field(const Invocation &inv)
 {
-    uint32_t n = parse_u32(inv.args[2], "field number");
+    uint32_t n = field_number(inv.args[2]);
     std::string text = read_text_arg(inv.args[0], printable(inv.args[1]));
     const DsKeyNode *key = find_key_by_name(inv.args[1]);
+    std::vector<const DsKeyNode *> typed = typed_levels(key);
     std::string input =
         printable(inv.args[1]) + " field " + std::to_string(n) + " of " + input_name(text);
+    if (n > typed.size())
+        fail(kStatusFailed, input,
+             "the key has " + std::to_string(typed.size()) +
+                 (typed.size() == 1 ? " field: " : " fields: ") + typed_levels_text(key));
+    std::vector<std::string> parts = split_components(text);
+    if (parts.size() < n)
+        fail(kStatusFailed, input,
+             "the text has " + std::to_string(parts.size()) +
+                 (parts.size() == 1 ? " component" : " components") + " (separated by \"/\")");
+    const DsKeyNode *level = typed[n - 1];
+    JsonValue value = strict_json(parts[n - 1], input + " " + level_label(key, level));
     clear_log_lines();
     JsonPtr jo(ds_key_field_jo(text.c_str(), key, n));
     if (jo == nullptr)
-        fail(kStatusRejected, input, log_reason("no such field"));
+        fail(kStatusFailed, input, log_reason("no such field"));
     uint32_t size = 0;
-    errno = 0;
     BytesPtr packed(ds_key_field_c(text.c_str(), key, n, &size));
     if (packed == nullptr) {
-        int saved = errno;
-        fail(kStatusRejected, input,
-             log_reason("does not convert to type " + type_label(ds_key_field_type(key, n)) + " (" +
-                        errno_text(saved) + ")"));
+        std::string reason = why_json_refused(level->field_type, value.jo.get());
+        fail(kStatusFailed, input + " " + level_label(key, level),
+             reason.empty() ? log_reason("not a value of its type") : reason);
     }
-    print("json: " + json_text(jo.get()) + "\npacked: " + hex(packed.get(), size) + "\n");
+    if (!inv.has("--json")) {
+        print("json: " + json_text(jo.get()) + "\npacked: " + hex(packed.get(), size) + "\n");
+        return kStatusOk;
+    }
+    JsonPtr out = json_object_or_throw();
+    json_set(out.get(), "key", key_name(key));
+    json_set(out.get(), "field", static_cast<int64_t>(n));
+    json_set(out.get(), "name", json_text_or_null(level->name));
+    json_set(out.get(), "type", type_label(level->field_type));
+    json_set(out.get(), "value", jo.release());
+    json_set(out.get(), "hex", hex(packed.get(), size));
+    print_json(out.get());
     return kStatusOk;
 }
 

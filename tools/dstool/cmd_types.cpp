@@ -30,7 +30,7 @@ match_module(const DsModule *head, const std::string &file)
     if (handle != nullptr)
         dlclose(handle);
     if (match == nullptr)
-        fail(kStatusUsage, printable(file), "no loaded module matches this file");
+        fail(kStatusFailed, printable(file), "no loaded module matches this file");
     return match;
 }
 
@@ -47,6 +47,7 @@ cmd_types(const Invocation &inv)
     Table table{{"MODULE", "NAME", "KIND", "SIZE", "PARAMETERS"},
                 {"module", "name", "kind", "size", "parameters"},
                 {false, false, false, true, false},
+                {},
                 {}};
     for (const DsModule *m = head; m != nullptr; m = m->next) {
         if (only != nullptr && m != only)
@@ -56,6 +57,10 @@ cmd_types(const Invocation &inv)
             const DsType *type = &m->types[i];
             table.rows.push_back({name, type_label(type), kind_label(type->kind),
                                   std::to_string(type->size), type_summary(type)});
+            JsonPtr extra = json_object_or_throw();
+            json_set(extra.get(), "name", json_text_or_null(ds_type_name(type)));
+            json_set(extra.get(), "parameters", type_parameters(type).release());
+            table.extra.push_back(std::move(extra));
         }
     }
     print(inv.has("--json") ? table.json() : table.text());

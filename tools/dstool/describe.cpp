@@ -65,40 +65,70 @@ text_or(const char *text, const char *fallback)
     return text == nullptr ? fallback : text;
 }
 
-JsonPtr describe(const DsType *type, int depth);
+// How a description shows the types it refers to: in full ("dstool type"),
+// or by name with only anonymous types spelled out (the type table).
+enum class Refs { full, by_name };
 
+void add_parameters(json_object *out, const DsType *type, int depth, Refs refs);
+
+// The whole record of a type: name, kind, size and its parameters.
+JsonPtr
+describe(const DsType *type, int depth, Refs refs)
+{
+    JsonPtr out = json_object_or_throw();
+    if (type == nullptr) {
+        json_set(out.get(), "missing", std::string("no type record"));
+        return out;
+    }
+    if (refs == Refs::full)
+        json_set(out.get(), "name", json_text_or_null(ds_type_name(type)));
+    json_set(out.get(), "kind", kind_label(type->kind));
+    json_set(out.get(), "size", static_cast<int64_t>(type->size));
+    if (depth >= kMaxDepth) {
+        json_set(out.get(), "truncated", std::string("nested too deep"));
+        return out;
+    }
+    if (refs == Refs::full) {
+        add_parameters(out.get(), type, depth, refs);
+        return out;
+    }
+    JsonPtr parameters = json_object_or_throw();
+    add_parameters(parameters.get(), type, depth, refs);
+    json_set(out.get(), "parameters", parameters.release());
+    return out;
+}
+
+// A type that a parameter refers to.
 json_object *
-field_entry(const DsField &field, uint32_t index, bool with_index, int depth)
+refer(const DsType *type, int depth, Refs refs)
+{
+    if (refs == Refs::by_name && type != nullptr && ds_type_name(type) != nullptr)
+        return json_text_or_null(ds_type_name(type));
+    if (refs == Refs::by_name && type == nullptr)
+        return nullptr;
+    return describe(type, depth + 1, refs).release();
+}
+
+// A field row; choices number their fields (index into the field table).
+json_object *
+field_entry(const DsField &field, uint32_t index, bool with_index, int depth, Refs refs)
 {
     JsonPtr entry = json_object_or_throw();
     if (with_index)
         json_set(entry.get(), "index", static_cast<int64_t>(index));
-    json_set(entry.get(), "name", text_or(field.name, "(unnamed)"));
-    json_set(entry.get(), "type", describe(field.type, depth + 1).release());
+    json_set(entry.get(), "name", json_text_or_null(field.name));
+    json_set(entry.get(), "type", refer(field.type, depth, refs));
     return entry.release();
 }
 
 void
-describe_int(json_object *out, const DsType *type)
+describe_enum(json_object *out, const DsType *type, int depth, Refs refs)
 {
-    json_set(out, "min", type->p.integer.min);
-    json_set(out, "max", type->p.integer.max);
-}
-
-void
-describe_string(json_object *out, const DsType *type)
-{
-    json_set(out, "pattern", text_or(type->p.string.regex, ""));
-}
-
-void
-describe_enum(json_object *out, const DsType *type, int depth)
-{
-    json_set(out, "base", describe(type->p.enumeration.base, depth + 1).release());
+    json_set(out, "base", refer(type->p.enumeration.base, depth, refs));
     JsonPtr values = json_array_or_throw();
     for (uint32_t i = 0; type->p.enumeration.values && i < type->p.enumeration.count; ++i) {
         JsonPtr row = json_object_or_throw();
-        json_set(row.get(), "name", text_or(type->p.enumeration.values[i].name, "(unnamed)"));
+        json_set(row.get(), "name", json_text_or_null(type->p.enumeration.values[i].name));
         json_set(row.get(), "value", type->p.enumeration.values[i].value);
         json_append(values.get(), row.release());
     }
@@ -106,23 +136,16 @@ describe_enum(json_object *out, const DsType *type, int depth)
 }
 
 void
-describe_array(json_object *out, const DsType *type, int depth)
-{
-    json_set(out, "max_count", static_cast<int64_t>(type->p.array.max_count));
-    json_set(out, "element", describe(type->p.array.element, depth + 1).release());
-}
-
-void
-describe_sequence(json_object *out, const DsType *type, int depth)
+describe_sequence(json_object *out, const DsType *type, int depth, Refs refs)
 {
     JsonPtr fields = json_array_or_throw();
     for (uint32_t i = 0; type->p.sequence.fields && i < type->p.sequence.field_count; ++i)
-        json_append(fields.get(), field_entry(type->p.sequence.fields[i], i, false, depth));
+        json_append(fields.get(), field_entry(type->p.sequence.fields[i], i, false, depth, refs));
     json_set(out, "fields", fields.release());
 }
 
 json_object *
-arm_entry(const DsType *type, const DsChoiceArm &arm, int depth)
+arm_entry(const DsType *type, const DsChoiceArm &arm, int depth, Refs refs)
 {
     const DsType *discriminator = type->p.choice.fields[0].type;
     JsonPtr entry = json_object_or_throw();
@@ -130,93 +153,67 @@ arm_entry(const DsType *type, const DsChoiceArm &arm, int depth)
     for (uint32_t v = 0; arm.values && v < arm.value_count; ++v) {
         JsonPtr value = json_object_or_throw();
         json_set(value.get(), "value", arm.values[v]);
-        const char *name = enum_name(discriminator, arm.values[v]);
-        if (name != nullptr)
-            json_set(value.get(), "name", std::string(name));
+        json_set(value.get(), "name", json_text_or_null(enum_name(discriminator, arm.values[v])));
         json_append(values.get(), value.release());
     }
     json_set(entry.get(), "values", values.release());
     JsonPtr fields = json_array_or_throw();
     for (uint32_t f = arm.first_field; f < static_cast<uint32_t>(arm.first_field) + arm.field_count;
          ++f)
-        json_append(fields.get(), field_entry(type->p.choice.fields[f], f, true, depth));
+        json_append(fields.get(), field_entry(type->p.choice.fields[f], f, true, depth, refs));
     json_set(entry.get(), "fields", fields.release());
     return entry.release();
 }
 
 void
-describe_choice(json_object *out, const DsType *type, int depth)
+describe_choice(json_object *out, const DsType *type, int depth, Refs refs)
 {
     if (type->p.choice.fields == nullptr)
         return;
-    json_set(out, "discriminator", field_entry(type->p.choice.fields[0], 0, true, depth));
+    json_set(out, "discriminator", field_entry(type->p.choice.fields[0], 0, true, depth, refs));
     JsonPtr arms = json_array_or_throw();
     for (uint32_t i = 0; type->p.choice.arms && i < type->p.choice.arm_count; ++i)
-        json_append(arms.get(), arm_entry(type, type->p.choice.arms[i], depth));
+        json_append(arms.get(), arm_entry(type, type->p.choice.arms[i], depth, refs));
     json_set(out, "arms", arms.release());
 }
 
+// The kind's own members of a description.
 void
-describe_bitmap(json_object *out, const DsType *type)
+add_parameters(json_object *out, const DsType *type, int depth, Refs refs)
 {
-    json_set(out, "bit_count", static_cast<int64_t>(type->p.bitmap.bit_count));
-}
-
-void
-describe_converted(json_object *out, const DsType *type, int depth)
-{
-    json_set(out, "converter", static_cast<int64_t>(type->p.converted.converter));
-    json_set(out, "converter_name", std::string(converter_name(type->p.converted.converter)));
-    json_set(out, "base", describe(type->p.converted.base, depth + 1).release());
-}
-
-JsonPtr
-describe(const DsType *type, int depth)
-{
-    JsonPtr out = json_object_or_throw();
-    if (type == nullptr) {
-        json_set(out.get(), "missing", std::string("no type record"));
-        return out;
-    }
-    const char *name = ds_type_name(type);
-    json_set(out.get(), "name", name == nullptr ? nullptr : json_object_new_string(name));
-    json_set(out.get(), "kind", kind_label(type->kind));
-    json_set(out.get(), "size", static_cast<int64_t>(type->size));
-    if (depth >= kMaxDepth) {
-        json_set(out.get(), "truncated", std::string("nested too deep"));
-        return out;
-    }
+    const DsTypeParams &p = type->p;
     switch (type->kind) {
     case DS_KIND_INT:
-        describe_int(out.get(), type);
-        break;
-    case DS_KIND_DOUBLE:
+        json_set(out, "min", p.integer.min);
+        json_set(out, "max", p.integer.max);
         break;
     case DS_KIND_STRING:
-        describe_string(out.get(), type);
+        json_set(out, "pattern", json_text_or_null(p.string.regex));
         break;
     case DS_KIND_ENUM:
-        describe_enum(out.get(), type, depth);
+        describe_enum(out, type, depth, refs);
         break;
     case DS_KIND_ARRAY:
-        describe_array(out.get(), type, depth);
+        json_set(out, "max_count", static_cast<int64_t>(p.array.max_count));
+        json_set(out, "element", refer(p.array.element, depth, refs));
         break;
     case DS_KIND_SEQUENCE:
-        describe_sequence(out.get(), type, depth);
+        describe_sequence(out, type, depth, refs);
         break;
     case DS_KIND_CHOICE:
-        describe_choice(out.get(), type, depth);
+        describe_choice(out, type, depth, refs);
         break;
     case DS_KIND_BITMAP:
-        describe_bitmap(out.get(), type);
+        json_set(out, "bit_count", static_cast<int64_t>(p.bitmap.bit_count));
         break;
     case DS_KIND_CONVERTED:
-        describe_converted(out.get(), type, depth);
+        json_set(out, "converter", static_cast<int64_t>(p.converted.converter));
+        json_set(out, "converter_name", std::string(converter_name(p.converted.converter)));
+        json_set(out, "base", refer(p.converted.base, depth, refs));
         break;
     default:
         break;
     }
-    return out;
 }
 
 // --- Text rendering of a description ---
@@ -340,9 +337,17 @@ render(const json_object *type, const std::string &label, int indent, std::strin
 } // namespace
 
 JsonPtr
+type_parameters(const DsType *type)
+{
+    JsonPtr out = json_object_or_throw();
+    add_parameters(out.get(), type, 0, Refs::by_name);
+    return out;
+}
+
+JsonPtr
 describe_type(const DsType *type)
 {
-    return describe(type, 0);
+    return describe(type, 0, Refs::full);
 }
 
 std::string

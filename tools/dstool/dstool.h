@@ -23,10 +23,10 @@
 namespace dstool
 {
 
-// Exit statuses.
-constexpr int kStatusOk = 0;
-constexpr int kStatusRejected = 1; // a value, text or path was rejected
-constexpr int kStatusUsage = 2;    // bad command line, unknown name, system error
+// Exit statuses, one rule for every command.
+constexpr int kStatusOk = 0;     // done
+constexpr int kStatusFailed = 1; // the value or the lookup failed (or the system did)
+constexpr int kStatusUsage = 2;  // the command line is wrong
 
 // Ends a command: main prints "dstool: COMMAND: INPUT: REASON" and exits with status.
 struct Failure {
@@ -84,9 +84,11 @@ std::string errno_text(int error);
 
 // --- Inputs (input.cpp) ---
 
-// A JSON or hex text from an argument, or all of standard input for "-".
+// A hex or field text from an argument, or all of standard input for "-".
 // context (a type name, say) leads the input's name in messages.
 std::string read_text_arg(const std::string &arg, const std::string &context);
+// All of standard input; a read error is a failure.
+std::string read_all_stdin();
 // How an input is named in messages: its text, shortened.
 std::string input_name(const std::string &text);
 // The same after context and a blank, when context is not empty.
@@ -97,6 +99,35 @@ std::vector<uint8_t> parse_hex(const std::string &text, const std::string &conte
 std::string hex(const void *bytes, size_t len);
 // An unsigned decimal number of at most 32 bits, or a usage failure.
 uint32_t parse_u32(const std::string &text, const char *what);
+// The components of a key path (after its leading "/") or of a field text,
+// cut where the library cuts them: at a "/" outside a quoted stretch.
+std::vector<std::string> split_components(std::string_view text);
+
+// --- Strict JSON input (strict_json.cpp) ---
+
+// One JSON value as typed: its text without surrounding blanks, and its object.
+struct JsonValue {
+    std::string text;
+    JsonPtr jo;
+};
+// text as exactly one JSON value, or a failure (status 1) naming input and
+// the reason: not JSON, text or a second value after it, JSON null, an
+// integer beyond 64 bits, a non-finite number, a NUL character.
+JsonValue strict_json(const std::string &text, const std::string &input);
+// args[first...] with each "-" replaced by the next value on standard input;
+// the last "-" takes all that remains, so that a surplus is refused with it.
+std::vector<std::string> value_args(const std::vector<std::string> &args, size_t first);
+// Where jo holds a number that JSON cannot write (Infinity, NaN), and what;
+// empty when there is none.
+std::string non_finite_number(json_object *jo);
+
+// --- Reasons for refusals (explain.cpp) ---
+
+// Why the library refuses jo (or the packed bytes) as a value of type:
+// where in the value and what the descriptor allows there. Empty when no
+// reason is found, which means the refusal came from elsewhere.
+std::string why_json_refused(const DsType *type, json_object *jo);
+std::string why_packed_refused(const DsType *type, const uint8_t *bytes, size_t size);
 
 // --- Modules, types and keys (registry.cpp) ---
 
@@ -109,7 +140,7 @@ std::string module_name(const DsModule *module);
 std::string module_path(const DsModule *module);
 // The module that holds a key node or type record, by file name.
 std::string module_of(const void *address);
-// The type named name, or a usage failure.
+// The type named name, or a lookup failure.
 const DsType *find_type_or_fail(const std::string &name);
 // The type's name, or "(anonymous)".
 std::string type_label(const DsType *type);
@@ -119,13 +150,17 @@ std::string kind_label(uint32_t kind);
 std::vector<const DsKeyNode *> all_keys();
 // The key's name as ds_key_name writes it, however long.
 std::string key_name(const DsKeyNode *key);
-// The first key whose name is name, or a usage failure.
+// The first key whose name is name, or a lookup failure.
 const DsKeyNode *find_key_by_name(const std::string &name);
 // The key's typed levels, top first; throws a usage failure for keys deeper
 // than the library handles.
 std::vector<const DsKeyNode *> typed_levels(const DsKeyNode *key);
 // "name (type), ..." for the typed levels; "-" when there are none.
 std::string typed_levels_text(const DsKeyNode *key);
+// Every level of the key, top first, as a JSON array of {"name", "field_type"}.
+JsonPtr levels_json(const DsKeyNode *key);
+// How a typed level is named in messages: "level 2 (name: interface)".
+std::string level_label(const DsKeyNode *key, const DsKeyNode *level);
 
 // --- Type descriptions (describe.cpp) ---
 
@@ -135,6 +170,8 @@ JsonPtr describe_type(const DsType *type);
 std::string describe_text(const json_object *description);
 // One-line summary of a type's parameters for the type table.
 std::string type_summary(const DsType *type);
+// The same as a JSON object; types it refers to appear by name (null when anonymous).
+JsonPtr type_parameters(const DsType *type);
 
 // --- Output (output.cpp) ---
 
@@ -144,6 +181,9 @@ JsonPtr json_array_or_throw();
 void json_set(json_object *object, const char *key, json_object *value);
 void json_set(json_object *object, const char *key, const std::string &value);
 void json_set(json_object *object, const char *key, int64_t value);
+void json_set(json_object *object, const char *key, bool value);
+// A JSON string, or JSON null for a null text.
+json_object *json_text_or_null(const char *text);
 void json_append(json_object *array, json_object *value);
 // The object as indented JSON, "/" not escaped.
 std::string json_pretty(json_object *jo);
@@ -157,12 +197,16 @@ struct Table {
     std::vector<std::string> keys;    // JSON member names
     std::vector<bool> numeric;        // columns written as JSON numbers
     std::vector<std::vector<std::string>> rows;
+    // Per row, members that replace or follow the text cells in the JSON form.
+    std::vector<JsonPtr> extra;
     std::string text() const;
     std::string json() const;
 };
 
 // Writes text to standard output; a write error is a failure.
 void print(const std::string &text);
+// Writes the object as indented JSON and a newline.
+void print_json(json_object *jo);
 
 // --- Commands ---
 int cmd_types(const Invocation &inv);

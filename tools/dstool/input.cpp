@@ -1,33 +1,14 @@
-// Readers of the tool's inputs: JSON texts given as an argument or on
-// standard input, packed values written as hex, and numbers. The library
-// takes NUL-terminated texts, so an input that holds a NUL byte is refused
-// here rather than silently cut short.
+// Readers of the tool's inputs other than JSON values: packed values written
+// as hex, field texts, numbers, and the cutting of paths into components.
+// The library takes NUL-terminated texts, so an input that holds a NUL byte
+// is refused here rather than silently cut short.
 #include "dstool.h"
-
-#include <cerrno>
-#include <cstdio>
 
 namespace dstool
 {
 
 namespace
 {
-
-std::string
-read_stdin()
-{
-    std::string text;
-    char chunk[65536];
-    for (;;) {
-        size_t got = std::fread(chunk, 1, sizeof chunk, stdin);
-        text.append(chunk, got);
-        if (got < sizeof chunk)
-            break;
-    }
-    if (std::ferror(stdin))
-        fail(kStatusUsage, "standard input", errno_text(errno));
-    return text;
-}
 
 int
 hex_digit(char c)
@@ -52,22 +33,17 @@ is_blank(char c)
 std::string
 read_text_arg(const std::string &arg, const std::string &context)
 {
-    bool from_stdin = arg == "-";
-    std::string text = from_stdin ? read_stdin() : arg;
-    const char *source = from_stdin ? "standard input" : "argument";
-    if (text.empty())
-        fail(kStatusUsage, source, from_stdin ? "standard input is empty" : "empty text");
+    std::string text = arg == "-" ? read_all_stdin() : arg;
     size_t nul = text.find('\0');
     if (nul != std::string::npos)
-        fail(kStatusRejected, input_name(context, text),
-             "NUL byte at offset " + std::to_string(nul));
+        fail(kStatusFailed, input_name(context, text), "NUL byte at offset " + std::to_string(nul));
     return text;
 }
 
 std::string
 input_name(const std::string &text)
 {
-    return printable(text, 60);
+    return text.empty() ? "(empty text)" : printable(text, 60);
 }
 
 std::string
@@ -88,20 +64,20 @@ parse_hex(const std::string &text, const std::string &context)
         }
         int high = hex_digit(text[i]);
         if (high < 0)
-            fail(kStatusRejected, input_name(context, text),
+            fail(kStatusFailed, input_name(context, text),
                  "not a hex digit at offset " + std::to_string(i));
         if (i + 1 == text.size() || is_blank(text[i + 1]))
-            fail(kStatusRejected, input_name(context, text),
+            fail(kStatusFailed, input_name(context, text),
                  "odd number of hex digits in a byte at offset " + std::to_string(i));
         int low = hex_digit(text[i + 1]);
         if (low < 0)
-            fail(kStatusRejected, input_name(context, text),
+            fail(kStatusFailed, input_name(context, text),
                  "not a hex digit at offset " + std::to_string(i + 1));
         bytes.push_back(static_cast<uint8_t>(high * 16 + low));
         i += 2;
     }
     if (bytes.empty())
-        fail(kStatusRejected, input_name(context, text), "no bytes");
+        fail(kStatusFailed, input_name(context, text), "no bytes");
     return bytes;
 }
 
@@ -135,6 +111,32 @@ parse_u32(const std::string &text, const char *what)
     if (value > UINT32_MAX)
         fail(kStatusUsage, printable(text), std::string(what) + " out of range");
     return static_cast<uint32_t>(value);
+}
+
+std::vector<std::string>
+split_components(std::string_view text)
+{
+    std::vector<std::string> components;
+    std::string current;
+    bool quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (quoted && c == '\\' && i + 1 < text.size()) {
+            current += c;
+            current += text[++i];
+            continue;
+        }
+        if (c == '"')
+            quoted = !quoted;
+        if (c == '/' && !quoted) {
+            components.push_back(current);
+            current.clear();
+            continue;
+        }
+        current += c;
+    }
+    components.push_back(current);
+    return components;
 }
 
 } // namespace dstool

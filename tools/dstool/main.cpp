@@ -1,7 +1,7 @@
 // dstool's entry point: the table of subcommands, their help texts, the
 // parsing of each command line and the one place where failures become an
-// error line on standard error and an exit status (0 success, 1 value
-// rejected, 2 usage or system error).
+// error line on standard error and an exit status (0 done, 1 the value or
+// lookup failed, 2 the command line is wrong).
 #include "dstool.h"
 
 #include <cstdio>
@@ -31,7 +31,7 @@ struct CommandSpec {
     int (*run)(const Invocation &);
 };
 
-const OptionSpec kJsonOption{"--json", nullptr, "print the table as a JSON array of objects"};
+const OptionSpec kJsonOption{"--json", nullptr, "print the result as JSON (shape in the README)"};
 
 const std::vector<CommandSpec> &
 commands()
@@ -47,7 +47,7 @@ commands()
          {{"--module", "FILE",
            "only the module FILE: \"builtin\", a path that dlopen(FILE, RTLD_NOLOAD)\n"
            "                 resolves to a loaded module, or a module's file name or path"},
-          {"--json", nullptr, "print the table as a JSON array of objects"}},
+          kJsonOption},
          0,
          0,
          cmd_types},
@@ -58,7 +58,7 @@ commands()
          "ranges, patterns, enumeration rows in table order, array elements,\n"
          "sequence fields, choice arms with their discriminator values, and the\n"
          "converter and base of a converted type.\n",
-         {{"--json", nullptr, "print the description as JSON"}},
+         {kJsonOption},
          1,
          1,
          cmd_type},
@@ -82,82 +82,91 @@ commands()
          0,
          cmd_alarms},
         {"validate",
-         "validate TYPE JSON",
+         "validate TYPE JSON [--json]",
          "check a JSON value against a type",
          "Prints \"valid\" when JSON is a valid value of TYPE; otherwise exits 1 and\n"
-         "says why. JSON may be \"-\" to read standard input.\n",
-         {},
+         "says why: where in the value, and what the type allows there. JSON may\n"
+         "be \"-\" to read it from standard input.\n",
+         {kJsonOption},
          2,
          2,
          cmd_validate},
         {"canonical",
-         "canonical TYPE JSON",
+         "canonical TYPE JSON [--json]",
          "the canonical JSON text of a value",
          "Prints the canonical text of the JSON value under TYPE: packed and\n"
          "converted back by the library. JSON may be \"-\" to read standard input.\n",
-         {},
+         {kJsonOption},
          2,
          2,
          cmd_canonical},
         {"pack",
-         "pack TYPE JSON",
+         "pack TYPE JSON [--json]",
          "the packed form of a JSON value, in hex",
          "Prints the packed form of the JSON value under TYPE as hex pairs,\n"
          "all of the type's size. JSON may be \"-\" to read standard input.\n",
-         {},
+         {kJsonOption},
          2,
          2,
          cmd_pack},
         {"unpack",
-         "unpack TYPE HEX",
+         "unpack TYPE HEX [--json]",
          "the JSON value of a packed form",
          "Converts the packed bytes HEX (hex pairs, blanks allowed between pairs)\n"
-         "under TYPE and prints the JSON value. HEX may be \"-\" to read standard\n"
-         "input.\n",
-         {},
+         "under TYPE and prints the JSON value. HEX must hold exactly the type's\n"
+         "size in bytes. HEX may be \"-\" to read all of standard input.\n",
+         {kJsonOption},
          2,
          2,
          cmd_unpack},
         {"build-key",
-         "build-key KEYNAME VALUE...",
+         "build-key KEYNAME VALUE... [--json]",
          "the key path of a key and its values",
          "Finds the key named KEYNAME (as \"dstool keys\" prints it), packs each\n"
-         "VALUE (a JSON text, or \"-\" for standard input) with the field type of\n"
-         "the matching typed level, top level first, and prints the key path that\n"
-         "ds_build_key builds from them.\n",
-         {},
+         "VALUE (a JSON text) with the field type of the matching typed level, top\n"
+         "level first, and prints the key path that ds_build_key builds from them.\n"
+         "Give exactly one VALUE per typed level. Each VALUE \"-\" reads the next\n"
+         "JSON value from standard input, where values are separated by white\n"
+         "space; the last \"-\" takes all that remains, which must be one value.\n",
+         {kJsonOption},
          1,
          SIZE_MAX,
          cmd_build_key},
         {"find-key",
-         "find-key PATH [--leaf]",
+         "find-key PATH [--leaf] [--check] [--json]",
          "the key that a key path names",
          "Looks PATH up with ds_find_key and prints the key's name, module, typed\n"
-         "levels and leaf type. Exits 1 when no key has the path.\n",
-         {{"--leaf", nullptr, "only a key that stores a value counts"}},
+         "levels and leaf type. Exits 1 when no key has the path. The library lets\n"
+         "a typed level match any component; --check also requires each typed\n"
+         "component to be a valid value of its level's type and names the first\n"
+         "one that is not.\n",
+         {{"--leaf", nullptr, "only a key that stores a value counts"},
+          {"--check", nullptr, "validate every typed component"},
+          kJsonOption},
          1,
          1,
          cmd_find_key},
         {"field",
-         "field TEXT KEYNAME N",
+         "field TEXT KEYNAME N [--json]",
          "field N of a key's field text",
-         "Takes field N (from 1) out of the field text TEXT of the key KEYNAME: the\n"
-         "typed levels' JSON texts joined by \"/\", without literal levels and\n"
-         "without a leading \"/\". Prints the field's JSON value and its packed form\n"
-         "under the level's field type. TEXT may be \"-\" to read standard input.\n",
-         {},
+         "Takes field N (1 for the first typed level) out of the field text TEXT of\n"
+         "the key KEYNAME: the typed levels' JSON texts joined by \"/\", without\n"
+         "literal levels and without a leading \"/\". Prints the field's JSON value\n"
+         "and its packed form under the level's field type. TEXT may be \"-\" to\n"
+         "read all of standard input.\n",
+         {kJsonOption},
          3,
          3,
          cmd_field},
         {"demo",
-         "demo",
+         "demo [--json]",
          "the round trip on the example module",
          "Runs the library's round trip on the example module (example.so in the\n"
          "module directory " DSTOOL_MODULE_DIR "): a packed \"interface\" value,\n"
          "ds_build_key on /interfaces/*/state, ds_find_key on the path,\n"
          "ds_leaf_to_c of the leaf value \"up\", and ds_key_field_c giving the packed\n"
-         "value back. Exits 2 when the example module is not loaded.\n",
-         {},
+         "value back. Exits 1 when the example module is not loaded.\n",
+         {kJsonOption},
          0,
          0,
          cmd_demo},
@@ -165,7 +174,9 @@ commands()
     return table;
 }
 
-const char *kStatusHelp = "Exit status: 0 success, 1 value rejected, 2 usage or system error.\n";
+const char *kStatusHelp =
+    "Exit status: 0 done; 1 the value or lookup failed (also an unreadable module\n"
+    "directory, input or output); 2 the command line is wrong.\n";
 
 std::string
 tool_help()
@@ -179,7 +190,8 @@ tool_help()
         text += "  " + name + std::string(name.size() < 12 ? 12 - name.size() : 1, ' ') +
                 command_spec.summary + "\n";
     }
-    text += "\nRun \"dstool COMMAND --help\" for a command's arguments.\n";
+    text += "\nRun \"dstool COMMAND --help\" for a command's arguments. A JSON argument \"-\"\n"
+            "reads the next value from standard input (values separated by white space).\n";
     text += kStatusHelp;
     return text;
 }
@@ -324,5 +336,5 @@ main(int argc, char **argv)
     } catch (const std::exception &e) {
         dstool::report(command, "", e.what());
     }
-    return dstool::kStatusUsage;
+    return dstool::kStatusFailed;
 }

@@ -59,6 +59,26 @@ json_set(json_object *object, const char *key, int64_t value)
 }
 
 void
+json_set(json_object *object, const char *key, bool value)
+{
+    json_object *jo = json_object_new_boolean(value);
+    if (jo == nullptr)
+        throw std::bad_alloc();
+    json_set(object, key, jo);
+}
+
+json_object *
+json_text_or_null(const char *text)
+{
+    if (text == nullptr)
+        return nullptr;
+    json_object *jo = json_object_new_string(text);
+    if (jo == nullptr)
+        throw std::bad_alloc();
+    return jo;
+}
+
+void
 json_append(json_object *array, json_object *value)
 {
     if (json_object_array_add(array, value) != 0) {
@@ -119,10 +139,17 @@ Table::json() const
     for (const auto &row : rows) {
         JsonPtr object = json_object_or_throw();
         for (size_t i = 0; i < row.size() && i < keys.size(); ++i) {
+            if (keys[i].empty())
+                continue;
             if (i < numeric.size() && numeric[i])
                 json_set(object.get(), keys[i].c_str(), static_cast<int64_t>(std::stoll(row[i])));
             else
                 json_set(object.get(), keys[i].c_str(), row[i]);
+        }
+        size_t index = static_cast<size_t>(&row - rows.data());
+        if (index < extra.size() && extra[index] != nullptr) {
+            json_object_object_foreach(extra[index].get(), key, value)
+                json_set(object.get(), key, json_object_get(value));
         }
         json_append(array.get(), object.release());
     }
@@ -130,10 +157,16 @@ Table::json() const
 }
 
 void
+print_json(json_object *jo)
+{
+    print(json_pretty(jo) + "\n");
+}
+
+void
 print(const std::string &text)
 {
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
-        fail(kStatusUsage, "standard output", errno_text(errno));
+        fail(kStatusFailed, "standard output", errno_text(errno));
 }
 
 } // namespace dstool

@@ -94,9 +94,9 @@ loaded_modules()
         std::string reason = build_module_list();
         // perror's line already names the directory.
         if (module_list == nullptr && reason.empty())
-            fail(kStatusUsage, DSTOOL_MODULE_DIR, "the module list could not be built");
+            fail(kStatusFailed, DSTOOL_MODULE_DIR, "the module list could not be built");
         if (module_list == nullptr)
-            fail(kStatusUsage, "", printable(reason, 200));
+            fail(kStatusFailed, "", printable(reason, 200));
     }
     return module_list;
 }
@@ -137,7 +137,7 @@ find_type_or_fail(const std::string &name)
     loaded_modules();
     const DsType *type = ds_find_type(name.c_str());
     if (type == nullptr)
-        fail(kStatusUsage, printable(name), "no such type");
+        fail(kStatusFailed, "type \"" + printable(name) + "\"", "no such type");
     return type;
 }
 
@@ -192,7 +192,8 @@ find_key_by_name(const std::string &name)
         if (key_name(key) == name)
             return key;
     }
-    fail(kStatusUsage, printable(name), "no key has this name");
+    fail(kStatusFailed, "key \"" + printable(name) + "\"",
+         "no key has this name (see dstool keys)");
 }
 
 std::vector<const DsKeyNode *>
@@ -201,7 +202,7 @@ typed_levels(const DsKeyNode *key)
     const DsKeyNode *levels[DS_MAX_KEY_LEVELS];
     uint32_t depth = ds__get_key_levels(key, levels, DS_MAX_KEY_LEVELS);
     if (depth == 0)
-        fail(kStatusUsage, key_name(key),
+        fail(kStatusFailed, key_name(key),
              "key deeper than " + std::to_string(DS_MAX_KEY_LEVELS) + " levels");
     std::vector<const DsKeyNode *> typed;
     for (uint32_t i = 0; i < depth; ++i) {
@@ -228,6 +229,35 @@ typed_levels_text(const DsKeyNode *key)
                 type_label(levels[i]->field_type) + ")";
     }
     return text.empty() ? "-" : text;
+}
+
+JsonPtr
+levels_json(const DsKeyNode *key)
+{
+    const DsKeyNode *levels[DS_MAX_KEY_LEVELS];
+    uint32_t depth = ds__get_key_levels(key, levels, DS_MAX_KEY_LEVELS);
+    JsonPtr array = json_array_or_throw();
+    for (uint32_t i = 0; i < depth; ++i) {
+        JsonPtr level = json_object_or_throw();
+        json_set(level.get(), "name", json_text_or_null(levels[i]->name));
+        const DsType *type = levels[i]->field_type;
+        json_set(level.get(), "field_type",
+                 type == nullptr ? nullptr : json_text_or_null(type_label(type).c_str()));
+        json_append(array.get(), level.release());
+    }
+    return array;
+}
+
+std::string
+level_label(const DsKeyNode *key, const DsKeyNode *level)
+{
+    const DsKeyNode *levels[DS_MAX_KEY_LEVELS];
+    uint32_t depth = ds__get_key_levels(key, levels, DS_MAX_KEY_LEVELS);
+    uint32_t number = 1;
+    while (number <= depth && levels[number - 1] != level)
+        ++number;
+    return "level " + std::to_string(number) + " (" + (level->name ? level->name : "(unnamed)") +
+           ": " + type_label(level->field_type) + ")";
 }
 
 } // namespace dstool
