@@ -93,19 +93,25 @@ register_find_type(const char *label, std::string name)
         });
 }
 
+// A lookup by key path: ds_find_key, or ds_find_alarm, which finds the key
+// and then its alarm row.
 void
-register_find_key(const char *label, std::string path)
+register_path_lookup(const char *function, const char *label, std::string path)
 {
-    benchmark::RegisterBenchmark(("ds_find_key/" + std::string(label)).c_str(),
-                                 [path](benchmark::State &state) {
-                                     if (path.empty()) {
-                                         state.SkipWithError("no module key loaded");
-                                         return;
-                                     }
-                                     dsbench::run_counted(state, [&path] {
-                                         benchmark::DoNotOptimize(ds_find_key(path.c_str(), true));
-                                     });
-                                 });
+    bool alarm = std::string(function) == "ds_find_alarm";
+    benchmark::RegisterBenchmark(
+        (std::string(function) + "/" + label).c_str(), [path, alarm](benchmark::State &state) {
+            if (path.empty()) {
+                state.SkipWithError("no module key loaded");
+                return;
+            }
+            dsbench::run_counted(state, [&path, alarm] {
+                if (alarm)
+                    benchmark::DoNotOptimize(ds_find_alarm(path.c_str()));
+                else
+                    benchmark::DoNotOptimize(ds_find_key(path.c_str(), true));
+            });
+        });
 }
 
 } // namespace
@@ -123,9 +129,11 @@ main(int argc, char **argv)
     register_find_type("first", names.first_type);
     register_find_type("last", names.last_type);
     register_find_type("missing", "no-such-type");
-    register_find_key("first", names.first_key);
-    register_find_key("last", names.last_key);
-    register_find_key("missing", names.first_key.empty() ? "" : "/no-such-key/c0");
+    for (const char *function : {"ds_find_key", "ds_find_alarm"}) {
+        register_path_lookup(function, "first", names.first_key);
+        register_path_lookup(function, "last", names.last_key);
+        register_path_lookup(function, "missing", names.first_key.empty() ? "" : "/no-such-key/c0");
+    }
 
     benchmark::AddCustomContext("modules", std::to_string(names.modules));
     benchmark::AddCustomContext("load_ms", std::to_string(names.load_ms));

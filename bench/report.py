@@ -25,16 +25,20 @@ BUILTIN_LABELS = [
 CODEC_LABELS = BUILTIN_LABELS + ["bitmap4096"]
 # Functions that must not allocate once warmed up.
 NO_ALLOC_FAMILIES = ["ds_jo_value_is_valid", "ds_c_value_is_valid", "ds_jo_to_c"]
-NO_ALLOC_LOOKUPS = ["ds_find_type", "ds_find_key"]
+NO_ALLOC_LOOKUPS = ["ds_find_type", "ds_find_key", "ds_find_alarm"]
 LOOKUP_CASES = {
     "ds_find_type": ["first_builtin", "last_builtin", "first", "last", "missing"],
     "ds_find_key": ["first", "last", "missing"],
+    "ds_find_alarm": ["first", "last", "missing"],
 }
 
 VALID_VS_LIBYANG = 0.5
 CANONICAL_VS_FLOOR = 1.0
 C_TO_JO_VS_NEW_INT = 1.5
 LAST_TYPE_VS_FIRST_BUILTIN = 2.0
+LAST_KEY_VS_FIRST_KEY = 2.0
+YANG_LEAF_VS_LIBYANG = 0.25
+YANG_DOCUMENT_VS_LIBYANG = 0.5
 # The C++ layer: a wrapped call against the plain C call, same allocations.
 WRAPPED_VS_PLAIN = 1.10
 CPP_CALLS = ["cpp_c_to_jo", "cpp_build_key"]
@@ -126,6 +130,12 @@ def evaluate(codec, registry):
         "ds_find_type last of most modules / first built-in", f"{most} modules",
         _ratio(registry.get(most, {}), "ds_find_type/last", "ds_find_type/first_builtin"),
         LAST_TYPE_VS_FIRST_BUILTIN))
+    for function in ("ds_find_key", "ds_find_alarm"):
+        for case in ("last", "missing"):
+            goals.append(_ratio_goal(
+                f"{function} {case} of most modules / first key of the first", f"{most} modules",
+                _ratio(registry.get(most, {}), f"{function}/{case}", "ds_find_key/first"),
+                LAST_KEY_VS_FIRST_KEY))
     goals.extend(_allocation_goals(codec, registry))
     return goals
 
@@ -274,6 +284,39 @@ def render_cpp(results_dir):
     return "\n".join(out) + "\n", bad
 
 
+def render_yang(results_dir):
+    """The YANG workload against libyang, and the load time per module count;
+    empty when the run had no YANG figures (no dsgen or no libyuma-base)."""
+    path = os.path.join(results_dir, "yang.json")
+    if not os.path.exists(path):
+        return ""
+    figures = load_figures(path)
+    out = ["", "### YANG workload (ietf-interfaces + ietf-ip, 1,000 interfaces)", "",
+           "| goal | measured | limit | verdict |", "|---|--:|--:|---|"]
+    for goal, num, den, limit in [
+            ("per leaf: ds_find_key + ds_leaf_to_c / lyd_new_path",
+             "yang_leaf/dstypes_find_key_leaf_to_c", "yang_leaf/libyang_lyd_new_path",
+             YANG_LEAF_VS_LIBYANG),
+            ("per document: canonical text of every leaf / lyd_parse_data_mem + lyd_print_mem",
+             "yang_document/dstypes_canonical_every_leaf", "yang_document/libyang_parse_print",
+             YANG_DOCUMENT_VS_LIBYANG)]:
+        ratio = _ratio(figures, num, den)
+        verdict = "not measured" if ratio is None else ("pass" if ratio <= limit else "FAIL")
+        shown = "-" if ratio is None else _x(ratio)
+        out.append(f"| {goal} | {shown} | {limit:g} | {verdict} |")
+    loads = []
+    for name in sorted(os.listdir(results_dir)):
+        m = re.fullmatch(r"yang_load_(\d+)\.json", name)
+        if m:
+            for bench, fig in load_figures(os.path.join(results_dir, name)).items():
+                if bench.startswith("yang_load/"):
+                    loads.append((int(m.group(1)), fig.ns / 1e6))
+    if loads:
+        out += ["", "| modules loaded | first lookup (ms) |", "|--:|--:|"]
+        out += [f"| {n} | {ms:.2f} |" for n, ms in sorted(loads)]
+    return "\n".join(out) + "\n"
+
+
 def main(argv):
     if len(argv) != 2:
         print(__doc__, file=sys.stderr)
@@ -285,6 +328,7 @@ def main(argv):
     cpp_table, cpp_bad = render_cpp(argv[1])
     sys.stdout.write(cpp_table)
     bad += cpp_bad
+    sys.stdout.write(render_yang(argv[1]))
     if bad:
         print("\nmissing or failed figures: " + ", ".join(bad), file=sys.stderr)
         return 2

@@ -41,6 +41,9 @@ else
                --benchmark_report_aggregates_only=true)
 fi
 cmake --build "$build" --target codec_bench cpp_bench registry_bench -j2 >/dev/null
+# The YANG workload needs dsgen and Debian's IETF models (.ci/deps yang).
+yang=false
+cmake --build "$build" --target yang_bench -j2 >/dev/null 2>&1 && yang=true
 
 run() { # run NAME BINARY [ARGS...]: one benchmark process, JSON into results
     local name=$1
@@ -60,6 +63,24 @@ for modules in 1 10 100; do
     run "registry_$modules" "$bench/registry_bench"
 done
 find "$bench/moddir" -maxdepth 1 -name '*.so' -delete
+if $yang; then
+    # The same 1,000 interfaces for both libraries, from a fixed seed.
+    data="$results/yang-data"
+    mkdir -p "$data"
+    python3 "$src/bench/yang_data.py" 1 1000 "$data"
+    cp "$bench/yang/dsbench_ietf.so" "$bench/moddir/"
+    DSBENCH_YANG_DATA=$data run yang "$bench/yang_bench"
+    # The first lookup with 1, 100 and 1,000 copies of the module.
+    for modules in 1 100 1000; do
+        find "$bench/moddir" -maxdepth 1 -name '*.so' -delete
+        for ((i = 0; i < modules; i++)); do
+            cp "$bench/yang/dsbench_ietf.so" "$bench/moddir/$(printf 'ietf_%04d.so' "$i")"
+        done
+        "$bench/yang_bench" --load-only --benchmark_out="$results/yang_load_$modules.json" \
+            --benchmark_out_format=json >&2
+    done
+    find "$bench/moddir" -maxdepth 1 -name '*.so' -delete
+fi
 
 status=0
 python3 "$src/bench/report.py" "$results" >"$results/report.md" || status=$?
