@@ -16,7 +16,7 @@ import matplotlib.pyplot as plt  # noqa: E402
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from report import LOOKUP_CASES, load_results  # noqa: E402
 
-STYLES = {"ds_find_type": "-", "ds_find_key": "--"}
+STYLES = {"ds_find_type": "-", "ds_find_key": "--", "ds_find_alarm": ":"}
 
 
 def main(argv):

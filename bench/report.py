@@ -290,7 +290,7 @@ def render_yang(results_dir):
     path = os.path.join(results_dir, "yang.json")
     if not os.path.exists(path):
         return ""
-    figures = load_figures(path)
+    figures, _ = load_figures(path)
     out = ["", "### YANG workload (ietf-interfaces + ietf-ip, 1,000 interfaces)", "",
            "| goal | measured | limit | verdict |", "|---|--:|--:|---|"]
     for goal, num, den, limit in [
@@ -308,9 +308,12 @@ def render_yang(results_dir):
     for name in sorted(os.listdir(results_dir)):
         m = re.fullmatch(r"yang_load_(\d+)\.json", name)
         if m:
-            for bench, fig in load_figures(os.path.join(results_dir, name)).items():
-                if bench.startswith("yang_load/"):
-                    loads.append((int(m.group(1)), fig.ns / 1e6))
+            # Manual time: the wall time of the first lookup, measured once.
+            with open(os.path.join(results_dir, name), encoding="utf-8") as f:
+                for b in json.load(f).get("benchmarks", []):
+                    if b["name"].startswith("yang_load/"):
+                        ns = b["real_time"] * _UNIT_NS[b.get("time_unit", "ns")]
+                        loads.append((int(m.group(1)), ns / 1e6))
     if loads:
         out += ["", "| modules loaded | first lookup (ms) |", "|--:|--:|"]
         out += [f"| {n} | {ms:.2f} |" for n, ms in sorted(loads)]
