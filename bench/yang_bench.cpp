@@ -125,14 +125,28 @@ check_dstypes(Workload &w)
     return true;
 }
 
+// The workload, or null after marking the benchmark skipped: no data, no
+// libyang context, or (for libdstypes) a leaf that does not store.
+Workload *
+ready(benchmark::State &state, bool dstypes)
+{
+    Workload &w = workload();
+    if (w.error.empty() && (!dstypes || check_dstypes(w)))
+        return &w;
+    state.SkipWithError(w.error.c_str());
+    return nullptr;
+}
+
+// ds_leaf_to_c clears all of dstlen first: the whole 4096-byte buffer is
+// cleared for every leaf, more than a program's own structure would take,
+// so the figure errs on the slow side.
 void
 dstypes_store_leaf(benchmark::State &state)
 {
-    Workload &w = workload();
-    if (!w.error.empty() || !check_dstypes(w)) {
-        state.SkipWithError(w.error.c_str());
+    Workload *ready_workload = ready(state, true);
+    if (ready_workload == nullptr)
         return;
-    }
+    Workload &w = *ready_workload;
     unsigned char buf[4096];
     for (auto _ : state) {
         for (const Leaf &leaf : w.leaves) {
@@ -147,11 +161,10 @@ dstypes_store_leaf(benchmark::State &state)
 void
 libyang_new_path(benchmark::State &state)
 {
-    Workload &w = workload();
-    if (!w.error.empty()) {
-        state.SkipWithError(w.error.c_str());
+    Workload *ready_workload = ready(state, false);
+    if (ready_workload == nullptr)
         return;
-    }
+    Workload &w = *ready_workload;
     for (auto _ : state) {
         lyd_node *tree = nullptr;
         for (const Leaf &leaf : w.leaves) {
@@ -174,11 +187,10 @@ libyang_new_path(benchmark::State &state)
 void
 dstypes_canonical_document(benchmark::State &state)
 {
-    Workload &w = workload();
-    if (!w.error.empty() || !check_dstypes(w)) {
-        state.SkipWithError(w.error.c_str());
+    Workload *ready_workload = ready(state, true);
+    if (ready_workload == nullptr)
         return;
-    }
+    Workload &w = *ready_workload;
     for (auto _ : state) {
         for (const Leaf &leaf : w.leaves) {
             const DsType *type = ds_key_leaf_type(ds_find_key(leaf.key.c_str(), true));
@@ -194,11 +206,10 @@ dstypes_canonical_document(benchmark::State &state)
 void
 libyang_parse_print_document(benchmark::State &state)
 {
-    Workload &w = workload();
-    if (!w.error.empty()) {
-        state.SkipWithError(w.error.c_str());
+    Workload *ready_workload = ready(state, false);
+    if (ready_workload == nullptr)
         return;
-    }
+    Workload &w = *ready_workload;
     for (auto _ : state) {
         lyd_node *tree = nullptr;
         if (lyd_parse_data_mem(w.ctx, w.document.c_str(), LYD_JSON, LYD_PARSE_STRICT,
