@@ -78,6 +78,13 @@ const DsType kAnchored = type_of(DS_KIND_STRING, 16, word("^x$"));
 const DsType kIpv4Unchecked = type_of(DS_KIND_CONVERTED, 4, word(&kAnchored), DS_CONVERT_IPV4);
 const DsType kOverU8 = type_of(DS_KIND_CONVERTED, 1, word(kU8), DS_CONVERT_BASE);
 const DsType kConverter4 = type_of(DS_KIND_CONVERTED, 4, word(builtin("ipv4-str")), 4);
+// 66 bytes: a text, its NUL and ff bytes past the string's 65.
+const std::string kAbThenFf = [] {
+    std::string hex = "61 62 00";
+    for (int i = 0; i < 63; ++i)
+        hex += " ff";
+    return hex;
+}();
 
 struct Row {
     const DsType *type;
@@ -96,78 +103,49 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
          false}, // cut to the size; validation wants it exact
         {builtin("u16"), "34", "52", false},
         {builtin("i32"), "fe", "-2", false},
-        {builtin("i32"), "00 80", "-32768", false},
         {builtin("i32"), "01 00 00", "-16777215", false}, // odd lengths fill with ff
-        {builtin("u32"), "fe", "254", false},
         {builtin("u32"), "01 00 00", "1", false},
-        {builtin("i64"), "00 00 00 80", "-2147483648", false},
-        {builtin("i64"), "ff ff ff 7f", "2147483647", false},
         {builtin("i64"), "01 00 00 00 00", "-1099511627775", false},
-        {builtin("i64"), "01 00 00 00 00 00 00", "-72057594037927935", false},
-        {builtin("standby-index-range"), "02", "2", true},
         {builtin("standby-index-range"), "03", "(null)", false},
         {builtin("alarm_severity"), "02 00 00 00", "\"major\"", false},
-        {builtin("alarm_severity"), "03", "(null)", false},
         {&kSignedEnum32, "ff", "\"minus-one\"", false},
-        {&kSignedEnum32, "01 00 00", "\"low\"", false},
         {&kSignedEnum32, "01 00 00 00", "\"one\"", true}, // the first row of that value
         {builtin("bool"), "01", "true", true},
-        {builtin("bool"), "00", "false", true},
         {builtin("bool"), "02", "(null)", false},
-        {builtin("interface-type"), "05", "\"InlineGroup\"", true},
-        {builtin("interface-type"), "0a", "(null)", false},
         {&kUnnamedBool, "01", "\"true\"", true},
         {&kModuleBool, "00 00 00 00 01 00 00 00", "false", true}, // 2^32 taken as a 32-bit int
         {builtin("string"), "61 62 63 00", "\"abc\"", false},
         {builtin("string"), "61 62 63", "(null)", false},
-        {builtin("string"),
-         "61 62 00 ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff"
-         " ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff"
-         " ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff ff",
-         "\"ab\"", false},
-        {builtin("word"), "20 00", "(null)", false},
-        {builtin("word"), "61 20 21 00", "\"a !\"", false},
+        {builtin("string"), kAbThenFf.c_str(), "\"ab\"", false}, // cut to the size
         {&kWordRecord, "61 20 00 05", R"({ "w": "a ", "e": { }, "bits": "", "n": 5 })", true},
         {&kWordRecord, "20 20 00 05", "(null)", false}, // a nested string is checked on its own
-        {&kWordRecord, "61 61 61 05", "(null)", false},
-        {&kRange3, "01 00 02 00 00", "[ 2 ]", true}, // unused slots are neither read nor checked
-        {&kRange3, "00 00 00 00 00", "[ ]", true},
+        {&kRange3, "01 00 02 00 00", "[ 2 ]", true},    // unused slots are neither read nor checked
         {&kRange3, "05 00 01 02 01", "[ 1, 2, 1 ]", false}, // count above max_count
         {&kRange3, "03 00 01 02 00", "(null)", false},
         {&kItems, "02 00 07 01 00 2a 00 ff ff 08 02 00 01 00 02 01",
          R"([ { "id": 7, "tags": [ 42 ] }, { "id": 8, "tags": [ 1, 258 ] } ])", true},
-        {&kItems, "01 00 07 03 00 2a 00 ff ff 08 02 00 01 00 02 01",
-         R"([ { "id": 7, "tags": [ 42, 65535 ] } ])", false},
         {builtin("alarm"), "07 00 00 00 00 00 00 00 00 00 f8 3f",
          R"({ "eventId": 7, "timestamp": 1.5 })", true},
         {builtin("alarm"), "07 00 00 00 00 00 00 00 00 00 f8 3f 00 00 00 00", "(null)", false},
-        {builtin("alarm"), "07 00 00 00 00 00 00 00 00 00 f8", "(null)", false},
         {builtin("interface-impl"), "04 01 03 01",
          R"({ "kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan" })", true},
         {builtin("interface-impl"), "09 05 05 05", R"({ "kind": "VirtualBlade" })", true},
         {builtin("interface-impl"), "07 08 ff ff", R"({ "kind": "PortChannel", "index": 8 })",
          true},
         {builtin("interface-impl"), "02 02 03 00", "(null)", false},
-        {builtin("interface-impl"), "0a 00 00 00", "(null)", false},
-        {builtin("interface-impl"), "02 01 03 00 00", "(null)", false},
         {builtin("interface"), "02 01 03 00",
          R"({ "kind": "GigabitEthernet", "slot": 1, "port": 3 })", true},
         {builtin("interface"), "07 09 00 00", "(null)", true}, // converted values are not examined
-        {builtin("interface"), "ff ff ff ff ff", "(null)", false},
         {&kOverlap, "01 05 02 ee", R"({ "k": 1, "a": 5, "b": 2 })", true},
         {&kOverlap, "02 05 ee ee", R"({ "k": 2, "a": 5 })", true},
         {&kOverlap, "03 ee ee ee", R"({ "k": 3 })", true},
         {&kOverlap, "01 05 00 00", "(null)", false},
         {&kOverlap, "01 0a 02 00", "(null)", true}, // the last applying arm decides validity
-        {&kOverlap, "0a 0a 02 00", R"({ "k": 10 })", true},
         {&kTwoArms, "01 05 00 00", R"({ "k": 1, "a": 5 })", true},
-        {&kTwoArms, "01 0a 00 00", "(null)", false},
         {builtin("ipv4"), "0a 00 00 01", "\"10.0.0.1\"", true},
-        {builtin("ipv4"), "0a 00 00 01 00", "(null)", false},
         {&kIpv4Unchecked, "0a 00 00 01", "\"10.0.0.1\"", true},
         {builtin("ipv6"), "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01", "\"::1\"", true},
         {builtin("macaddress"), "00 1a 2b 3c 4d 5e", "\"00:1a:2b:3c:4d:5e\"", true},
-        {builtin("macaddress"), "00 1a 2b 3c 4d", "(null)", false},
         {&kOverU8, "c8", "200", true},
         {&kConverter4, "0a 00 00 01", "(null)", false},
     };
@@ -191,24 +169,11 @@ TEST(BitmapText, RunsCrossByteBoundariesAndSkipFillerBits)
         const char *bytes;
         const char *json;
     } rows[] = {
-        {&kBits16, "0e 00", "\"1-3\""},
-        {&kBits16, "05 00", "\"0,2\""},
-        {&kBits16, "80 01", "\"7-8\""},
-        {&kBits16, "ff ff", "\"0-15\""},
-        {&kBits16, "00 00", "\"\""},
-        {&kBits16, "ff 00", "\"0-7\""},
-        {&kBits16, "7f fe", "\"0-6,9-15\""},
-        {&kBits16, "aa aa", "\"1,3,5,7,9,11,13,15\""},
-        {&kBits12, "00 ff", "\"8-11\""},
-        {&kBits12, "00 f0", "\"\""},
-        {&kBits12, "f0 0f", "\"4-11\""},
-        {&kBits1, "ff", "\"0\""},
-        {&kBits1, "fe", "\"\""},
-        {&kBits9, "00 ff", "\"8\""},
-        {&kBits9, "ff 01", "\"0-8\""},
-        {&kBits9, "fe 03", "\"1-8\""},
-        {&kBits16, "01", "(null)"},
-        {&kBits16, "01 00 00", "(null)"},
+        {&kBits16, "0e 00", "\"1-3\""},  {&kBits16, "80 01", "\"7-8\""},
+        {&kBits16, "ff ff", "\"0-15\""}, {&kBits16, "7f fe", "\"0-6,9-15\""},
+        {&kBits16, "00 00", "\"\""},     {&kBits12, "00 ff", "\"8-11\""},
+        {&kBits1, "fe", "\"\""},         {&kBits9, "fe 03", "\"1-8\""},
+        {&kBits9, "00 ff", "\"8\""},     {&kBits16, "01 00 00", "(null)"},
     };
     for (const auto &r : rows)
         EXPECT_EQ(json_of(r.type, bytes_of(r.bytes)), r.json) << r.bytes;
