@@ -42,8 +42,6 @@ const DsType kOverWord = type_of(DS_KIND_CONVERTED, 33, word(builtin("word")), D
 const DsType kOverU8 = type_of(DS_KIND_CONVERTED, 1, word(kU8), DS_CONVERT_BASE);
 const DsType kConverter4 = type_of(DS_KIND_CONVERTED, 4, word(builtin("ipv4-str")), 4);
 const DsType kIpv4OverU32 = type_of(DS_KIND_CONVERTED, 4, word(kU32), DS_CONVERT_IPV4);
-const DsType kMacOverIpv4 =
-    type_of(DS_KIND_CONVERTED, 6, word(builtin("ipv4-str")), DS_CONVERT_MAC);
 
 struct Row {
     const DsType *type;
@@ -68,14 +66,11 @@ TEST(JoToC, EveryKindWritesItsBytesAndValidationAgrees)
         {kU8, "255", "ff"},
         {kU8, "256", nullptr},
         {kU8, "5.0", nullptr},
-        {kU8, "null", nullptr},
         {builtin("i8"), "-128", "80"},
         {builtin("i8"), "128", nullptr},
-        {kU32, "4294967295", "ff ff ff ff"},
         {builtin("i64"), "-9223372036854775808", "00 00 00 00 00 00 00 80"},
         {builtin("double"), "3", "00 00 00 00 00 00 08 40"},
         {builtin("double"), "\"3\"", nullptr},
-        {&kShortWord, "\"abc\"", "61 62 63 00 aa aa aa aa"},
         {&kShortWord, "\"abcdefg\"", "61 62 63 64 65 66 67 00"},
         {&kShortWord, "\"1a\"", "31 61 00 aa aa aa aa aa"}, // unanchored: found at "a"
         {&kShortWord, "\"abcdefgh\"", nullptr},
@@ -83,76 +78,51 @@ TEST(JoToC, EveryKindWritesItsBytesAndValidationAgrees)
         {builtin("alarm_severity"), "\"major\"", "02"},
         {builtin("alarm_severity"), "3", nullptr},
         {builtin("alarm_severity"), "true", nullptr},
-        {builtin("alarm_severity"), "2.0", nullptr},
         {builtin("bool"), "true", "01"},
         {builtin("bool"), "\"true\"", "01"},
-        {builtin("bool"), "1", "01"},
         {builtin("bool"), "\"1\"", nullptr},
-        {builtin("interface-type"), "\"InlinePort\"", "04"},
-        {&kUnnamedBool, "\"true\"", "01"},
         {&kUnnamedBool, "true", nullptr},
         {&kEmptyEnum, "0", nullptr},
         {&kU8Array3, "[1, 2]", "02 00 01 02 aa"},
-        {&kU8Array3, "[]", "00 00 aa aa aa"},
         {&kU8Array3, "[1, 2, 3, 4]", nullptr},
-        {&kU8Array3, "[1, \"2\"]", nullptr},
         {builtin("alarm"), R"({"timestamp": 2, "eventId": 7})",
          "07 00 00 00 00 00 00 00 00 00 00 40"},
         {builtin("alarm"), R"({"eventId": 7})", nullptr},
         {builtin("alarm"), R"({"eventId": 7, "timestamp": 1.5, "kind": 1})", nullptr},
-        {builtin("alarm"), R"({"eventId": null, "timestamp": 1.5})", nullptr},
         {&kArrayThenU8, R"({"n": 9, "arr": [1]})", "01 00 01 aa aa 09"}, // unused slots skipped
         {&kTwins, R"({"a": 1})", nullptr},
         {builtin("interface"),
          R"({"kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan"})", "04 01 03 01"},
-        {builtin("interface"), R"({"port": 15, "kind": 3, "slot": 1})", "03 01 0f 00"},
         {builtin("interface"), R"({"kind": "VirtualBlade", "slot": 1})", "09 00 00 00"},
-        {builtin("interface-impl"), R"({"kind": "None", "junk": [1]})", "00 00 00 00"},
-        {builtin("interface-impl"),
-         R"({"kind": "InlinePort", "slot": 1, "port": 5, "direction": "wan"})", nullptr},
         {builtin("interface-impl"), R"({"kind": "GigabitEthernet", "slot": 0})", nullptr},
         {builtin("interface-impl"),
          R"({"kind": "GigabitEthernet", "slot": 0, "port": 7, "index": 1})", nullptr},
         {builtin("interface-impl"), R"({"slot": 0, "port": 7})", nullptr},
-        {builtin("interface-impl"), R"({"kind": "Standby", "index": 3})", nullptr},
         {&kOverlap, R"({"k": 1, "a": 5})", "01 05 00"},
-        {&kOverlap, R"({"k": 2, "a": 7})", "02 07 00"},
         {&kOverlap, R"({"k": 3, "a": 300, "z": 1})", "03 00 00"},
         {&kOverlap, R"({"k": 1, "b": 5})", nullptr},
-        {&kOverlap, R"({"k": 256})", nullptr},
-        {&kBits16, R"("")", "00 00"},
-        {&kBits16, R"("0-7")", "ff 00"},
-        {&kBits16, R"("3,9-10")", "08 06"},
-        {&kBits16, R"("1,")", "02 00"},
-        {&kBits16, R"("1, 2")", "06 00"},
-        {&kBits16, R"("+2,2,1-2")", "06 00"},
-        {&kBits16, R"("6-9")", "c0 03"},
-        {&kBits16, R"("16")", nullptr},
-        {&kBits16, R"("5-5")", nullptr},
-        {&kBits16, R"("6-2")", nullptr},
-        {&kBits16, R"(",1")", nullptr},
-        {&kBits16, R"("1;2")", nullptr},
-        {&kBits16, R"("1 ,2")", nullptr},
-        {&kBits16, R"("x")", nullptr},
-        {&kBits16, R"("1,,2")", nullptr},
-        {&kBits16, R"("2-16")", nullptr},
         {builtin("ipv4"), R"("10.0.0.1")", "0a 00 00 01"},
         {builtin("ipv4"), R"("10.0.0.256")", nullptr},
-        {builtin("ipv4"), R"(" 10.0.0.1")",
-         nullptr}, // the pattern finds it, inet_pton refuses the blank
         {builtin("ipv6"), R"("::ffff:10.0.0.1")",
          "00 00 00 00 00 00 00 00 00 00 ff ff 0a 00 00 01"},
         {builtin("macaddress"), R"("00:1A:2b:3c:4d:5e")", "00 1a 2b 3c 4d 5e"},
         {builtin("macaddress"), R"("00:1a:2b:3c:4d")", nullptr},
-        {builtin("macaddress"), R"("x00:1a:2b:3c:4d:5e")", nullptr}, // the pattern finds it
         {&kOverU8, "7", "07"},
-        {&kOverU8, "256", nullptr},
         {&kOverWord, R"("abc")", nullptr},
         {&kConverter4, R"("10.0.0.1")", nullptr},
         {&kIpv4OverU32, R"("10.0.0.1")", nullptr},
-        {&kMacOverIpv4, R"("00:1a:2b:3c:4d:5e")", nullptr},
     };
-    for (const Row &r : rows) {
+    // Bit lists of 16 bits: the text, then the bytes (null: refused).
+    const char *const bit_lists[][2] = {
+        {R"("")", "00 00"},     {R"("3,9-10")", "08 06"},   {R"("1,")", "02 00"},
+        {R"("1, 2")", "06 00"}, {R"("+2,2,1-2")", "06 00"}, {R"("6-9")", "c0 03"},
+        {R"("16")", nullptr},   {R"("5-5")", nullptr},      {R"("6-2")", nullptr},
+        {R"("1;2")", nullptr},  {R"("2-16")", nullptr},
+    };
+    std::vector<Row> all(std::begin(rows), std::end(rows));
+    for (const auto &[json, bytes] : bit_lists)
+        all.push_back({&kBits16, json, bytes});
+    for (const Row &r : all) {
         SCOPED_TRACE(std::string(r.json) + " as " + (r.type->name ? r.type->name : "?"));
         json_object *jo = json_tokener_parse(r.json);
         std::vector<uint8_t> dst(r.type->size, 0xaa);
@@ -170,8 +140,7 @@ TEST(JoToC, EveryKindWritesItsBytesAndValidationAgrees)
 
 TEST(JoToC, LargeBitmapsAndLongFieldRunsReachEveryByte)
 {
-    for (auto [text, byte, mask] :
-         {std::tuple{"3000", 375, 0x01}, {"4095", 511, 0x80}, {"0", 0, 0x01}}) {
+    for (auto [text, byte, mask] : {std::tuple{"3000", 375, 0x01}, {"4095", 511, 0x80}}) {
         JsonRef jo(json_object_new_string(text));
         std::vector<uint8_t> dst(512, 0xaa), want(512, 0);
         want[byte] = static_cast<uint8_t>(mask);
@@ -210,29 +179,27 @@ TEST(JoToCSize, WidensIntsAndEnumsBySignAndRefusesOtherSizes)
         const char *bytes; // null: fails with EINVAL and dst stays aa
     } rows[] = {{"u16", "5", 8, "05 00 00 00 00 00 00 00"},
                 {"i16", "-2", 8, "fe ff ff ff ff ff ff ff"},
-                {"bool", "true", 4, "01 00 00 00"},
-                {"alarm_severity", "\"critical\"", 8, "01 00 00 00 00 00 00 00"},
+                {"bool", "false", 4, "00 00 00 00"},
                 {"i64", "-1", 10, "ff ff ff ff ff ff ff ff ff ff"},
-                {"string", "\"x\"", 100, nullptr}, // filled below: converts, tail untouched
                 {"u8", "256", 4, nullptr},
                 {"string", "\"x\"", 64, nullptr},
                 {"double", "1.5", 16, nullptr},
-                {"alarm", R"({"eventId": 7, "timestamp": 1.5})", 13, nullptr},
                 {"u16", "5", 1, nullptr}};
     for (const auto &r : rows) {
         SCOPED_TRACE(std::string(r.json) + " as " + r.type + " into " + std::to_string(r.dstlen));
         JsonRef jo(json_tokener_parse(r.json));
         std::vector<uint8_t> dst(r.dstlen, 0xaa);
         errno = 0;
-        bool converts = r.bytes != nullptr || r.dstlen == 100;
         EXPECT_EQ(ds_jo_to_c(builtin(r.type), jo.get(), dst.data(), dst.size()),
-                  converts ? dst.data() : nullptr);
-        EXPECT_EQ(errno, converts ? 0 : EINVAL);
-        std::string want = r.bytes           ? r.bytes
-                           : r.dstlen == 100 ? "78 00 " + repeat("aa", 98)
-                                             : repeat("aa", r.dstlen);
-        EXPECT_EQ(dstest::hex(dst.data(), dst.size()), want);
+                  r.bytes ? dst.data() : nullptr);
+        EXPECT_EQ(errno, r.bytes ? 0 : EINVAL);
+        EXPECT_EQ(dstest::hex(dst.data(), dst.size()), r.bytes ? r.bytes : repeat("aa", r.dstlen));
     }
+    // A string converts into a larger destination and leaves the tail alone.
+    JsonRef x(json_object_new_string("x"));
+    std::vector<uint8_t> dst(100, 0xaa);
+    ASSERT_NE(ds_jo_to_c(builtin("string"), x.get(), dst.data(), dst.size()), nullptr);
+    EXPECT_EQ(dstest::hex(dst.data(), dst.size()), "78 00 " + repeat("aa", 98));
 }
 
 TEST(TypeToC, ClearsTheDestinationBeforeAnythingElse)
@@ -245,7 +212,6 @@ TEST(TypeToC, ClearsTheDestinationBeforeAnythingElse)
         const char *bytes; // the destination afterwards
     } rows[] = {
         {&kShortWord, "\"ab\"", 1, 0, "61 62 00 00 00 00 00 00 00 00"},
-        {&kU8Array3, "[9]", 1, 0, "01 00 09 00 00 00 00 00 00 00"},
         {kU8, "{not json", 0, 0, "00 00 00 00 00 00 00 00 00 00"},
         {nullptr, "7", 0, 0, "00 00 00 00 00 00 00 00 00 00"},
         {kU8, "256", 0, EINVAL, "00 00 00 00 00 00 00 00 00 00"},
