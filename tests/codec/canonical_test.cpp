@@ -16,7 +16,6 @@ namespace
 
 using dstest::builtin;
 using dstest::type_of;
-using dstest::word;
 
 constexpr int kUntouched = -1;
 
@@ -47,14 +46,6 @@ canonical(const DsType *type, const std::string &text, int *err)
 
 const DsType kBits16 = type_of(DS_KIND_BITMAP, 2, 16);
 const DsType kEmpty = type_of(DS_KIND_SEQUENCE, 0, 0, 0, 0, "empty");
-// Value 1 selects arms "a" and "b": packing fills only the first arm, so the
-// packed value has b = 0, which is out of range when read back.
-const DsType kOneTwo = type_of(DS_KIND_INT, 1, 1, 2);
-const DsField kOverlapFields[] = {{"k", builtin("u8")}, {"a", builtin("u8")}, {"b", &kOneTwo}};
-const int64_t kOne[] = {1};
-const DsChoiceArm kOverlapArms[] = {{kOne, 1, 1, 1}, {kOne, 1, 2, 1}};
-const DsType kOverlap =
-    type_of(DS_KIND_CHOICE, 3, 2, word(kOverlapFields), word(kOverlapArms), "overlap");
 // Bit lists of `length` characters fit the 65535-byte bitmap: a few one-digit
 // bits to adjust the length, then six-digit bits (seven characters each).
 const DsType kHugeBitmap = type_of(DS_KIND_BITMAP, 65535, 524280, 0, 0, "huge");
@@ -83,7 +74,6 @@ TEST(CanonicalJson, GivesEveryValueOneText)
     } rows[] = {
         {builtin("alarm_severity"), "2", R"("major")"},
         {builtin("bool"), R"("true")", "true"},
-        {builtin("double"), "3", "3.0"},
         {builtin("alarm"), R"({"timestamp": 2, "eventId": 7})",
          R"({ "eventId": 7, "timestamp": 2.0 })"},
         {builtin("interface"), R"({"direction": "lan", "kind": 4, "port": 2, "slot": 1})",
@@ -93,7 +83,6 @@ TEST(CanonicalJson, GivesEveryValueOneText)
         {&kBits16, R"("3, 1,2,9-10,")", R"("1-3,9-10")"},
         {builtin("ipv6"), R"("0:0:0:0:0:0:0:1")", R"("::1")"},
         {builtin("macaddress"), R"("0:1A:2b:3c:4d:5e")", R"("00:1a:2b:3c:4d:5e")"},
-        {builtin("string"), R"("a/b")", R"("a\/b")"},
         {builtin("u8"), "null", nullptr},
     };
     for (const auto &row : rows) {
@@ -122,21 +111,15 @@ TEST(CanonicalJson, EveryFailureLogsOneLineAndSetsItsCode)
         int code;
         std::string format, line;
     } rows[] = {
-        {builtin("u8"), R"({"a": 1)", 50, "Bad translation of JSON value (value %s error %s)\n",
+        {builtin("u8"), R"({"a": 1)", 50, "(value %s error %s)",
          "(value {\"a\": 1 error unexpected end of data)"},
-        {builtin("u8"), R"({"a" 1})", 50, "Bad translation of JSON value (value %s error %s)\n",
-         "(value {\"a\" 1} error object property name separator ':' expected)"},
-        {builtin("alarm_severity"), "3", 50,
-         "Bad translation of JSON value (can't convert c %s to %s)\n",
+        {builtin("alarm_severity"), "3", 50, "(can't convert c %s to %s)",
          "(can't convert c 3 to alarm_severity)"},
-        {&kBits16, R"("16")", 50, "Bad translation of JSON value (can't convert c %s to %s)\n",
+        {&kBits16, R"("16")", 50, "(can't convert c %s to %s)",
          "(can't convert c \"16\" to <unnamed type>)"},
-        {&kEmpty, "{}", 50, "Bad translation of JSON value (can't reconvert c value of %s to %s)\n",
+        {&kEmpty, "{}", 50, "(can't reconvert c value of %s to %s)",
          "(can't reconvert c value of { } to empty)"},
-        {&kOverlap, R"({"k": 1, "a": 5})", 50,
-         "Bad translation of JSON value (can't reconvert c value of %s to %s)\n",
-         "(can't reconvert c value of { \"k\": 1, \"a\": 5 } to overlap)"},
-        {&kHugeBitmap, too_long, 58, "Bad translation of JSON value (value too long %.40s...)\n",
+        {&kHugeBitmap, too_long, 58, "(value too long %.40s...)",
          "(value too long \"0,2,4,6,100000,100002,100004,100006,100...)"},
     };
     for (const auto &row : rows) {
@@ -145,16 +128,12 @@ TEST(CanonicalJson, EveryFailureLogsOneLineAndSetsItsCode)
         EXPECT_EQ(canonical(row.type, row.text, &err), "(null)");
         EXPECT_EQ(err, row.code);
         ASSERT_EQ(dstest::logs().size(), 1u);
-        EXPECT_EQ(dstest::logs()[0].format, row.format);
+        EXPECT_EQ(dstest::logs()[0].format, "Bad translation of JSON value " + row.format + "\n");
         dstest::expect_one_log(0x2A862, "Bad translation of JSON value " + row.line + "\n");
     }
-    int err = kUntouched;
-    EXPECT_EQ(ds_json_to_jo(R"({"a": 1)", &err), nullptr);
-    EXPECT_EQ(err, 50);
-    dstest::expect_one_log(
-        0x2A862, "Bad translation of JSON value (value {\"a\": 1 error unexpected end of data)\n");
     // One character less than the cap is handed out whole.
     const std::string longest = bit_list_of_length(524287);
+    int err = kUntouched;
     EXPECT_EQ(canonical(&kHugeBitmap, longest, &err), longest);
     dstest::expect_no_log();
 }
