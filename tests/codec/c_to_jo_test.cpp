@@ -48,6 +48,7 @@ const DsField kItemFields[] = {{"id", kU8}, {"tags", &kTags}};
 const DsType kItem = type_of(DS_KIND_SEQUENCE, 7, 2, word(kItemFields));
 const DsType kItems = type_of(DS_KIND_ARRAY, 16, 2, word(&kItem));
 const DsType kEmpty = type_of(DS_KIND_SEQUENCE, 0, 0, 0);
+const DsType kNoFields = type_of(DS_KIND_SEQUENCE, 1, 1, 0); // one field, no table
 const DsType kNoBits = type_of(DS_KIND_BITMAP, 0, 0);
 const DsType kShortWord = type_of(DS_KIND_STRING, 3, word("[a-zA-Z0-9_-]+"));
 const DsField kWordFields[] = {{"w", &kShortWord}, {"e", &kEmpty}, {"bits", &kNoBits}, {"n", kU8}};
@@ -108,6 +109,7 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
         {&kRange3, "01 00 02 00 00", "[ 2 ]", true},    // unused slots are neither read nor checked
         {&kRange3, "05 00 01 02 01", "[ 1, 2, 1 ]", false}, // count above max_count
         {&kRange3, "03 00 01 02 00", "(null)", false},
+        {&kNoFields, "00", "(null)", false},
         {&kItems, "02 00 07 01 00 2a 00 ff ff 08 02 00 01 00 02 01",
          R"([ { "id": 7, "tags": [ 42 ] }, { "id": 8, "tags": [ 1, 258 ] } ])", true},
         {builtin("alarm"), "07 00 00 00 00 00 00 00 00 00 f8 3f",
@@ -152,6 +154,10 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
     EXPECT_EQ(ds_c_to_jo(kU8, nullptr, 1), nullptr);
     EXPECT_EQ(ds_c_to_jo(kU8, &byte, 0), nullptr);
     EXPECT_EQ(ds_c_to_jo(&kEmpty, &byte, 0), nullptr);
+    // A short signed int takes its sign from its own last byte, not from what follows.
+    const uint8_t short_i32[] = {0xff, 0x7f, 0x00, 0xff};
+    JsonRef jo(ds_c_to_jo(builtin("i32"), short_i32, 2));
+    EXPECT_EQ(dstest::json_text(jo.get()), "32767");
 }
 
 TEST(BitmapText, LongestTextsOfEveryDigitCount)

@@ -30,6 +30,7 @@ const DsType kShortWord = type_of(DS_KIND_STRING, 8, word("[a-z]+"));
 const DsEnumValue kBoolRows[] = {{"false", 0}, {"true", 1}};
 const DsType kUnnamedBool = type_of(DS_KIND_ENUM, 1, word(kU8), 2, word(kBoolRows));
 const DsType kEmptyEnum = type_of(DS_KIND_ENUM, 1, word(kU8), 0, word(kBoolRows));
+const DsType kNoTable = type_of(DS_KIND_ENUM, 1, word(kU8), 2, 0);
 const DsField kTwinFields[] = {{"a", kU8}, {"a", kU8}}; // a member fills only the first
 const DsType kTwins = type_of(DS_KIND_SEQUENCE, 2, 2, word(kTwinFields));
 const DsField kArrayThenU8Fields[] = {{"arr", &kU8Array3}, {"n", kU8}};
@@ -74,8 +75,10 @@ TEST(JoToC, EveryKindWritesItsBytesAndValidationAgrees)
         {builtin("bool"), "true", "01"},
         {builtin("bool"), "\"true\"", "01"},
         {builtin("bool"), "\"1\"", nullptr},
+        {builtin("bool"), "0.5", nullptr},
         {&kUnnamedBool, "true", nullptr},
         {&kEmptyEnum, "0", nullptr},
+        {&kNoTable, "0", nullptr},
         {&kU8Array3, "[1, 2]", "02 00 01 02 aa"},
         {&kU8Array3, "[1, 2, 3, 4]", nullptr},
         {builtin("alarm"), R"({"timestamp": 2, "eventId": 7})",
@@ -110,7 +113,7 @@ TEST(JoToC, EveryKindWritesItsBytesAndValidationAgrees)
         {R"("")", "00 00"},     {R"("3,9-10")", "08 06"},   {R"("1,")", "02 00"},
         {R"("1, 2")", "06 00"}, {R"("+2,2,1-2")", "06 00"}, {R"("6-9")", "c0 03"},
         {R"("16")", nullptr},   {R"("5-5")", nullptr},      {R"("6-2")", nullptr},
-        {R"("1;2")", nullptr},  {R"("2-16")", nullptr},
+        {R"("1;2")", nullptr},  {R"("2-16")", nullptr},     {R"("-1")", nullptr},
     };
     std::vector<Row> all(std::begin(rows), std::end(rows));
     for (const auto &[json, bytes] : bit_lists)
