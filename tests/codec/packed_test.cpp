@@ -9,20 +9,16 @@
 
 TEST(PackInt, WritesLowOrderBytesOrNothing)
 {
-    const struct {
-        uint32_t width;
-        int64_t value;
-        uint32_t remaining;
-        const char *bytes; // the 8 bytes afterwards; null: refused
+    // clang-format off
+    // width, value, bytes remaining, the 8 bytes afterwards (null: refused)
+    const struct { uint32_t width; int64_t value; uint32_t remaining; const char *bytes;
     } rows[] = {
-        {1, 300, 8, "2c aa aa aa aa aa aa aa"},
-        {2, -2, 8, "fe ff aa aa aa aa aa aa"},
-        {4, 0x100000007LL, 4, "07 00 00 00 aa aa aa aa"},
-        {8, -1, 8, "ff ff ff ff ff ff ff ff"},
-        {3, 1, 8, nullptr},
-        {4, 1, 3, nullptr},
+        {1, 300, 8, "2c aa aa aa aa aa aa aa"}, {2, -2, 8, "fe ff aa aa aa aa aa aa"},
+        {4, 0x100000007LL, 4, "07 00 00 00 aa aa aa aa"}, {8, -1, 8, "ff ff ff ff ff ff ff ff"},
+        {3, 1, 8, nullptr}, {4, 1, 3, nullptr},
         {8, 1, 7, nullptr},
     };
+    // clang-format on
     for (const auto &r : rows) {
         std::vector<uint8_t> bytes(8, 0xaa);
         DsCursor cursor{bytes.data(), r.remaining};
@@ -39,31 +35,27 @@ TEST(GetIntOrEnumVal, WidensBySignAndChecksRangeAndTable)
     const DsType odd = {"odd", DS_KIND_INT, 3, {{0, 100, 0}}};
     DsType no_rows = ds_global_types[18];
     no_rows.p.enumeration.count = 0;
-    const struct {
-        uint16_t row; // of the built-in table; 90: `odd`, 91: `no_rows`
-        std::vector<uint8_t> bytes;
-        uint32_t remaining;
-        const char *want; // result, value written to out, bytes the cursor moved
+    // clang-format off
+    // row of the built-in table (90: `odd`, 91: `no_rows`), bytes, bytes remaining, and
+    // the result, the value written to out and the bytes the cursor moved
+    const struct { uint16_t row; std::vector<uint8_t> bytes; uint32_t remaining; const char *want;
     } rows[] = {
         {3, {0x80}, 2, "1 -128 1"},        // i8
         {2, {0x80}, 2, "1 128 1"},         // u8
         {4, {0xfe, 0xff}, 2, "1 -2 2"},    // i16
         {1, {0xfe, 0xff}, 2, "1 65534 2"}, // u16
-        {5, {0, 0, 0, 0x80}, 4, "1 -2147483648 4"},
-        {0, {0, 0, 0, 0x80}, 4, "1 2147483648 4"},
+        {5, {0, 0, 0, 0x80}, 4, "1 -2147483648 4"}, {0, {0, 0, 0, 0x80}, 4, "1 2147483648 4"},
         {6, {0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff}, 8, "1 -1 8"},
         {25, {0x00}, 2, "0 0 1"}, // standby-index-range 1..2
-        {25, {0x02}, 2, "1 2 1"},
-        {25, {0x03}, 2, "0 3 1"},
+        {25, {0x02}, 2, "1 2 1"}, {25, {0x03}, 2, "0 3 1"},
         {18, {0x02}, 2, "0 2 1"}, // bool
         {21, {0x03}, 2, "0 3 1"}, // alarm_severity 1, 2, 4
         {24, {0x04}, 2, "1 4 1"}, // interface-type lists 4 after 5
-        {24, {0x0a}, 2, "0 10 1"},
-        {91, {0x00}, 2, "0 0 1"},
+        {24, {0x0a}, 2, "0 10 1"}, {91, {0x00}, 2, "0 0 1"},
         {1, {0x01}, 1, "0 99 0"}, // u16 with one byte
-        {18, {0x01}, 0, "0 99 0"},
-        {90, {0x01}, 8, "0 99 0"},
+        {18, {0x01}, 0, "0 99 0"}, {90, {0x01}, 8, "0 99 0"},
     };
+    // clang-format on
     for (const auto &r : rows) {
         const DsType *type = r.row == 90 ? &odd : r.row == 91 ? &no_rows : &ds_global_types[r.row];
         std::vector<uint8_t> bytes = r.bytes;
