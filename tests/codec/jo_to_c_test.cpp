@@ -130,16 +130,15 @@ TEST(JoToC, LongFieldRunsReachEveryField)
     static char names[70][12];
     static DsField fields[70];
     std::string members = "{";
+    std::vector<uint8_t> dst(70, 0xaa), want(70);
     for (int i = 69; i >= 0; --i) {
         std::snprintf(names[i], sizeof names[i], "f%d", i);
         fields[i] = DsField{names[i], kU8};
+        want[i] = static_cast<uint8_t>(i);
         members.append("\"").append(names[i]).append("\": ").append(std::to_string(i));
         members.append(i > 0 ? ", " : "}");
     }
     const DsType run = type_of(DS_KIND_SEQUENCE, 70, 70, word(fields));
-    std::vector<uint8_t> dst(70, 0xaa), want(70);
-    for (int i = 0; i < 70; ++i)
-        want[i] = static_cast<uint8_t>(i);
     JsonRef all(json_tokener_parse(members.c_str()));
     ASSERT_NE(ds_jo_to_c(&run, all.get(), dst.data(), dst.size()), nullptr);
     EXPECT_EQ(dst, want);

@@ -65,42 +65,32 @@ describe(std::ostream &out, const DsType *t)
 
 TEST(BuiltinTable, RowsAreTheDocumentedTypesInOrder)
 {
+    // clang-format off
     const char *const rows[] = {
-        "u32: int 4 0..4294967295",
-        "u16: int 2 0..65535",
-        "u8: int 1 0..255",
-        "i8: int 1 -128..127",
-        "i16: int 2 -32768..32767",
-        "i32: int 4 -2147483648..2147483647",
-        "i64: int 8 -9223372036854775808..9223372036854775807",
-        "string: string 65 /2",
-        "word: string 33 /14",
-        "ipv4-str: string 16 /97",
-        "ipv4: invalid 4 ipv4-str #1",
-        "dnsname: string 253 /96",
-        "macaddress-str: string 18 /38",
-        "macaddress: invalid 6 macaddress-str #3",
-        "ipv6-str: string 46 /1239",
-        "ipv6: invalid 16 ipv6-str #2",
-        "uri: string 256 /1621",
-        "double: double 8",
-        "bool: enum 1 u8 false=0 true=1",
-        "uuid: string 37 /75",
-        "timestamp: double 8",
-        "alarm_severity: enum 1 u8 critical=1 major=2 minor=4",
+        "u32: int 4 0..4294967295", "u16: int 2 0..65535",
+        "u8: int 1 0..255", "i8: int 1 -128..127",
+        "i16: int 2 -32768..32767", "i32: int 4 -2147483648..2147483647",
+        "i64: int 8 -9223372036854775808..9223372036854775807", "string: string 65 /2",
+        "word: string 33 /14", "ipv4-str: string 16 /97",
+        "ipv4: invalid 4 ipv4-str #1", "dnsname: string 253 /96",
+        "macaddress-str: string 18 /38", "macaddress: invalid 6 macaddress-str #3",
+        "ipv6-str: string 46 /1239", "ipv6: invalid 16 ipv6-str #2",
+        "uri: string 256 /1621", "double: double 8",
+        "bool: enum 1 u8 false=0 true=1", "uuid: string 37 /75",
+        "timestamp: double 8", "alarm_severity: enum 1 u8 critical=1 major=2 minor=4",
         "alarm_category: enum 1 u8 communications=1 service_quality=2 processing_error=3 "
         "equipment=4 environment=5 content=6",
         "alarm: sequence 12 eventId:u32 timestamp:timestamp",
         "interface-type: enum 1 u8 None=0 Virtual=1 GigabitEthernet=2 TenGigabitEthernet=3 "
         "InlineGroup=5 InlinePort=4 Standby=6 PortChannel=7 Bridge=8 VirtualBlade=9",
-        "standby-index-range: int 1 1..2",
-        "port-channel-index-range: int 1 1..8",
+        "standby-index-range: int 1 1..2", "port-channel-index-range: int 1 1..8",
         "interface-impl: choice 4 kind:interface-type index:(int 1 1..4) slot:(int 1 0..1) "
         "port:(int 1 0..15) slot:(int 1 0..1) port:(int 1 0..4) direction:(enum 1 u8 lan=0 "
         "wan=1) index:(int 1 1..8) index:standby-index-range index:port-channel-index-range "
         "| 1 @1+1 | 2 3 5 @2+2 | 4 @4+3 | 8 @7+1 | 6 @8+1 | 7 @9+1",
         "interface: invalid 4 interface-impl #0",
     };
+    // clang-format on
     ASSERT_EQ(ds_global_type_count, std::size(rows));
     for (uint16_t i = 0; i < ds_global_type_count; ++i) {
         std::ostringstream line;
@@ -150,10 +140,8 @@ TEST(TypeAccessors, NullAnonymousAndKindNames)
     const DsType anonymous = {nullptr, DS_KIND_INT, 1, {{0, 255, 0}}};
     EXPECT_STREQ(ds_type_name(nullptr), "<unnamed type>");
     EXPECT_EQ(ds_type_name(&anonymous), nullptr);
-    EXPECT_EQ(ds_type_size(nullptr), 0u);
-    EXPECT_EQ(ds_type_size(&anonymous), 1u);
-    std::ostringstream names;
-    for (uint32_t kind : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 4000000000u})
-        names << ds__kind_name(kind) << " ";
-    EXPECT_EQ(names.str(), "int double string enum array sequence choice bitmap invalid invalid ");
+    EXPECT_EQ(ds_type_size(nullptr) + ds_type_size(&anonymous), 1u);
+    EXPECT_STREQ(ds__kind_name(DS_KIND_ARRAY), "array"); // the table above shows the others
+    EXPECT_STREQ(ds__kind_name(DS_KIND_BITMAP), "bitmap");
+    EXPECT_STREQ(ds__kind_name(4000000000u), "invalid");
 }
