@@ -65,10 +65,6 @@ const DsField kArmFields[] = {{"k", kU8}, {"a", &kDigit}, {"b", &kOneTwo}};
 const int64_t kThree[] = {3}, kOneOrTwo[] = {1, 2}, kOne[] = {1};
 const DsChoiceArm kArms[] = {{kThree, 0, 1, 1}, {kOneOrTwo, 2, 1, 1}, {kOne, 1, 2, 1}};
 const DsType kOverlap = type_of(DS_KIND_CHOICE, 4, 3, word(kArmFields), word(kArms));
-// The same table with two arms counted: the third is never looked at.
-const DsType kTwoArms = type_of(DS_KIND_CHOICE, 4, 2, word(kArmFields), word(kArms));
-const DsType kAnchored = type_of(DS_KIND_STRING, 16, word("^x$"));
-const DsType kIpv4Unchecked = type_of(DS_KIND_CONVERTED, 4, word(&kAnchored), DS_CONVERT_IPV4);
 const DsType kOverU8 = type_of(DS_KIND_CONVERTED, 1, word(kU8), DS_CONVERT_BASE);
 const DsType kConverter4 = type_of(DS_KIND_CONVERTED, 4, word(builtin("ipv4-str")), 4);
 // 66 bytes: a text, its NUL and ff bytes past the string's 65.
@@ -105,12 +101,10 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
 {
     // clang-format off
     const CRow rows[] = {
-        {builtin("u16"), "34 12 ff ff", "4660",
-         false}, // cut to the size; validation wants it exact
+        {builtin("u16"), "34 12 ff ff", "4660", false}, // cut to the size; valid when exact
         {builtin("i32"), "fe", "-2", false},
         {builtin("i32"), "01 00 00", "-16777215", false}, // odd lengths fill with ff
         {builtin("i64"), "01 00 00 00 00", "-1099511627775", false},
-        {&kSignedEnum32, "ff", "\"minus-one\"", false},
         {&kSignedEnum32, "01 00 00 00", "\"one\"", true}, // the first row of that value
         {builtin("bool"), "01", "true", true}, {&kUnnamedBool, "01", "\"true\"", true},
         {&kModuleBool, "00 00 00 00 01 00 00 00", "false", true}, // 2^32 taken as a 32-bit int
@@ -135,9 +129,7 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
         {&kOverlap, "03 ee ee ee", R"({ "k": 3 })", true},
         {&kOverlap, "01 05 00 00", "(null)", false},
         {&kOverlap, "01 0a 02 00", "(null)", true}, // the last applying arm decides validity
-        {&kTwoArms, "01 05 00 00", R"({ "k": 1, "a": 5 })", true},
         {builtin("ipv4"), "0a 00 00 01", "\"10.0.0.1\"", true},
-        {&kIpv4Unchecked, "0a 00 00 01", "\"10.0.0.1\"", true},
         {builtin("ipv6"), "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01", "\"::1\"", true},
         {builtin("macaddress"), "00 1a 2b 3c 4d 5e", "\"00:1a:2b:3c:4d:5e\"", true},
         {&kOverU8, "c8", "200", true}, {&kConverter4, "0a 00 00 01", "(null)", false},
@@ -192,29 +184,22 @@ TEST(JoToC, EveryKindWritesItsBytesAndValidationAgrees)
     const JoRow rows[] = {
         {kU8, "256", nullptr},
         {kU8, "5.0", nullptr},
-        {builtin("i8"), "128", nullptr},
         {builtin("i64"), "-9223372036854775808", "00 00 00 00 00 00 00 80"},
         {builtin("double"), "3", "00 00 00 00 00 00 08 40"},
         {&kLetters, "\"abcdefg\"", "61 62 63 64 65 66 67 00"},
         {&kLetters, "\"1a\"", "31 61 00 aa aa aa aa aa"}, // unanchored: found at "a"
         {&kLetters, "\"abcdefgh\"", nullptr},
         {builtin("alarm_severity"), "\"major\"", "02"},
-        {builtin("alarm_severity"), "true", nullptr},
         {builtin("bool"), "true", "01"},
-        {builtin("bool"), "\"true\"", "01"},
         {builtin("bool"), "\"1\"", nullptr},
         {builtin("bool"), "0.5", nullptr},
         {&kUnnamedBool, "true", nullptr},
         {&kNoTable, "0", nullptr},
         {&kU8Array3, "[1, 2]", "02 00 01 02 aa"},
         {&kU8Array3, "[1, 2, 3, 4]", nullptr},
-        {builtin("alarm"), R"({"timestamp": 2, "eventId": 7})",
-         "07 00 00 00 00 00 00 00 00 00 00 40"},
         {builtin("alarm"), R"({"eventId": 7})", nullptr},
         {&kArrayThenU8, R"({"n": 9, "arr": [1]})", "01 00 01 aa aa 09"}, // unused slots skipped
         {&kTwins, R"({"a": 1})", nullptr},
-        {builtin("interface"),
-         R"({"kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan"})", "04 01 03 01"},
         {builtin("interface"), R"({"kind": "VirtualBlade", "slot": 1})", "09 00 00 00"},
         {builtin("interface-impl"), R"({"kind": "GigabitEthernet", "slot": 0})", nullptr},
         {builtin("interface-impl"),
@@ -289,7 +274,6 @@ TEST(JoToCSize, WidensIntsAndEnumsBySignAndRefusesOtherSizes)
         {"u16", "5", 8, true, "05 00 00 00 00 00 00 00"},
         {"i16", "-2", 8, true, "fe ff ff ff ff ff ff ff"},
         {"bool", "false", 4, true, "00 00 00 00"},
-        {"i64", "-1", 10, true, "ff ff ff ff ff ff ff ff ff ff"},
         {"string", "\"x\"", 100, true, "78 00"}, {"u8", "256", 4, false, ""},
         {"string", "\"x\"", 64, false, ""}, {"double", "1.5", 16, false, ""},
         {"u16", "5", 1, false, ""},

@@ -11,20 +11,18 @@ TEST(PackInt, WritesLowOrderBytesOrNothing)
 {
     // clang-format off
     // width, value, bytes remaining, the 8 bytes afterwards (null: refused)
-    const struct { uint32_t width; int64_t value; uint32_t remaining; const char *bytes;
-    } rows[] = {
+    const struct { uint32_t width; int64_t value; uint32_t left; const char *bytes; } rows[] = {
         {1, 300, 8, "2c aa aa aa aa aa aa aa"}, {2, -2, 8, "fe ff aa aa aa aa aa aa"},
         {4, 0x100000007LL, 4, "07 00 00 00 aa aa aa aa"}, {8, -1, 8, "ff ff ff ff ff ff ff ff"},
-        {3, 1, 8, nullptr}, {4, 1, 3, nullptr},
-        {8, 1, 7, nullptr},
+        {3, 1, 8, nullptr}, {4, 1, 3, nullptr}, {8, 1, 7, nullptr},
     };
     // clang-format on
     for (const auto &r : rows) {
         std::vector<uint8_t> bytes(8, 0xaa);
-        DsCursor cursor{bytes.data(), r.remaining};
+        DsCursor cursor{bytes.data(), r.left};
         EXPECT_EQ(ds__pack_int(r.width, r.value, &cursor), r.bytes != nullptr) << r.width;
         EXPECT_EQ(dstest::hex(bytes.data(), 8), r.bytes ? r.bytes : "aa aa aa aa aa aa aa aa");
-        EXPECT_EQ(r.remaining - cursor.remaining, r.bytes ? r.width : 0);
+        EXPECT_EQ(r.left - cursor.remaining, r.bytes ? r.width : 0);
     }
     EXPECT_TRUE(ds__pack_int(3, 5, nullptr));
 }

@@ -123,7 +123,6 @@ TEST(BuiltinTable, EveryRowCarriesItsValuesThereAndBack)
             ++converted;
             std::vector<uint8_t> again(type->size);
             ASSERT_EQ(ds_jo_to_c(type, jo.get(), again.data(), again.size()), again.data());
-            EXPECT_TRUE(ds_jo_value_is_valid(type, jo.get()));
             JsonRef back(ds_c_to_jo(type, again.data(), again.size()));
             EXPECT_EQ(dstest::json_text(back.get()), dstest::json_text(jo.get()));
             int err = 0;
