@@ -104,6 +104,7 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
         {builtin("u16"), "34 12 ff ff", "4660", false}, // cut to the size; valid when exact
         {builtin("i32"), "fe", "-2", false},
         {builtin("i32"), "01 00 00", "-16777215", false}, // odd lengths fill with ff
+        {builtin("u32"), "01 00 00", "1", false},          // unsigned ones with 00
         {builtin("i64"), "01 00 00 00 00", "-1099511627775", false},
         {&kSignedEnum32, "01 00 00 00", "\"one\"", true}, // the first row of that value
         {builtin("bool"), "01", "true", true}, {&kUnnamedBool, "01", "\"true\"", true},
