@@ -1,15 +1,13 @@
-// The fast paths against what they stand in for, over generated inputs and
-// the fuzz corpora: pattern matchers against regexec, address texts against
-// inet_ntop, snprintf and sscanf, the canonical printer against json-c.
+// The fast paths against what they stand in for, over generated inputs:
+// pattern matchers against regexec, address texts against inet_ntop, snprintf
+// and sscanf, the canonical printer against json-c.
 #include "codec/codec.h"
+#include "dstest.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <clocale>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <regex.h>
 
@@ -30,30 +28,20 @@ const Texts kPatternPieces = {"0", "1", "2", "5", "9", "25", "255", "256", "0a",
     "Z", ":", "::", ".", "-", "_", "%", "%4a", "[", "]", "@", "/", "?", "#", "https://", "ftp://",
     "tftp://", "scp://", "bootflash:", "usb1:", "slot2:", "ffff:", "1.2.3.4", "\x01", "\x1f", " ",
     "\"", "\x7f", "\x80", "\xff", "~", "!", "abcdef12", "dead:beef:", "::ffff:", "1:", ":1"};
-const Texts kAccepted = {"00:1A:2b:3c:4d:5e", "123e4567-e89b-12d3-a456-426614174000",
+const Texts kSeeds = {"00:1A:2b:3c:4d:5e", "123e4567-e89b-12d3-a456-426614174000",
     "fe80::1%eth0", "1:2:3:4:5:6:7:8", "1:22:333:4444:5:6:1.2.3.4", "ftp://[1::2:3]/x",
     "https://u:p@[::ffff:1.2.3.4%x]:80/a", "tftp://%41@h", "http://[1:2:3:4:5::1.2.3.4]/",
-    "scp://[1:2:3:4:5:6::7]", "bootflash:x", "10.0.0.1", "router-1.example.net"};
+    "scp://[1:2:3:4:5::3:4:1.2.3.4]/x", "bootflash:x", "10.0.0.1", "router-1.example.net"};
 // clang-format on
 
-// The fuzz corpora's files, whole and without their selector byte, cut at a
-// NUL; then texts glued from pieces or edited from accepted texts.
+// Texts glued from pieces or edited from the seeds (accepted texts and a bracketed
+// host with too many groups for its quad); the fuzz target checks its corpus.
 Texts
 texts_to_try(const Texts &pieces, size_t generated)
 {
     Texts texts;
-    auto dir = std::filesystem::path(__FILE__).parent_path() / "../fuzz/corpus";
-    for (const auto &entry : std::filesystem::recursive_directory_iterator(dir)) {
-        if (!entry.is_regular_file())
-            continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        texts.push_back(bytes.c_str());
-        texts.push_back(bytes.empty() ? "" : bytes.substr(1).c_str());
-    }
-    EXPECT_GT(texts.size(), 100u) << "fuzz corpora not found";
     while (generated-- > 0) {
-        std::string text = pick(2) == 0 ? kAccepted[pick(kAccepted.size())] : "";
+        std::string text = pick(2) == 0 ? kSeeds[pick(kSeeds.size())] : "";
         for (size_t n = pick(text.empty() ? 14 : 4); n > 0; --n) {
             std::string piece = pick(3) == 0 ? "" : pieces[pick(pieces.size())];
             text.replace(pick(text.size() + 1), text.empty() ? 0 : pick(3), piece);
@@ -61,13 +49,6 @@ texts_to_try(const Texts &pieces, size_t generated)
         texts.push_back(text);
     }
     return texts;
-}
-
-std::string
-printed_by_jsonc(const DsType *type, const std::vector<uint8_t> &packed)
-{
-    JsonRef jo(ds_c_to_jo(type, packed.data(), packed.size()));
-    return jo != nullptr ? json_object_to_json_string(jo.get()) : "(invalid)";
 }
 
 // clang-format off
@@ -87,7 +68,7 @@ const DsType kOverlap = {"overlap", DS_KIND_CHOICE, 30, {.choice = {2, kArmField
 
 } // namespace
 
-TEST(Replacements, ExactMatchersGiveRegexecVerdictsInTheCLocaleOnly)
+TEST(Replacements, ExactMatchersGiveRegexecVerdicts)
 {
     Texts texts = texts_to_try(kPatternPieces, 40000);
     bool expected = false;
@@ -106,12 +87,6 @@ TEST(Replacements, ExactMatchersGiveRegexecVerdictsInTheCLocaleOnly)
         EXPECT_GT(accepted_count, 300u) << "too few accepted texts for row " << row;
         regfree(&compiled);
     }
-    locale_t utf8 = newlocale(LC_ALL_MASK, "C.UTF-8", nullptr);
-    ASSERT_NE(utf8, nullptr) << "no C.UTF-8 locale";
-    locale_t previous = uselocale(utf8);
-    EXPECT_FALSE(builtin_pattern_verdict(ds_global_types[8].p.string.regex, "a", &expected));
-    uselocale(previous);
-    freelocale(utf8);
 }
 
 TEST(Replacements, AddressTextsAreThoseOfInetNtopPrintfAndSscanf)
@@ -152,11 +127,12 @@ TEST(Replacements, CanonicalPrinterPrintsWhatJsoncPrints)
             std::vector<uint8_t> packed(type->size);
             for (uint8_t &byte : packed) // small values pass range checks, any byte tests escapes
                 byte = static_cast<uint8_t>(pick(4) == 0 ? rng() : pick(3));
-            std::string expected = printed_by_jsonc(type, packed);
+            JsonRef jo(ds_c_to_jo(type, packed.data(), packed.size()));
+            std::string expected = dstest::json_text(jo.get());
             char buffer[64]; // small, so that long texts move to the heap
             CanonicalText mine = codec_print_canonical(type, packed.data(), buffer, sizeof buffer);
-            ASSERT_EQ(mine.status == CanonicalPrint::printed ? mine.text : "(invalid)", expected);
-            valid += expected != "(invalid)";
+            ASSERT_EQ(mine.status == CanonicalPrint::printed ? mine.text : "(null)", expected);
+            valid += expected != "(null)";
         }
     }
     EXPECT_GT(valid, 100000u);
