@@ -30,13 +30,6 @@ arm(int call)
     armed = true;
 }
 
-int
-disarm()
-{
-    armed = false;
-    return calls;
-}
-
 } // namespace
 
 extern "C" void *
@@ -57,7 +50,8 @@ TEST(LoadWithoutMemory, BuiltInRecordFailsSilentlyAndIndexFallsBackToTheWalk)
         dstest::StderrCapture capture;
         EXPECT_EQ(load_modules(), -1);
         EXPECT_EQ(ds_find_type("u32"), nullptr);
-        EXPECT_EQ(disarm(), 2);
+        armed = false;
+        EXPECT_EQ(calls, 2);
         EXPECT_EQ(capture.text(), "");
         EXPECT_EQ(module_list, nullptr);
     }
@@ -66,7 +60,8 @@ TEST(LoadWithoutMemory, BuiltInRecordFailsSilentlyAndIndexFallsBackToTheWalk)
         arm(4);
         dstest::StderrCapture capture;
         EXPECT_EQ(load_modules(), 0);
-        EXPECT_EQ(disarm(), 5);
+        armed = false;
+        EXPECT_EQ(calls, 5);
         EXPECT_EQ(capture.text(), "");
         ASSERT_NE(module_list, nullptr);
         ASSERT_EQ(dstest::module_records().size(), 2u);

@@ -1,8 +1,9 @@
-// The key index against the forest-by-forest match it replaces, over paths
-// made from every key of every loaded forest: typed levels filled with the
+// The indexes of the module list against the walks they replace. Keys: paths
+// made from every key of every loaded forest, typed levels filled with the
 // names of literal siblings (which a typed level ahead of them shadows), with
 // JSON texts and with names no level has; each path also cut short, extended
-// and misspelt.
+// and misspelt. Types: every name of every loaded table, and names close to
+// them that no table has.
 #include "dstest.h"
 #include "keys/keys.h"
 #include "registry/key_index.h"
@@ -138,4 +139,21 @@ TEST(KeyIndex, AgreesWithTheForestWalkForEveryKeyAndNearMisses)
     // The premise: most paths name a key, and many do not.
     EXPECT_GT(found, checked / 4);
     EXPECT_LT(found, checked);
+}
+
+TEST(TypeIndex, AgreesWithTheTableWalkForEveryNameAndNearMisses)
+{
+    ASSERT_EQ(dstest::load_stderr(), "");
+    const DsModule *first = reg_first_module();
+    ASSERT_TRUE(reg_has_type_index(first));
+    std::vector<std::string> names = {"", "u", "U32", "u320", "interface-", "oper-state\n"};
+    for (const DsModule *module = first; module != nullptr; module = module->next) {
+        for (uint16_t i = 0; i < module->type_count; ++i) {
+            std::string name = module->types[i].name != nullptr ? module->types[i].name : "";
+            names.insert(names.end(), {name, name + "x", name.substr(0, name.size() / 2)});
+        }
+    }
+    for (const std::string &name : names)
+        EXPECT_EQ(ds_find_type(name.c_str()), reg_find_type_linear(first, name.c_str())) << name;
+    EXPECT_EQ(ds_find_type("u32"), &ds_global_types[0]);
 }
