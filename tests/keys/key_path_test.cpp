@@ -73,11 +73,8 @@ TEST(KeyPathText, ComponentsEndAtSlashesOutsideQuotedStretches)
         const char *path;
         std::vector<std::string> components;
     } cases[] = {
-        {"", {}},
-        {"/", {}},
-        {"/a/", {"a"}},
-        {"//", {""}},
-        {"/a//b", {"a", "", "b"}},
+        // clang-format off
+        {"", {}}, {"/", {}}, {"/a/", {"a"}}, {"//", {""}}, {"/a//b", {"a", "", "b"}},
         {"/\"x/y\"/z", {"\"x/y\"", "z"}},
         {"/\"a\\\"/b\"/c", {"\"a\\\"/b\"", "c"}},
         {"/\"a\\\\\"/b", {"\"a\\\\\"", "b"}},
@@ -85,8 +82,8 @@ TEST(KeyPathText, ComponentsEndAtSlashesOutsideQuotedStretches)
         {"/\"open/to/the/end", {"\"open/to/the/end"}},
         {"/\"ends in\\", {"\"ends in\\"}},
         {"/{\"k\":\"v/w\",\"n\":1}/z/", {"{\"k\":\"v/w\",\"n\":1}", "z"}},
-        {"x/a", {"", "a"}},
-        {"\"a/b", {"a", "b"}},
+        {"x/a", {"", "a"}}, {"\"a/b", {"a", "b"}},
+        // clang-format on
     };
     for (const auto &c : cases)
         EXPECT_EQ(split(c.path), c.components) << c.path;
@@ -131,32 +128,23 @@ TEST(KeyMatch, FirstFittingSiblingIsKeptAndComponentsCompareUnchanged)
     EXPECT_EQ(match_components(xy.data(), xy.count(), &backwards[1]), &backwards[0]);
 }
 
-// A chain of depth levels, each the parent of the next, named n (typed when
-// typed is set); the deepest is the last record.
-std::vector<DsKeyNode>
-chain(size_t depth, const DsType *field)
-{
-    std::vector<DsKeyNode> nodes(depth, DsKeyNode{-1, 1, 0, "n", field, nullptr});
-    nodes.front().parent = 0;
-    nodes.back().first_child = 0;
-    return nodes;
-}
-
 TEST(KeyLevels, DeeperThanMaxIsRefusedWithoutWritingPastIt)
 {
-    const DsKeyNode *sentinel = &kMain[4];
-    const DsKeyNode *levels[4] = {sentinel, sentinel, sentinel, sentinel};
-    EXPECT_EQ(ds__get_key_levels(&kMain[2], levels, 3), 3u);
-    EXPECT_EQ(levels[0], &kMain[0]);
-    EXPECT_EQ(levels[1], &kMain[1]);
-    EXPECT_EQ(levels[2], &kMain[2]);
-    EXPECT_EQ(levels[3], sentinel);
-    levels[2] = sentinel;
-    EXPECT_EQ(ds__get_key_levels(&kMain[2], levels, 2), 0u);
-    EXPECT_EQ(levels[2], sentinel);
-    EXPECT_EQ(ds__get_key_levels(&kMain[2], levels, 0), 0u);
-    EXPECT_EQ(ds__get_key_levels(&kMain[3], levels, 1), 1u);
-    EXPECT_EQ(levels[0], &kMain[3]);
+    const DsKeyNode *s = &kMain[4]; // a sentinel
+    const struct {
+        const DsKeyNode *key;
+        uint32_t max;
+        std::vector<const DsKeyNode *> levels; // top first; empty when refused
+    } cases[] = {{&kMain[2], 3, {&kMain[0], &kMain[1], &kMain[2]}},
+                 {&kMain[2], 2, {}},
+                 {&kMain[2], 0, {}},
+                 {&kMain[3], 1, {&kMain[3]}}};
+    for (const auto &c : cases) {
+        const DsKeyNode *levels[4] = {s, s, s, s};
+        ASSERT_EQ(ds__get_key_levels(c.key, levels, c.max), c.levels.size()) << c.max;
+        for (size_t i = 0; i < 4; ++i)
+            EXPECT_EQ(levels[i], i < c.levels.size() ? c.levels[i] : i >= c.max ? s : levels[i]);
+    }
 }
 
 TEST(KeyName, FitsOnlyWithRoomForTheNul)
@@ -186,16 +174,16 @@ TEST(KeyTypes, FieldNumbersCountTypedLevelsWithinThirtyTwo)
                          {0, "i", &kNum, nullptr},
                          {1, "b", nullptr, nullptr},
                          {2, "s", &kTag, &kNum}});
-    auto deep32 = chain(32, &kNum);
-    auto deep33 = chain(33, &kNum);
+    // A chain of 33 typed levels: its 32nd level is a key of 32 levels.
+    std::vector<DsKeyNode> deep(33, DsKeyNode{-1, 1, 0, "n", &kNum, nullptr});
+    deep.front().parent = 0;
     const struct {
         const DsKeyNode *key;
         uint32_t n;
         const DsType *want;
-    } cases[] = {{&typed[3], 1, &kNum},         {&typed[3], 2, &kTag},
-                 {&typed[3], 0, nullptr},       {&typed[3], 3, nullptr},
-                 {&typed[2], 2, nullptr},       {&deep32.back(), 32, &kNum},
-                 {&deep32.back(), 33, nullptr}, {&deep33.back(), 1, nullptr}};
+    } cases[] = {{&typed[3], 1, &kNum},    {&typed[3], 2, &kTag},   {&typed[3], 0, nullptr},
+                 {&typed[3], 3, nullptr},  {&typed[2], 2, nullptr}, {&deep[31], 32, &kNum},
+                 {&deep[31], 33, nullptr}, {&deep[32], 1, nullptr}};
     for (const auto &c : cases)
         EXPECT_EQ(ds_key_field_type(c.key, c.n), c.want) << c.n;
     EXPECT_EQ(ds_key_leaf_type(&typed[3]), &kNum);

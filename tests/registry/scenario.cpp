@@ -22,9 +22,11 @@ namespace fs = std::filesystem;
 namespace
 {
 
+// Leaves the directory present and empty.
 void
 empty_directory(const fs::path &dir)
 {
+    fs::create_directories(dir);
     for (const fs::directory_entry &entry : fs::directory_iterator(dir))
         fs::remove_all(entry.path());
 }
@@ -46,7 +48,6 @@ class ModuleDirectory : public ::testing::Environment
             ASSERT_FALSE(fs::exists(dir));
             return;
         }
-        fs::create_directories(dir);
         empty_directory(dir);
         std::ifstream manifest(manifest_);
         ASSERT_TRUE(manifest) << "cannot read " << manifest_;
@@ -61,10 +62,8 @@ class ModuleDirectory : public ::testing::Environment
     void
     TearDown() override
     {
-        // Other test programs read the same directory: leave it present and empty.
-        const fs::path dir = reg_module_dir;
-        fs::create_directories(dir);
-        empty_directory(dir);
+        // Other test programs read the same directory.
+        empty_directory(reg_module_dir);
     }
 
   private:
@@ -124,20 +123,17 @@ std::vector<const DsModule *>
 module_records()
 {
     std::vector<const DsModule *> records;
-    if (module_list == nullptr)
-        return records;
-    for (const DsModule *module = module_list->next; module != nullptr; module = module->next)
-        records.push_back(module);
+    for (const DsModule *m = module_list ? module_list->next : nullptr; m != nullptr; m = m->next)
+        records.push_back(m);
     return records;
 }
 
 const DsModule *
 module_named(const std::string &name)
 {
-    for (const DsModule *module : module_records()) {
+    for (const DsModule *module : module_records())
         if (module_name(module) == name)
             return module;
-    }
     return nullptr;
 }
 
