@@ -14,28 +14,14 @@
 
 extern "C" void *__real_calloc(size_t count, size_t size);
 
-namespace
-{
-
-// Armed: calls counted from 1, and those numbered fail_at or above return null.
-bool armed = false;
-int calls = 0;
-int fail_at = 0;
-
-void
-arm(int call)
-{
-    calls = 0;
-    fail_at = call;
-    armed = true;
-}
-
-} // namespace
+// Calls counted from 1 while fail_at is not 0; from call fail_at on, they fail.
+static int calls = 0;
+static int fail_at = 0;
 
 extern "C" void *
 __wrap_calloc(size_t count, size_t size)
 {
-    if (armed && ++calls >= fail_at)
+    if (fail_at != 0 && ++calls >= fail_at)
         return nullptr;
     return __real_calloc(count, size);
 }
@@ -46,21 +32,22 @@ TEST(LoadWithoutMemory, BuiltInRecordFailsSilentlyAndIndexFallsBackToTheWalk)
 {
     {
         SCOPED_TRACE("built-in record");
-        arm(1);
+        fail_at = 1;
         dstest::StderrCapture capture;
         EXPECT_EQ(load_modules(), -1);
         EXPECT_EQ(ds_find_type("u32"), nullptr);
-        armed = false;
+        fail_at = 0;
         EXPECT_EQ(calls, 2);
         EXPECT_EQ(capture.text(), "");
         EXPECT_EQ(module_list, nullptr);
     }
     {
         SCOPED_TRACE("name and key indexes");
-        arm(4);
+        calls = 0;
+        fail_at = 4;
         dstest::StderrCapture capture;
         EXPECT_EQ(load_modules(), 0);
-        armed = false;
+        fail_at = 0;
         EXPECT_EQ(calls, 5);
         EXPECT_EQ(capture.text(), "");
         ASSERT_NE(module_list, nullptr);

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 namespace
 {
 
-// Leaves the directory present and empty.
+// Leaves the directory present and empty: other test programs read it too.
 void
 empty_directory(const fs::path &dir)
 {
@@ -35,40 +35,37 @@ class ModuleDirectory : public ::testing::Environment
 {
   public:
     ModuleDirectory(const char *manifest, bool missing_dir)
-        : manifest_(manifest), missing_dir_(missing_dir)
+        : manifest_(manifest), missing_(missing_dir)
     {
     }
 
     void
     SetUp() override
     {
-        const fs::path dir = reg_module_dir;
-        if (missing_dir_) {
-            fs::remove_all(dir);
-            ASSERT_FALSE(fs::exists(dir));
+        if (missing_) {
+            fs::remove_all(reg_module_dir);
+            ASSERT_FALSE(fs::exists(reg_module_dir));
             return;
         }
-        empty_directory(dir);
+        empty_directory(reg_module_dir);
         std::ifstream manifest(manifest_);
         ASSERT_TRUE(manifest) << "cannot read " << manifest_;
-        std::string line;
-        while (std::getline(manifest, line)) {
+        for (std::string line; std::getline(manifest, line);) {
             size_t tab = line.find('\t');
             ASSERT_NE(tab, std::string::npos) << "bad manifest line: " << line;
-            fs::copy_file(line.substr(0, tab), dir / line.substr(tab + 1));
+            fs::copy_file(line.substr(0, tab), fs::path(reg_module_dir) / line.substr(tab + 1));
         }
     }
 
     void
     TearDown() override
     {
-        // Other test programs read the same directory.
         empty_directory(reg_module_dir);
     }
 
   private:
     std::string manifest_;
-    bool missing_dir_;
+    bool missing_;
 };
 
 } // namespace
@@ -99,23 +96,18 @@ directory_order()
 {
     std::vector<std::string> names;
     DIR *dir = opendir(reg_module_dir);
-    if (dir == nullptr)
-        return names;
-    for (const dirent *entry = readdir(dir); entry != nullptr; entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    closedir(dir);
+    for (const dirent *entry = dir ? readdir(dir) : nullptr; entry != nullptr; entry = readdir(dir))
+        if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
+            names.push_back(entry->d_name);
+    if (dir != nullptr)
+        closedir(dir);
     return names;
 }
 
 std::string
 module_name(const DsModule *module)
 {
-    if (module->handle == nullptr)
-        return "";
-    const void *name = dlsym(module->handle, "dstest_module_name");
+    const void *name = module->handle ? dlsym(module->handle, "dstest_module_name") : nullptr;
     return name == nullptr ? "" : static_cast<const char *>(name);
 }
 
