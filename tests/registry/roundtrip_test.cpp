@@ -18,7 +18,8 @@ namespace
 using Bytes = std::vector<uint8_t>;
 
 // ds_build_key with one (pointer, size) pair per typed level; the example
-// module's keys have at most two typed levels.
+// module's keys have at most two typed levels (a third one draws the
+// too-few line, which the test sees).
 char *
 build_key(char *buf, size_t buflen, const DsKeyNode *key, const std::vector<Bytes> &args)
 {
@@ -27,12 +28,9 @@ build_key(char *buf, size_t buflen, const DsKeyNode *key, const std::vector<Byte
         return ds_build_key(buf, buflen, key, nullptr);
     case 1:
         return ds_build_key(buf, buflen, key, args[0].data(), args[0].size(), nullptr);
-    case 2:
+    default:
         return ds_build_key(buf, buflen, key, args[0].data(), args[0].size(), args[1].data(),
                             args[1].size(), nullptr);
-    default:
-        ADD_FAILURE() << "a key with " << args.size() << " typed levels";
-        return nullptr;
     }
 }
 
@@ -119,9 +117,8 @@ TEST(RoundTrip, EveryExampleKeyIsFoundAgainAndGivesBackItsFields)
             }
             // A stored value, written as JSON text, converts under the leaf type.
             if (key->leaf_type != nullptr) {
-                Bytes value = random_value(key->leaf_type, rng);
+                Bytes value = random_value(key->leaf_type, rng), dst(value.size(), 0xAA);
                 std::string text = component_text(key->leaf_type, value);
-                Bytes dst(value.size(), 0xAA);
                 EXPECT_EQ(ds_leaf_to_c(path, text.c_str(), dst.data(), dst.size()), 1) << text;
                 EXPECT_EQ(dst, value) << text;
             }

@@ -8,14 +8,14 @@
 #include "dstest.h"
 #include "registry/registry.h"
 
-#include <gtest/gtest.h>
-
 #include <dirent.h>
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 namespace fs = std::filesystem;
 
@@ -24,59 +24,36 @@ namespace
 
 // Leaves the directory present and empty: other test programs read it too.
 void
-empty_directory(const fs::path &dir)
+empty_directory()
 {
-    fs::create_directories(dir);
-    for (const fs::directory_entry &entry : fs::directory_iterator(dir))
+    fs::create_directories(reg_module_dir);
+    for (const fs::directory_entry &entry : fs::directory_iterator(reg_module_dir))
         fs::remove_all(entry.path());
 }
-
-class ModuleDirectory : public ::testing::Environment
-{
-  public:
-    ModuleDirectory(const char *manifest, bool missing_dir)
-        : manifest_(manifest), missing_(missing_dir)
-    {
-    }
-
-    void
-    SetUp() override
-    {
-        if (missing_) {
-            fs::remove_all(reg_module_dir);
-            ASSERT_FALSE(fs::exists(reg_module_dir));
-            return;
-        }
-        empty_directory(reg_module_dir);
-        std::ifstream manifest(manifest_);
-        ASSERT_TRUE(manifest) << "cannot read " << manifest_;
-        for (std::string line; std::getline(manifest, line);) {
-            size_t tab = line.find('\t');
-            ASSERT_NE(tab, std::string::npos) << "bad manifest line: " << line;
-            fs::copy_file(line.substr(0, tab), fs::path(reg_module_dir) / line.substr(tab + 1));
-        }
-    }
-
-    void
-    TearDown() override
-    {
-        empty_directory(reg_module_dir);
-    }
-
-  private:
-    std::string manifest_;
-    bool missing_;
-};
 
 } // namespace
 
 namespace dstest
 {
 
+// Runs while the program starts, before any test; a manifest that cannot be
+// read, or a module that cannot be copied, ends the program there.
 bool
-install_scenario_modules(const char *manifest, bool missing_dir)
+install_scenario_modules(const char *manifest_file, bool missing_dir)
 {
-    ::testing::AddGlobalTestEnvironment(new ModuleDirectory(manifest, missing_dir));
+    empty_directory();
+    std::atexit(empty_directory);
+    if (missing_dir) {
+        fs::remove(reg_module_dir);
+        return true;
+    }
+    std::ifstream manifest(manifest_file);
+    if (!manifest)
+        throw std::runtime_error(std::string("cannot read ") + manifest_file);
+    for (std::string line; std::getline(manifest, line);) {
+        size_t tab = line.find('\t');
+        fs::copy_file(line.substr(0, tab), fs::path(reg_module_dir) / line.substr(tab + 1));
+    }
     return true;
 }
 

@@ -13,10 +13,10 @@
 namespace dstest
 {
 
-// Registers the preparation of the module directory (run before the first
-// test): empty it and copy in the files that the manifest lists, or remove it
-// when missing_dir is set. Called from a source that the build generates per
-// scenario; returns true.
+// Prepares the module directory as the program starts: empties it and copies
+// in the files that the manifest lists, or removes it when missing_dir is set;
+// it is left present and empty at exit. Called from a source that the build
+// generates per scenario; returns true.
 bool install_scenario_modules(const char *manifest, bool missing_dir);
 
 // Builds the module list on the first call and returns what that build wrote
