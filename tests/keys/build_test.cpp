@@ -17,8 +17,7 @@ namespace
 const DsType *const kU32 = &ds_global_types[0];
 
 // clang-format off
-// /a/<u32 num>/b/<word tag>, /sys/host/name, /if/<interface name>/state and
-// /alarm/<alarm_severity level>.
+// /a/<u32 num>/b/<word tag>, /sys/host/name and /if/<interface name>/state.
 const DsKeyNode kForest[] = {
     /* 0 */ {0, 1, 4, "a", nullptr, nullptr},
     /* 1 */ {-1, 1, 0, "num", kU32, nullptr},
@@ -27,24 +26,20 @@ const DsKeyNode kForest[] = {
     /* 4 */ {0, 1, 3, "sys", nullptr, nullptr},
     /* 5 */ {-1, 1, 0, "host", nullptr, nullptr},
     /* 6 */ {-1, 0, 0, "name", nullptr, nullptr},
-    /* 7 */ {0, 1, 3, "if", nullptr, nullptr},
+    /* 7 */ {0, 1, 0, "if", nullptr, nullptr},
     /* 8 */ {-1, 1, 0, "name", &ds_global_types[28], nullptr},
     /* 9 */ {-1, 0, 0, "state", nullptr, kU32},
-    /* 10 */ {0, 1, 0, "alarm", nullptr, nullptr},
-    /* 11 */ {-1, 0, 0, "level", &ds_global_types[21], kU32},
 };
 // clang-format on
 const DsKeyNode *const kTag = &kForest[3];
 const DsKeyNode *const kName = &kForest[6];
 const DsKeyNode *const kState = &kForest[9];
-const DsKeyNode *const kLevel = &kForest[11];
 
 const uint32_t kSeven = 7;
 const char kX[33] = "x";
 const char kAwkward[33] = "a/b\"c\\"; // a slash, a quote, a trailing backslash
 const uint8_t kPort[4] = {0x04, 0x01, 0x03, 0x01};
 const uint8_t kBadChannel[4] = {0x07, 0x09, 0x00, 0x00}; // index 9 of 1..8
-const uint8_t kMajor = 2;
 
 // The va_list entry, reached the way a variadic wrapper of a caller would.
 char *
@@ -104,10 +99,6 @@ TEST(KeyText, LevelsAreJoinedTopFirstCutAtTheBufferAndMisuseIsLogged)
         {"packed interface becomes its object text", 128, PACKED, kState, {{kPort, 4}}, {}, true,
          "/if/{ \"kind\": \"InlinePort\", \"slot\": 1, \"port\": 3, \"direction\": \"wan\" }/state",
          "", {}},
-        {"packed enum is written as its name", 64, PACKED, kLevel, {{&kMajor, 1}}, {}, true,
-         "/alarm/\"major\"", "", {}},
-        {"json enum given as an int stays an int", 64, JO, kLevel, {}, {"2"}, true, "/alarm/2", "",
-         {1}},
         {"json through the va_list entry", 64, JO_V, kTag, {}, {"4294967295", "\"a/b\""}, true,
          "/a/4294967295/b/\"a\\/b\"", "", {1, 1}},
         {"no argument for the second typed level", 64, PACKED, kTag, {{&kSeven, 4}}, {}, false,

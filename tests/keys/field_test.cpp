@@ -8,33 +8,27 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 namespace
 {
 
 const DsType *const kI32 = &ds_global_types[5];
 const DsType *const kString = &ds_global_types[7];
-const DsType *const kInterface = &ds_global_types[28];
 
 // clang-format off
-// /a/<i32 n>/b/<string s>, /k/<string s>/<i32 n> and /if/<interface name>/state.
+// /a/<i32 n>/b/<string s> and /k/<string s>/<i32 n>.
 const DsKeyNode kForest[] = {
     /* 0 */ {0, 1, 4, "a", nullptr, nullptr},
     /* 1 */ {-1, 1, 0, "n", kI32, nullptr},
     /* 2 */ {-1, 1, 0, "b", nullptr, nullptr},
     /* 3 */ {-1, 0, 0, "s", kString, kI32},
-    /* 4 */ {0, 1, 3, "k", nullptr, nullptr},
+    /* 4 */ {0, 1, 0, "k", nullptr, nullptr},
     /* 5 */ {-1, 1, 0, "s", kString, nullptr},
     /* 6 */ {-1, 0, 0, "n", kI32, kI32},
-    /* 7 */ {0, 1, 0, "if", nullptr, nullptr},
-    /* 8 */ {-1, 1, 0, "name", kInterface, nullptr},
-    /* 9 */ {-1, 0, 0, "state", nullptr, kI32},
 };
 // clang-format on
 const DsKeyNode *const kIntThenString = &kForest[3];
 const DsKeyNode *const kStringThenInt = &kForest[6];
-const DsKeyNode *const kStateKey = &kForest[9];
 
 const char kNoSuchField[] = "Bad extraction of data from a field no such field\n";
 
@@ -112,9 +106,6 @@ TEST(FieldPacked, ValueComesBackInItsTypesPackedFormOrSizeOutStaysAlone)
         std::string bytes; // empty: null result
         std::string log;   // empty: nothing logged (errno EINVAL after a failure)
     } cases[] = {
-        {"interface object", kStateKey,
-         "{\"kind\": \"InlinePort\", \"slot\": 1, \"port\": 3, \"direction\": \"wan\"}", 1,
-         "04 01 03 01", ""},
         {"negative int", kIntThenString, "-2/\"x\"", 1, "fe ff ff ff", ""},
         // The string's tail past its NUL reads as zero, not as heap garbage.
         {"string of a 65-byte type", kIntThenString, "5/\"hi\"", 2, "68 69" + zeros, ""},
@@ -140,17 +131,4 @@ TEST(FieldPacked, ValueComesBackInItsTypesPackedFormOrSizeOutStaysAlone)
         else
             dstest::expect_one_log(DS_MSG_KEY_FIELD, c.log);
     }
-}
-
-TEST(FieldDepth, KeysDeeperThanThirtyTwoLevelsHaveNoFields)
-{
-    // A chain of 33 levels, the top one typed: its 32nd level has one field.
-    std::vector<DsKeyNode> nodes(33, DsKeyNode{-1, 1, 0, "l", nullptr, nullptr});
-    nodes.front() = {0, 1, 0, "l", kI32, nullptr};
-    json_object *jo = ds_key_field_jo("42", &nodes[31], 1);
-    EXPECT_EQ(dstest::json_text(jo), "42");
-    json_object_put(jo);
-    dstest::expect_no_log();
-    EXPECT_EQ(ds_key_field_jo("42", &nodes[32], 1), nullptr);
-    dstest::expect_one_log(DS_MSG_KEY_FIELD, kNoSuchField);
 }

@@ -89,16 +89,6 @@ TEST(KeyPathText, ComponentsEndAtSlashesOutsideQuotedStretches)
         EXPECT_EQ(split(c.path), c.components) << c.path;
 }
 
-TEST(KeyPathText, ComponentEndStopsAtTheTerminatingNul)
-{
-    const struct {
-        const char *text;
-        size_t end;
-    } cases[] = {{"5/x", 1}, {"\"a/b\"/c", 5}, {"\"a\\\\\"/c", 5}, {"\"ab\\", 4}, {"", 0}};
-    for (const auto &c : cases)
-        EXPECT_EQ(component_end(c.text) - c.text, static_cast<ptrdiff_t>(c.end)) << c.text;
-}
-
 TEST(KeyMatch, FirstFittingSiblingIsKeptAndComponentsCompareUnchanged)
 {
     const struct {
