@@ -3,7 +3,7 @@
 // and a leaf in pair1, /two/k the reverse; alarm rows for /al1/k in pair0 and
 // for /al2/k in pair1); shapes holds a leaf value and a leaf at a typed level.
 // Which node each lookup finds is checked against a walk over every module by
-// the key index test; here the alarm rows and converted leaf values.
+// the key index test beside it; here the alarm rows and converted leaf values.
 #include "dstest.h"
 #include "registry/registry.h"
 #include "scenario.h"
@@ -19,53 +19,46 @@
 namespace
 {
 
-// The pair module that the directory lists first, and the other one.
-std::pair<const DsModule *, const DsModule *>
-pair()
+// Whether the directory lists pair0 before pair1.
+bool
+zero_first()
 {
     dstest::load_stderr();
     const std::vector<std::string> files = dstest::directory_order();
-    const DsModule *zero = dstest::module_named("pair0");
-    const DsModule *one = dstest::module_named("pair1");
-    if (dstest::position_of(files, "dstest_mod_pair0.so") <
-        dstest::position_of(files, "dstest_mod_pair1.so"))
-        return {zero, one};
-    return {one, zero};
+    return dstest::position_of(files, "dstest_mod_pair0.so") <
+           dstest::position_of(files, "dstest_mod_pair1.so");
 }
 
 } // namespace
 
 TEST(AlarmLookup, SearchesOnlyTheTableOfTheModuleHoldingTheKey)
 {
-    auto [first, second] = pair();
+    const bool zero = zero_first();
+    const DsModule *first = dstest::module_named(zero ? "pair0" : "pair1");
+    const DsModule *second = dstest::module_named(zero ? "pair1" : "pair0");
+    ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
-    bool zero_first = dstest::module_name(first) == "pair0";
-    const char *own = zero_first ? "/al1/k" : "/al2/k";
-    const char *other = zero_first ? "/al2/k" : "/al1/k";
-    const int own_node = zero_first ? 7 : 9, other_node = zero_first ? 9 : 7;
-
     // Row 0 belongs to the interior key; rows 1 and 2 both point at the key.
-    const DsAlarm *alarm = ds_find_alarm(own);
+    const DsAlarm *alarm = ds_find_alarm(zero ? "/al1/k" : "/al2/k");
     ASSERT_EQ(alarm, &first->alarms[1]);
-    EXPECT_EQ(alarm->key, &first->keys[own_node]);
-    EXPECT_EQ(alarm->data.words[0], 1u);
+    EXPECT_EQ(alarm->key, &first->keys[zero ? 7 : 9]);
     // The first module holds the key but has no row for it; the second
     // module's rows are not searched, not even one pointing at that very node.
     auto *rows = static_cast<DsAlarm *>(dlsym(second->handle, "ds_alarms"));
     ASSERT_EQ(rows, second->alarms);
     const DsKeyNode *saved = rows[1].key;
-    rows[1].key = &first->keys[other_node];
-    EXPECT_EQ(ds_find_alarm(other), nullptr);
+    rows[1].key = &first->keys[zero ? 9 : 7];
+    EXPECT_EQ(ds_find_alarm(zero ? "/al2/k" : "/al1/k"), nullptr);
     rows[1].key = saved;
     // Only leaf keys count: the interior key has a row of its own (row 0).
-    EXPECT_EQ(ds_find_alarm(zero_first ? "/one/k" : "/two/k"), nullptr);
+    EXPECT_EQ(ds_find_alarm(zero ? "/one/k" : "/two/k"), nullptr);
 }
 
 TEST(LeafToC, ConvertsIntoTheLeafTypeOrLeavesDstZero)
 {
-    bool zero_first = dstest::module_name(pair().first) == "pair0";
-    const char *leaf_first = zero_first ? "/two/k" : "/one/k";
-    const char *interior_first = zero_first ? "/one/k" : "/two/k";
+    const bool zero = zero_first();
+    const char *leaf_first = zero ? "/two/k" : "/one/k";
+    const char *interior_first = zero ? "/one/k" : "/two/k";
     const struct {
         const char *path;
         const char *text;
