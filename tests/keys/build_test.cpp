@@ -19,16 +19,12 @@ const DsType *const kU32 = &ds_global_types[0];
 // clang-format off
 // /a/<u32 num>/b/<word tag>, /sys/host/name and /if/<interface name>/state.
 const DsKeyNode kForest[] = {
-    /* 0 */ {0, 1, 4, "a", nullptr, nullptr},
-    /* 1 */ {-1, 1, 0, "num", kU32, nullptr},
-    /* 2 */ {-1, 1, 0, "b", nullptr, nullptr},
-    /* 3 */ {-1, 0, 0, "tag", &ds_global_types[8], kU32},
-    /* 4 */ {0, 1, 3, "sys", nullptr, nullptr},
-    /* 5 */ {-1, 1, 0, "host", nullptr, nullptr},
-    /* 6 */ {-1, 0, 0, "name", nullptr, nullptr},
-    /* 7 */ {0, 1, 0, "if", nullptr, nullptr},
-    /* 8 */ {-1, 1, 0, "name", &ds_global_types[28], nullptr},
-    /* 9 */ {-1, 0, 0, "state", nullptr, kU32},
+    {0, 1, 4, "a", nullptr, nullptr}, {-1, 1, 0, "num", kU32, nullptr},
+    {-1, 1, 0, "b", nullptr, nullptr}, {-1, 0, 0, "tag", &ds_global_types[8], kU32},
+    {0, 1, 3, "sys", nullptr, nullptr}, {-1, 1, 0, "host", nullptr, nullptr},
+    {-1, 0, 0, "name", nullptr, nullptr},
+    {0, 1, 0, "if", nullptr, nullptr}, {-1, 1, 0, "name", &ds_global_types[28], nullptr},
+    {-1, 0, 0, "state", nullptr, kU32},
 };
 // clang-format on
 const DsKeyNode *const kTag = &kForest[3];
@@ -152,7 +148,6 @@ TEST(KeyDepth, ThirtyTwoLevelsAreBuiltDeeperKeysGiveTheEmptyText)
     // A chain of 33 levels named "l", the top one typed "u8".
     std::vector<DsKeyNode> nodes(33, DsKeyNode{-1, 1, 0, "l", nullptr, nullptr});
     nodes.front() = {0, 1, 0, "l", &ds_global_types[2], nullptr};
-    nodes.back().first_child = 0;
     const uint8_t five = 5;
     std::string full = "/5";
     for (int i = 1; i < 32; ++i)

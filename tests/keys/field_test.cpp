@@ -18,13 +18,10 @@ const DsType *const kString = &ds_global_types[7];
 // clang-format off
 // /a/<i32 n>/b/<string s> and /k/<string s>/<i32 n>.
 const DsKeyNode kForest[] = {
-    /* 0 */ {0, 1, 4, "a", nullptr, nullptr},
-    /* 1 */ {-1, 1, 0, "n", kI32, nullptr},
-    /* 2 */ {-1, 1, 0, "b", nullptr, nullptr},
-    /* 3 */ {-1, 0, 0, "s", kString, kI32},
-    /* 4 */ {0, 1, 0, "k", nullptr, nullptr},
-    /* 5 */ {-1, 1, 0, "s", kString, nullptr},
-    /* 6 */ {-1, 0, 0, "n", kI32, kI32},
+    {0, 1, 4, "a", nullptr, nullptr}, {-1, 1, 0, "n", kI32, nullptr},
+    {-1, 1, 0, "b", nullptr, nullptr}, {-1, 0, 0, "s", kString, kI32},
+    {0, 1, 0, "k", nullptr, nullptr}, {-1, 1, 0, "s", kString, nullptr},
+    {-1, 0, 0, "n", kI32, kI32},
 };
 // clang-format on
 const DsKeyNode *const kIntThenString = &kForest[3];
@@ -110,8 +107,9 @@ TEST(FieldPacked, ValueComesBackInItsTypesPackedFormOrSizeOutStaysAlone)
         // The string's tail past its NUL reads as zero, not as heap garbage.
         {"string of a 65-byte type", kIntThenString, "5/\"hi\"", 2, "68 69" + zeros, ""},
         {"string for an int level", kIntThenString, "\"5\"/\"x\"", 1, "", ""},
-        {"string longer than 64 characters", kIntThenString, "5/\"" + std::string(65, 'y') + "\"",
-         2, "", ""},
+        // Components up to 255 characters are copied on the stack, longer ones on the heap.
+        {"255 characters", kIntThenString, "5/\"" + std::string(253, 'y') + "\"", 2, "", ""},
+        {"300 characters", kIntThenString, "5/\"" + std::string(298, 'y') + "\"", 2, "", ""},
         {"no such field", kIntThenString, "5/\"x\"", 3, "", kNoSuchField},
         {"unparsable field", kIntThenString, "5/x", 2, "", bad_value("x", "unexpected character")},
     };

@@ -45,19 +45,14 @@ TEST(ModuleLoading, RecordsFollowTheBuiltInOneInDirectoryOrderAndNothingIsPrinte
     // Each installed file, and the name of its module when it is kept open and
     // listed; the modules other than dup_* and walk_* have empty records.
     const std::map<std::string, std::string> files = {
-        {"a.so", "dup_a"},
-        {"b.so", "dup_b"},
-        {"dstest_mod_walk_a.so", "walk_a"},
-        {"dstest_mod_walk_b.so", "walk_b"},
-        {"dstest_mod_counts_zero.so", "counts_zero"},
+        // clang-format off
+        {"a.so", "dup_a"}, {"b.so", "dup_b"},
+        {"dstest_mod_walk_a.so", "walk_a"}, {"dstest_mod_walk_b.so", "walk_b"},
+        {"dstest_mod_counts_zero.so", "counts_zero"}, {"dstest_mod_none.so", "none"},
         {"dstest_mod_tables_without_counts.so", "tables_without_counts"},
-        {"dstest_mod_none.so", "none"},
-        {"dstest_mod_count_without_types.so", ""},
-        {"dstest_mod_count_without_alarms.so", ""},
-        {"x.so", ""},
-        {".so", ""},
-        {"libfoo.so.2", ""},
-        {"x.SO", ""},
+        {"dstest_mod_count_without_types.so", ""}, {"dstest_mod_count_without_alarms.so", ""},
+        {"x.so", ""}, {".so", ""}, {"libfoo.so.2", ""}, {"x.SO", ""},
+        // clang-format on
     };
     std::vector<std::string> expected, names;
     for (const std::string &file : dstest::directory_order()) {

@@ -1,7 +1,6 @@
-// Support for the load scenarios. Each scenario is a test executable of its
-// own: before its first test it empties the test module directory and copies
-// in the modules its build listed (or removes the directory, for a scenario
-// that needs it missing), because the module list is built once per process.
+// Support for the load scenarios: each is a test executable of its own, with
+// the modules its build listed in the test module directory, because the
+// module list is built once per process.
 #ifndef DSTYPES_TESTS_REGISTRY_SCENARIO_H
 #define DSTYPES_TESTS_REGISTRY_SCENARIO_H
 

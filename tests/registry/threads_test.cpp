@@ -60,15 +60,13 @@ operations()
     const DsKeyNode *state = ds_find_key((kIfPath + "state").c_str(), true);
     const DsKeyNode *address = ds_find_key((kIfPath + "units/5/address").c_str(), true);
     return {
-        {"ds_find_type", [] { return ds_type_name(ds_find_type("oper-state")); }, "oper-state"},
-        {"ds_find_key", [] { return node_name(ds_find_key((kIfPath + "mtu").c_str(), true)); },
-         "/interfaces/*/mtu"},
-        {"ds__do_key",
+        {"ds_find_type, ds_find_key and ds__do_key",
          [] {
-             std::string names;
-             return std::to_string(ds__do_key("/vlans/12/uplink", false, add_name, &names)) + names;
+             std::string names = ds_type_name(ds_find_type("oper-state"));
+             names += " " + node_name(ds_find_key((kIfPath + "mtu").c_str(), true)) + " ";
+             return names + std::to_string(ds__do_key("/vlans/12/uplink", false, add_name, &names));
          },
-         "1/vlans/*/uplink;"},
+         "oper-state /interfaces/*/mtu /vlans/*/uplink;1"},
         {"ds__all_keys",
          [] {
              std::string names;

@@ -1,11 +1,7 @@
-/* Six small modules that differ in which symbols they export (VARIANT):
- * 1 counts of 0 and no tables: usable, the tables are not looked for;
- * 2 three types promised without a type table: rejected;
- * 3 a type table, but two alarms promised without an alarm table: rejected,
- *   so its type stays unknown;
- * 4 tables without their counts: usable, the tables count as empty;
- * 5 none of the module symbols;
- * 6 a valid module that the tests install under names the loader skips. */
+/* Six small modules that differ in which symbols they export (VARIANT): 1
+ * counts of 0 without tables; 2 and 3 counts without their tables (rejected);
+ * 4 tables without counts (empty); 5 nothing; 6 a valid module that the tests
+ * install under names the loader skips. */
 #include "dsmodule.h"
 
 #if VARIANT == 1
