@@ -21,15 +21,6 @@ namespace
 
 std::vector<const DsKeyNode *> walked;
 
-void
-each_node(const KeyForest &forest, const DsKeyNode *node, std::vector<const DsKeyNode *> &out)
-{
-    for (; node != nullptr; node = forest.next_sibling(node)) {
-        out.push_back(node);
-        each_node(forest, forest.first_child(node), out);
-    }
-}
-
 // A component for one level: its name, or for a typed level any text.
 std::string
 component(const DsKeyNode *level, std::mt19937 &rng, const std::vector<const DsKeyNode *> &all)
@@ -54,10 +45,8 @@ paths_for(const DsKeyNode *key, std::mt19937 &rng, const std::vector<const DsKey
     if (depth == 0)
         return {}; // deeper than a level list holds
     std::string path;
-    for (uint32_t i = 0; i < depth; ++i) {
-        path += '/';
-        path += component(levels[i], rng, all);
-    }
+    for (uint32_t i = 0; i < depth; ++i)
+        path.append("/").append(component(levels[i], rng, all));
     std::string longer = path + '/' + component(all[rng() % all.size()], rng, all);
     std::string parent(path, 0, path.find_last_of('/'));
     return {path, longer, parent, path + "x", path.substr(0, path.size() - 1)};
@@ -94,8 +83,8 @@ TEST(KeyIndex, AgreesWithTheForestWalkForEveryKeyAndNearMisses)
     ASSERT_EQ(dstest::load_stderr(), "");
     ASSERT_NE(reg_key_index(reg_first_module()), nullptr);
     std::vector<const DsKeyNode *> all;
-    for (const DsModule *m = reg_first_module(); m != nullptr; m = m->next)
-        each_node(reg_forest(m), m->keys, all);
+    ds__all_keys([](void *, const DsKeyNode *node) { walked.push_back(node); }, nullptr);
+    all.swap(walked);
     ASSERT_GE(all.size(), 30u);
     std::mt19937 rng(7);
     size_t checked = 0, found = 0;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -34,11 +35,11 @@ build_key(char *buf, size_t buflen, const DsKeyNode *key, const std::vector<Byte
     }
 }
 
-// A random valid packed value of the type, in its canonical packed form:
-// bytes drawn from a small alphabet (NUL, small numbers, the characters that
-// path and field splitting must keep inside a component) until ds_c_to_jo
-// accepts them, then brought back through their JSON text.
-Bytes
+// A random valid packed value of the type, in its canonical packed form, and
+// its JSON text: bytes drawn from a small alphabet (NUL, small numbers, the
+// characters that path and field splitting must keep inside a component)
+// until ds_c_to_jo accepts them, then brought back through their JSON text.
+std::pair<Bytes, std::string>
 random_value(const DsType *type, std::mt19937 &rng)
 {
     static const uint8_t alphabet[] = {0,   0,   1,   2,   3,   4,    7,   9,
@@ -51,23 +52,13 @@ random_value(const DsType *type, std::mt19937 &rng)
         if (jo == nullptr)
             continue;
         Bytes out(type->size);
-        int ok = ds_type_to_c(type, json_object_to_json_string(jo), out.data(), out.size());
+        std::string text = dstest::json_text(jo);
         json_object_put(jo);
-        if (ok == 1)
-            return out;
+        if (ds_type_to_c(type, text.c_str(), out.data(), out.size()) == 1)
+            return {out, text};
     }
     ADD_FAILURE() << "no valid value made for " << ds_type_name(type);
-    return Bytes(type->size, 0);
-}
-
-// The JSON text that ds_build_key writes for a packed value.
-std::string
-component_text(const DsType *type, const Bytes &packed)
-{
-    json_object *jo = ds_c_to_jo(type, packed.data(), packed.size());
-    std::string text = dstest::json_text(jo);
-    json_object_put(jo);
-    return text;
+    return {};
 }
 
 } // namespace
@@ -95,8 +86,7 @@ TEST(RoundTrip, EveryExampleKeyIsFoundAgainAndGivesBackItsFields)
                 const DsType *type = nodes[i]->field_type;
                 std::string component = nodes[i]->name;
                 if (type != nullptr) {
-                    values.push_back(random_value(type, rng));
-                    component = component_text(type, values.back());
+                    std::tie(values.emplace_back(), component) = random_value(type, rng);
                     field_text += (field_text.empty() ? "" : "/") + component;
                 }
                 expected_path += "/" + component;
@@ -117,8 +107,8 @@ TEST(RoundTrip, EveryExampleKeyIsFoundAgainAndGivesBackItsFields)
             }
             // A stored value, written as JSON text, converts under the leaf type.
             if (key->leaf_type != nullptr) {
-                Bytes value = random_value(key->leaf_type, rng), dst(value.size(), 0xAA);
-                std::string text = component_text(key->leaf_type, value);
+                auto [value, text] = random_value(key->leaf_type, rng);
+                Bytes dst(value.size(), 0xAA);
                 EXPECT_EQ(ds_leaf_to_c(path, text.c_str(), dst.data(), dst.size()), 1) << text;
                 EXPECT_EQ(dst, value) << text;
             }
