@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -61,10 +62,7 @@ puts_until_freed(json_object *jo)
 
 enum Via { PACKED, JO, JO_V };
 
-struct Arg {
-    const void *value;
-    size_t size;
-};
+using Arg = std::pair<const void *, size_t>; // a packed value and its size
 
 } // namespace
 
@@ -126,8 +124,8 @@ TEST(KeyText, LevelsAreJoinedTopFirstCutAtTheBufferAndMisuseIsLogged)
         json_object *jo[3] = {};
         for (size_t i = 0; i < c.json.size(); ++i)
             jo[i] = json_object_get(json_tokener_parse(c.json[i]));
-        char *result = c.via == PACKED ? ds_build_key(buf, c.buflen, c.key, a[0].value, a[0].size,
-                                                      a[1].value, a[1].size, a[2].value, nullptr)
+        char *result = c.via == PACKED ? ds_build_key(buf, c.buflen, c.key, a[0].first, a[0].second,
+                                                      a[1].first, a[1].second, a[2].first, nullptr)
                        : c.via == JO
                            ? ds_build_jo_key(buf, c.buflen, c.key, jo[0], jo[1], jo[2], nullptr)
                            : build_jo_v(buf, c.buflen, c.key, jo[0], jo[1], jo[2], nullptr);

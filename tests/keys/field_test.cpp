@@ -1,6 +1,6 @@
 // Key field extraction: which component of a field text a field number finds,
-// how components end around quotes and backslashes, the log lines of missing
-// and unparsable fields, the packed result and its size, and long components.
+// how components end, the log lines of missing and unparsable fields, and the
+// packed result and its size.
 #include "dstest.h"
 
 #include <gtest/gtest.h>

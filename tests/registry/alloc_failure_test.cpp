@@ -1,9 +1,7 @@
-// Building the module list when memory runs out. The program is linked with
-// calloc wrapped, so that a test can make one chosen call of the library's
-// fail. A build allocates, with calloc and in this order: the block that
-// holds the built-in record, one record per accepted module, the name index.
-// From the chosen call on, every call fails.
-// The directory holds a.so and b.so, both defining "h3a_dup" and a "u32".
+// Building the module list when memory runs out: calloc is wrapped so that the
+// test fails every call from a chosen one on. A build allocates, in order, the
+// block of the built-in record, one record per accepted module and the
+// indexes. The directory holds a.so and b.so, both defining "h3a_dup" and "u32".
 #include "dstest.h"
 #include "registry/registry.h"
 #include "scenario.h"

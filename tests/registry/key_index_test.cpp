@@ -1,9 +1,7 @@
 // The indexes of the module list against the walks they replace. Keys: paths
-// made from every key of every loaded forest, typed levels filled with the
-// names of literal siblings (which a typed level ahead of them shadows), with
-// JSON texts and with names no level has; each path also cut short, extended
-// and misspelt. Types: every name of every loaded table, and names close to
-// them that no table has.
+// made from every key of every loaded forest, typed levels filled with names
+// of literal siblings, JSON texts or unknown names; each path also cut short,
+// extended and misspelt. Types: every name of every table, and near misses.
 #include "dstest.h"
 #include "keys/keys.h"
 #include "registry/key_index.h"

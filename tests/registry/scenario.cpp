@@ -1,8 +1,6 @@
-// Prepares the module directory of a load scenario before its first test and
-// leaves it empty afterwards, and the helpers that read back what was loaded.
-// The build writes a manifest per scenario, one line per module: the source
-// file and the name it gets in the directory, separated by a tab; and a
-// small source that hands the manifest to install_scenario_modules.
+// Fills the module directory of a load scenario from the manifest that the
+// build writes for it (per module a line: the source file, a tab, its name in
+// the directory), and the helpers that read back what was loaded.
 #include "scenario.h"
 
 #include "dstest.h"

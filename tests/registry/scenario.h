@@ -12,10 +12,9 @@
 namespace dstest
 {
 
-// Prepares the module directory as the program starts: empties it and copies
-// in the files that the manifest lists, or removes it when missing_dir is set;
-// it is left present and empty at exit. Called from a source that the build
-// generates per scenario; returns true.
+// Empties the module directory as the program starts and copies in the files
+// that the manifest lists, or removes it (missing_dir); leaves it empty at
+// exit. Called from a source that the build generates; returns true.
 bool install_scenario_modules(const char *manifest, bool missing_dir);
 
 // Builds the module list on the first call and returns what that build wrote

@@ -1,12 +1,10 @@
-// Threads and the module list. First, eight threads make the first lookup of
-// the process at the same moment, each through another entry point: all of
-// them must see the same, complete list, nothing may be printed, and the
-// builds that lost the race must leave nothing behind (the leak checker of the
-// sanitizer build sees to that). Then eight threads run every lookup, walk,
-// conversion and key operation on the built list, over and over, and each
-// result must be the one a single thread gets. The directory holds the
-// example module and pair0 (keys with alarm rows). Meant to run under
-// ThreadSanitizer as well.
+// Threads and the module list (also run under ThreadSanitizer). Eight threads
+// make the first lookup of the process together, each through another entry
+// point: all must see one complete list, nothing may be printed, and the
+// builds that lost the race must leave nothing behind (for the leak checker).
+// Then eight threads run every lookup, walk, conversion and key operation on
+// the built list, and each result must be a single thread's. The directory
+// holds the example module and pair0 (keys with alarm rows).
 #include "dstest.h"
 #include "registry/registry.h"
 #include "scenario.h"

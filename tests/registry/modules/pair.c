@@ -36,8 +36,7 @@ const DsKeyNode ds_keys[NODES] = {
 };
 
 /* Writable, so that a test can point a row at another module's node. Row 0
- * belongs to the interior key (never found: no leaf type); rows 1 and 2 to
- * the alarm key. */
+ * belongs to the interior key (no leaf type), rows 1 and 2 to the alarm key. */
 DsAlarm ds_alarms[] = {
     {&ds_keys[INTERIOR], {.words = {9}}},
     {&ds_keys[OWN_ALARM], {.words = {1}}},

@@ -1,7 +1,6 @@
-/* Sibling order and leaf values. Under /sib_typed a typed level comes before
- * the literal level x (which alone has the child y); under /sib_literal the
- * same two levels come in the reverse order. /val is interior and /val/level
- * stores a 2-byte percentage. */
+/* Sibling order and leaf values: a typed level before the literal x (with a
+ * child y) under /sib_typed, after it under /sib_literal; /val is interior and
+ * /val/level stores a 2-byte percentage. */
 #include "dsmodule.h"
 
 DSM_NAME("shapes");

@@ -1,7 +1,6 @@
-/* Two forests for the pre-order walk. WALK 1: A with children A1 (child A1a)
- * and A2, then B; only A must come first in the array, the others are out of
- * walk order on purpose, so that links also point backwards. WALK 2: C with
- * child C1, then D. */
+/* Forests for the pre-order walk. WALK 1: A with children A1 (child A1a) and
+ * A2, then B, out of walk order so that links also point backwards. WALK 2: C
+ * with child C1, then D. */
 #include "dsmodule.h"
 
 #if WALK == 1
