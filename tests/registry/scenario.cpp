@@ -34,8 +34,7 @@ empty_directory()
 namespace dstest
 {
 
-// Runs while the program starts, before any test; a manifest that cannot be
-// read, or a module that cannot be copied, ends the program there.
+// Runs as the program starts; a file it cannot read or copy ends the program.
 bool
 install_scenario_modules(const char *manifest_file, bool missing_dir)
 {
