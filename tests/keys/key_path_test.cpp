@@ -1,6 +1,6 @@
 // Key trees and key paths: how path text is cut into components, how
-// components match a forest, the level list, name and field types of a key,
-// and which module's forest decides a lookup.
+// components match a forest, and the level list, name and field types of a
+// key. Which module's forest decides a lookup is the registry tests' job.
 #include "dstest.h"
 #include "keys/keys.h"
 
@@ -16,43 +16,17 @@ namespace
 const DsType kNum{"num", DS_KIND_INT, 4, {}};
 const DsType kTag{"tag", DS_KIND_STRING, 8, {}};
 
-// A forest in array order: parents are array indexes (-1 for a top-level
-// node), and each chain of siblings runs in array order. The links are made
-// relative as schema modules store them.
-struct Level {
-    int parent;
-    const char *name;
-    const DsType *field;
-    const DsType *leaf;
-};
-
-std::vector<DsKeyNode>
-forest(const std::vector<Level> &levels)
-{
-    int n = static_cast<int>(levels.size());
-    std::vector<DsKeyNode> nodes(n);
-    for (int i = 0; i < n; ++i) {
-        const Level &l = levels[i];
-        nodes[i] = DsKeyNode{
-            static_cast<int16_t>(l.parent < 0 ? 0 : l.parent - i), 0, 0, l.name, l.field, l.leaf};
-        for (int j = i + 1; j < n && nodes[i].first_child == 0; ++j) {
-            if (levels[j].parent == i)
-                nodes[i].first_child = static_cast<int16_t>(j - i);
-        }
-        for (int j = i + 1; j < n && nodes[i].next_sibling == 0; ++j) {
-            if (levels[j].parent == l.parent)
-                nodes[i].next_sibling = static_cast<int16_t>(j - i);
-        }
-    }
-    return nodes;
-}
-
+// clang-format off
 // /a/<num>/b and /x/y; /a/<num> and /a/<num>/b store values, /x does not.
-const std::vector<DsKeyNode> kMain = forest({{-1, "a", nullptr, nullptr},
-                                             {0, "id", &kNum, &kNum},
-                                             {1, "b", nullptr, &kTag},
-                                             {-1, "x", nullptr, nullptr},
-                                             {3, "y", nullptr, &kNum}});
+const DsKeyNode kMain[] = {{0, 1, 3, "a", nullptr, nullptr}, {-1, 1, 0, "id", &kNum, &kNum},
+                           {-1, 0, 0, "b", nullptr, &kTag}, {0, 1, 0, "x", nullptr, nullptr},
+                           {-1, 0, 0, "y", nullptr, &kNum}};
+// Top-level siblings t (typed) and x (with a child y) in both chain orders.
+const DsKeyNode kTypedFirst[] = {{0, 0, 1, "t", &kNum, nullptr}, {0, 1, 0, "x", nullptr, nullptr},
+                                 {-1, 0, 0, "y", nullptr, &kNum}};
+const DsKeyNode kLiteralFirst[] = {{0, 1, 2, "x", nullptr, nullptr}, {-1, 0, 0, "y", nullptr, &kNum},
+                                   {0, 0, 0, "t", &kNum, nullptr}};
+// clang-format on
 
 std::vector<std::string>
 split(const char *path)
@@ -73,11 +47,8 @@ TEST(KeyPathText, ComponentsEndAtSlashesOutsideQuotedStretches)
         const char *path;
         std::vector<std::string> components;
     } cases[] = {
-        {"", {}},
-        {"/", {}},
-        {"/a/", {"a"}},
-        {"//", {""}},
-        {"/a//b", {"a", "", "b"}},
+        // clang-format off
+        {"", {}}, {"/", {}}, {"/a/", {"a"}}, {"//", {""}}, {"/a//b", {"a", "", "b"}},
         {"/\"x/y\"/z", {"\"x/y\"", "z"}},
         {"/\"a\\\"/b\"/c", {"\"a\\\"/b\"", "c"}},
         {"/\"a\\\\\"/b", {"\"a\\\\\"", "b"}},
@@ -85,21 +56,11 @@ TEST(KeyPathText, ComponentsEndAtSlashesOutsideQuotedStretches)
         {"/\"open/to/the/end", {"\"open/to/the/end"}},
         {"/\"ends in\\", {"\"ends in\\"}},
         {"/{\"k\":\"v/w\",\"n\":1}/z/", {"{\"k\":\"v/w\",\"n\":1}", "z"}},
-        {"x/a", {"", "a"}},
-        {"\"a/b", {"a", "b"}},
+        {"x/a", {"", "a"}}, {"\"a/b", {"a", "b"}},
+        // clang-format on
     };
     for (const auto &c : cases)
         EXPECT_EQ(split(c.path), c.components) << c.path;
-}
-
-TEST(KeyPathText, ComponentEndStopsAtTheTerminatingNul)
-{
-    const struct {
-        const char *text;
-        size_t end;
-    } cases[] = {{"5/x", 1}, {"\"a/b\"/c", 5}, {"\"a\\\\\"/c", 5}, {"\"ab\\", 4}, {"", 0}};
-    for (const auto &c : cases)
-        EXPECT_EQ(component_end(c.text) - c.text, static_cast<ptrdiff_t>(c.end)) << c.text;
 }
 
 TEST(KeyMatch, FirstFittingSiblingIsKeptAndComponentsCompareUnchanged)
@@ -114,49 +75,36 @@ TEST(KeyMatch, FirstFittingSiblingIsKeptAndComponentsCompareUnchanged)
     for (const auto &c : cases) {
         PathComponents parts(c.path);
         const DsKeyNode *want = c.node < 0 ? nullptr : &kMain[c.node];
-        EXPECT_EQ(match_components(parts.data(), parts.count(), kMain.data()), want) << c.path;
+        EXPECT_EQ(match_components(parts.data(), parts.count(), kMain), want) << c.path;
     }
     // A typed sibling ahead of x takes the component and the search never
     // comes back to x.
-    auto typed_first =
-        forest({{-1, "t", &kNum, nullptr}, {-1, "x", nullptr, nullptr}, {1, "y", nullptr, &kNum}});
-    auto literal_first =
-        forest({{-1, "x", nullptr, nullptr}, {0, "y", nullptr, &kNum}, {-1, "t", &kNum, nullptr}});
     PathComponents xy("/x/y");
-    EXPECT_EQ(match_components(xy.data(), xy.count(), typed_first.data()), nullptr);
-    EXPECT_EQ(match_components(xy.data(), xy.count(), literal_first.data()), &literal_first[1]);
+    EXPECT_EQ(match_components(xy.data(), xy.count(), kTypedFirst), nullptr);
+    EXPECT_EQ(match_components(xy.data(), xy.count(), kLiteralFirst), &kLiteralFirst[1]);
     // Links point backwards as well: the child lies before its parent here.
     const DsKeyNode backwards[] = {{1, 0, 0, "y", nullptr, nullptr},
                                    {0, -1, 0, "x", nullptr, nullptr}};
     EXPECT_EQ(match_components(xy.data(), xy.count(), &backwards[1]), &backwards[0]);
 }
 
-// A chain of depth levels, each the parent of the next, named n (typed when
-// typed is set); the deepest is the last record.
-std::vector<DsKeyNode>
-chain(size_t depth, const DsType *field)
-{
-    std::vector<DsKeyNode> nodes(depth, DsKeyNode{-1, 1, 0, "n", field, nullptr});
-    nodes.front().parent = 0;
-    nodes.back().first_child = 0;
-    return nodes;
-}
-
 TEST(KeyLevels, DeeperThanMaxIsRefusedWithoutWritingPastIt)
 {
-    const DsKeyNode *sentinel = &kMain[4];
-    const DsKeyNode *levels[4] = {sentinel, sentinel, sentinel, sentinel};
-    EXPECT_EQ(ds__get_key_levels(&kMain[2], levels, 3), 3u);
-    EXPECT_EQ(levels[0], &kMain[0]);
-    EXPECT_EQ(levels[1], &kMain[1]);
-    EXPECT_EQ(levels[2], &kMain[2]);
-    EXPECT_EQ(levels[3], sentinel);
-    levels[2] = sentinel;
-    EXPECT_EQ(ds__get_key_levels(&kMain[2], levels, 2), 0u);
-    EXPECT_EQ(levels[2], sentinel);
-    EXPECT_EQ(ds__get_key_levels(&kMain[2], levels, 0), 0u);
-    EXPECT_EQ(ds__get_key_levels(&kMain[3], levels, 1), 1u);
-    EXPECT_EQ(levels[0], &kMain[3]);
+    const DsKeyNode *s = &kMain[4]; // a sentinel
+    const struct {
+        const DsKeyNode *key;
+        uint32_t max;
+        std::vector<const DsKeyNode *> levels; // top first; empty when refused
+    } cases[] = {{&kMain[2], 3, {&kMain[0], &kMain[1], &kMain[2]}},
+                 {&kMain[2], 2, {}},
+                 {&kMain[2], 0, {}},
+                 {&kMain[3], 1, {&kMain[3]}}};
+    for (const auto &c : cases) {
+        const DsKeyNode *levels[4] = {s, s, s, s};
+        ASSERT_EQ(ds__get_key_levels(c.key, levels, c.max), c.levels.size()) << c.max;
+        for (size_t i = 0; i < 4; ++i)
+            EXPECT_EQ(levels[i], i < c.levels.size() ? c.levels[i] : i >= c.max ? s : levels[i]);
+    }
 }
 
 TEST(KeyName, FitsOnlyWithRoomForTheNul)
@@ -182,20 +130,21 @@ TEST(KeyName, FitsOnlyWithRoomForTheNul)
 
 TEST(KeyTypes, FieldNumbersCountTypedLevelsWithinThirtyTwo)
 {
-    auto typed = forest({{-1, "a", nullptr, nullptr},
-                         {0, "i", &kNum, nullptr},
-                         {1, "b", nullptr, nullptr},
-                         {2, "s", &kTag, &kNum}});
-    auto deep32 = chain(32, &kNum);
-    auto deep33 = chain(33, &kNum);
+    // /a/<num>/b/<tag>, storing a num.
+    const DsKeyNode typed[] = {{0, 1, 0, "a", nullptr, nullptr},
+                               {-1, 1, 0, "i", &kNum, nullptr},
+                               {-1, 1, 0, "b", nullptr, nullptr},
+                               {-1, 0, 0, "s", &kTag, &kNum}};
+    // A chain of 33 typed levels: its 32nd level is a key of 32 levels.
+    std::vector<DsKeyNode> deep(33, DsKeyNode{-1, 1, 0, "n", &kNum, nullptr});
+    deep.front().parent = 0;
     const struct {
         const DsKeyNode *key;
         uint32_t n;
         const DsType *want;
-    } cases[] = {{&typed[3], 1, &kNum},         {&typed[3], 2, &kTag},
-                 {&typed[3], 0, nullptr},       {&typed[3], 3, nullptr},
-                 {&typed[2], 2, nullptr},       {&deep32.back(), 32, &kNum},
-                 {&deep32.back(), 33, nullptr}, {&deep33.back(), 1, nullptr}};
+    } cases[] = {{&typed[3], 1, &kNum},    {&typed[3], 2, &kTag},   {&typed[3], 0, nullptr},
+                 {&typed[3], 3, nullptr},  {&typed[2], 2, nullptr}, {&deep[31], 32, &kNum},
+                 {&deep[31], 33, nullptr}, {&deep[32], 1, nullptr}};
     for (const auto &c : cases)
         EXPECT_EQ(ds_key_field_type(c.key, c.n), c.want) << c.n;
     EXPECT_EQ(ds_key_leaf_type(&typed[3]), &kNum);

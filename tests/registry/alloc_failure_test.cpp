@@ -1,9 +1,7 @@
-// Building the module list when memory runs out. The program is linked with
-// calloc wrapped, so that a test can make one chosen call of the library's
-// fail. A build allocates, with calloc and in this order: the block that
-// holds the built-in record, one record per accepted module, the name index.
-// From the chosen call on, every call fails.
-// The directory holds a.so and b.so, both defining "h3a_dup" and a "u32".
+// Building the module list when memory runs out: calloc is wrapped so that the
+// test fails every call from a chosen one on. A build allocates, in order, the
+// block of the built-in record, one record per accepted module and the
+// indexes. The directory holds a.so and b.so, both defining "h3a_dup" and "u32".
 #include "dstest.h"
 #include "registry/registry.h"
 #include "scenario.h"
@@ -14,35 +12,14 @@
 
 extern "C" void *__real_calloc(size_t count, size_t size);
 
-namespace
-{
-
-// Armed: calls counted from 1, and those numbered fail_at or above return null.
-bool armed = false;
-int calls = 0;
-int fail_at = 0;
-
-void
-arm(int call)
-{
-    calls = 0;
-    fail_at = call;
-    armed = true;
-}
-
-int
-disarm()
-{
-    armed = false;
-    return calls;
-}
-
-} // namespace
+// Calls counted from 1 while fail_at is not 0; from call fail_at on, they fail.
+static int calls = 0;
+static int fail_at = 0;
 
 extern "C" void *
 __wrap_calloc(size_t count, size_t size)
 {
-    if (armed && ++calls >= fail_at)
+    if (fail_at != 0 && ++calls >= fail_at)
         return nullptr;
     return __real_calloc(count, size);
 }
@@ -53,20 +30,23 @@ TEST(LoadWithoutMemory, BuiltInRecordFailsSilentlyAndIndexFallsBackToTheWalk)
 {
     {
         SCOPED_TRACE("built-in record");
-        arm(1);
+        fail_at = 1;
         dstest::StderrCapture capture;
         EXPECT_EQ(load_modules(), -1);
         EXPECT_EQ(ds_find_type("u32"), nullptr);
-        EXPECT_EQ(disarm(), 2);
+        fail_at = 0;
+        EXPECT_EQ(calls, 2);
         EXPECT_EQ(capture.text(), "");
         EXPECT_EQ(module_list, nullptr);
     }
     {
         SCOPED_TRACE("name and key indexes");
-        arm(4);
+        calls = 0;
+        fail_at = 4;
         dstest::StderrCapture capture;
         EXPECT_EQ(load_modules(), 0);
-        EXPECT_EQ(disarm(), 5);
+        fail_at = 0;
+        EXPECT_EQ(calls, 5);
         EXPECT_EQ(capture.text(), "");
         ASSERT_NE(module_list, nullptr);
         ASSERT_EQ(dstest::module_records().size(), 2u);

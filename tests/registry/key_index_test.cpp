@@ -1,8 +1,7 @@
-// The key index against the forest-by-forest match it replaces, over paths
-// made from every key of every loaded forest: typed levels filled with the
-// names of literal siblings (which a typed level ahead of them shadows), with
-// JSON texts and with names no level has; each path also cut short, extended
-// and misspelt.
+// The indexes of the module list against the walks they replace. Keys: paths
+// made from every key of every loaded forest, typed levels filled with names
+// of literal siblings, JSON texts or unknown names; each path also cut short,
+// extended and misspelt. Types: every name of every table, and near misses.
 #include "dstest.h"
 #include "keys/keys.h"
 #include "registry/key_index.h"
@@ -18,16 +17,7 @@
 namespace
 {
 
-std::vector<std::pair<const DsModule *, const DsKeyNode *>> walked;
-
-void
-each_node(const KeyForest &forest, const DsKeyNode *node, std::vector<const DsKeyNode *> &out)
-{
-    for (; node != nullptr; node = forest.next_sibling(node)) {
-        out.push_back(node);
-        each_node(forest, forest.first_child(node), out);
-    }
-}
+std::vector<const DsKeyNode *> walked;
 
 // A component for one level: its name, or for a typed level any text.
 std::string
@@ -53,16 +43,11 @@ paths_for(const DsKeyNode *key, std::mt19937 &rng, const std::vector<const DsKey
     if (depth == 0)
         return {}; // deeper than a level list holds
     std::string path;
-    for (uint32_t i = 0; i < depth; ++i) {
-        path += '/';
-        path += component(levels[i], rng, all);
-    }
-    std::string longer = path + '/';
-    longer += component(all[rng() % all.size()], rng, all);
+    for (uint32_t i = 0; i < depth; ++i)
+        path.append("/").append(component(levels[i], rng, all));
+    std::string longer = path + '/' + component(all[rng() % all.size()], rng, all);
     std::string parent(path, 0, path.find_last_of('/'));
-    std::string misspelt = path + "x";
-    std::string cut(path.begin(), path.end() - 1);
-    return {path, longer, parent, misspelt, cut};
+    return {path, longer, parent, path + "x", path.substr(0, path.size() - 1)};
 }
 
 // The reference: every forest in list order, matched on its own.
@@ -83,10 +68,9 @@ walk_all(const char *path)
 const DsAlarm *
 alarm_scan(const DsModule *module, const DsKeyNode *node)
 {
-    for (uint16_t i = 0; i < module->alarm_count; ++i) {
+    for (uint16_t i = 0; i < module->alarm_count; ++i)
         if (module->alarms[i].key == node)
             return &module->alarms[i];
-    }
     return nullptr;
 }
 
@@ -97,8 +81,8 @@ TEST(KeyIndex, AgreesWithTheForestWalkForEveryKeyAndNearMisses)
     ASSERT_EQ(dstest::load_stderr(), "");
     ASSERT_NE(reg_key_index(reg_first_module()), nullptr);
     std::vector<const DsKeyNode *> all;
-    for (const DsModule *m = reg_first_module(); m != nullptr; m = m->next)
-        each_node(reg_forest(m), m->keys, all);
+    ds__all_keys([](void *, const DsKeyNode *node) { walked.push_back(node); }, nullptr);
+    all.swap(walked);
     ASSERT_GE(all.size(), 30u);
     std::mt19937 rng(7);
     size_t checked = 0, found = 0;
@@ -111,20 +95,16 @@ TEST(KeyIndex, AgreesWithTheForestWalkForEveryKeyAndNearMisses)
                     if (leaf_only && expect != nullptr && expect->leaf_type == nullptr)
                         expect = nullptr;
                     ASSERT_EQ(ds_find_key(path.c_str(), leaf_only), expect) << path;
+                    std::vector<const DsKeyNode *> calls; // what ds__do_key must call back with
+                    for (const auto &[module, node] : want)
+                        if (!leaf_only || node->leaf_type != nullptr)
+                            calls.push_back(node);
                     walked.clear();
                     int called = ds__do_key(
                         path.c_str(), leaf_only,
-                        [](void *, const DsKeyNode *n) { walked.emplace_back(nullptr, n); },
-                        nullptr);
-                    size_t calls = 0;
-                    for (const auto &[module, node] : want) {
-                        if (leaf_only && node->leaf_type == nullptr)
-                            continue;
-                        ASSERT_LT(calls, walked.size()) << path;
-                        EXPECT_EQ(walked[calls++].second, node) << path;
-                    }
-                    EXPECT_EQ(calls, walked.size()) << path;
-                    EXPECT_EQ(called, calls > 0 ? 1 : 0) << path;
+                        [](void *, const DsKeyNode *n) { walked.push_back(n); }, nullptr);
+                    EXPECT_EQ(walked, calls) << path;
+                    EXPECT_EQ(called, calls.empty() ? 0 : 1) << path;
                 }
                 const DsAlarm *alarm = nullptr;
                 if (!want.empty() && want[0].second->leaf_type != nullptr)
@@ -138,4 +118,21 @@ TEST(KeyIndex, AgreesWithTheForestWalkForEveryKeyAndNearMisses)
     // The premise: most paths name a key, and many do not.
     EXPECT_GT(found, checked / 4);
     EXPECT_LT(found, checked);
+}
+
+TEST(TypeIndex, AgreesWithTheTableWalkForEveryNameAndNearMisses)
+{
+    ASSERT_EQ(dstest::load_stderr(), "");
+    const DsModule *first = reg_first_module();
+    ASSERT_TRUE(reg_has_type_index(first));
+    std::vector<std::string> names = {"", "u", "U32", "u320", "interface-", "oper-state\n"};
+    for (const DsModule *module = first; module != nullptr; module = module->next) {
+        for (uint16_t i = 0; i < module->type_count; ++i) {
+            std::string name = module->types[i].name != nullptr ? module->types[i].name : "";
+            names.insert(names.end(), {name, name + "x", name.substr(0, name.size() / 2)});
+        }
+    }
+    for (const std::string &name : names)
+        EXPECT_EQ(ds_find_type(name.c_str()), reg_find_type_linear(first, name.c_str())) << name;
+    EXPECT_EQ(ds_find_type("u32"), &ds_global_types[0]);
 }

@@ -1,86 +1,56 @@
-// Prepares the module directory of a load scenario before its first test and
-// leaves it empty afterwards, and the helpers that read back what was loaded.
-// The build writes a manifest per scenario, one line per module: the source
-// file and the name it gets in the directory, separated by a tab; and a
-// small source that hands the manifest to install_scenario_modules.
+// Fills the module directory of a load scenario from the manifest that the
+// build writes for it (per module a line: the source file, a tab, its name in
+// the directory), and the helpers that read back what was loaded.
 #include "scenario.h"
 
 #include "dstest.h"
 #include "registry/registry.h"
 
-#include <gtest/gtest.h>
-
 #include <dirent.h>
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 namespace fs = std::filesystem;
 
 namespace
 {
 
+// Leaves the directory present and empty: other test programs read it too.
 void
-empty_directory(const fs::path &dir)
+empty_directory()
 {
-    for (const fs::directory_entry &entry : fs::directory_iterator(dir))
+    fs::create_directories(reg_module_dir);
+    for (const fs::directory_entry &entry : fs::directory_iterator(reg_module_dir))
         fs::remove_all(entry.path());
 }
-
-class ModuleDirectory : public ::testing::Environment
-{
-  public:
-    ModuleDirectory(const char *manifest, bool missing_dir)
-        : manifest_(manifest), missing_dir_(missing_dir)
-    {
-    }
-
-    void
-    SetUp() override
-    {
-        const fs::path dir = reg_module_dir;
-        if (missing_dir_) {
-            fs::remove_all(dir);
-            ASSERT_FALSE(fs::exists(dir));
-            return;
-        }
-        fs::create_directories(dir);
-        empty_directory(dir);
-        std::ifstream manifest(manifest_);
-        ASSERT_TRUE(manifest) << "cannot read " << manifest_;
-        std::string line;
-        while (std::getline(manifest, line)) {
-            size_t tab = line.find('\t');
-            ASSERT_NE(tab, std::string::npos) << "bad manifest line: " << line;
-            fs::copy_file(line.substr(0, tab), dir / line.substr(tab + 1));
-        }
-    }
-
-    void
-    TearDown() override
-    {
-        // Other test programs read the same directory: leave it present and empty.
-        const fs::path dir = reg_module_dir;
-        fs::create_directories(dir);
-        empty_directory(dir);
-    }
-
-  private:
-    std::string manifest_;
-    bool missing_dir_;
-};
 
 } // namespace
 
 namespace dstest
 {
 
+// Runs as the program starts; a file it cannot read or copy ends the program.
 bool
-install_scenario_modules(const char *manifest, bool missing_dir)
+install_scenario_modules(const char *manifest_file, bool missing_dir)
 {
-    ::testing::AddGlobalTestEnvironment(new ModuleDirectory(manifest, missing_dir));
+    empty_directory();
+    std::atexit(empty_directory);
+    if (missing_dir) {
+        fs::remove(reg_module_dir);
+        return true;
+    }
+    std::ifstream manifest(manifest_file);
+    if (!manifest)
+        throw std::runtime_error(std::string("cannot read ") + manifest_file);
+    for (std::string line; std::getline(manifest, line);) {
+        size_t tab = line.find('\t');
+        fs::copy_file(line.substr(0, tab), fs::path(reg_module_dir) / line.substr(tab + 1));
+    }
     return true;
 }
 
@@ -100,23 +70,18 @@ directory_order()
 {
     std::vector<std::string> names;
     DIR *dir = opendir(reg_module_dir);
-    if (dir == nullptr)
-        return names;
-    for (const dirent *entry = readdir(dir); entry != nullptr; entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    closedir(dir);
+    for (const dirent *entry = dir ? readdir(dir) : nullptr; entry != nullptr; entry = readdir(dir))
+        if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
+            names.push_back(entry->d_name);
+    if (dir != nullptr)
+        closedir(dir);
     return names;
 }
 
 std::string
 module_name(const DsModule *module)
 {
-    if (module->handle == nullptr)
-        return "";
-    const void *name = dlsym(module->handle, "dstest_module_name");
+    const void *name = module->handle ? dlsym(module->handle, "dstest_module_name") : nullptr;
     return name == nullptr ? "" : static_cast<const char *>(name);
 }
 
@@ -124,20 +89,17 @@ std::vector<const DsModule *>
 module_records()
 {
     std::vector<const DsModule *> records;
-    if (module_list == nullptr)
-        return records;
-    for (const DsModule *module = module_list->next; module != nullptr; module = module->next)
-        records.push_back(module);
+    for (const DsModule *m = module_list ? module_list->next : nullptr; m != nullptr; m = m->next)
+        records.push_back(m);
     return records;
 }
 
 const DsModule *
 module_named(const std::string &name)
 {
-    for (const DsModule *module : module_records()) {
+    for (const DsModule *module : module_records())
         if (module_name(module) == name)
             return module;
-    }
     return nullptr;
 }
 

@@ -1,7 +1,6 @@
-// Support for the load scenarios. Each scenario is a test executable of its
-// own: before its first test it empties the test module directory and copies
-// in the modules its build listed (or removes the directory, for a scenario
-// that needs it missing), because the module list is built once per process.
+// Support for the load scenarios: each is a test executable of its own, with
+// the modules its build listed in the test module directory, because the
+// module list is built once per process.
 #ifndef DSTYPES_TESTS_REGISTRY_SCENARIO_H
 #define DSTYPES_TESTS_REGISTRY_SCENARIO_H
 
@@ -13,10 +12,9 @@
 namespace dstest
 {
 
-// Registers the preparation of the module directory (run before the first
-// test): empty it and copy in the files that the manifest lists, or remove it
-// when missing_dir is set. Called from a source that the build generates per
-// scenario; returns true.
+// Empties the module directory as the program starts and copies in the files
+// that the manifest lists, or removes it (missing_dir); leaves it empty at
+// exit. Called from a source that the build generates; returns true.
 bool install_scenario_modules(const char *manifest, bool missing_dir);
 
 // Builds the module list on the first call and returns what that build wrote

@@ -17,21 +17,17 @@
 #define DSM_LINK(self, to) ((int16_t)((to) == DSM_NONE ? 0 : (to) - (self)))
 
 /* The node at index self of a forest array, its links given as indices. */
-#define DSM_NODE(self, parent, child, sibling, name, field_type, leaf_type)                        \
-    [self] = {DSM_LINK(self, parent),                                                              \
-              DSM_LINK(self, child),                                                               \
-              DSM_LINK(self, sibling),                                                             \
-              name,                                                                                \
-              field_type,                                                                          \
-              leaf_type}
+/* clang-format off */
+#define DSM_NODE(self, parent, child, sibling, name, field_type, leaf_type) \
+    [self] = {DSM_LINK(self, parent), DSM_LINK(self, child), DSM_LINK(self, sibling), \
+              name, field_type, leaf_type}
 
 /* The module's own name, as the tests look it up with dlsym. */
 #define DSM_NAME(text) const char dstest_module_name[] = text
 
 /* An int type of the given size and range. */
-#define DSM_INT(type_name, bytes, min, max)                                                        \
-    {                                                                                              \
-        .name = type_name, .kind = DS_KIND_INT, .size = bytes, .p = {.integer = {min, max} }       \
-    }
+#define DSM_INT(type_name, bytes, min, max) \
+    {.name = type_name, .kind = DS_KIND_INT, .size = bytes, .p = {.integer = {min, max}}}
+/* clang-format on */
 
 #endif

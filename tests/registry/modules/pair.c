@@ -1,8 +1,7 @@
-/* Two modules are built from this file with the same paths in opposite
- * roles, so that whichever of them the directory lists first, each situation
- * occurs once: /one/k is interior (no leaf type) in role 0 and a leaf in
- * role 1, /two/k the reverse. Each role also keeps alarm rows for one path
- * of its own (/al1/k in role 0, /al2/k in role 1). */
+/* Two modules with the same paths in opposite roles, so that whichever the
+ * directory lists first, each situation occurs once: /one/k is interior in
+ * role 0 and a leaf in role 1, /two/k the reverse; alarm rows for /al1/k in
+ * role 0 and for /al2/k in role 1. */
 #include "dsmodule.h"
 
 #if PAIR_ROLE == 0
@@ -36,10 +35,8 @@ const DsKeyNode ds_keys[NODES] = {
     DSM_NODE(AL2_K, AL2, DSM_NONE, DSM_NONE, "k", NULL, &kLeaf),
 };
 
-/* Writable, so that a test can point a row at another module's node. The
- * first row belongs to the interior key, which has no leaf type and so is
- * never found for an alarm; the rows of the alarm key follow, the first of
- * them tagged 1. */
+/* Writable, so that a test can point a row at another module's node. Row 0
+ * belongs to the interior key (no leaf type), rows 1 and 2 to the alarm key. */
 DsAlarm ds_alarms[] = {
     {&ds_keys[INTERIOR], {.words = {9}}},
     {&ds_keys[OWN_ALARM], {.words = {1}}},

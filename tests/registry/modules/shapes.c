@@ -1,7 +1,6 @@
-/* Sibling order and leaf values. Under /sib_typed a typed level comes before
- * the literal level x (which alone has the child y); under /sib_literal the
- * same two levels come in the reverse order. /val is interior and /val/level
- * stores a 2-byte percentage. */
+/* Sibling order and leaf values: a typed level before the literal x (with a
+ * child y) under /sib_typed, after it under /sib_literal; /val (interior, with
+ * /val/level of a 2-byte percentage) hides a second top-level "val". */
 #include "dsmodule.h"
 
 DSM_NAME("shapes");
@@ -9,7 +8,7 @@ DSM_NAME("shapes");
 static const DsType kIndex = DSM_INT("shapes_index", 1, 0, 255);
 static const DsType kPercent = DSM_INT("shapes_percent", 2, 0, 100);
 
-enum { SIB_TYPED, ST_T, ST_X, ST_XY, SIB_LITERAL, SL_X, SL_XY, SL_T, VAL, VAL_LEVEL, NODES };
+enum { SIB_TYPED, ST_T, ST_X, ST_XY, SIB_LITERAL, SL_X, SL_XY, SL_T, VAL, VAL_LEVEL, VAL2, NODES };
 
 const DsKeyNode ds_keys[NODES] = {
     DSM_NODE(SIB_TYPED, DSM_NONE, ST_T, SIB_LITERAL, "sib_typed", NULL, NULL),
@@ -20,6 +19,7 @@ const DsKeyNode ds_keys[NODES] = {
     DSM_NODE(SL_X, SIB_LITERAL, SL_XY, SL_T, "x", NULL, NULL),
     DSM_NODE(SL_XY, SL_X, DSM_NONE, DSM_NONE, "y", NULL, &kIndex),
     DSM_NODE(SL_T, SIB_LITERAL, DSM_NONE, DSM_NONE, "t", &kIndex, &kIndex),
-    DSM_NODE(VAL, DSM_NONE, VAL_LEVEL, DSM_NONE, "val", NULL, NULL),
+    DSM_NODE(VAL, DSM_NONE, VAL_LEVEL, VAL2, "val", NULL, NULL),
     DSM_NODE(VAL_LEVEL, VAL, DSM_NONE, DSM_NONE, "level", NULL, &kPercent),
+    DSM_NODE(VAL2, DSM_NONE, DSM_NONE, DSM_NONE, "val", NULL, &kPercent),
 };

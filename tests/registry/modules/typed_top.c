@@ -1,7 +1,6 @@
 /* A typed top level between two literal ones: "a" answers only itself, every
- * other first component reaches the typed level (also "b", which it shadows),
- * and an alarm on a key below it. Tried after modules whose top levels are
- * literal, so that a path they lack still finds this one. */
+ * other first component reaches the typed level (also "b", which it shadows);
+ * alarms on a key below it. */
 #include "dsmodule.h"
 
 DSM_NAME("typed_top");
