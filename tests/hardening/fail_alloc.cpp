@@ -1,52 +1,38 @@
-// The interposed allocation functions behind fail_alloc.h. Until the next
-// definitions have been looked up with dlsym (which may itself allocate),
-// requests are served from a small static arena that free recognises.
+// The allocation functions of the test executable. It comes first in symbol
+// lookup, so the library's objects and json-c (a shared library, out of reach
+// of link-time wrapping) both allocate through these; each forwards to the
+// next definition (libc's, or the sanitizer runtime's) unless it is the call
+// chosen to fail, and counts the blocks it hands out and takes back. Until
+// dlsym has found those, requests are served from a static arena that free
+// recognises.
 #include "fail_alloc.h"
 
 #include <dlfcn.h>
 #include <json-c/json.h>
-#include <malloc.h>
 
 #include <cerrno>
-#include <cstdint>
+#include <climits>
 #include <cstring>
-
-#if defined(__SANITIZE_ADDRESS__)
-// From the sanitizer runtime (sanitizer/allocator_interface.h, which g++ 12
-// does not install).
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
 
 namespace
 {
 
-using MallocFn = void *(*)(size_t);
-using CallocFn = void *(*)(size_t, size_t);
-using ReallocFn = void *(*)(void *, size_t);
-using StrdupFn = char *(*)(const char *);
-using FreeFn = void (*)(void *);
-
-MallocFn next_malloc;
-CallocFn next_calloc;
-ReallocFn next_realloc;
-StrdupFn next_strdup;
-// json-c 0.16's tokener copies member names with strdup and uses neither the
-// copy nor json_object_object_add's result checked: a failed copy crashes
-// it or leaks the member's value. No caller of json-c survives that, so
-// copies made while the tokener runs are never failed; its other
-// allocations are.
-int in_tokener;
-FreeFn next_free;
+void *(*next_malloc)(size_t);
+void *(*next_calloc)(size_t, size_t);
+void *(*next_realloc)(void *, size_t);
+void (*next_free)(void *);
 bool resolving;
 
 alignas(16) unsigned char arena[16384];
 size_t arena_used;
 
-bool armed;
-bool persistent;
-long fail_at;
-long calls;
-const char *first_failed;
+bool armed, persistent, failed;
+long fail_at = LONG_MAX, calls, blocks;
+// json-c 0.16's tokener copies member names with strdup and checks neither
+// the copy nor the insertion of the member: no caller survives such a
+// failure, so copies made inside the tokener never fail (its other
+// allocations do).
+int in_tokener;
 
 void *
 arena_alloc(size_t n)
@@ -54,104 +40,92 @@ arena_alloc(size_t n)
     n = (n + 15) & ~size_t{15};
     if (n > sizeof arena - arena_used)
         return nullptr;
-    void *p = arena + arena_used;
     arena_used += n;
-    return p;
+    return arena + arena_used - n;
 }
 
 bool
 in_arena(const void *p)
 {
-    auto *byte = static_cast<const unsigned char *>(p);
-    return byte >= arena && byte < arena + sizeof arena;
+    return p >= arena && p < arena + sizeof arena;
 }
 
-// False while the next definitions are being looked up: the caller then
-// serves the request from the arena.
+template <class Fn>
+void
+find_next(Fn &fn, const char *name)
+{
+    fn = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
+}
+
+// False while the next definitions are being looked up (dlsym may allocate).
 bool
 resolved()
 {
-    if (next_malloc != nullptr)
+    if (next_free != nullptr)
         return true;
     if (resolving)
         return false;
     resolving = true;
-    next_malloc = reinterpret_cast<MallocFn>(dlsym(RTLD_NEXT, "malloc"));
-    next_calloc = reinterpret_cast<CallocFn>(dlsym(RTLD_NEXT, "calloc"));
-    next_realloc = reinterpret_cast<ReallocFn>(dlsym(RTLD_NEXT, "realloc"));
-    next_strdup = reinterpret_cast<StrdupFn>(dlsym(RTLD_NEXT, "strdup"));
-    next_free = reinterpret_cast<FreeFn>(dlsym(RTLD_NEXT, "free"));
+    find_next(next_malloc, "malloc");
+    find_next(next_calloc, "calloc");
+    find_next(next_realloc, "realloc");
+    find_next(next_free, "free");
     resolving = false;
     return true;
 }
 
 bool
-fails(const char *function)
+fails()
 {
     if (!armed)
         return false;
     long n = calls++;
     if (n != fail_at && !(persistent && n > fail_at))
         return false;
-    if (first_failed == nullptr)
-        first_failed = function;
-    errno = ENOMEM; // as the allocators themselves report it
+    failed = true;
+    errno = ENOMEM;
     return true;
 }
 
 } // namespace
 
-namespace failalloc
-{
-
 void
-arm(long n, bool keep_failing)
+failalloc::arm(long at, bool keep_failing)
 {
-    fail_at = n;
+    fail_at = at;
     persistent = keep_failing;
     calls = 0;
-    first_failed = nullptr;
-    armed = true;
+    failed = false;
+}
+
+void
+failalloc::live(bool on)
+{
+    armed = on;
 }
 
 bool
-disarm()
+failalloc::disarm()
 {
-    armed = false;
-    return first_failed != nullptr;
+    armed = persistent = false;
+    fail_at = LONG_MAX;
+    return failed;
 }
 
 long
-allocations_made()
+failalloc::blocks_in_use()
 {
-    return calls;
+    return blocks;
 }
-
-const char *
-failed_function()
-{
-    return first_failed;
-}
-
-size_t
-bytes_in_use()
-{
-#if defined(__SANITIZE_ADDRESS__)
-    return __sanitizer_get_current_allocated_bytes();
-#else
-    struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
-#endif
-}
-
-} // namespace failalloc
 
 extern "C" void *
 malloc(size_t n)
 {
     if (!resolved())
         return arena_alloc(n);
-    return fails("malloc") ? nullptr : next_malloc(n);
+    void *p = fails() ? nullptr : next_malloc(n);
+    blocks += p != nullptr;
+    return p;
 }
 
 extern "C" void *
@@ -159,55 +133,49 @@ calloc(size_t count, size_t n)
 {
     if (!resolved())
         return arena_alloc(count * n); // static, so already zero
-    return fails("calloc") ? nullptr : next_calloc(count, n);
+    void *p = fails() ? nullptr : next_calloc(count, n);
+    blocks += p != nullptr;
+    return p;
 }
 
 extern "C" void *
 realloc(void *p, size_t n)
 {
-    if (!resolved())
+    if (p == nullptr)
+        return malloc(n);
+    if (!resolved() || fails())
         return nullptr;
-    if (fails("realloc"))
-        return nullptr;
-    if (p == nullptr || !in_arena(p))
+    if (!in_arena(p))
         return next_realloc(p, n);
     void *moved = next_malloc(n);
-    if (moved != nullptr) {
-        size_t room = static_cast<size_t>(arena + sizeof arena - static_cast<unsigned char *>(p));
-        std::memcpy(moved, p, n < room ? n : room);
-    }
-    return moved;
+    blocks += moved != nullptr;
+    size_t room = static_cast<size_t>(arena + sizeof arena - static_cast<unsigned char *>(p));
+    return moved != nullptr ? std::memcpy(moved, p, n < room ? n : room) : nullptr;
 }
 
+// Made here, since the sanitizer runtime's strdup allocates without malloc.
 extern "C" char *
 strdup(const char *text)
 {
-    if (!resolved()) {
-        auto *copy = static_cast<char *>(arena_alloc(std::strlen(text) + 1));
-        return copy != nullptr ? std::strcpy(copy, text) : nullptr;
-    }
-    if (!armed)
-        return next_strdup(text);
-    if (in_tokener == 0 && fails("strdup"))
-        return nullptr;
-    // One allocation: the malloc that libc's strdup makes is not counted again.
-    armed = false;
-    char *copy = next_strdup(text);
-    armed = true;
-    return copy;
+    size_t n = std::strlen(text) + 1;
+    bool was_armed = armed;
+    armed = armed && in_tokener == 0;
+    void *copy = malloc(n);
+    armed = was_armed;
+    return copy != nullptr ? static_cast<char *>(std::memcpy(copy, text, n)) : nullptr;
 }
 
 extern "C" void
 free(void *p)
 {
-    if (p == nullptr || in_arena(p))
+    if (p == nullptr || in_arena(p) || !resolved())
         return;
-    if (resolved())
-        next_free(p);
+    --blocks;
+    next_free(p);
 }
 
-// The tokener's entry points: json-c calls between them directly, so each
-// one that a caller may use is wrapped.
+// The tokener entry points that the library uses; json-c calls between them
+// directly, so each one is wrapped.
 namespace
 {
 
@@ -216,24 +184,17 @@ json_object *
 in_tokener_call(Fn &next, const char *name, Args... args)
 {
     if (next == nullptr)
-        next = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
+        find_next(next, name);
     ++in_tokener;
     json_object *jo = next(args...);
     --in_tokener;
     return jo;
 }
 
-json_object *(*next_parse)(const char *);
 json_object *(*next_parse_verbose)(const char *, json_tokener_error *);
 json_object *(*next_parse_ex)(json_tokener *, const char *, int);
 
 } // namespace
-
-extern "C" json_object *
-json_tokener_parse(const char *text)
-{
-    return in_tokener_call(next_parse, "json_tokener_parse", text);
-}
 
 extern "C" json_object *
 json_tokener_parse_verbose(const char *text, json_tokener_error *error)

@@ -1,31 +1,22 @@
-// Allocation failure injection for the hardening tests. The test executable
-// defines malloc, calloc, realloc, strdup and free itself (fail_alloc.cpp);
-// the executable comes first in symbol lookup, so both the library's objects
-// and json-c, a shared library, allocate through them. Each forwards to the
-// next definition in lookup order (libc's, or the sanitizer runtime's in an
-// ASan build) except the calls chosen to fail. Link-time wrapping
-// (-Wl,--wrap=malloc) would reach only the statically linked objects, never
-// json-c's allocations, which are most of what a conversion allocates.
+// Allocation failure injection (fail_alloc.cpp): the allocation functions of
+// this executable, which the library and json-c both allocate through.
 #ifndef DSTYPES_TESTS_HARDENING_FAIL_ALLOC_H
 #define DSTYPES_TESTS_HARDENING_FAIL_ALLOC_H
-
-#include <cstddef>
 
 namespace failalloc
 {
 
-// From the next allocation on, counting from 0, allocation number fail_at
+// Of the allocations made while live from now on, counting from 0, number at
 // fails; with persistent set, every later one fails as well.
-void arm(long fail_at, bool persistent);
-// Stops failing; returns whether any allocation was made to fail since arm.
+void arm(long at, bool persistent);
+// Starts or stops counting (and failing) allocations, as around each call of
+// the library, so that a test's own allocations are never failed.
+void live(bool on);
+// Stops failing until the next arm; returns whether any allocation was made
+// to fail since the last arm.
 bool disarm();
-// Allocations made since arm, the failed ones included.
-long allocations_made();
-// The function whose call was the first to fail ("malloc", "strdup", ...),
-// or null when none did.
-const char *failed_function();
-// Bytes currently allocated from the heap, as the allocator counts them.
-size_t bytes_in_use();
+// Blocks handed out by malloc, calloc, realloc and strdup and not yet freed.
+long blocks_in_use();
 
 } // namespace failalloc
 
