@@ -4,8 +4,6 @@
 // hands the log only complete texts. A null canonical text always comes with
 // a code: 2 with nothing logged, or 50 with one line; never the code untouched,
 // which would read as the JSON literal null.
-#include "fail_alloc.h"
-
 #include "codec/codec.h"
 #include "keys/keys.h"
 
@@ -18,6 +16,20 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+// The allocation functions of this executable (fail_alloc.cpp).
+namespace failalloc
+{
+// Of the allocations made while live from now on, counting from 0, number at
+// fails; with persistent set, every later one fails as well.
+void arm(long at, bool persistent);
+// Starts or stops counting (and failing) allocations.
+void live(bool on);
+// Stops failing until the next arm; tells whether an allocation failed.
+bool disarm();
+// Blocks handed out by malloc, calloc, realloc and strdup and not yet freed.
+long blocks_in_use();
+} // namespace failalloc
 
 namespace
 {

@@ -2,11 +2,8 @@
 // lookup, so the library's objects and json-c (a shared library, out of reach
 // of link-time wrapping) both allocate through these; each forwards to the
 // next definition (libc's, or the sanitizer runtime's) unless it is the call
-// chosen to fail, and counts the blocks it hands out and takes back. Until
-// dlsym has found those, requests are served from a static arena that free
-// recognises.
-#include "fail_alloc.h"
-
+// chosen to fail, and counts the blocks it hands out and takes back. Its
+// controls, in namespace failalloc, are declared by the test.
 #include <dlfcn.h>
 #include <json-c/json.h>
 
@@ -23,9 +20,6 @@ void *(*next_realloc)(void *, size_t);
 void (*next_free)(void *);
 bool resolving;
 
-alignas(16) unsigned char arena[16384];
-size_t arena_used;
-
 bool armed, persistent, failed;
 long fail_at = LONG_MAX, calls, blocks;
 // json-c 0.16's tokener copies member names with strdup and checks neither
@@ -34,22 +28,6 @@ long fail_at = LONG_MAX, calls, blocks;
 // allocations do).
 int in_tokener;
 
-void *
-arena_alloc(size_t n)
-{
-    n = (n + 15) & ~size_t{15};
-    if (n > sizeof arena - arena_used)
-        return nullptr;
-    arena_used += n;
-    return arena + arena_used - n;
-}
-
-bool
-in_arena(const void *p)
-{
-    return p >= arena && p < arena + sizeof arena;
-}
-
 template <class Fn>
 void
 find_next(Fn &fn, const char *name)
@@ -57,7 +35,8 @@ find_next(Fn &fn, const char *name)
     fn = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
 }
 
-// False while the next definitions are being looked up (dlsym may allocate).
+// False while the next definitions are being looked up: should dlsym
+// allocate, it is refused.
 bool
 resolved()
 {
@@ -89,8 +68,11 @@ fails()
 
 } // namespace
 
+namespace failalloc
+{
+
 void
-failalloc::arm(long at, bool keep_failing)
+arm(long at, bool keep_failing)
 {
     fail_at = at;
     persistent = keep_failing;
@@ -99,13 +81,13 @@ failalloc::arm(long at, bool keep_failing)
 }
 
 void
-failalloc::live(bool on)
+live(bool on)
 {
     armed = on;
 }
 
 bool
-failalloc::disarm()
+disarm()
 {
     armed = persistent = false;
     fail_at = LONG_MAX;
@@ -113,16 +95,18 @@ failalloc::disarm()
 }
 
 long
-failalloc::blocks_in_use()
+blocks_in_use()
 {
     return blocks;
 }
+
+} // namespace failalloc
 
 extern "C" void *
 malloc(size_t n)
 {
     if (!resolved())
-        return arena_alloc(n);
+        return nullptr;
     void *p = fails() ? nullptr : next_malloc(n);
     blocks += p != nullptr;
     return p;
@@ -132,7 +116,7 @@ extern "C" void *
 calloc(size_t count, size_t n)
 {
     if (!resolved())
-        return arena_alloc(count * n); // static, so already zero
+        return nullptr;
     void *p = fails() ? nullptr : next_calloc(count, n);
     blocks += p != nullptr;
     return p;
@@ -143,14 +127,7 @@ realloc(void *p, size_t n)
 {
     if (p == nullptr)
         return malloc(n);
-    if (!resolved() || fails())
-        return nullptr;
-    if (!in_arena(p))
-        return next_realloc(p, n);
-    void *moved = next_malloc(n);
-    blocks += moved != nullptr;
-    size_t room = static_cast<size_t>(arena + sizeof arena - static_cast<unsigned char *>(p));
-    return moved != nullptr ? std::memcpy(moved, p, n < room ? n : room) : nullptr;
+    return resolved() && !fails() ? next_realloc(p, n) : nullptr;
 }
 
 // Made here, since the sanitizer runtime's strdup allocates without malloc.
@@ -168,7 +145,7 @@ strdup(const char *text)
 extern "C" void
 free(void *p)
 {
-    if (p == nullptr || in_arena(p) || !resolved())
+    if (p == nullptr || !resolved())
         return;
     --blocks;
     next_free(p);

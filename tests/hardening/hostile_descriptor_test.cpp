@@ -18,9 +18,6 @@
 namespace
 {
 
-using dstest::type_of;
-using dstest::word;
-
 const DsType &kU8 = ds_global_types[2];
 const DsType &kU32 = ds_global_types[0];
 const DsType &kIpv6Text = ds_global_types[14];
@@ -64,92 +61,94 @@ const DsType kSelfLoop = {"self-loop", DS_KIND_CONVERTED, 1, {.converted = {&kSe
 const DsField kLoopFields[] = {{"again", &kLoop}};
 const DsType kLoop = {"loop", DS_KIND_SEQUENCE, 1, {.sequence = {1, kLoopFields}}};
 
-struct Written {
-    bool converted;
-    int error;
-    std::string bytes;
-};
-
-// ds_jo_to_c into dstlen bytes (a5) followed by 16 guard bytes (ee).
-Written
-jo_to_c_into(const DsType *type, json_object *jo, size_t dstlen)
-{
-    std::unique_ptr<uint8_t[]> dst(new uint8_t[dstlen + 16]);
-    std::fill(dst.get(), dst.get() + dstlen, 0xA5);
-    std::fill(dst.get() + dstlen, dst.get() + dstlen + 16, 0xEE);
-    errno = 0;
-    bool converted = ds_jo_to_c(type, jo, dst.get(), dstlen) != nullptr;
-    Written w{converted, errno, dstest::hex(dst.get(), dstlen)};
-    EXPECT_EQ(dstest::hex(dst.get() + dstlen, 16),
-              "ee ee ee ee ee ee ee ee ee ee ee ee ee ee ee ee")
-        << "written past the destination";
-    return w;
-}
-
 } // namespace
 
 TEST(HostileDescriptor, ConversionsStayInsideTheCallersBytes)
 {
     const struct {
         const DsType *type;
-        const char *packed;  // packed input, hex
-        const char *c_json;  // what ds_c_to_jo gives
-        bool c_valid;        // ds_c_value_is_valid
-        const char *json;    // JSON input
-        const char *written; // destination of the type's size afterwards; null: converts
-        bool jo_valid;       // ds_jo_value_is_valid: no destination, no sizes
+        std::vector<uint8_t> packed; // in a buffer of exactly its length
+        const char *c_json;          // what ds_c_to_jo gives
+        bool c_valid;                // ds_c_value_is_valid
+        const char *json;            // JSON input
+        const char *written;         // ds_jo_to_c's destination of the type's size; null: converts
+        bool jo_valid;               // ds_jo_value_is_valid: no destination, no sizes
     } rows[] = {
-        {&kShortChoice, "04 01 03 01", "(null)", false,
-         R"({"kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan"})", "04 01", true},
-        {&kShortChoice, "01 02", R"({ "kind": "Virtual", "index": 2 })", true,
-         R"({"kind": "Virtual", "index": 2})", nullptr, true},
-        {&kShortSequence, "07 00 00 00 00 00", "(null)", false,
-         R"({"eventId": 7, "timestamp": 1.5})", "07 00 00 00 a5 a5", true},
-        {&kEmptyString, "00", "(null)", false, R"("")", "", false},
-        {&kStringFirst, "00", "(null)", false, R"({"s": "", "n": 1})", "a5", false},
-        {&kShortArray, "05 00 07 00 00 00", "(null)", false, "[7, 8]", "02 00 07 00 00 00", true},
-        {&kTinyIpv6, "20", "(null)", true, R"("::1")", "a5", false},
-        {&kShortBitmap, "ff ff", "(null)", true, R"("1")", "a5 a5", true},
-        {&kHugeBitmap, "ff", "(null)", true, R"("0")", "a5", true},
-        {&kShortDouble, "00 00 00 00", "(null)", true, "1.5", "a5 a5 a5 a5", true},
-        {&kDoubleChoice, "00 00 00 00 00 00 00 00", "(null)", false, R"({"k": 1.0})",
+        {&kShortChoice,
+         {4, 1, 3, 1},
+         "(null)",
+         false,
+         R"({"kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan"})",
+         "04 01",
+         true},
+        {&kShortChoice,
+         {1, 2},
+         R"({ "kind": "Virtual", "index": 2 })",
+         true,
+         R"({"kind": "Virtual", "index": 2})",
+         nullptr,
+         true},
+        {&kShortSequence,
+         {7, 0, 0, 0, 0, 0},
+         "(null)",
+         false,
+         R"({"eventId": 7, "timestamp": 1.5})",
+         "07 00 00 00 a5 a5",
+         true},
+        {&kEmptyString, {0}, "(null)", false, R"("")", "", false},
+        {&kStringFirst, {0}, "(null)", false, R"({"s": "", "n": 1})", "a5", false},
+        {&kShortArray, {5, 0, 7, 0, 0, 0}, "(null)", false, "[7, 8]", "02 00 07 00 00 00", true},
+        {&kTinyIpv6, {0x20}, "(null)", true, R"("::1")", "a5", false},
+        {&kShortBitmap, {0xff, 0xff}, "(null)", true, R"("1")", "a5 a5", true},
+        {&kHugeBitmap, {0xff}, "(null)", true, R"("0")", "a5", true},
+        {&kShortDouble, {0, 0, 0, 0}, "(null)", true, "1.5", "a5 a5 a5 a5", true},
+        {&kDoubleChoice, std::vector<uint8_t>(8, 0), "(null)", false, R"({"k": 1.0})",
          "a5 a5 a5 a5 a5 a5 a5 a5", false},
-        {&kBadKind, "01 00 00 00", "(null)", false, "1", "a5 a5 a5 a5", false},
-        {&kHugeKind, "01 00 00 00", "(null)", false, "1", "a5 a5 a5 a5", false},
-        {&kBadConverter, "01 00 00 00", "(null)", false, "1", "a5 a5 a5 a5", false},
-        {&kHugeConverter, "01 00 00 00", "(null)", false, "1", "a5 a5 a5 a5", false},
-        {&kBaselessEnum, "00 00", "(null)", false, "0", "a5 a5", false},
-        {&kRowlessEnum, "00", "(null)", false, R"("a")", "a5", false},
-        {&kFieldless, "00", "(null)", false, R"({"a": 1})", "a5", false},
-        {&kBaselessChoice, "00 00 00", "(null)", false, R"({"kind": "a", "x": 1})", "00 00 00",
+        {&kBadKind, {1, 0, 0, 0}, "(null)", false, "1", "a5 a5 a5 a5", false},
+        {&kHugeKind, {1, 0, 0, 0}, "(null)", false, "1", "a5 a5 a5 a5", false},
+        {&kBadConverter, {1, 0, 0, 0}, "(null)", false, "1", "a5 a5 a5 a5", false},
+        {&kHugeConverter, {1, 0, 0, 0}, "(null)", false, "1", "a5 a5 a5 a5", false},
+        {&kBaselessEnum, {0, 0}, "(null)", false, "0", "a5 a5", false},
+        {&kRowlessEnum, {0}, "(null)", false, R"("a")", "a5", false},
+        {&kFieldless, {0}, "(null)", false, R"({"a": 1})", "a5", false},
+        {&kBaselessChoice,
+         {0, 0, 0},
+         "(null)",
+         false,
+         R"({"kind": "a", "x": 1})",
+         "00 00 00",
          false},
-        {&kArmless, "00 00", "(null)", false, R"({"kind": 0, "x": 1})", "a5 a5", false},
-        {&kElementless, "00 00", "(null)", false, "[]", "a5 a5", false},
-        {&kBaselessConverted, "00 00 00 00", "(null)", true, "1", "a5 a5 a5 a5", false},
-        {&kLoopedEnum, "01", "(null)", false, "1", nullptr, true}, // written by the enum's own size
-        {&kSelfLoop, "01", "(null)", true, "1", "a5", false},
-        {&kLoop, "00", "(null)", false, R"({"again": {}})", "a5", false},
+        {&kArmless, {0, 0}, "(null)", false, R"({"kind": 0, "x": 1})", "a5 a5", false},
+        {&kElementless, {0, 0}, "(null)", false, "[]", "a5 a5", false},
+        {&kBaselessConverted, {0, 0, 0, 0}, "(null)", true, "1", "a5 a5 a5 a5", false},
+        {&kLoopedEnum, {1}, "(null)", false, "1", nullptr, true}, // written by the enum's own size
+        {&kSelfLoop, {1}, "(null)", true, "1", "a5", false},
+        {&kLoop, {0}, "(null)", false, R"({"again": {}})", "a5", false},
     };
+    const std::vector<uint8_t> guard(16, 0xEE);
     for (const auto &r : rows) {
-        SCOPED_TRACE(std::string(r.type->name) + " " + r.packed + " / " + r.json);
-        std::vector<uint8_t> packed;
-        for (const char *p = r.packed; *p != '\0'; p += p[2] == ' ' ? 3 : 2)
-            packed.push_back(static_cast<uint8_t>(std::stoul(std::string(p, 2), nullptr, 16)));
-        std::unique_ptr<uint8_t[]> exact(new uint8_t[packed.size()]);
-        std::copy(packed.begin(), packed.end(), exact.get());
-        JsonRef back(ds_c_to_jo(r.type, exact.get(), packed.size()));
+        SCOPED_TRACE(std::string(r.type->name) + " / " + r.json);
+        std::unique_ptr<uint8_t[]> exact(new uint8_t[r.packed.size()]);
+        std::copy(r.packed.begin(), r.packed.end(), exact.get());
+        JsonRef back(ds_c_to_jo(r.type, exact.get(), r.packed.size()));
         EXPECT_EQ(dstest::json_text(back.get()), r.c_json);
-        EXPECT_EQ(ds_c_value_is_valid(r.type, exact.get(), static_cast<uint32_t>(packed.size())),
+        EXPECT_EQ(ds_c_value_is_valid(r.type, exact.get(), static_cast<uint32_t>(r.packed.size())),
                   r.c_valid);
         JsonRef jo(json_tokener_parse(r.json));
+        // Destinations of the type's size and of 8 bytes, followed by 16 guard bytes.
         for (size_t dstlen : {size_t{r.type->size}, size_t{8}}) {
-            Written w = jo_to_c_into(r.type, jo.get(), dstlen);
+            std::vector<uint8_t> dst(dstlen + 16, 0xA5);
+            std::fill(dst.begin() + dstlen, dst.end(), 0xEE);
+            errno = 0;
+            bool converted = ds_jo_to_c(r.type, jo.get(), dst.data(), dstlen) != nullptr;
+            EXPECT_EQ(dstest::hex(dst.data() + dstlen, 16), dstest::hex(guard.data(), 16))
+                << "written past the destination";
             if (dstlen != r.type->size)
                 continue;
-            EXPECT_EQ(w.converted, r.written == nullptr);
-            EXPECT_EQ(w.error, r.written == nullptr ? 0 : EINVAL);
+            EXPECT_EQ(converted, r.written == nullptr);
+            EXPECT_EQ(errno, r.written == nullptr ? 0 : EINVAL);
             if (r.written != nullptr) {
-                EXPECT_EQ(w.bytes, r.written);
+                EXPECT_EQ(dstest::hex(dst.data(), dstlen), r.written);
             }
         }
         EXPECT_EQ(ds_jo_value_is_valid(r.type, jo.get()), r.jo_valid);
