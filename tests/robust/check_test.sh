@@ -11,13 +11,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$example" "$@" "$work"
 cd "$work"
-for module in "$@" "$example"; do
-  name=$(basename "$module")
+check() {
   status=0
-  "$tool" check "$name" >>actual 2>&1 || status=$?
+  "$tool" check "$@" >>actual 2>&1 || status=$?
   echo "exit $status" >>actual
-done
-status=0
-"$tool" check robust_shadow.so example.so >>actual 2>&1 || status=$?
-echo "exit $status" >>actual
+}
+for module in "$@" "$example"; do check "$(basename "$module")"; done
+check robust_shadow.so example.so
 diff -u "$expected" actual
