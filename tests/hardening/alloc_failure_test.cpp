@@ -37,10 +37,8 @@ namespace
 
 // The log capture of this executable: no heap, since it runs while
 // allocations fail. Every conversion in the library's formats is %s.
-struct LogRecord {
-    int lines = 0;
-    bool null_text = false;
-} log_record;
+int log_lines;
+bool log_null_text;
 
 } // namespace
 
@@ -51,9 +49,9 @@ rk_syslog(int, int, int, uint32_t, const char *format, ...)
     va_start(args, format);
     for (const char *p = std::strchr(format, '%'); p != nullptr; p = std::strchr(p + 2, '%'))
         if (p[1] != '%' && va_arg(args, const char *) == nullptr)
-            log_record.null_text = true;
+            log_null_text = true;
     va_end(args);
-    ++log_record.lines;
+    ++log_lines;
 }
 
 namespace
@@ -128,7 +126,8 @@ fail_each_allocation(const std::function<std::vector<std::string>()> &script)
     for (bool persistent : {false, true}) {
         for (long n = 0;; ++n) {
             ASSERT_LT(n, 100000) << "the script never stops allocating";
-            log_record = LogRecord{};
+            log_lines = 0;
+            log_null_text = false;
             long before = failalloc::blocks_in_use();
             failalloc::arm(n, persistent);
             std::vector<std::string> got = script();
@@ -138,7 +137,7 @@ fail_each_allocation(const std::function<std::vector<std::string>()> &script)
                     << n << ", " << i << ": " << got[i];
             got = std::vector<std::string>();
             EXPECT_EQ(failalloc::blocks_in_use(), before) << "leak, failing allocation " << n;
-            EXPECT_FALSE(log_record.null_text) << "null text logged, allocation " << n;
+            EXPECT_FALSE(log_null_text) << "null text logged, allocation " << n;
             if (!injected)
                 break;
         }
@@ -170,7 +169,7 @@ round_trip(const DsType *type, const std::vector<uint8_t> &packed, const std::st
         EXPECT_TRUE(codes[i] == DS_ERR_NOMEM || codes[i] == DS_ERR_BAD_JSON) << codes[i];
         lines += codes[i] == DS_ERR_BAD_JSON;
     }
-    EXPECT_EQ(log_record.lines, lines);
+    EXPECT_EQ(log_lines, lines);
     return out;
 }
 

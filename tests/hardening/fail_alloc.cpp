@@ -15,7 +15,6 @@ namespace
 {
 
 void *(*next_malloc)(size_t);
-void *(*next_calloc)(size_t, size_t);
 void *(*next_realloc)(void *, size_t);
 void (*next_free)(void *);
 bool resolving;
@@ -28,29 +27,19 @@ long fail_at = LONG_MAX, calls, blocks;
 // allocations do).
 int in_tokener;
 
-template <class Fn>
-void
-find_next(Fn &fn, const char *name)
-{
-    fn = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
-}
-
-// False while the next definitions are being looked up: should dlsym
-// allocate, it is refused.
+// False until the next definitions are found; should dlsym allocate while
+// looking them up, it is refused.
 bool
 resolved()
 {
-    if (next_free != nullptr)
-        return true;
-    if (resolving)
-        return false;
-    resolving = true;
-    find_next(next_malloc, "malloc");
-    find_next(next_calloc, "calloc");
-    find_next(next_realloc, "realloc");
-    find_next(next_free, "free");
-    resolving = false;
-    return true;
+    if (next_free == nullptr && !resolving) {
+        resolving = true;
+        next_malloc = reinterpret_cast<decltype(next_malloc)>(dlsym(RTLD_NEXT, "malloc"));
+        next_realloc = reinterpret_cast<decltype(next_realloc)>(dlsym(RTLD_NEXT, "realloc"));
+        next_free = reinterpret_cast<decltype(next_free)>(dlsym(RTLD_NEXT, "free"));
+        resolving = false;
+    }
+    return next_free != nullptr;
 }
 
 bool
@@ -115,11 +104,9 @@ malloc(size_t n)
 extern "C" void *
 calloc(size_t count, size_t n)
 {
-    if (!resolved())
-        return nullptr;
-    void *p = fails() ? nullptr : next_calloc(count, n);
-    blocks += p != nullptr;
-    return p;
+    size_t bytes = 0;
+    void *p = __builtin_mul_overflow(count, n, &bytes) ? nullptr : malloc(bytes);
+    return p != nullptr ? std::memset(p, 0, bytes) : nullptr;
 }
 
 extern "C" void *
@@ -153,34 +140,24 @@ free(void *p)
 
 // The tokener entry points that the library uses; json-c calls between them
 // directly, so each one is wrapped.
-namespace
-{
-
-template <class Fn, class... Args>
-json_object *
-in_tokener_call(Fn &next, const char *name, Args... args)
-{
-    if (next == nullptr)
-        find_next(next, name);
-    ++in_tokener;
-    json_object *jo = next(args...);
-    --in_tokener;
-    return jo;
-}
-
-json_object *(*next_parse_verbose)(const char *, json_tokener_error *);
-json_object *(*next_parse_ex)(json_tokener *, const char *, int);
-
-} // namespace
-
 extern "C" json_object *
 json_tokener_parse_verbose(const char *text, json_tokener_error *error)
 {
-    return in_tokener_call(next_parse_verbose, "json_tokener_parse_verbose", text, error);
+    static auto next = reinterpret_cast<decltype(&json_tokener_parse_verbose)>(
+        dlsym(RTLD_NEXT, "json_tokener_parse_verbose"));
+    ++in_tokener;
+    json_object *jo = next(text, error);
+    --in_tokener;
+    return jo;
 }
 
 extern "C" json_object *
 json_tokener_parse_ex(json_tokener *tok, const char *text, int len)
 {
-    return in_tokener_call(next_parse_ex, "json_tokener_parse_ex", tok, text, len);
+    static auto next = reinterpret_cast<decltype(&json_tokener_parse_ex)>(
+        dlsym(RTLD_NEXT, "json_tokener_parse_ex"));
+    ++in_tokener;
+    json_object *jo = next(tok, text, len);
+    --in_tokener;
+    return jo;
 }

@@ -17,7 +17,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -106,11 +105,10 @@ TEST(HostileDescriptor, ConversionsStayInsideTheCallersBytes)
     const std::vector<uint8_t> guard(16, 0xEE);
     for (const auto &r : rows) {
         SCOPED_TRACE(std::string(r.type->name) + " / " + r.json);
-        std::unique_ptr<uint8_t[]> exact(new uint8_t[r.packed.size()]);
-        std::copy(r.packed.begin(), r.packed.end(), exact.get());
-        JsonRef back(ds_c_to_jo(r.type, exact.get(), r.packed.size()));
+        std::vector<uint8_t> exact(r.packed); // its buffer holds exactly these bytes
+        JsonRef back(ds_c_to_jo(r.type, exact.data(), r.packed.size()));
         EXPECT_EQ(dstest::json_text(back.get()), r.c_json);
-        EXPECT_EQ(ds_c_value_is_valid(r.type, exact.get(), static_cast<uint32_t>(r.packed.size())),
+        EXPECT_EQ(ds_c_value_is_valid(r.type, exact.data(), static_cast<uint32_t>(r.packed.size())),
                   r.c_valid);
         JsonRef jo(json_tokener_parse(r.json));
         // Destinations of the type's size and of 8 bytes, followed by 16 guard bytes.
