@@ -29,31 +29,12 @@ const DsType &kU32 = ds_global_types[0];
 const int64_t kOne[] = {1};
 const DsChoiceArm kArm1[] = {{kOne, 1, 1, 1}};
 const DsField kDoubleKey[] = {{"k", &ds_global_types[17]}};
-const DsType kShortChoice = {"short-choice", DS_KIND_CHOICE, 2, ds_global_types[27].p};
-const DsType kShortSequence = {"short-seq", DS_KIND_SEQUENCE, 6, ds_global_types[23].p};
 const DsType kEmptyString = {"empty-string", DS_KIND_STRING, 0, {.string = {".*"}}};
 const DsField kStringFirstFields[] = {{"s", &kEmptyString}, {"n", &kU8}};
-const DsType kStringFirst = {"string-first", DS_KIND_SEQUENCE, 1, {.sequence = {2, kStringFirstFields}}};
-const DsType kShortArray = {"short-array", DS_KIND_ARRAY, 6, {.array = {4, &kU32}}};
-const DsType kTinyIpv6 = {"tiny-ipv6", DS_KIND_CONVERTED, 1, {.converted = {&ds_global_types[14], 2}}};
-const DsType kShortBitmap = {"short-bitmap", DS_KIND_BITMAP, 2, {.bitmap = {100}}};
-const DsType kHugeBitmap = {"huge-bitmap", DS_KIND_BITMAP, 1, {.bitmap = {0xffffffff}}};
-const DsType kShortDouble = {"short-double", DS_KIND_DOUBLE, 4, {}};
-const DsType kDoubleChoice = {"double-choice", DS_KIND_CHOICE, 8, {.choice = {1, kDoubleKey, kArm1}}};
-const DsType kBadKind = {"bad-kind", 9, 4, {}};
-const DsType kHugeKind = {"huge-kind", 0xFFFFFFFFu, 4, {}};
-const DsType kBadConverter = {"bad-converter", DS_KIND_CONVERTED, 4, {.converted = {&kU32, 4}}};
-const DsType kHugeConverter = {"huge-conv", DS_KIND_CONVERTED, 4, {.converted = {&kU32, UINT64_MAX}}};
 const DsEnumValue kRows[] = {{"a", 0}, {"b", 1}};
 const DsType kBaselessEnum = {"baseless", DS_KIND_ENUM, 2, {.enumeration = {nullptr, 2, kRows}}};
-const DsType kRowlessEnum = {"rowless", DS_KIND_ENUM, 1, {.enumeration = {&kU8, 2, nullptr}}};
-const DsType kFieldless = {"fieldless", DS_KIND_SEQUENCE, 1, {.sequence = {1, nullptr}}};
 const DsField kBaselessKind[] = {{"kind", &kBaselessEnum}, {"x", &kU8}};
-const DsType kBaselessChoice = {"baseless-choice", DS_KIND_CHOICE, 3, {.choice = {0, kBaselessKind, nullptr}}};
 const DsField kU8Kind[] = {{"kind", &kU8}, {"x", &kU8}};
-const DsType kArmless = {"armless", DS_KIND_CHOICE, 2, {.choice = {3, kU8Kind, nullptr}}};
-const DsType kElementless = {"elementless", DS_KIND_ARRAY, 2, {.array = {0, nullptr}}};
-const DsType kBaselessConverted = {"baseless-conv", DS_KIND_CONVERTED, 4, {.converted = {nullptr, 0}}};
 extern const DsType kLoopedEnum, kSelfLoop, kLoop;
 const DsType kLoopedEnum = {"looped-enum", DS_KIND_ENUM, 1, {.enumeration = {&kLoopedEnum, 2, kRows}}};
 const DsType kSelfLoop = {"self-loop", DS_KIND_CONVERTED, 1, {.converted = {&kSelfLoop, 0}}};
@@ -67,7 +48,7 @@ TEST(HostileDescriptor, ConversionsStayInsideTheCallersBytes)
 {
     // clang-format off
     const struct {
-        const DsType *type;
+        DsType type;
         std::vector<uint8_t> packed; // in a buffer of exactly its length
         const char *c_json;          // what ds_c_to_jo gives
         bool c_valid;                // ds_c_value_is_valid
@@ -75,51 +56,52 @@ TEST(HostileDescriptor, ConversionsStayInsideTheCallersBytes)
         const char *written; // ds_jo_to_c's destination of the type's size; null: converts
         bool jo_valid;       // ds_jo_value_is_valid: no destination, no sizes
     } rows[] = {
-        {&kShortChoice, {4, 1, 3, 1}, "(null)", false, R"({"kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan"})", "04 01", true},
-        {&kShortChoice, {1, 2}, R"({ "kind": "Virtual", "index": 2 })", true, R"({"kind": "Virtual", "index": 2})", nullptr, true},
-        {&kShortSequence, {7, 0, 0, 0, 0, 0}, "(null)", false, R"({"eventId": 7, "timestamp": 1.5})", "07 00 00 00 a5 a5", true},
-        {&kEmptyString, {0}, "(null)", false, R"("")", "", false},
-        {&kStringFirst, {0}, "(null)", false, R"({"s": "", "n": 1})", "a5", false},
-        {&kShortArray, {5, 0, 7, 0, 0, 0}, "(null)", false, "[7, 8]", "02 00 07 00 00 00", true},
-        {&kTinyIpv6, {0x20}, "(null)", true, R"("::1")", "a5", false},
-        {&kShortBitmap, {0xff, 0xff}, "(null)", true, R"("1")", "a5 a5", true},
-        {&kHugeBitmap, {0xff}, "(null)", true, R"("0")", "a5", true},
-        {&kShortDouble, {0, 0, 0, 0}, "(null)", true, "1.5", "a5 a5 a5 a5", true},
-        {&kDoubleChoice, std::vector<uint8_t>(8, 0), "(null)", false, R"({"k": 1.0})", "a5 a5 a5 a5 a5 a5 a5 a5", false},
-        {&kBadKind, {1, 0, 0, 0}, "(null)", false, "1", "a5 a5 a5 a5", false},
-        {&kHugeKind, {1, 0, 0, 0}, "(null)", false, "1", "a5 a5 a5 a5", false},
-        {&kBadConverter, {1, 0, 0, 0}, "(null)", false, "1", "a5 a5 a5 a5", false},
-        {&kHugeConverter, {1, 0, 0, 0}, "(null)", false, "1", "a5 a5 a5 a5", false},
-        {&kBaselessEnum, {0, 0}, "(null)", false, "0", "a5 a5", false},
-        {&kRowlessEnum, {0}, "(null)", false, R"("a")", "a5", false},
-        {&kFieldless, {0}, "(null)", false, R"({"a": 1})", "a5", false},
-        {&kBaselessChoice, {0, 0, 0}, "(null)", false, R"({"kind": "a", "x": 1})", "00 00 00", false},
-        {&kArmless, {0, 0}, "(null)", false, R"({"kind": 0, "x": 1})", "a5 a5", false},
-        {&kElementless, {0, 0}, "(null)", false, "[]", "a5 a5", false},
-        {&kBaselessConverted, {0, 0, 0, 0}, "(null)", true, "1", "a5 a5 a5 a5", false},
-        {&kLoopedEnum, {1}, "(null)", false, "1", nullptr, true}, // written by the enum's own size
-        {&kSelfLoop, {1}, "(null)", true, "1", "a5", false},
-        {&kLoop, {0}, "(null)", false, R"({"again": {}})", "a5", false},
+        {{"short-choice", DS_KIND_CHOICE, 2, ds_global_types[27].p}, {4, 1, 3, 1}, "(null)", false, R"({"kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan"})", "04 01", true},
+        {{"short-choice", DS_KIND_CHOICE, 2, ds_global_types[27].p}, {1, 2}, R"({ "kind": "Virtual", "index": 2 })", true, R"({"kind": "Virtual", "index": 2})", nullptr, true},
+        {{"short-seq", DS_KIND_SEQUENCE, 6, ds_global_types[23].p}, {7, 0, 0, 0, 0, 0}, "(null)", false, R"({"eventId": 7, "timestamp": 1.5})", "07 00 00 00 a5 a5", true},
+        {kEmptyString, {0}, "(null)", false, R"("")", "", false},
+        {{"string-first", DS_KIND_SEQUENCE, 1, {.sequence = {2, kStringFirstFields}}}, {0}, "(null)", false, R"({"s": "", "n": 1})", "a5", false},
+        {{"short-array", DS_KIND_ARRAY, 6, {.array = {4, &kU32}}}, {5, 0, 7, 0, 0, 0}, "(null)", false, "[7, 8]", "02 00 07 00 00 00", true},
+        {{"tiny-ipv6", DS_KIND_CONVERTED, 1, {.converted = {&ds_global_types[14], 2}}}, {0x20}, "(null)", true, R"("::1")", "a5", false},
+        {{"short-bitmap", DS_KIND_BITMAP, 2, {.bitmap = {100}}}, {0xff, 0xff}, "(null)", true, R"("1")", "a5 a5", true},
+        {{"huge-bitmap", DS_KIND_BITMAP, 1, {.bitmap = {0xffffffff}}}, {0xff}, "(null)", true, R"("0")", "a5", true},
+        {{"short-double", DS_KIND_DOUBLE, 4, {}}, {0, 0, 0, 0}, "(null)", true, "1.5", "a5 a5 a5 a5", true},
+        {{"double-choice", DS_KIND_CHOICE, 8, {.choice = {1, kDoubleKey, kArm1}}}, std::vector<uint8_t>(8, 0), "(null)", false, R"({"k": 1.0})", "a5 a5 a5 a5 a5 a5 a5 a5", false},
+        {{"bad-kind", 9, 4, {}}, {1, 0, 0, 0}, "(null)", false, "1", "a5 a5 a5 a5", false},
+        {{"huge-kind", 0xFFFFFFFFu, 4, {}}, {1, 0, 0, 0}, "(null)", false, "1", "a5 a5 a5 a5", false},
+        {{"bad-converter", DS_KIND_CONVERTED, 4, {.converted = {&kU32, 4}}}, {1, 0, 0, 0}, "(null)", false, "1", "a5 a5 a5 a5", false},
+        {{"huge-conv", DS_KIND_CONVERTED, 4, {.converted = {&kU32, UINT64_MAX}}}, {1, 0, 0, 0}, "(null)", false, "1", "a5 a5 a5 a5", false},
+        {kBaselessEnum, {0, 0}, "(null)", false, "0", "a5 a5", false},
+        {{"rowless", DS_KIND_ENUM, 1, {.enumeration = {&kU8, 2, nullptr}}}, {0}, "(null)", false, R"("a")", "a5", false},
+        {{"fieldless", DS_KIND_SEQUENCE, 1, {.sequence = {1, nullptr}}}, {0}, "(null)", false, R"({"a": 1})", "a5", false},
+        {{"baseless-choice", DS_KIND_CHOICE, 3, {.choice = {0, kBaselessKind, nullptr}}}, {0, 0, 0}, "(null)", false, R"({"kind": "a", "x": 1})", "00 00 00", false},
+        {{"armless", DS_KIND_CHOICE, 2, {.choice = {3, kU8Kind, nullptr}}}, {0, 0}, "(null)", false, R"({"kind": 0, "x": 1})", "a5 a5", false},
+        {{"elementless", DS_KIND_ARRAY, 2, {.array = {0, nullptr}}}, {0, 0}, "(null)", false, "[]", "a5 a5", false},
+        {{"baseless-conv", DS_KIND_CONVERTED, 4, {.converted = {nullptr, 0}}}, {0, 0, 0, 0}, "(null)", true, "1", "a5 a5 a5 a5", false},
+        {kLoopedEnum, {1}, "(null)", false, "1", nullptr, true}, // written by the enum's own size
+        {kSelfLoop, {1}, "(null)", true, "1", "a5", false},
+        {kLoop, {0}, "(null)", false, R"({"again": {}})", "a5", false},
     };
     // clang-format on
     const std::vector<uint8_t> guard(16, 0xEE);
     for (const auto &r : rows) {
-        SCOPED_TRACE(std::string(r.type->name) + " / " + r.json);
+        SCOPED_TRACE(std::string(r.type.name) + " / " + r.json);
         std::vector<uint8_t> exact(r.packed); // its buffer holds exactly these bytes
-        JsonRef back(ds_c_to_jo(r.type, exact.data(), r.packed.size()));
+        JsonRef back(ds_c_to_jo(&r.type, exact.data(), r.packed.size()));
         EXPECT_EQ(dstest::json_text(back.get()), r.c_json);
-        EXPECT_EQ(ds_c_value_is_valid(r.type, exact.data(), static_cast<uint32_t>(r.packed.size())),
-                  r.c_valid);
+        EXPECT_EQ(
+            ds_c_value_is_valid(&r.type, exact.data(), static_cast<uint32_t>(r.packed.size())),
+            r.c_valid);
         JsonRef jo(json_tokener_parse(r.json));
         // Destinations of the type's size and of 8 bytes, followed by 16 guard bytes.
-        for (size_t dstlen : {size_t{r.type->size}, size_t{8}}) {
+        for (size_t dstlen : {size_t{r.type.size}, size_t{8}}) {
             std::vector<uint8_t> dst(dstlen + 16, 0xA5);
             std::fill(dst.begin() + dstlen, dst.end(), 0xEE);
             errno = 0;
-            bool converted = ds_jo_to_c(r.type, jo.get(), dst.data(), dstlen) != nullptr;
+            bool converted = ds_jo_to_c(&r.type, jo.get(), dst.data(), dstlen) != nullptr;
             EXPECT_EQ(dstest::hex(dst.data() + dstlen, 16), dstest::hex(guard.data(), 16))
                 << "written past the destination";
-            if (dstlen != r.type->size)
+            if (dstlen != r.type.size)
                 continue;
             EXPECT_EQ(converted, r.written == nullptr);
             EXPECT_EQ(errno, r.written == nullptr ? 0 : EINVAL);
@@ -127,16 +109,16 @@ TEST(HostileDescriptor, ConversionsStayInsideTheCallersBytes)
                 EXPECT_EQ(dstest::hex(dst.data(), dstlen), r.written);
             }
         }
-        EXPECT_EQ(ds_jo_value_is_valid(r.type, jo.get()), r.jo_valid);
+        EXPECT_EQ(ds_jo_value_is_valid(&r.type, jo.get()), r.jo_valid);
         if (r.written == nullptr)
             continue;
         // The canonical text refuses the value and names the type in its line.
         int err = 0;
-        EXPECT_EQ(ds_canonical_json(r.json, r.type, &err), nullptr);
+        EXPECT_EQ(ds_canonical_json(r.json, &r.type, &err), nullptr);
         EXPECT_EQ(err, DS_ERR_BAD_JSON);
         dstest::expect_one_log(DS_MSG_JSON, "Bad translation of JSON value (can't convert c " +
                                                 std::string(json_object_to_json_string(jo.get())) +
-                                                " to " + r.type->name + ")\n");
+                                                " to " + r.type.name + ")\n");
     }
     // The read follows enum bases to the int type; bases that loop end it untouched.
     uint8_t byte = 0x01;
