@@ -2,11 +2,19 @@
 // that one and every later one: each call gives its failure result (or its
 // normal result, when the failed allocation did not matter), leaves no block
 // allocated and hands the log only complete texts.
+//
+// The executable defines the allocation functions itself. It comes first in
+// symbol lookup, so the library's objects and json-c (a shared library, out
+// of reach of link-time wrapping) both allocate through these; each forwards
+// to the next definition (libc's, or the sanitizer runtime's) unless it is
+// the call chosen to fail, and counts the blocks it hands out and takes back.
 #include "codec/codec.h"
 #include "keys/keys.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdlib>
@@ -16,16 +24,122 @@
 #include <utility>
 #include <vector>
 
-// The allocation functions of this executable (fail_alloc.cpp): of the
-// allocations made while live after arm, number at (from 0) fails, and with
-// persistent every later one; disarm tells whether one failed.
-namespace failalloc
+namespace
 {
-void arm(long at, bool persistent);
-void live(bool on);
-bool disarm();
-long blocks_in_use(); // not yet freed
-} // namespace failalloc
+
+void *(*next_malloc)(size_t);
+void *(*next_realloc)(void *, size_t);
+void (*next_free)(void *);
+bool resolving;
+
+// Of the allocations made while armed since the count was reset, number
+// fail_at (from 0) fails, and with persistent every later one; blocks counts
+// those handed out and not yet freed.
+bool armed, persistent, failed;
+long fail_at = LONG_MAX, calls, blocks;
+// json-c 0.16's tokener copies member names with strdup and checks neither
+// the copy nor the insertion of the member: no caller survives such a
+// failure, so copies made inside the tokener never fail (its other
+// allocations do).
+int in_tokener;
+
+// False until the next definitions are found; should dlsym allocate while
+// looking them up, it is refused.
+bool
+resolved()
+{
+    if (next_free == nullptr && !resolving) {
+        resolving = true;
+        next_malloc = reinterpret_cast<decltype(next_malloc)>(dlsym(RTLD_NEXT, "malloc"));
+        next_realloc = reinterpret_cast<decltype(next_realloc)>(dlsym(RTLD_NEXT, "realloc"));
+        next_free = reinterpret_cast<decltype(next_free)>(dlsym(RTLD_NEXT, "free"));
+        resolving = false;
+    }
+    return next_free != nullptr;
+}
+
+bool
+fails()
+{
+    bool fail = armed && (calls == fail_at || (persistent && calls > fail_at));
+    calls += armed;
+    failed = failed || fail;
+    errno = fail ? ENOMEM : errno;
+    return fail;
+}
+
+} // namespace
+
+extern "C" void *
+malloc(size_t n)
+{
+    if (!resolved())
+        return nullptr;
+    void *p = fails() ? nullptr : next_malloc(n);
+    blocks += p != nullptr;
+    return p;
+}
+
+extern "C" void *
+calloc(size_t count, size_t n)
+{
+    size_t bytes = 0;
+    void *p = __builtin_mul_overflow(count, n, &bytes) ? nullptr : malloc(bytes);
+    return p != nullptr ? std::memset(p, 0, bytes) : nullptr;
+}
+
+extern "C" void *
+realloc(void *p, size_t n)
+{
+    if (p == nullptr)
+        return malloc(n);
+    return resolved() && !fails() ? next_realloc(p, n) : nullptr;
+}
+
+// Made here, since the sanitizer runtime's strdup allocates without malloc.
+extern "C" char *
+strdup(const char *text)
+{
+    size_t n = std::strlen(text) + 1;
+    bool was_armed = armed;
+    armed = armed && in_tokener == 0;
+    void *copy = malloc(n);
+    armed = was_armed;
+    return copy != nullptr ? static_cast<char *>(std::memcpy(copy, text, n)) : nullptr;
+}
+
+extern "C" void
+free(void *p)
+{
+    if (p == nullptr || !resolved())
+        return;
+    --blocks;
+    next_free(p);
+}
+
+// The tokener entry points that the library uses; json-c calls between them
+// directly, so each one is wrapped.
+extern "C" json_object *
+json_tokener_parse_verbose(const char *text, json_tokener_error *error)
+{
+    static auto next = reinterpret_cast<decltype(&json_tokener_parse_verbose)>(
+        dlsym(RTLD_NEXT, "json_tokener_parse_verbose"));
+    ++in_tokener;
+    json_object *jo = next(text, error);
+    --in_tokener;
+    return jo;
+}
+
+extern "C" json_object *
+json_tokener_parse_ex(json_tokener *tok, const char *text, int len)
+{
+    static auto next = reinterpret_cast<decltype(&json_tokener_parse_ex)>(
+        dlsym(RTLD_NEXT, "json_tokener_parse_ex"));
+    ++in_tokener;
+    json_object *jo = next(tok, text, len);
+    --in_tokener;
+    return jo;
+}
 
 namespace
 {
@@ -73,9 +187,9 @@ template <class Fn>
 auto
 lib(Fn fn)
 {
-    failalloc::live(true);
+    armed = true;
     auto result = fn();
-    failalloc::live(false);
+    armed = false;
     return result;
 }
 
@@ -105,22 +219,25 @@ fail_each_allocation(const std::function<std::vector<std::string>()> &script)
     const std::vector<std::string> clean = script();
     for (const std::string &outcome : clean)
         ASSERT_NE(outcome, "");
-    for (bool persistent : {false, true}) {
+    for (bool keep_failing : {false, true}) {
         for (long n = 0;; ++n) {
             ASSERT_LT(n, 100000) << "the script never stops allocating";
             log_lines = 0;
             log_null_text = false;
-            long before = failalloc::blocks_in_use();
-            failalloc::arm(n, persistent);
+            long before = blocks;
+            calls = 0;
+            failed = false;
+            fail_at = n;
+            persistent = keep_failing;
             std::vector<std::string> got = script();
-            bool injected = failalloc::disarm();
+            fail_at = LONG_MAX;
             for (size_t i = 0; i < got.size(); ++i)
                 EXPECT_TRUE(got[i].empty() || got[i] == clean[i])
                     << n << ", " << i << ": " << got[i];
             got = std::vector<std::string>();
-            EXPECT_EQ(failalloc::blocks_in_use(), before) << "leak, failing allocation " << n;
+            EXPECT_EQ(blocks, before) << "leak, failing allocation " << n;
             EXPECT_FALSE(log_null_text) << "null text logged, allocation " << n;
-            if (!injected)
+            if (!failed)
                 break;
         }
     }
