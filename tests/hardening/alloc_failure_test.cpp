@@ -1,13 +1,11 @@
 // Every allocation of the exported calls that allocate, failed in turn, then
 // that one and every later one: each call gives its failure result (or its
 // normal result, when the failed allocation did not matter), leaves no block
-// allocated and hands the log only complete texts.
-//
-// The executable defines the allocation functions itself. It comes first in
-// symbol lookup, so the library's objects and json-c (a shared library, out
-// of reach of link-time wrapping) both allocate through these; each forwards
-// to the next definition (libc's, or the sanitizer runtime's) unless it is
-// the call chosen to fail, and counts the blocks it hands out and takes back.
+// allocated and hands the log only complete texts. The executable defines the
+// allocation functions, so that the library's objects and json-c (a shared
+// library, out of reach of link-time wrapping) both allocate through them;
+// each forwards to the next definition (libc's, or the sanitizer runtime's)
+// unless it is the one chosen to fail, and counts the blocks it hands out.
 #include "codec/codec.h"
 #include "keys/keys.h"
 
@@ -42,6 +40,8 @@ long fail_at = LONG_MAX, calls, blocks;
 // failure, so copies made inside the tokener never fail (its other
 // allocations do).
 int in_tokener;
+int log_lines;
+bool log_null_text;
 
 // False until the next definitions are found; should dlsym allocate while
 // looking them up, it is refused.
@@ -141,16 +141,8 @@ json_tokener_parse_ex(json_tokener *tok, const char *text, int len)
     return jo;
 }
 
-namespace
-{
-
 // The log capture of this executable: no heap, since it runs while
 // allocations fail. Every conversion in the library's formats is %s.
-int log_lines;
-bool log_null_text;
-
-} // namespace
-
 extern "C" void
 rk_syslog(int, int, int, uint32_t, const char *format, ...)
 {
@@ -168,7 +160,6 @@ namespace
 
 const DsType &kU32 = ds_global_types[0];
 const DsType &kUri = ds_global_types[16];
-const DsType &kAlarm = ds_global_types[23];
 const DsType &kInterface = ds_global_types[28];
 const DsType kWords = {"words", DS_KIND_ARRAY, 2 + 3 * 33, {.array = {3, &ds_global_types[8]}}};
 // Every other bit set: a bit range text far too long for the stack buffer.
@@ -181,8 +172,7 @@ const DsKeyNode kKey[] = {{0, 1, 0, "a", nullptr, nullptr},
                           {-1, 1, 0, "b", nullptr, nullptr},
                           {-1, 0, 0, "text", &kLongText, &kU32}};
 
-// Runs fn with allocations counted and failed as armed: each call of the
-// library goes through here, so that the test's own allocations never fail.
+// Each call of the library goes through here: the test's own allocations never fail.
 template <class Fn>
 auto
 lib(Fn fn)
@@ -282,7 +272,7 @@ TEST(AllocationFailure, ConversionsGiveTheirResultOrTheirFailure)
     std::memset(text.data(), 'y', 300);
     const std::pair<const DsType *, std::vector<uint8_t>> rows[] = {
         {&kInterface, {4, 1, 3, 1}},
-        {&kAlarm, {7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xf8, 0x3f}},
+        {&ds_global_types[23], {7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xf8, 0x3f}},
         {&ds_global_types[15], std::vector<uint8_t>(16, 0xfe)},
         {&kWords, words},
         {&kWideBitmap, std::vector<uint8_t>(kWideBitmap.size, 0x55)},

@@ -14,6 +14,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <functional>
@@ -83,7 +84,6 @@ TEST(HostileDescriptor, ConversionsStayInsideTheCallersBytes)
         {kLoop, {0}, "(null)", false, R"({"again": {}})", "a5", false},
     };
     // clang-format on
-    const std::vector<uint8_t> guard(16, 0xEE);
     for (const auto &r : rows) {
         SCOPED_TRACE(std::string(r.type.name) + " / " + r.json);
         std::vector<uint8_t> exact(r.packed); // its buffer holds exactly these bytes
@@ -99,8 +99,7 @@ TEST(HostileDescriptor, ConversionsStayInsideTheCallersBytes)
             std::fill(dst.begin() + dstlen, dst.end(), 0xEE);
             errno = 0;
             bool converted = ds_jo_to_c(&r.type, jo.get(), dst.data(), dstlen) != nullptr;
-            EXPECT_EQ(dstest::hex(dst.data() + dstlen, 16), dstest::hex(guard.data(), 16))
-                << "written past the destination";
+            EXPECT_EQ(std::count(dst.begin() + dstlen, dst.end(), 0xEE), 16) << "written past";
             if (dstlen != r.type.size)
                 continue;
             EXPECT_EQ(converted, r.written == nullptr);

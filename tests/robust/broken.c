@@ -1,6 +1,5 @@
-/* Schema modules with one easy mistake each, chosen by ROBUST_<case>. Each
- * uses top-level key and type names of its own, so that the tests can tell
- * what every module contributes beside the example module. */
+/* Schema modules with one easy mistake each, chosen by ROBUST_<case>, each
+ * with top-level key and type names of its own. */
 #include "dsmodule.h"
 
 #if defined(ROBUST_typo) /* "ds_type_cnt" for "ds_type_count": its types stay unseen */

@@ -26,8 +26,7 @@ TEST(BrokenModules, CountsAreCutToTheirTablesAndTheUnopenableIsSkipped)
     EXPECT_EQ(ds_find_type("cxx-t"), nullptr);
     EXPECT_EQ(ds_find_type("u32"), &ds_global_types[0]) << "a built-in hides a module type";
     const DsAlarm *alarm = ds_find_alarm("/over");
-    ASSERT_NE(alarm, nullptr);
-    EXPECT_EQ(alarm->key, over);
+    EXPECT_EQ(alarm != nullptr ? alarm->key : nullptr, over);
 }
 
 // Per forest: what the walk over all keys reaches, and for a few paths the
