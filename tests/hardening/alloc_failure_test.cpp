@@ -64,7 +64,8 @@ fails()
     bool fail = armed && (calls == fail_at || (persistent && calls > fail_at));
     calls += armed;
     failed = failed || fail;
-    errno = fail ? ENOMEM : errno;
+    if (fail)
+        errno = ENOMEM; // only then: errno is out of reach before the sanitizer starts
     return fail;
 }
 

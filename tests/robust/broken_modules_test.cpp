@@ -1,6 +1,5 @@
-// Each broken module of broken.c and cxx_module.cpp, loaded beside the example
-// module: every lookup gives its ordinary result, no walk hangs or leaves a
-// table, and the example module works as if the others were not there.
+// The broken modules beside the example module: every lookup gives its ordinary
+// result, no walk hangs or leaves a table, and the example module is untouched.
 #include "scenario.h"
 
 #include <gtest/gtest.h>
