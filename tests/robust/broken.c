@@ -1,26 +1,15 @@
-/* Schema modules with one easy mistake each, chosen by BROKEN. Each uses
- * top-level key and type names of its own, so that the tests can tell what
- * every module contributes beside the example module. */
+/* Schema modules with one easy mistake each, chosen by ROBUST_<case>, each
+ * with top-level key and type names of its own. */
 #include "dsmodule.h"
 
-#define TYPO 1         /* "ds_type_cnt" for "ds_type_count": its types stay unseen */
-#define UNRESOLVED 2   /* a key names a type that nothing defines: does not open */
-#define OVERCOUNT 3    /* counts 9 and 5 for tables of 4 and 1 rows */
-#define SHADOW 4       /* types named like a built-in and like an example type */
-#define PARENT_OUT 5   /* a parent link of -3 for -1, before the table */
-#define SIBLING_BACK 6 /* a sibling link back to the first node */
-#define SIBLING_PAST 7 /* a sibling link past the table */
-#define CYCLES 8       /* parent links in a circle, a child link back to the top */
-#define BAD_TYPES 9    /* descriptors that disagree with themselves */
-
-#if BROKEN == TYPO
+#if defined(ROBUST_typo) /* "ds_type_cnt" for "ds_type_count": its types stay unseen */
 const uint16_t ds_type_cnt = 1;
 const DsType ds_types[1] = {DSM_INT("typo-t", 1, 0, 9)};
 const DsKeyNode ds_keys[1] = {DSM_NODE(0, DSM_NONE, DSM_NONE, DSM_NONE, "typo", NULL, NULL)};
-#elif BROKEN == UNRESOLVED
+#elif defined(ROBUST_unresolved)   /* a key names a type that nothing defines: does not open */
 extern const DsType robust_nowhere;
 const DsKeyNode ds_keys[1] = {{0, 0, 0, "unresolved", NULL, &robust_nowhere}};
-#elif BROKEN == OVERCOUNT
+#elif defined(ROBUST_overcount)    /* counts 9 and 5 for tables of 4 and 1 rows */
 const uint16_t ds_type_count = 9;
 const DsType ds_types[4] = {DSM_INT("over-a", 1, 0, 1), DSM_INT("over-b", 1, 0, 2),
                             DSM_INT("over-c", 1, 0, 3), DSM_INT("over-d", 1, 0, 4)};
@@ -28,19 +17,19 @@ const DsKeyNode ds_keys[1] = {
     DSM_NODE(0, DSM_NONE, DSM_NONE, DSM_NONE, "over", NULL, &ds_types[0])};
 const uint16_t ds_alarm_count = 5;
 const DsAlarm ds_alarms[1] = {{&ds_keys[0], {{0}}}};
-#elif BROKEN == SHADOW
+#elif defined(ROBUST_shadow)       /* types named like a built-in and like an example type */
 const uint16_t ds_type_count = 2;
 const DsType ds_types[2] = {DSM_INT("u32", 1, 0, 1), DSM_INT("if-mtu", 1, 0, 1)};
-#elif BROKEN == PARENT_OUT
+#elif defined(ROBUST_parent_out)   /* a parent link of -3 for -1, before the table */
 const DsKeyNode ds_keys[2] = {{0, 1, 0, "p5", NULL, NULL}, {-3, 0, 0, "leaf", NULL, NULL}};
-#elif BROKEN == SIBLING_BACK
+#elif defined(ROBUST_sibling_back) /* a sibling link back to the first node */
 const DsKeyNode ds_keys[2] = {{0, 0, 1, "s6a", NULL, NULL}, {0, 0, -1, "s6b", NULL, NULL}};
-#elif BROKEN == SIBLING_PAST
+#elif defined(ROBUST_sibling_past) /* a sibling link past the table */
 const DsKeyNode ds_keys[1] = {{0, 0, 5, "s7", NULL, NULL}};
-#elif BROKEN == CYCLES
+#elif defined(ROBUST_cycles)       /* parent links in a circle, a child link back to the top */
 const DsKeyNode ds_keys[3] = {
     {0, 1, 0, "c8", NULL, NULL}, {1, 1, 0, "x", NULL, NULL}, {-1, -2, 0, "y", NULL, NULL}};
-#elif BROKEN == BAD_TYPES
+#elif defined(ROBUST_bad_types)    /* descriptors that disagree with themselves */
 static const DsType kU8 = DSM_INT("bad-u8", 1, 0, 255);
 static const DsField kFields[] = {{"tag", &kU8}, {"a", &kU8}, {"b", &kU8}};
 static int64_t kOne[] = {1};

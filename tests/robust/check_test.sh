@@ -1,8 +1,7 @@
 #!/bin/sh
-# dstool check over each broken module, by bare file name from a scratch
-# directory (so that the lines do not depend on the build tree), then the
-# example module alone and after a module that shadows one of its types.
-# Every line and exit status must match the expected file byte for byte.
+# dstool check over each module, by bare file name from a scratch directory,
+# then over a module that shadows one of the example's types and the example:
+# every line and exit status as the expected file says, byte for byte.
 # usage: check_test.sh DSTOOL EXAMPLE.so EXPECTED MODULE.so...
 set -eu
 tool=$1 example=$2 expected=$3
@@ -11,13 +10,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$example" "$@" "$work"
 cd "$work"
-for module in "$@" "$example"; do
-  name=$(basename "$module")
+check() {
   status=0
-  "$tool" check "$name" >>actual 2>&1 || status=$?
+  "$tool" check "$@" >>actual 2>&1 || status=$?
   echo "exit $status" >>actual
-done
-status=0
-"$tool" check robust_shadow.so example.so >>actual 2>&1 || status=$?
-echo "exit $status" >>actual
+}
+for module in "$@" "$example"; do check "$(basename "$module")"; done
+check robust_shadow.so example.so
 diff -u "$expected" actual

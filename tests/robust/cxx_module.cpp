@@ -1,7 +1,6 @@
-// A module written in C++ without extern "C": a const global has internal
-// linkage there and one inside a namespace gets a mangled name, so only the
-// table that a declaration made extern is exported, and the loader sees
-// neither types nor keys. cxx_refs keeps the internal ones in the file.
+// A module written in C++ without extern "C": its const globals have internal
+// linkage or (in a namespace) mangled names, so the loader sees neither types
+// nor keys. cxx_refs keeps the internal ones in the file.
 #include "dstypes.h"
 
 extern const DsType ds_types[];
