@@ -8,8 +8,7 @@
 // walk gives, and reading it back sets exactly the bits below the bit count.
 #include "fuzz_support.h"
 
-#include <cstring>
-#include <vector>
+#include <algorithm>
 
 namespace
 {
@@ -25,22 +24,16 @@ std::string
 runs_text(const std::vector<uint8_t> &bytes, uint32_t bit_count)
 {
     std::string text;
-    for (uint32_t i = 0; i < bit_count;) {
-        if (!bit_set(bytes, i)) {
-            ++i;
+    for (uint32_t i = 0; i < bit_count; ++i) {
+        if (!bit_set(bytes, i))
             continue;
-        }
         uint32_t last = i;
         while (last + 1 < bit_count && bit_set(bytes, last + 1))
             ++last;
-        if (!text.empty())
-            text += ',';
-        text += std::to_string(i);
-        if (last > i) {
-            text += '-';
-            text += std::to_string(last);
-        }
-        i = last + 1;
+        text.append(text.empty() ? "" : ",").append(std::to_string(i));
+        if (last > i)
+            text.append("-").append(std::to_string(last));
+        i = last;
     }
     return text;
 }
@@ -67,17 +60,14 @@ text_to_bits(const DsType *type, const std::string &text)
 }
 
 void
-bits_to_text(const DsType *type, std::vector<uint8_t> bytes)
+bits_to_text(const DsType *type, const std::vector<uint8_t> &bytes)
 {
     uint32_t bit_count = type->p.bitmap.bit_count;
-    if (bytes.empty())
-        return; // ds_c_to_jo refuses an empty buffer
     json_object *jo = ds_c_to_jo(type, bytes.data(), bytes.size());
     fuzz::require(jo != nullptr, "every packed bitmap converts");
     std::string text = json_object_get_string(jo);
     std::string expected = runs_text(bytes, bit_count);
     fuzz::require(text == expected, "bit range text", text + " vs " + expected);
-
     std::vector<uint8_t> back(bytes.size());
     fuzz::require(ds_jo_to_c(type, jo, back.data(), back.size()) != nullptr,
                   "a written text reads back", text);
@@ -92,7 +82,7 @@ bits_to_text(const DsType *type, std::vector<uint8_t> bytes)
 extern "C" int
 LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    fuzz::Input in(data, size);
+    fuzz::Input in{data, data + size};
     uint32_t bit_count = in.u16() % 5000;
     DsType type = {nullptr, DS_KIND_BITMAP, static_cast<uint16_t>((bit_count + 7) / 8), {}};
     type.p.bitmap.bit_count = bit_count;
@@ -100,10 +90,10 @@ LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         text_to_bits(&type, in.rest_text());
         return 0;
     }
-    std::vector<uint8_t> bytes(type.size);
-    size_t given = in.left() < bytes.size() ? in.left() : bytes.size();
-    if (given > 0)
-        std::memcpy(bytes.data(), in.data(), given);
-    bits_to_text(&type, bytes);
+    std::vector<uint8_t> bytes(type.size); // exactly sized, for ASan
+    std::vector<uint8_t> given = in.take(type.size);
+    std::copy(given.begin(), given.end(), bytes.begin());
+    if (!bytes.empty()) // ds_c_to_jo refuses an empty buffer
+        bits_to_text(&type, bytes);
     return 0;
 }

@@ -10,17 +10,8 @@
 #include "fuzz_support.h"
 #include "keys/keys.h"
 
-#include <string>
-#include <vector>
-
 namespace
 {
-
-void
-collect(void *ctx, const DsKeyNode *node)
-{
-    static_cast<std::vector<const DsKeyNode *> *>(ctx)->push_back(node);
-}
 
 void
 check_split(const std::string &path)
@@ -33,9 +24,7 @@ check_split(const std::string &path)
         const DsPathComponent &c = parts.data()[i];
         fuzz::require(c.text > path.c_str() && c.text + c.length <= path.c_str() + path.size(),
                       "component inside the path", path);
-        if (i > 0)
-            joined += '/';
-        joined.append(c.text, c.length);
+        joined.append(i > 0 ? "/" : "").append(c.text, c.length);
     }
     std::string expected = path.size() > 1 ? path.substr(1) : "";
     if (parts.count() > 0 && expected.size() > joined.size() && expected.back() == '/')
@@ -50,12 +39,15 @@ extern "C" int
 LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     fuzz::use_example_module();
-    fuzz::Input in(data, size);
+    fuzz::Input in{data, data + size};
     std::string path = in.rest_text();
     check_split(path);
     for (bool leaf_only : {false, true}) {
         const DsKeyNode *node = ds_find_key(path.c_str(), leaf_only);
         std::vector<const DsKeyNode *> called;
+        auto collect = [](void *ctx, const DsKeyNode *found) {
+            static_cast<std::vector<const DsKeyNode *> *>(ctx)->push_back(found);
+        };
         int result = ds__do_key(path.c_str(), leaf_only, collect, &called);
         fuzz::require(result == (called.empty() ? 0 : 1), "ds__do_key result", path);
         fuzz::require(called.size() == (node != nullptr ? 1u : 0u) &&

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <regex.h>
-#include <vector>
 
 namespace
 {
@@ -91,10 +90,10 @@ check_tokener(const std::string &text)
     json_tokener_error their_error = json_tokener_success;
     json_object *mine = codec_parse_verbose(text.c_str(), &mine_error);
     json_object *theirs = json_tokener_parse_verbose(text.c_str(), &their_error);
-    fuzz::require(mine_error == their_error && fuzz::text_of(mine) == fuzz::text_of(theirs),
-                  "per-thread tokener parses as json-c", text);
+    bool same = mine_error == their_error && fuzz::text_of(mine) == fuzz::text_of(theirs);
     json_object_put(mine);
     json_object_put(theirs);
+    fuzz::require(same, "per-thread tokener parses as json-c", text);
 }
 
 } // namespace
@@ -102,12 +101,12 @@ check_tokener(const std::string &text)
 extern "C" int
 LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    fuzz::Input in(data, size);
+    fuzz::Input in{data, data + size};
     const DsType *type = fuzz::type_at(in.byte());
-    std::vector<uint8_t> packed(in.data(), in.data() + in.left());
+    std::vector<uint8_t> packed(in.p, in.end);
     packed.resize(type->size);
     uint8_t address[16] = {};
-    std::memcpy(address, in.data(), in.left() < 16 ? in.left() : 16);
+    std::memcpy(address, in.p, in.left() < 16 ? in.left() : 16);
     std::string text = in.rest_text();
 
     check_patterns(text);

@@ -1,14 +1,14 @@
-// The fuzz targets' shared table of types and their module list. The example
-// module's source is linked into each target, so its tables are reached
-// directly and no module directory is read: module_list is set up by hand,
-// the built-in record first, as the loader would build it.
+// The fuzz targets' shared table of types, their module list and their round
+// trips. The example module's source is linked into each target, so its
+// tables are reached directly and no module directory is read: module_list is
+// set up by hand, the built-in record first, as the loader would build it.
 #include "fuzz_support.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 extern "C" {
 extern const DsType ds_types[];
@@ -43,16 +43,60 @@ const DsType kConverter4 = {"bad-converter", DS_KIND_CONVERTED, 4, {.converted =
 
 const DsType *const kLocal[] = {&kSmallArray, &kWordArray, &kInterfaceArray, &kBits12,    &kBits16,
                                 &kBits0,      &kNested,    &kEmptySequence,  &kConverter4};
-constexpr size_t kLocalCount = sizeof kLocal / sizeof kLocal[0];
 
 DsModule builtin_record;
 DsModule example_record;
 std::vector<const DsKeyNode *> example_nodes;
 
-void
-collect_node(void *ctx, const DsKeyNode *node)
+struct Free {
+    void
+    operator()(void *p) const
+    {
+        std::free(p);
+    }
+};
+using Owned = std::unique_ptr<uint8_t, Free>;
+using OwnedText = std::unique_ptr<char, Free>;
+
+// Exactly size bytes (one for size 0, never read), cleared.
+Owned
+exact(size_t size)
 {
-    static_cast<std::vector<const DsKeyNode *> *>(ctx)->push_back(node);
+    return Owned(static_cast<uint8_t *>(std::calloc(size != 0 ? size : 1, 1)));
+}
+
+// What ds_canonical_json gives for a text whose value converted (or not) to
+// packed, against what that packed form converts back to.
+void
+check_canonical(const DsType *type, const std::string &text, json_object *jo, const uint8_t *packed,
+                bool converts)
+{
+    constexpr int kUntouched = -1;
+    int err = kUntouched;
+    OwnedText canonical(ds_canonical_json(text.c_str(), type, &err));
+    if (jo == nullptr) {
+        require(canonical == nullptr, "no canonical text without a value", text);
+        require(err == kUntouched || err == DS_ERR_BAD_JSON, "parse failure code", text);
+        return;
+    }
+    if (!converts || type->size == 0) { // ds_c_to_jo refuses an empty packed form
+        require(canonical == nullptr && err == DS_ERR_BAD_JSON, "code 50 on no conversion", text);
+        return;
+    }
+    if (canonical == nullptr) {
+        require(err == DS_ERR_TOO_LONG, "a converting value has a canonical text", text);
+        return;
+    }
+    json_object *back = ds_c_to_jo(type, packed, type->size);
+    std::string unpacked = text_of(back);
+    json_object_put(back);
+    require(unpacked == canonical.get(), "canonical text is the unpacked packed form",
+            text + " -> " + canonical.get() + " vs " + unpacked);
+    int again_err = kUntouched;
+    OwnedText again(ds_canonical_json(canonical.get(), type, &again_err));
+    require(again != nullptr && std::strcmp(again.get(), canonical.get()) == 0,
+            "canonical text is its own canonical text",
+            std::string(canonical.get()) + " -> " + (again ? again.get() : "null"));
 }
 
 } // namespace
@@ -60,7 +104,7 @@ collect_node(void *ctx, const DsKeyNode *node)
 uint8_t
 Input::byte()
 {
-    return p_ < end_ ? *p_++ : 0;
+    return p < end ? *p++ : 0;
 }
 
 uint16_t
@@ -70,30 +114,36 @@ Input::u16()
     return static_cast<uint16_t>(low | byte() << 8);
 }
 
+size_t
+Input::left() const
+{
+    return static_cast<size_t>(end - p);
+}
+
+std::vector<uint8_t>
+Input::take(size_t count)
+{
+    std::vector<uint8_t> bytes(p, p + (count < left() ? count : left()));
+    p += bytes.size();
+    return bytes;
+}
+
 std::string
 Input::rest_text()
 {
-    std::string text(reinterpret_cast<const char *>(p_), left());
-    p_ = end_;
+    std::string text(reinterpret_cast<const char *>(p), left());
+    p = end;
     return std::string(text.c_str());
-}
-
-size_t
-type_count()
-{
-    return ds_global_type_count + ds_type_count + kLocalCount;
 }
 
 const DsType *
 type_at(size_t index)
 {
-    index %= type_count();
+    index %= ds_global_type_count + ds_type_count + std::size(kLocal);
     if (index < ds_global_type_count)
         return &ds_global_types[index];
     index -= ds_global_type_count;
-    if (index < ds_type_count)
-        return &ds_types[index];
-    return kLocal[index - ds_type_count];
+    return index < ds_type_count ? &ds_types[index] : kLocal[index - ds_type_count];
 }
 
 void
@@ -106,7 +156,7 @@ use_example_module()
     builtin_record = DsModule{
         &example_record, ds_global_type_count, 0, ds_global_types, nullptr, nullptr, nullptr};
     module_list = &builtin_record;
-    ds__all_keys(collect_node, &example_nodes);
+    ds__all_keys([](void *, const DsKeyNode *node) { example_nodes.push_back(node); }, nullptr);
 }
 
 const DsKeyNode *
@@ -114,13 +164,6 @@ example_key(size_t index)
 {
     use_example_module();
     return example_nodes[index % example_nodes.size()];
-}
-
-size_t
-example_key_count()
-{
-    use_example_module();
-    return example_nodes.size();
 }
 
 void
@@ -136,6 +179,57 @@ std::string
 text_of(json_object *jo)
 {
     return jo != nullptr ? json_object_to_json_string(jo) : "null";
+}
+
+void
+check_packed(const DsType *type, const std::vector<uint8_t> &bytes, bool consistent)
+{
+    const uint8_t *data = bytes.empty() ? nullptr : bytes.data();
+    // Its verdict may differ from the converter's (a converted value is only
+    // sized, an array's count is checked), so it is only run, for ASan.
+    ds_c_value_is_valid(type, data, static_cast<uint32_t>(bytes.size()));
+    json_object *jo = ds_c_to_jo(type, data, bytes.size());
+    if (jo == nullptr)
+        return;
+    std::string text = text_of(jo);
+    Owned out = exact(type->size);
+    bool converts = ds_jo_to_c(type, jo, out.get(), type->size) != nullptr;
+    require(!consistent || ds_jo_value_is_valid(type, jo), "what converts to JSON validates", text);
+    require(!consistent || converts, "what converts to JSON converts back", text);
+    if (consistent) {
+        json_object *again = ds_c_to_jo(type, out.get(), type->size);
+        require(text_of(again) == text, "repacked value reads the same",
+                text + " vs " + text_of(again));
+        json_object_put(again);
+    }
+    int err = 0;
+    OwnedText canonical(ds_canonical_jo(jo, type, &err));
+    require(!consistent || (canonical ? text == canonical.get() : err == DS_ERR_TOO_LONG),
+            "JSON of a packed value is canonical", text);
+}
+
+void
+check_text(const DsType *type, const std::string &text, bool consistent)
+{
+    json_object *jo = json_tokener_parse(text.c_str());
+    bool valid = ds_jo_value_is_valid(type, jo);
+    Owned packed = exact(type->size);
+    bool converts = ds_jo_to_c(type, jo, packed.get(), type->size) != nullptr;
+    Owned typed = exact(type->size);
+    std::memset(typed.get(), 0xA5, type->size);
+    int typed_ok = ds_type_to_c(type, text.c_str(), typed.get(), type->size);
+    if (!consistent) {
+        json_object_put(jo);
+        int err = 0;
+        std::free(ds_canonical_json(text.c_str(), type, &err));
+        return;
+    }
+    require(valid == converts, "validation agrees with conversion", text);
+    require(typed_ok == (converts ? 1 : 0), "ds_type_to_c agrees with ds_jo_to_c", text);
+    require(!converts || std::memcmp(typed.get(), packed.get(), type->size) == 0,
+            "ds_type_to_c writes what ds_jo_to_c writes into zeros", text);
+    check_canonical(type, text, jo, packed.get(), converts);
+    json_object_put(jo);
 }
 
 } // namespace fuzz

@@ -18,27 +18,24 @@
 namespace
 {
 
-class Stream
-{
-  public:
-    Stream(const uint8_t *data, size_t size) : p_(data), end_(data + size) {}
+// The input's bytes, then a generator seeded by them.
+struct Stream {
+    const uint8_t *p;
+    const uint8_t *end;
+    uint64_t seed = 0x9E3779B97F4A7C15u;
+
     uint8_t
     byte()
     {
-        if (p_ < end_) {
-            seed_ = seed_ * 31 + *p_;
-            return *p_++;
+        if (p < end) {
+            seed = seed * 31 + *p;
+            return *p++;
         }
-        seed_ ^= seed_ << 13;
-        seed_ ^= seed_ >> 7;
-        seed_ ^= seed_ << 17;
-        return static_cast<uint8_t>(seed_ >> 32);
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return static_cast<uint8_t>(seed >> 32);
     }
-
-  private:
-    const uint8_t *p_;
-    const uint8_t *end_;
-    uint64_t seed_ = 0x9E3779B97F4A7C15u;
 };
 
 struct Tree {
@@ -52,10 +49,10 @@ void
 preorder(const Tree &tree, int parent, std::vector<uint32_t> &out)
 {
     for (size_t i = 0; i < tree.parent.size(); ++i) {
-        if (tree.parent[i] == parent) {
-            out.push_back(static_cast<uint32_t>(i));
-            preorder(tree, static_cast<int>(i), out);
-        }
+        if (tree.parent[i] != parent)
+            continue;
+        out.push_back(static_cast<uint32_t>(i));
+        preorder(tree, static_cast<int>(i), out);
     }
 }
 
@@ -86,18 +83,6 @@ make_tree(Stream &in, uint32_t n)
 }
 
 void
-record(void *ctx, const DsKeyNode *node)
-{
-    static_cast<std::vector<const DsKeyNode *> *>(ctx)->push_back(node);
-}
-
-void
-collect(void *ctx, const KeyLinkProblem &problem)
-{
-    static_cast<std::vector<KeyLinkProblem> *>(ctx)->push_back(problem);
-}
-
-void
 check_forest(Stream &in)
 {
     uint32_t n = 1 + in.byte() % 40;
@@ -117,6 +102,9 @@ check_forest(Stream &in)
     }
     std::vector<uint8_t> flags(n);
     std::vector<KeyLinkProblem> problems;
+    auto collect = [](void *ctx, const KeyLinkProblem &problem) {
+        static_cast<std::vector<KeyLinkProblem> *>(ctx)->push_back(problem);
+    };
     fuzz::require(keys_check_links(nodes.data(), n, flags.data(), collect, &problems),
                   "the check needs no failing allocation");
     KeyForest forest{nodes.data(), n, flags.data()};
@@ -129,6 +117,9 @@ check_forest(Stream &in)
         fuzz::require(!cut || (flags[p.node] & bit) == 0, "a reported bad link is cut");
     }
     std::vector<const DsKeyNode *> walked;
+    auto record = [](void *ctx, const DsKeyNode *node) {
+        static_cast<std::vector<const DsKeyNode *> *>(ctx)->push_back(node);
+    };
     reg_walk_forest(forest, record, &walked);
     std::vector<bool> seen(n);
     for (const DsKeyNode *node : walked) {
@@ -169,7 +160,7 @@ check_forest(Stream &in)
 extern "C" int
 LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    Stream in(data, size);
+    Stream in{data, data + size};
     for (int rounds = 1 + in.byte() % 64; rounds > 0; --rounds)
         check_forest(in);
     return 0;
