@@ -1,12 +1,6 @@
-// JSON text through the text-based converters of every type in the table:
-// ds_canonical_json, ds_type_to_c, ds_jo_to_c and ds_jo_value_is_valid.
+// JSON text through ds_canonical_json, ds_type_to_c, ds_jo_to_c and
+// ds_jo_value_is_valid for every type in the table (fuzz::check_text).
 // Input: one byte choosing the type, then the JSON text.
-//
-// Properties (fuzz::check_text): validation agrees with conversion;
-// ds_type_to_c writes what ds_jo_to_c writes; a value that converts has a
-// canonical text (unless it is too long), which is what the packed form
-// converts back to, and which is its own canonical text; a text that does not
-// parse gives code 50, the JSON literal null leaves the code alone.
 #include "fuzz_support.h"
 
 extern "C" int

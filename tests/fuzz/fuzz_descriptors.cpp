@@ -28,33 +28,21 @@ size_of(const DsType *type, uint16_t missing = 0)
 }
 
 // Each make_* reads the bytes that shape one type, in a fixed order: the kept
-// corpus depends on that order.
-class Graph
-{
-  public:
-    explicit Graph(fuzz::Input &in) : in_(in), hostile(in.byte() % 4 == 0)
-    {
-        for (unsigned count = 1 + in.byte() % 8; count > 0; --count)
-            types_.push_back(make());
-    }
-    const DsType *
-    top() const
-    {
-        return &types_.back();
-    }
-
-  private:
+// corpus depends on that order. The deques keep the tables in place.
+struct Graph {
     fuzz::Input &in_;
-
-  public:
     const bool hostile;
-
-  private:
     std::deque<DsType> types_;
     std::deque<std::vector<DsField>> fields_;
     std::deque<std::vector<DsChoiceArm>> arms_;
     std::deque<std::vector<int64_t>> values_;
     std::deque<std::vector<DsEnumValue>> rows_;
+
+    explicit Graph(fuzz::Input &in) : in_(in), hostile(in.byte() % 4 == 0)
+    {
+        for (unsigned count = 1 + in.byte() % 8; count > 0; --count)
+            types_.push_back(make());
+    }
 
     // A type built earlier, or one of the built-in u8, i32 and word; null now
     // and then in a hostile graph.
@@ -95,45 +83,6 @@ class Graph
         return is_signed ? value - static_cast<int64_t>(span / 2) : value;
     }
 
-    DsType
-    make_int()
-    {
-        unsigned width = 1u << in_.byte() % 4;
-        bool is_signed = in_.byte() % 2 == 0;
-        int64_t a = in_width(width, is_signed);
-        int64_t b = in_width(width, is_signed);
-        DsType t{nullptr, DS_KIND_INT, static_cast<uint16_t>(width), {}};
-        t.p.integer = {a < b ? a : b, a < b ? b : a};
-        return t;
-    }
-
-    DsType
-    make_enum()
-    {
-        const DsType *base = earlier_integer(false);
-        auto &rows = rows_.emplace_back();
-        for (unsigned i = 0, count = in_.byte() % 5; i < count; ++i)
-            rows.push_back({kRowNames[i], static_cast<int8_t>(in_.byte())});
-        DsType t{nullptr, DS_KIND_ENUM, size_of(base, 1), {}};
-        t.p.enumeration = {base, static_cast<uint32_t>(rows.size()), rows.data()};
-        return t;
-    }
-
-    DsType
-    make_array()
-    {
-        const DsType *element = earlier();
-        uint32_t max_count = in_.byte() % 5;
-        uint32_t size = 2 + max_count * size_of(element);
-        if (size > UINT16_MAX) {
-            max_count = 0;
-            size = 2;
-        }
-        DsType t{nullptr, DS_KIND_ARRAY, static_cast<uint16_t>(size), {}};
-        t.p.array = {max_count, element};
-        return t;
-    }
-
     // Appends count fields named after their position, so that no two fields
     // of one run share a name; returns their total size.
     uint32_t
@@ -145,20 +94,6 @@ class Graph
             size += size_of(fields.back().type);
         }
         return size;
-    }
-
-    DsType
-    make_sequence()
-    {
-        auto &fields = fields_.emplace_back();
-        uint32_t size = add_fields(fields, in_.byte() % 5);
-        if (size > UINT16_MAX) {
-            fields.clear();
-            size = 0;
-        }
-        DsType t{nullptr, DS_KIND_SEQUENCE, static_cast<uint16_t>(size), {}};
-        t.p.sequence = {static_cast<uint32_t>(fields.size()), fields.data()};
-        return t;
     }
 
     // Arm a lists values congruent to a modulo 4, so that in a consistent
@@ -193,55 +128,82 @@ class Graph
     }
 
     // Converters 1 to 3 read the texts of these string rows, at these widths.
-    DsType
-    make_converted()
+    void
+    make_converted(DsType &t)
     {
-        uint64_t converter = in_.byte() % (hostile ? 6 : 4);
         static const size_t kTextRows[] = {0, 9, 14, 12};
         static const uint16_t kWidths[] = {0, 4, 16, 6};
-        DsType t{nullptr, DS_KIND_CONVERTED, 0, {}};
+        uint64_t converter = in_.byte() % (hostile ? 6 : 4);
+        const DsType *base = &ds_global_types[kTextRows[converter % 4]];
         if (converter >= 1 && converter <= 3) {
-            t.p.converted = {&ds_global_types[kTextRows[converter]], converter};
             t.size = kWidths[converter];
-            return t;
+        } else {
+            base = earlier();
+            if (!hostile && base != nullptr && base->kind == DS_KIND_STRING)
+                base = &ds_global_types[28]; // interface
+            t.size = size_of(base, 4);
         }
-        const DsType *base = earlier();
-        if (!hostile && base != nullptr && base->kind == DS_KIND_STRING)
-            base = &ds_global_types[28]; // interface
         t.p.converted = {base, converter};
-        t.size = size_of(base, 4);
-        return t;
     }
 
+    // The bytes of one type, in the order the kept corpus was made with.
     DsType
     make_by_kind(unsigned kind)
     {
-        DsType t{nullptr, static_cast<uint32_t>(kind), 0, {}};
+        DsType t{nullptr, kind, 0, {}};
+        const DsType *base = nullptr;
         switch (kind) {
-        case DS_KIND_INT:
-            return make_int();
+        case DS_KIND_INT: {
+            t.size = static_cast<uint16_t>(1u << in_.byte() % 4);
+            bool is_signed = in_.byte() % 2 == 0;
+            int64_t a = in_width(t.size, is_signed);
+            int64_t b = in_width(t.size, is_signed);
+            t.p.integer = {a < b ? a : b, a < b ? b : a};
+            break;
+        }
         case DS_KIND_DOUBLE:
             t.size = 8;
-            return t;
+            break;
         case DS_KIND_STRING:
             t.size = static_cast<uint16_t>(1 + in_.byte() % 40);
             t.p.string.regex = kPatterns[in_.byte() % 5];
-            return t;
-        case DS_KIND_ENUM:
-            return make_enum();
-        case DS_KIND_ARRAY:
-            return make_array();
-        case DS_KIND_SEQUENCE:
-            return make_sequence();
+            break;
+        case DS_KIND_ENUM: {
+            base = earlier_integer(false);
+            auto &rows = rows_.emplace_back();
+            for (unsigned i = 0, count = in_.byte() % 5; i < count; ++i)
+                rows.push_back({kRowNames[i], static_cast<int8_t>(in_.byte())});
+            t.size = size_of(base, 1);
+            t.p.enumeration = {base, static_cast<uint32_t>(rows.size()), rows.data()};
+            break;
+        }
+        case DS_KIND_ARRAY: {
+            base = earlier();
+            uint32_t max_count = in_.byte() % 5;
+            uint32_t size = 2 + max_count * size_of(base);
+            t.size = static_cast<uint16_t>(size > UINT16_MAX ? 2 : size);
+            t.p.array = {size > UINT16_MAX ? 0 : max_count, base};
+            break;
+        }
+        case DS_KIND_SEQUENCE: {
+            auto &fields = fields_.emplace_back();
+            uint32_t size = add_fields(fields, in_.byte() % 5);
+            if (size > UINT16_MAX)
+                fields.clear();
+            t.size = static_cast<uint16_t>(size > UINT16_MAX ? 0 : size);
+            t.p.sequence = {static_cast<uint32_t>(fields.size()), fields.data()};
+            break;
+        }
         case DS_KIND_CHOICE:
             return make_choice();
         case DS_KIND_BITMAP:
             t.p.bitmap.bit_count = in_.byte() % 100;
             t.size = static_cast<uint16_t>((t.p.bitmap.bit_count + 7) / 8);
-            return t;
+            break;
         default:
-            return make_converted();
+            make_converted(t);
         }
+        return t;
     }
 
     // In a hostile graph the size is then cut down, replaced or zeroed, and
@@ -271,7 +233,7 @@ LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fuzz::Input in{data, data + size};
     Graph graph(in);
     std::vector<uint8_t> bytes = in.take(in.byte());
-    fuzz::check_packed(graph.top(), bytes, !graph.hostile);
-    fuzz::check_text(graph.top(), in.rest_text(), !graph.hostile);
+    fuzz::check_packed(&graph.types_.back(), bytes, !graph.hostile);
+    fuzz::check_text(&graph.types_.back(), in.rest_text(), !graph.hostile);
     return 0;
 }

@@ -1,10 +1,8 @@
-// Field text through ds_key_field_jo and ds_key_field_c for the keys of the
-// example module. Input: one byte choosing the key, one the field number
-// (0 to 3), then the field text.
-//
-// Properties: a packed field exists only for a field that exists as JSON and
-// validates as its field type, has that type's size, holds what ds_jo_to_c
-// writes for the JSON value, and *size_out is written on success only.
+// Field text through ds_key_field_jo and ds_key_field_c for the example
+// module's keys. Input: a byte choosing the key, one the field number (0 to
+// 3), then the text. Properties: a packed field exists exactly when its JSON
+// value validates, has its type's size and holds what ds_jo_to_c writes for
+// that value; *size_out is written on success only.
 #include "fuzz_support.h"
 
 #include <cstdlib>

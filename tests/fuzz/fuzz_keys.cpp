@@ -1,12 +1,8 @@
-// Key path text through the path splitter, ds_find_key, ds__do_key and
-// ds_find_alarm, against the example module (the only module with keys).
-// Input: the path text.
-//
-// Properties: the components, joined again by "/", give the path without its
-// first character and without a final "/"; with one keyed module, ds__do_key
-// calls back exactly once, with the node that ds_find_key finds, or not at
-// all; an alarm found for the path belongs to the node that ds_find_key finds
-// with leaf_only set.
+// A key path text (the whole input) through the splitter, ds_find_key,
+// ds__do_key and ds_find_alarm over the example module. Properties: the
+// components rejoined by "/" give the path without its first character and a
+// final "/"; ds__do_key calls back once with what ds_find_key finds, or not at
+// all; an alarm found belongs to the leaf key that ds_find_key finds.
 #include "fuzz_support.h"
 #include "keys/keys.h"
 
@@ -17,8 +13,8 @@ void
 check_split(const std::string &path)
 {
     PathComponents parts(path.c_str());
-    fuzz::require(!parts.failed(), "splitting a path of this size needs no failing allocation");
-    fuzz::require(parts.count() == count_components(path.c_str()), "split count", path);
+    fuzz::require(!parts.failed() && parts.count() == count_components(path.c_str()), "split count",
+                  path);
     std::string joined;
     for (uint32_t i = 0; i < parts.count(); ++i) {
         const DsPathComponent &c = parts.data()[i];

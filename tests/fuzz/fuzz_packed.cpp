@@ -1,10 +1,5 @@
-// Random packed bytes through ds_c_to_jo and ds_c_value_is_valid for every
-// type in the table. Input: one byte choosing the type, then the packed
-// bytes, handed over in a buffer of exactly their length.
-//
-// Properties (fuzz::check_packed): a value that converts to JSON validates and
-// converts back, the packed form it gives converts to the same JSON text, and
-// that text is its canonical text.
+// Random packed bytes of every type in the table through fuzz::check_packed.
+// Input: one byte choosing the type, then the packed bytes.
 #include "fuzz_support.h"
 
 extern "C" int

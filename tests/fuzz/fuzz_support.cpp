@@ -1,7 +1,6 @@
-// The fuzz targets' shared table of types, their module list and their round
-// trips. The example module's source is linked into each target, so its
-// tables are reached directly and no module directory is read: module_list is
-// set up by hand, the built-in record first, as the loader would build it.
+// The fuzz targets' shared types, module list and round trips. The example
+// module's source is linked in, so module_list is set up by hand, the
+// built-in record first, as the loader would; no module directory is read.
 #include "fuzz_support.h"
 
 #include <cstdarg>
@@ -48,55 +47,71 @@ DsModule builtin_record;
 DsModule example_record;
 std::vector<const DsKeyNode *> example_nodes;
 
-struct Free {
-    void
-    operator()(void *p) const
-    {
-        std::free(p);
-    }
-};
-using Owned = std::unique_ptr<uint8_t, Free>;
-using OwnedText = std::unique_ptr<char, Free>;
+using Owned = std::unique_ptr<uint8_t, void (*)(void *)>;
+using OwnedText = std::unique_ptr<char, void (*)(void *)>;
 
 // Exactly size bytes (one for size 0, never read), cleared.
 Owned
 exact(size_t size)
 {
-    return Owned(static_cast<uint8_t *>(std::calloc(size != 0 ? size : 1, 1)));
+    return Owned(static_cast<uint8_t *>(std::calloc(size != 0 ? size : 1, 1)), std::free);
 }
 
-// What ds_canonical_json gives for a text whose value converted (or not) to
-// packed, against what that packed form converts back to.
+bool
+bit_set(const uint8_t *bytes, uint32_t i)
+{
+    return (bytes[i / 8] >> (i % 8) & 1) != 0;
+}
+
+// A bitmap's text as a walk over its bits gives it: the runs of set bits.
+std::string
+bit_runs(const uint8_t *bytes, uint32_t bit_count)
+{
+    std::string text;
+    for (uint32_t i = 0; i < bit_count; ++i) {
+        if (!bit_set(bytes, i))
+            continue;
+        uint32_t last = i;
+        while (last + 1 < bit_count && bit_set(bytes, last + 1))
+            ++last;
+        text.append(text.empty() ? "" : ",").append(std::to_string(i));
+        if (last > i)
+            text.append("-").append(std::to_string(last));
+        i = last;
+    }
+    return text;
+}
+
+// Bits past a bitmap's bit count are filler and stay clear.
+void
+check_filler(const DsType *type, const uint8_t *bytes, const std::string &text)
+{
+    for (uint32_t i = type->p.bitmap.bit_count; type->kind == DS_KIND_BITMAP && i < 8u * type->size;
+         ++i)
+        require(!bit_set(bytes, i), "filler bits stay clear", text);
+}
+
+// ds_canonical_json of a text whose value (jo) converted, or not, to packed.
 void
 check_canonical(const DsType *type, const std::string &text, json_object *jo, const uint8_t *packed,
                 bool converts)
 {
-    constexpr int kUntouched = -1;
-    int err = kUntouched;
-    OwnedText canonical(ds_canonical_json(text.c_str(), type, &err));
-    if (jo == nullptr) {
-        require(canonical == nullptr, "no canonical text without a value", text);
-        require(err == kUntouched || err == DS_ERR_BAD_JSON, "parse failure code", text);
-        return;
-    }
-    if (!converts || type->size == 0) { // ds_c_to_jo refuses an empty packed form
-        require(canonical == nullptr && err == DS_ERR_BAD_JSON, "code 50 on no conversion", text);
-        return;
-    }
-    if (canonical == nullptr) {
-        require(err == DS_ERR_TOO_LONG, "a converting value has a canonical text", text);
-        return;
-    }
+    int err = -1;
+    OwnedText canonical(ds_canonical_json(text.c_str(), type, &err), std::free);
+    if (jo == nullptr) // the literal null leaves the code alone
+        return require(!canonical && (err == -1 || err == DS_ERR_BAD_JSON), "parse failure", text);
+    if (!converts || type->size == 0) // ds_c_to_jo refuses an empty packed form
+        return require(!canonical && err == DS_ERR_BAD_JSON, "code 50 on no conversion", text);
+    if (canonical == nullptr)
+        return require(err == DS_ERR_TOO_LONG, "a converting value has a canonical text", text);
     json_object *back = ds_c_to_jo(type, packed, type->size);
     std::string unpacked = text_of(back);
     json_object_put(back);
     require(unpacked == canonical.get(), "canonical text is the unpacked packed form",
             text + " -> " + canonical.get() + " vs " + unpacked);
-    int again_err = kUntouched;
-    OwnedText again(ds_canonical_json(canonical.get(), type, &again_err));
-    require(again != nullptr && std::strcmp(again.get(), canonical.get()) == 0,
-            "canonical text is its own canonical text",
-            std::string(canonical.get()) + " -> " + (again ? again.get() : "null"));
+    OwnedText again(ds_canonical_json(canonical.get(), type, &err), std::free);
+    require(again && std::strcmp(again.get(), canonical.get()) == 0,
+            "canonical text is its own canonical text", canonical.get());
 }
 
 } // namespace
@@ -105,13 +120,6 @@ uint8_t
 Input::byte()
 {
     return p < end ? *p++ : 0;
-}
-
-uint16_t
-Input::u16()
-{
-    uint16_t low = byte();
-    return static_cast<uint16_t>(low | byte() << 8);
 }
 
 size_t
@@ -185,8 +193,7 @@ void
 check_packed(const DsType *type, const std::vector<uint8_t> &bytes, bool consistent)
 {
     const uint8_t *data = bytes.empty() ? nullptr : bytes.data();
-    // Its verdict may differ from the converter's (a converted value is only
-    // sized, an array's count is checked), so it is only run, for ASan.
+    // Run for ASan only: its verdict may differ from the converter's.
     ds_c_value_is_valid(type, data, static_cast<uint32_t>(bytes.size()));
     json_object *jo = ds_c_to_jo(type, data, bytes.size());
     if (jo == nullptr)
@@ -196,14 +203,18 @@ check_packed(const DsType *type, const std::vector<uint8_t> &bytes, bool consist
     bool converts = ds_jo_to_c(type, jo, out.get(), type->size) != nullptr;
     require(!consistent || ds_jo_value_is_valid(type, jo), "what converts to JSON validates", text);
     require(!consistent || converts, "what converts to JSON converts back", text);
+    if (consistent && type->kind == DS_KIND_BITMAP)
+        require(json_object_get_string(jo) == bit_runs(data, type->p.bitmap.bit_count),
+                "bit range text", text);
     if (consistent) {
+        check_filler(type, out.get(), text);
         json_object *again = ds_c_to_jo(type, out.get(), type->size);
         require(text_of(again) == text, "repacked value reads the same",
                 text + " vs " + text_of(again));
         json_object_put(again);
     }
     int err = 0;
-    OwnedText canonical(ds_canonical_jo(jo, type, &err));
+    OwnedText canonical(ds_canonical_jo(jo, type, &err), std::free);
     require(!consistent || (canonical ? text == canonical.get() : err == DS_ERR_TOO_LONG),
             "JSON of a packed value is canonical", text);
 }
@@ -218,25 +229,24 @@ check_text(const DsType *type, const std::string &text, bool consistent)
     Owned typed = exact(type->size);
     std::memset(typed.get(), 0xA5, type->size);
     int typed_ok = ds_type_to_c(type, text.c_str(), typed.get(), type->size);
-    if (!consistent) {
-        json_object_put(jo);
-        int err = 0;
+    int err = 0;
+    if (!consistent)
         std::free(ds_canonical_json(text.c_str(), type, &err));
-        return;
-    }
-    require(valid == converts, "validation agrees with conversion", text);
-    require(typed_ok == (converts ? 1 : 0), "ds_type_to_c agrees with ds_jo_to_c", text);
-    require(!converts || std::memcmp(typed.get(), packed.get(), type->size) == 0,
+    require(!consistent || valid == converts, "validation agrees with conversion", text);
+    require(!consistent || typed_ok == (converts ? 1 : 0), "ds_type_to_c agrees", text);
+    require(!consistent || !converts || std::memcmp(typed.get(), packed.get(), type->size) == 0,
             "ds_type_to_c writes what ds_jo_to_c writes into zeros", text);
-    check_canonical(type, text, jo, packed.get(), converts);
+    if (consistent && converts)
+        check_filler(type, packed.get(), text);
+    if (consistent)
+        check_canonical(type, text, jo, packed.get(), converts);
     json_object_put(jo);
 }
 
 } // namespace fuzz
 
-// Failures are part of normal operation under random input, so their lines
-// go nowhere; each is still formatted, so that every argument the library
-// hands over is read (and a freed or unterminated text shows up under ASan).
+// Log lines go nowhere, but each is formatted, so that ASan sees a freed or
+// unterminated argument.
 extern "C" void
 rk_syslog(int, int, int, uint32_t, const char *format, ...)
 {

@@ -1,14 +1,9 @@
 // Key forests with broken links through the link check and the walks that
-// rely on it. Input: bytes that shape a number of forests; past their end a
-// generator seeded by them takes over, so one short kept input yields many
-// forests. Each forest is a random consistent tree of literal levels, then up
-// to three of its links overwritten with near or wild values.
-//
-// Properties: a consistent forest keeps every link, draws no problem, and its
-// pre-order walk, level lists and path matching are those of the tree it was
-// made from; any forest is walked without leaving its array (which is exactly
-// sized, for ASan), visiting each node at most once, every level list ends
-// within the forest, and every cut link was reported.
+// rely on it: random trees of literal levels with up to three links then
+// overwritten, shaped by the input and, past its end, a generator seeded by
+// it. A consistent forest draws no problem and is walked, listed and matched
+// as its tree; any forest is walked inside its (exactly sized) array, each
+// node at most once, every level list ends inside it, and a cut link was reported.
 #include "fuzz_support.h"
 #include "registry/registry.h"
 
@@ -40,6 +35,7 @@ struct Stream {
 
 struct Tree {
     std::vector<int> parent; // -1 for top-level
+    std::vector<uint32_t> depth;
     std::vector<std::string> names;
     std::vector<DsKeyNode> nodes;
     std::vector<uint32_t> preorder;
@@ -65,6 +61,7 @@ make_tree(Stream &in, uint32_t n)
     for (uint32_t i = 0; i < n; ++i) {
         tree.parent.push_back(i == 0 ? -1 : static_cast<int>(in.byte() % (i + 1)) - 1);
         tree.names.push_back(std::to_string(i));
+        tree.depth.push_back(tree.parent[i] < 0 ? 1 : tree.depth[tree.parent[i]] + 1);
     }
     for (uint32_t i = 0; i < n; ++i) {
         DsKeyNode &node = tree.nodes[i];
@@ -142,10 +139,7 @@ check_forest(Stream &in)
             continue;
         fuzz::require(found == &nodes[i], "a consistent key is found by its levels' names",
                       tree.names[i]);
-        uint32_t d = 0;
-        for (int up = static_cast<int>(i); up >= 0; up = tree.parent[up])
-            ++d;
-        fuzz::require(depth == d, "a consistent key has its tree depth", tree.names[i]);
+        fuzz::require(depth == tree.depth[i], "a consistent key has its tree depth", tree.names[i]);
     }
     if (!consistent)
         return;
