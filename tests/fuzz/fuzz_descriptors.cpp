@@ -1,15 +1,9 @@
-// Random descriptor graphs, as a schema module might declare them, with
-// random values through both converters. The input first builds up to eight
-// types, each referring only to types built before it (so the graph is
-// acyclic); the last one is converted. A quarter of the graphs are hostile:
-// sizes that do not cover their parts, kinds and converter numbers out of
-// range, missing element, base and discriminator types. Then come one byte
-// for the length of the packed value, the packed bytes (in a buffer of
-// exactly that length) and a JSON text.
-//
-// Properties: nothing is read or written outside the caller's buffers (ASan
-// checks that for every graph). For a consistent graph, the round trips of
-// fuzz::check_packed and fuzz::check_text hold.
+// Random descriptor graphs as a schema module might declare them: up to eight
+// types, each referring only to earlier ones; the last is converted both ways
+// (fuzz::check_packed, fuzz::check_text). A quarter are hostile (sizes that do
+// not cover their parts, kinds and converters out of range, missing element,
+// base and discriminator types): only ASan judges those. Input: the graph, a
+// byte for the packed length, the packed bytes, then a JSON text.
 #include "fuzz_support.h"
 
 #include <deque>
@@ -27,8 +21,8 @@ size_of(const DsType *type, uint16_t missing = 0)
     return type != nullptr ? type->size : missing;
 }
 
-// Each make_* reads the bytes that shape one type, in a fixed order: the kept
-// corpus depends on that order. The deques keep the tables in place.
+// Reads the bytes of each type in a fixed order, which the kept corpus needs.
+// The deques keep the tables in place.
 struct Graph {
     fuzz::Input &in_;
     const bool hostile;
@@ -146,7 +140,6 @@ struct Graph {
         t.p.converted = {base, converter};
     }
 
-    // The bytes of one type, in the order the kept corpus was made with.
     DsType
     make_by_kind(unsigned kind)
     {

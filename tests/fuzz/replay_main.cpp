@@ -1,10 +1,7 @@
-// Replays kept inputs through a fuzz target without libFuzzer: every file
-// named on the command line, and every file inside a directory named there,
-// goes through LLVMFuzzerTestOneInput once, in name order; then 2000 inputs
-// made from them by a generator with a fixed seed (bytes flipped, inserted,
-// dropped, inputs spliced), so that the target's properties are checked over
-// more than the kept seeds on every run. A property violation aborts the
-// process, which fails the test that runs the replay.
+// Replays kept inputs through a fuzz target without libFuzzer: each file
+// named, or inside a directory named, once in name order; then 2000 inputs
+// made from them with a fixed seed (bytes flipped, inserted, dropped, inputs
+// spliced). A violated property aborts, which fails the test.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -25,8 +22,7 @@ using Bytes = std::vector<uint8_t>;
 void
 replay(const Bytes &bytes)
 {
-    // An exactly sized copy, so that a read past the input is caught under ASan.
-    auto copy = std::make_unique<uint8_t[]>(bytes.size());
+    auto copy = std::make_unique<uint8_t[]>(bytes.size()); // exactly sized, for ASan
     std::copy(bytes.begin(), bytes.end(), copy.get());
     LLVMFuzzerTestOneInput(copy.get(), bytes.size());
 }
