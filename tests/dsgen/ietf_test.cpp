@@ -325,6 +325,9 @@ TEST(GeneratedModule, KeyPathsNameTheirLeafTypes)
          "ietf-routing:route-preference", DS_KIND_INT, 4},
         {"/ietf-hardware:hardware/component/\"c1\"/state/alarm-state", "ietf-hardware:alarm-state",
          DS_KIND_BITMAP, 1},
+        {"/ietf-routing:routing/control-plane-protocols/control-plane-protocol/"
+         "\"ietf-routing:static\"/\"st\"/description", // a list of two keys
+         nullptr, DS_KIND_STRING, 256},
     };
     for (const Row &row : rows) {
         const DsKeyNode *key = ds_find_key(row.path.c_str(), true);
