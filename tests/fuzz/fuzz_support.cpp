@@ -202,7 +202,8 @@ check_packed(const DsType *type, const std::vector<uint8_t> &bytes, bool consist
     Owned out = exact(type->size);
     bool converts = ds_jo_to_c(type, jo, out.get(), type->size) != nullptr;
     require(!consistent || ds_jo_value_is_valid(type, jo), "what converts to JSON validates", text);
-    require(!consistent || converts, "what converts to JSON converts back", text);
+    require(!consistent || (converts && ds_c_value_is_valid(type, out.get(), type->size)),
+            "what converts to JSON converts back to a valid packed value", text);
     if (consistent && type->kind == DS_KIND_BITMAP)
         require(json_object_get_string(jo) == bit_runs(data, type->p.bitmap.bit_count),
                 "bit range text", text);
