@@ -10,8 +10,7 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# expect STATUS FIRST_STDERR_LINE -- ARGS...: the exit status and the first line.
-expect() {
+expect() { # STATUS FIRST_STDERR_LINE -- ARGS...
     status=$1 line=$2
     shift 3
     "$dsgen" "$@" >/dev/null 2>"$work/err"
@@ -25,7 +24,7 @@ for run in 1 2; do
         -H "$work/$run/dsgen_ietf.h" "$@" 2>/dev/null || fail "run $run exited $?"
 done
 for file in dsgen_ietf.c dsgen_ietf.h; do
-    cmp "$work/1/$file" "$work/2/$file" && cmp "$work/1/$file" "$(dirname "$built")/$file" || fail "$file differs"
+    cmp "$work/1/$file" "$work/2/$file" && cmp "$work/1/$file" "${built%/*}/$file" || fail "$file differs"
 done
 
 expect 2 "dsgen: -o OUT.c is required" -- "$here/dsgen-refused.yang"

@@ -1,18 +1,15 @@
-// Replays kept inputs through a fuzz target without libFuzzer: every file
-// named on the command line, and every file inside a directory named there,
-// goes through LLVMFuzzerTestOneInput once, in name order; then 2000 inputs
-// made from them by a generator with a fixed seed (bytes flipped, inserted,
-// dropped, inputs spliced), so that the target's properties are checked over
-// more than the kept seeds on every run. A property violation aborts the
-// process, which fails the test that runs the replay.
+// Replays kept inputs through a fuzz target without libFuzzer: each file
+// named, or inside a directory named, once in name order; then 2000 inputs
+// made from them with a fixed seed (bytes flipped, inserted, dropped, inputs
+// spliced). A violated property aborts, which fails the test.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
-#include <string>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
@@ -20,45 +17,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 namespace
 {
 
-std::vector<uint8_t>
-read(const std::filesystem::path &file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using Bytes = std::vector<uint8_t>;
 
 void
-replay(const std::vector<uint8_t> &bytes)
+replay(const Bytes &bytes)
 {
-    // An exactly sized copy, so that a read past the input is caught under ASan.
-    auto *copy = new uint8_t[bytes.size()];
-    std::copy(bytes.begin(), bytes.end(), copy);
-    LLVMFuzzerTestOneInput(copy, bytes.size());
-    delete[] copy;
+    auto copy = std::make_unique<uint8_t[]>(bytes.size()); // exactly sized, for ASan
+    std::copy(bytes.begin(), bytes.end(), copy.get());
+    LLVMFuzzerTestOneInput(copy.get(), bytes.size());
 }
 
-std::vector<uint8_t>
-mutate(std::vector<uint8_t> bytes, const std::vector<uint8_t> &other, std::mt19937 &rng)
+Bytes
+mutate(Bytes bytes, const Bytes &other, std::mt19937 &rng)
 {
     for (int edits = 1 + rng() % 4; edits > 0; --edits) {
         size_t at = bytes.empty() ? 0 : rng() % bytes.size();
-        switch (rng() % 4) {
-        case 0:
-            if (!bytes.empty())
-                bytes[at] ^= static_cast<uint8_t>(1u << rng() % 8);
-            break;
-        case 1:
+        unsigned edit = rng() % 4;
+        if (edit == 0 && !bytes.empty())
+            bytes[at] ^= static_cast<uint8_t>(1u << rng() % 8);
+        else if (edit == 1)
             bytes.insert(bytes.begin() + at, static_cast<uint8_t>(rng()));
-            break;
-        case 2:
-            if (!bytes.empty())
-                bytes.erase(bytes.begin() + at);
-            break;
-        default:
+        else if (edit == 2 && !bytes.empty())
+            bytes.erase(bytes.begin() + at);
+        else if (edit == 3)
             bytes.insert(bytes.begin() + at, other.begin() + rng() % (other.size() + 1),
                          other.end());
-            break;
-        }
     }
     return bytes;
 }
@@ -70,25 +53,24 @@ main(int argc, char **argv)
 {
     std::vector<std::filesystem::path> files;
     for (int i = 1; i < argc; ++i) {
-        std::filesystem::path arg(argv[i]);
-        if (!std::filesystem::is_directory(arg)) {
-            files.push_back(arg);
-            continue;
-        }
-        for (const auto &entry : std::filesystem::directory_iterator(arg))
-            if (entry.is_regular_file())
-                files.push_back(entry.path());
+        if (!std::filesystem::is_directory(argv[i]))
+            files.emplace_back(argv[i]);
+        else
+            for (const auto &entry : std::filesystem::directory_iterator(argv[i]))
+                if (entry.is_regular_file())
+                    files.push_back(entry.path());
     }
     if (files.empty()) {
         std::fprintf(stderr, "usage: %s FILE_OR_DIR...: no input found\n", argv[0]);
         return 2;
     }
     std::sort(files.begin(), files.end());
-    std::vector<std::vector<uint8_t>> inputs;
-    for (const auto &file : files)
-        inputs.push_back(read(file));
-    for (const auto &input : inputs)
-        replay(input);
+    std::vector<Bytes> inputs;
+    for (const auto &file : files) {
+        std::ifstream in(file, std::ios::binary);
+        inputs.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        replay(inputs.back());
+    }
     std::mt19937 rng(1);
     for (int i = 0; i < 2000; ++i)
         replay(mutate(inputs[rng() % inputs.size()], inputs[rng() % inputs.size()], rng));

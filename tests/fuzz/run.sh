@@ -1,45 +1,33 @@
 #!/bin/sh
 # Builds every fuzz target with clang, libFuzzer, ASan and UBSan in a build
-# directory of its own, and runs each for SECONDS seconds. New inputs go to a
-# working corpus in the build directory; the kept seeds in corpus/<target>/
-# are read, never written. A crash leaves its input as crash-* in the build
-# directory's fuzz folder and makes the script fail.
+# directory of its own and runs each for SECONDS seconds over a working corpus
+# there (the kept seeds in corpus/<target>/ are read, never written). A crash
+# leaves its input as crash-* in the build's fuzz folder and fails the script.
 # usage: tests/fuzz/run.sh SECONDS [BUILD_DIR]
 set -eu
 seconds=${1:?usage: run.sh SECONDS [BUILD_DIR]}
 src=$(cd "$(dirname "$0")/../.." && pwd)
 build=${2:-$src/build-fuzz}
-# Absolute, since each target runs from inside it.
 mkdir -p "$build"
-build=$(cd "$build" && pwd)
+build=$(cd "$build" && pwd) # absolute: each target runs from inside it
 targets="canonical packed keys field bitmap descriptors forest replacements"
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g"
-
-cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" -DDSTYPES_FUZZ=ON >/dev/null
-for target in $targets; do
-  cmake --build "$build" --target "fuzz_$target" -j2 >/dev/null
-done
-
 out=$build/tests/fuzz
 status=0
 for target in $targets; do
-  work=$out/work-$target
-  mkdir -p "$work"
+  cmake --build "$build" --target "fuzz_$target" -j2 >/dev/null
   dict=
-  if [ -f "$src/tests/fuzz/$target.dict" ]; then
-    dict=-dict=$src/tests/fuzz/$target.dict
-  fi
+  [ -f "$src/tests/fuzz/$target.dict" ] && dict=-dict=$src/tests/fuzz/$target.dict
   # Targets kept beside the tests they belong to have their corpus there.
-  corpus=$src/tests/fuzz/corpus/$target
+  corpus=$src/tests/fuzz/corpus/$target bin=$out/fuzz_$target
   [ -d "$corpus" ] || corpus=$(echo "$src"/tests/*/corpus/"$target")
-  bin=$out/fuzz_$target
   [ -x "$bin" ] || bin=$(echo "$build"/tests/*/fuzz_"$target")
+  mkdir -p "$out/work-$target"
   echo "== fuzz_$target for ${seconds}s"
-  (cd "$out" && "$bin" -max_total_time="$seconds" -print_final_stats=1 \
-      -timeout=10 -rss_limit_mb=4096 $dict "$work" "$corpus") \
-    >"$out/$target.log" 2>&1 || status=1
+  (cd "$out" && "$bin" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=4096 \
+      $dict "$out/work-$target" "$corpus") >"$out/$target.log" 2>&1 || status=1
   grep -E '^stat::number_of_executed_units|^stat::new_units_added|ERROR|violated' "$out/$target.log" || true
 done
 exit $status

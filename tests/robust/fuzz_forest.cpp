@@ -1,14 +1,9 @@
 // Key forests with broken links through the link check and the walks that
-// rely on it. Input: bytes that shape a number of forests; past their end a
-// generator seeded by them takes over, so one short kept input yields many
-// forests. Each forest is a random consistent tree of literal levels, then up
-// to three of its links overwritten with near or wild values.
-//
-// Properties: a consistent forest keeps every link, draws no problem, and its
-// pre-order walk, level lists and path matching are those of the tree it was
-// made from; any forest is walked without leaving its array (which is exactly
-// sized, for ASan), visiting each node at most once, every level list ends
-// within the forest, and every cut link was reported.
+// rely on it: random trees of literal levels with up to three links then
+// overwritten, shaped by the input and, past its end, a generator seeded by
+// it. A consistent forest draws no problem and is walked, listed and matched
+// as its tree; any forest is walked inside its (exactly sized) array, each
+// node at most once, every level list ends inside it, and a cut link was reported.
 #include "fuzz_support.h"
 #include "registry/registry.h"
 
@@ -18,31 +13,29 @@
 namespace
 {
 
-class Stream
-{
-  public:
-    Stream(const uint8_t *data, size_t size) : p_(data), end_(data + size) {}
+// The input's bytes, then a generator seeded by them.
+struct Stream {
+    const uint8_t *p;
+    const uint8_t *end;
+    uint64_t seed = 0x9E3779B97F4A7C15u;
+
     uint8_t
     byte()
     {
-        if (p_ < end_) {
-            seed_ = seed_ * 31 + *p_;
-            return *p_++;
+        if (p < end) {
+            seed = seed * 31 + *p;
+            return *p++;
         }
-        seed_ ^= seed_ << 13;
-        seed_ ^= seed_ >> 7;
-        seed_ ^= seed_ << 17;
-        return static_cast<uint8_t>(seed_ >> 32);
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return static_cast<uint8_t>(seed >> 32);
     }
-
-  private:
-    const uint8_t *p_;
-    const uint8_t *end_;
-    uint64_t seed_ = 0x9E3779B97F4A7C15u;
 };
 
 struct Tree {
     std::vector<int> parent; // -1 for top-level
+    std::vector<uint32_t> depth;
     std::vector<std::string> names;
     std::vector<DsKeyNode> nodes;
     std::vector<uint32_t> preorder;
@@ -52,10 +45,10 @@ void
 preorder(const Tree &tree, int parent, std::vector<uint32_t> &out)
 {
     for (size_t i = 0; i < tree.parent.size(); ++i) {
-        if (tree.parent[i] == parent) {
-            out.push_back(static_cast<uint32_t>(i));
-            preorder(tree, static_cast<int>(i), out);
-        }
+        if (tree.parent[i] != parent)
+            continue;
+        out.push_back(static_cast<uint32_t>(i));
+        preorder(tree, static_cast<int>(i), out);
     }
 }
 
@@ -68,6 +61,7 @@ make_tree(Stream &in, uint32_t n)
     for (uint32_t i = 0; i < n; ++i) {
         tree.parent.push_back(i == 0 ? -1 : static_cast<int>(in.byte() % (i + 1)) - 1);
         tree.names.push_back(std::to_string(i));
+        tree.depth.push_back(tree.parent[i] < 0 ? 1 : tree.depth[tree.parent[i]] + 1);
     }
     for (uint32_t i = 0; i < n; ++i) {
         DsKeyNode &node = tree.nodes[i];
@@ -83,18 +77,6 @@ make_tree(Stream &in, uint32_t n)
     }
     preorder(tree, -1, tree.preorder);
     return tree;
-}
-
-void
-record(void *ctx, const DsKeyNode *node)
-{
-    static_cast<std::vector<const DsKeyNode *> *>(ctx)->push_back(node);
-}
-
-void
-collect(void *ctx, const KeyLinkProblem &problem)
-{
-    static_cast<std::vector<KeyLinkProblem> *>(ctx)->push_back(problem);
 }
 
 void
@@ -117,6 +99,9 @@ check_forest(Stream &in)
     }
     std::vector<uint8_t> flags(n);
     std::vector<KeyLinkProblem> problems;
+    auto collect = [](void *ctx, const KeyLinkProblem &problem) {
+        static_cast<std::vector<KeyLinkProblem> *>(ctx)->push_back(problem);
+    };
     fuzz::require(keys_check_links(nodes.data(), n, flags.data(), collect, &problems),
                   "the check needs no failing allocation");
     KeyForest forest{nodes.data(), n, flags.data()};
@@ -129,6 +114,9 @@ check_forest(Stream &in)
         fuzz::require(!cut || (flags[p.node] & bit) == 0, "a reported bad link is cut");
     }
     std::vector<const DsKeyNode *> walked;
+    auto record = [](void *ctx, const DsKeyNode *node) {
+        static_cast<std::vector<const DsKeyNode *> *>(ctx)->push_back(node);
+    };
     reg_walk_forest(forest, record, &walked);
     std::vector<bool> seen(n);
     for (const DsKeyNode *node : walked) {
@@ -151,10 +139,7 @@ check_forest(Stream &in)
             continue;
         fuzz::require(found == &nodes[i], "a consistent key is found by its levels' names",
                       tree.names[i]);
-        uint32_t d = 0;
-        for (int up = static_cast<int>(i); up >= 0; up = tree.parent[up])
-            ++d;
-        fuzz::require(depth == d, "a consistent key has its tree depth", tree.names[i]);
+        fuzz::require(depth == tree.depth[i], "a consistent key has its tree depth", tree.names[i]);
     }
     if (!consistent)
         return;
@@ -169,7 +154,7 @@ check_forest(Stream &in)
 extern "C" int
 LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    Stream in(data, size);
+    Stream in{data, data + size};
     for (int rounds = 1 + in.byte() % 64; rounds > 0; --rounds)
         check_forest(in);
     return 0;
