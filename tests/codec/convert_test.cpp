@@ -102,7 +102,6 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
     // clang-format off
     const CRow rows[] = {
         {builtin("u16"), "34 12 ff ff", "4660", false}, // cut to the size; valid when exact
-        {builtin("i32"), "fe", "-2", false},
         {builtin("i32"), "01 00 00", "-16777215", false}, // odd lengths fill with ff
         {builtin("u32"), "01 00 00", "1", false},          // unsigned ones with 00
         {builtin("i64"), "01 00 00 00 00", "-1099511627775", false},
@@ -134,7 +133,6 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
         {builtin("ipv6"), "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01", "\"::1\"", true},
         {builtin("macaddress"), "00 1a 2b 3c 4d 5e", "\"00:1a:2b:3c:4d:5e\"", true},
         {&kOverU8, "c8", "200", true}, {&kConverter4, "0a 00 00 01", "(null)", false},
-        {&kBits16, "0e 00", "\"1-3\"", true}, {&kBits16, "80 01", "\"7-8\"", true},
         {&kBits16, "7f fe", "\"0-6,9-15\"", true},
         {&kBits12, "00 ff", "\"8-11\"", true}, // filler bits never appear
 {&kBits16, "01 00 00", "(null)", false},

@@ -49,6 +49,8 @@ struct FieldCase {
 
 TEST(FieldText, FieldNumbersCountTypedLevelsAndComponentsEndLikePathComponents)
 {
+    // Where a component ends is the path splitter's rule (KeyPathText); here
+    // only that the field's own text is what gets parsed.
     const FieldCase cases[] = {
         {"first typed level", kIntThenString, "5/\"x\"", 1, "5", ""},
         {"second typed level skips the literal one", kIntThenString, "5/\"x\"", 2, "\"x\"", ""},
@@ -67,15 +69,10 @@ TEST(FieldText, FieldNumbersCountTypedLevelsAndComponentsEndLikePathComponents)
          bad_value("\"a/7", "unexpected end of data")},
         {"a value its type rejects comes back unchecked", kIntThenString, "\"5\"/\"x\"", 1, "\"5\"",
          ""},
-        {"plain slash inside a string", kStringThenInt, "\"a/b\"/7", 2, "7", ""},
         {"plain slash inside a string, the string itself", kStringThenInt, "\"a/b\"/7", 1,
          "\"a\\/b\"", ""},
-        {"escaped quote keeps the string open", kStringThenInt, "\"a\\\"/b\"/7", 2, "7", ""},
-        {"escaped trailing backslash ends at the quote", kStringThenInt, "\"x\\\\\"/7", 2, "7", ""},
         {"escaped trailing backslash, the string itself", kStringThenInt, "\"x\\\\\"/7", 1,
          "\"x\\\\\"", ""},
-        {"a backslash before the end of the text", kStringThenInt, "\"x\\", 2, nullptr,
-         kNoSuchField},
         {"nothing after the asked field is read", kStringThenInt, "\"x\"/7/{", 2, "7", ""},
     };
     for (const FieldCase &c : cases) {
@@ -111,7 +108,6 @@ TEST(FieldPacked, ValueComesBackInItsTypesPackedFormOrSizeOutStaysAlone)
         {"255 characters", kIntThenString, "5/\"" + std::string(253, 'y') + "\"", 2, "", ""},
         {"300 characters", kIntThenString, "5/\"" + std::string(298, 'y') + "\"", 2, "", ""},
         {"no such field", kIntThenString, "5/\"x\"", 3, "", kNoSuchField},
-        {"unparsable field", kIntThenString, "5/x", 2, "", bad_value("x", "unexpected character")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
