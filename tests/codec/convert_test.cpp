@@ -76,12 +76,11 @@ const std::string kAbThenFf = "61 62 00 " + dstest::hex(std::vector<uint8_t>(63,
 struct CRow { const DsType *type; const char *bytes; const char *json; bool valid; };
 // clang-format on
 
-const DsType kU8Array3 = type_of(DS_KIND_ARRAY, 5, 3, word(kU8));
 const DsType kLetters = type_of(DS_KIND_STRING, 8, word("[a-z]+"));
 const DsType kNoTable = type_of(DS_KIND_ENUM, 1, word(kU8), 2, 0);
 const DsField kTwinFields[] = {{"a", kU8}, {"a", kU8}}; // a member fills only the first
 const DsType kTwins = type_of(DS_KIND_SEQUENCE, 2, 2, word(kTwinFields));
-const DsField kArrayThenU8Fields[] = {{"arr", &kU8Array3}, {"n", kU8}};
+const DsField kArrayThenU8Fields[] = {{"arr", &kRange3}, {"n", kU8}};
 const DsType kArrayThenU8 = type_of(DS_KIND_SEQUENCE, 6, 2, word(kArrayThenU8Fields));
 // For packing: discriminator "k"; arm 0 lists no values; 1 is in arms 1 and 2, and the
 // first wins.
@@ -120,8 +119,6 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
         {builtin("alarm"), "07 00 00 00 00 00 00 00 00 00 f8 3f",
          R"({ "eventId": 7, "timestamp": 1.5 })", true},
         {builtin("alarm"), "07 00 00 00 00 00 00 00 00 00 f8 3f 00 00 00 00", "(null)", false},
-        {builtin("interface-impl"), "04 01 03 01",
-         R"({ "kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan" })", true},
         {builtin("interface-impl"), "09 05 05 05", R"({ "kind": "VirtualBlade" })", true},
         {builtin("interface-impl"), "02 02 03 00", "(null)", false},
         {builtin("interface"), "07 09 00 00", "(null)", true}, // converted values are not examined
@@ -129,9 +126,6 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
         {&kOverlap, "03 ee ee ee", R"({ "k": 3 })", true},
         {&kOverlap, "01 05 00 00", "(null)", false},
         {&kOverlap, "01 0a 02 00", "(null)", true}, // the last applying arm decides validity
-        {builtin("ipv4"), "0a 00 00 01", "\"10.0.0.1\"", true},
-        {builtin("ipv6"), "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01", "\"::1\"", true},
-        {builtin("macaddress"), "00 1a 2b 3c 4d 5e", "\"00:1a:2b:3c:4d:5e\"", true},
         {&kOverU8, "c8", "200", true}, {&kConverter4, "0a 00 00 01", "(null)", false},
         {&kBits16, "7f fe", "\"0-6,9-15\"", true},
         {&kBits12, "00 ff", "\"8-11\"", true}, // filler bits never appear
@@ -188,14 +182,12 @@ TEST(JoToC, EveryKindWritesItsBytesAndValidationAgrees)
         {&kLetters, "\"abcdefg\"", "61 62 63 64 65 66 67 00"},
         {&kLetters, "\"1a\"", "31 61 00 aa aa aa aa aa"}, // unanchored: found at "a"
         {&kLetters, "\"abcdefgh\"", nullptr},
-        {builtin("alarm_severity"), "\"major\"", "02"},
-        {builtin("bool"), "true", "01"},
         {builtin("bool"), "\"1\"", nullptr},
         {builtin("bool"), "0.5", nullptr},
         {&kUnnamedBool, "true", nullptr},
         {&kNoTable, "0", nullptr},
-        {&kU8Array3, "[1, 2]", "02 00 01 02 aa"},
-        {&kU8Array3, "[1, 2, 3, 4]", nullptr},
+        {&kRange3, "[1, 2]", "02 00 01 02 aa"},
+        {&kRange3, "[1, 2, 3, 4]", nullptr},
         {builtin("alarm"), R"({"eventId": 7})", nullptr},
         {&kArrayThenU8, R"({"n": 9, "arr": [1]})", "01 00 01 aa aa 09"}, // unused slots skipped
         {&kTwins, R"({"a": 1})", nullptr},
@@ -206,10 +198,8 @@ TEST(JoToC, EveryKindWritesItsBytesAndValidationAgrees)
         {&kFirstArm, R"({"k": 1, "a": 5})", "01 05 00"},
         {&kFirstArm, R"({"k": 3, "a": 300, "z": 1})", "03 00 00"},
         {&kFirstArm, R"({"k": 1, "b": 5})", nullptr},
-        {builtin("ipv4"), R"("10.0.0.1")", "0a 00 00 01"},
         {builtin("ipv6"), R"("::ffff:10.0.0.1")",
          "00 00 00 00 00 00 00 00 00 00 ff ff 0a 00 00 01"},
-        {builtin("macaddress"), R"("00:1A:2b:3c:4d:5e")", "00 1a 2b 3c 4d 5e"},
         {&kOverU8, "7", "07"},
         {&kConverter4, R"("10.0.0.1")", nullptr},
     };
@@ -302,7 +292,7 @@ TEST(TypeToC, ClearsTheDestinationBeforeAnythingElse)
         {kU8, "{not json", 0, 0, "00 00 00 00 00 00 00 00 00 00"},
         {nullptr, "7", 0, 0, "00 00 00 00 00 00 00 00 00 00"},
         {kU8, "256", 0, EINVAL, "00 00 00 00 00 00 00 00 00 00"},
-        {&kU8Array3, "[1, \"x\"]", 0, EINVAL,
+        {&kRange3, "[1, \"x\"]", 0, EINVAL,
          "02 00 01 00 00 00 00 00 00 00"}, // earlier writes stay
     };
     // clang-format on
