@@ -116,8 +116,6 @@ TEST(CToJo, EveryKindGivesItsJsonTextAndValidationItsVerdict)
         {&kRange3, "03 00 01 02 00", "(null)", false}, {&kNoFields, "00", "(null)", false},
         {&kItems, "02 00 07 01 00 2a 00 ff ff 08 02 00 01 00 02 01",
          R"([ { "id": 7, "tags": [ 42 ] }, { "id": 8, "tags": [ 1, 258 ] } ])", true},
-        {builtin("alarm"), "07 00 00 00 00 00 00 00 00 00 f8 3f",
-         R"({ "eventId": 7, "timestamp": 1.5 })", true},
         {builtin("alarm"), "07 00 00 00 00 00 00 00 00 00 f8 3f 00 00 00 00", "(null)", false},
         {builtin("interface-impl"), "09 05 05 05", R"({ "kind": "VirtualBlade" })", true},
         {builtin("interface-impl"), "02 02 03 00", "(null)", false},

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -89,9 +90,7 @@ TEST(FieldText, FieldNumbersCountTypedLevelsAndComponentsEndLikePathComponents)
 
 TEST(FieldPacked, ValueComesBackInItsTypesPackedFormOrSizeOutStaysAlone)
 {
-    std::string zeros;
-    for (int i = 0; i < 63; ++i)
-        zeros += " 00";
+    const std::string zeros = " " + dstest::hex(std::vector<uint8_t>(63).data(), 63);
     const struct {
         const char *name;
         const DsKeyNode *key;
