@@ -90,7 +90,7 @@ TEST(FieldText, FieldNumbersCountTypedLevelsAndComponentsEndLikePathComponents)
 
 TEST(FieldPacked, ValueComesBackInItsTypesPackedFormOrSizeOutStaysAlone)
 {
-    const std::string zeros = " " + dstest::hex(std::vector<uint8_t>(63).data(), 63);
+    const std::string zeros = dstest::hex(std::vector<uint8_t>(63).data(), 63);
     const struct {
         const char *name;
         const DsKeyNode *key;
@@ -101,7 +101,7 @@ TEST(FieldPacked, ValueComesBackInItsTypesPackedFormOrSizeOutStaysAlone)
     } cases[] = {
         {"negative int", kIntThenString, "-2/\"x\"", 1, "fe ff ff ff", ""},
         // The string's tail past its NUL reads as zero, not as heap garbage.
-        {"string of a 65-byte type", kIntThenString, "5/\"hi\"", 2, "68 69" + zeros, ""},
+        {"string of a 65-byte type", kIntThenString, "5/\"hi\"", 2, "68 69 " + zeros, ""},
         {"string for an int level", kIntThenString, "\"5\"/\"x\"", 1, "", ""},
         // Components up to 255 characters are copied on the stack, longer ones on the heap.
         {"255 characters", kIntThenString, "5/\"" + std::string(253, 'y') + "\"", 2, "", ""},
