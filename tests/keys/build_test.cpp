@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -38,17 +37,6 @@ const char kAwkward[33] = "a/b\"c\\"; // a slash, a quote, a trailing backslash
 const uint8_t kPort[4] = {0x04, 0x01, 0x03, 0x01};
 const uint8_t kBadChannel[4] = {0x07, 0x09, 0x00, 0x00}; // index 9 of 1..8
 
-// The va_list entry, reached the way a variadic wrapper of a caller would.
-char *
-build_jo_v(char *buf, size_t buflen, const DsKeyNode *key, ...)
-{
-    va_list args;
-    va_start(args, key);
-    char *result = ds_build_jo_key_v(buf, buflen, key, args);
-    va_end(args);
-    return result;
-}
-
 // How many json_object_put calls free the object: 1 when the builder released
 // the reference it was handed (the test holds one more), 2 when it did not.
 int
@@ -60,7 +48,7 @@ puts_until_freed(json_object *jo)
     return puts;
 }
 
-enum Via { PACKED, JO, JO_V };
+enum Via { PACKED, JO }; // ds_build_jo_key is ds_build_jo_key_v behind va_start
 
 using Arg = std::pair<const void *, size_t>; // a packed value and its size
 
@@ -93,8 +81,8 @@ TEST(KeyText, LevelsAreJoinedTopFirstCutAtTheBufferAndMisuseIsLogged)
         {"packed interface becomes its object text", 128, PACKED, kState, {{kPort, 4}}, {}, true,
          "/if/{ \"kind\": \"InlinePort\", \"slot\": 1, \"port\": 3, \"direction\": \"wan\" }/state",
          "", {}},
-        {"json through the va_list entry", 64, JO_V, kTag, {}, {"4294967295", "\"a/b\""}, true,
-         "/a/4294967295/b/\"a\\/b\"", "", {1, 1}},
+        {"json: the largest u32 and an escaped slash", 64, JO, kTag, {}, {"4294967295", "\"a/b\""},
+         true, "/a/4294967295/b/\"a\\/b\"", "", {1, 1}},
         {"no argument for the second typed level", 64, PACKED, kTag, {{&kSeven, 4}}, {}, false,
          "/a/7/b/", "Improperly built key for too few arguments at /a/7/b//tag\n", {}},
         {"a value of size 0", 64, PACKED, kTag, {{&kSeven, 0}}, {}, false, "/a/",
@@ -124,11 +112,10 @@ TEST(KeyText, LevelsAreJoinedTopFirstCutAtTheBufferAndMisuseIsLogged)
         json_object *jo[3] = {};
         for (size_t i = 0; i < c.json.size(); ++i)
             jo[i] = json_object_get(json_tokener_parse(c.json[i]));
-        char *result = c.via == PACKED ? ds_build_key(buf, c.buflen, c.key, a[0].first, a[0].second,
-                                                      a[1].first, a[1].second, a[2].first, nullptr)
-                       : c.via == JO
-                           ? ds_build_jo_key(buf, c.buflen, c.key, jo[0], jo[1], jo[2], nullptr)
-                           : build_jo_v(buf, c.buflen, c.key, jo[0], jo[1], jo[2], nullptr);
+        char *result = c.via == PACKED
+                           ? ds_build_key(buf, c.buflen, c.key, a[0].first, a[0].second, a[1].first,
+                                          a[1].second, a[2].first, nullptr)
+                           : ds_build_jo_key(buf, c.buflen, c.key, jo[0], jo[1], jo[2], nullptr);
         EXPECT_EQ(result, c.builds ? buf : nullptr);
         EXPECT_STREQ(buf, c.text);
         EXPECT_EQ(buf[c.buflen], 'X') << "written past the buffer";

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -49,6 +50,8 @@ struct FieldCase {
 
 TEST(FieldText, FieldNumbersCountTypedLevelsAndComponentsEndLikePathComponents)
 {
+    // Where a component ends is the path splitter's rule (KeyPathText); here
+    // only that the field's own text is what gets parsed.
     const FieldCase cases[] = {
         {"first typed level", kIntThenString, "5/\"x\"", 1, "5", ""},
         {"second typed level skips the literal one", kIntThenString, "5/\"x\"", 2, "\"x\"", ""},
@@ -67,15 +70,10 @@ TEST(FieldText, FieldNumbersCountTypedLevelsAndComponentsEndLikePathComponents)
          bad_value("\"a/7", "unexpected end of data")},
         {"a value its type rejects comes back unchecked", kIntThenString, "\"5\"/\"x\"", 1, "\"5\"",
          ""},
-        {"plain slash inside a string", kStringThenInt, "\"a/b\"/7", 2, "7", ""},
         {"plain slash inside a string, the string itself", kStringThenInt, "\"a/b\"/7", 1,
          "\"a\\/b\"", ""},
-        {"escaped quote keeps the string open", kStringThenInt, "\"a\\\"/b\"/7", 2, "7", ""},
-        {"escaped trailing backslash ends at the quote", kStringThenInt, "\"x\\\\\"/7", 2, "7", ""},
         {"escaped trailing backslash, the string itself", kStringThenInt, "\"x\\\\\"/7", 1,
          "\"x\\\\\"", ""},
-        {"a backslash before the end of the text", kStringThenInt, "\"x\\", 2, nullptr,
-         kNoSuchField},
         {"nothing after the asked field is read", kStringThenInt, "\"x\"/7/{", 2, "7", ""},
     };
     for (const FieldCase &c : cases) {
@@ -92,9 +90,7 @@ TEST(FieldText, FieldNumbersCountTypedLevelsAndComponentsEndLikePathComponents)
 
 TEST(FieldPacked, ValueComesBackInItsTypesPackedFormOrSizeOutStaysAlone)
 {
-    std::string zeros;
-    for (int i = 0; i < 63; ++i)
-        zeros += " 00";
+    const std::string zeros = dstest::hex(std::vector<uint8_t>(63).data(), 63);
     const struct {
         const char *name;
         const DsKeyNode *key;
@@ -105,13 +101,12 @@ TEST(FieldPacked, ValueComesBackInItsTypesPackedFormOrSizeOutStaysAlone)
     } cases[] = {
         {"negative int", kIntThenString, "-2/\"x\"", 1, "fe ff ff ff", ""},
         // The string's tail past its NUL reads as zero, not as heap garbage.
-        {"string of a 65-byte type", kIntThenString, "5/\"hi\"", 2, "68 69" + zeros, ""},
+        {"string of a 65-byte type", kIntThenString, "5/\"hi\"", 2, "68 69 " + zeros, ""},
         {"string for an int level", kIntThenString, "\"5\"/\"x\"", 1, "", ""},
         // Components up to 255 characters are copied on the stack, longer ones on the heap.
         {"255 characters", kIntThenString, "5/\"" + std::string(253, 'y') + "\"", 2, "", ""},
         {"300 characters", kIntThenString, "5/\"" + std::string(298, 'y') + "\"", 2, "", ""},
         {"no such field", kIntThenString, "5/\"x\"", 3, "", kNoSuchField},
-        {"unparsable field", kIntThenString, "5/x", 2, "", bad_value("x", "unexpected character")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -101,7 +101,8 @@ TEST(BuiltinTable, RowsAreTheDocumentedTypesInOrder)
 }
 
 // Random packed values of every row (small bytes, so that ranges and tables
-// often accept them): validation agrees with conversion, the JSON converts
+// often accept them): validation agrees with conversion (converted values
+// always pass, as their bytes are not examined), the JSON converts
 // back to a packed value that gives the same JSON, and that JSON is its own
 // canonical text.
 TEST(BuiltinTable, EveryRowCarriesItsValuesThereAndBack)
@@ -117,7 +118,7 @@ TEST(BuiltinTable, EveryRowCarriesItsValuesThereAndBack)
             JsonRef jo(ds_c_to_jo(type, bytes.data(), bytes.size()));
             SCOPED_TRACE(std::string(type->name) + " " + dstest::json_text(jo.get()));
             bool valid = ds_c_value_is_valid(type, bytes.data(), type->size);
-            EXPECT_TRUE(type->kind == DS_KIND_CONVERTED || valid == (jo != nullptr));
+            EXPECT_EQ(valid, type->kind == DS_KIND_CONVERTED || jo != nullptr);
             if (jo == nullptr)
                 continue;
             ++converted;
