@@ -201,9 +201,7 @@ owned_text(char *text)
 }
 
 // Runs script once with nothing failing (threads keep their tokener and
-// compiled patterns), then for each allocation it makes, failing that one,
-// and that one and every later one. Each outcome of the script must be its
-// clean outcome or "" (failed), and no block may stay allocated.
+// compiled patterns), then with each of its allocations failed in turn.
 void
 fail_each_allocation(const std::function<std::vector<std::string>()> &script)
 {
@@ -287,11 +285,9 @@ TEST(AllocationFailure, ConversionsGiveTheirResultOrTheirFailure)
     }
 }
 
-// Both fields of /a/<interface>/b/<long-text> (the second longer than the
-// stack copy of field extraction), and its key built from packed values and
-// from objects, which the call takes over when it appends them. Then a chain
-// of 40 levels named x: its path has more components than the stack holds,
-// so each lookup takes the heap for them.
+// Both fields of kKey, its key built from packed values and from objects
+// (which the call takes over when it appends them), and lookups of a path of
+// 40 levels named x: more components than the stack holds.
 TEST(AllocationFailure, KeyCallsGiveTheirResultOrTheirFailure)
 {
     const std::string field = R"({"kind": "Virtual", "index": 2}/")" + std::string(300, 'y') + "\"";

@@ -1,11 +1,8 @@
-// Hostile inputs. Descriptors that a broken schema module could export
+// Hostile inputs: descriptors that a broken schema module could export
 // (sizes smaller than their parts, kinds and converters out of range, missing
-// or looping links): no conversion may read or write past the caller's bytes,
-// so packed input comes in buffers of exactly its length (ASan sees a read
-// past them) and destinations are followed by guard bytes. And inputs far
-// beyond anything a device produces (a 100 MB JSON text, a key path of a
-// million components, a 10 MB field): each gives its ordinary result or
-// failure on a thread whose stack is 256 KiB.
+// or looping links), which no conversion may follow past the caller's bytes,
+// and inputs far beyond anything a device produces, which give their ordinary
+// result or failure on a small stack.
 #include "codec/codec.h"
 #include "dstest.h"
 #include "keys/keys.h"
