@@ -1,0 +1,893 @@
+## ExitCodesFollowOneRule example
+$ types --module other.so
+! dstool: types: other.so: no loaded module matches this file
+[1]
+$ types --bogus
+! dstool: types: unknown option --bogus (see dstool types --help)
+[2]
+$ type nosuch
+! dstool: type: type "nosuch": no such type
+[1]
+$ type
+! dstool: type: missing arguments: type NAME [--json] (see dstool type --help)
+[2]
+$ keys x
+! dstool: keys: too many arguments: keys [--json] (see dstool keys --help)
+[2]
+$ alarms --json=1
+! dstool: alarms: option --json takes no value (see dstool alarms --help)
+[2]
+$ validate u8
+! dstool: validate: missing arguments: validate TYPE JSON [--json] (see dstool validate --help)
+[2]
+$ canonical u8 1 2
+! dstool: canonical: too many arguments: canonical TYPE JSON [--json] (see dstool canonical --help)
+[2]
+$ pack u8 x
+! dstool: pack: u8 x: not JSON: unexpected character at offset 0
+[1]
+$ pack u8 1 --leaf
+! dstool: pack: unknown option --leaf (see dstool pack --help)
+[2]
+$ unpack u8
+! dstool: unpack: missing arguments: unpack TYPE HEX [--json] (see dstool unpack --help)
+[2]
+$ build-key '/vlans/*/name' 5000
+! dstool: build-key: /vlans/*/name level 2 (id: vlan-id) 5000: 5000 is outside the range 1..4094 of vlan-id
+[1]
+$ build-key /nope 1
+! dstool: build-key: key "/nope": no key has this name (see dstool keys)
+[1]
+$ build-key '/vlans/*/name' 1 2
+! dstool: build-key: /vlans/*/name: the key takes 1 value (id (vlan-id)), 2 given
+[2]
+$ find-key /vlans/abc/name
+  key: /vlans/*/name
+  module: example.so
+  typed levels: id (vlan-id)
+  leaf type: word
+$ find-key /x
+! dstool: find-key: /x: no key has this path
+[1]
+$ find-key
+! dstool: find-key: missing arguments: find-key PATH [--leaf] [--check] [--json] (see dstool find-key --help)
+[2]
+$ field 5 '/vlans/*/name' 1
+  json: 5
+  packed: 05 00
+$ field x '/vlans/*/name' 1
+! dstool: field: /vlans/*/name field 1 of x level 2 (id: vlan-id): not JSON: unexpected character at offset 0
+[1]
+$ demo x
+! dstool: demo: too many arguments: demo [--json] (see dstool demo --help)
+[2]
+$ 
+! dstool: missing command (see dstool --help)
+[2]
+$ bogus
+! dstool: bogus: unknown command (see dstool --help)
+[2]
+$ --help
+  usage: dstool COMMAND [ARGS...]
+  
+  Looks into libdstypes and its schema modules (module directory
+  $MODDIR), and converts values with the library.
+  
+  Commands:
+    types       table of the types of the built-in table and of every loaded module
+    type        the whole description of one type
+    keys        every key of every module
+    alarms      the key of every alarm row
+    validate    check a JSON value against a type
+    canonical   the canonical JSON text of a value
+    pack        the packed form of a JSON value, in hex
+    unpack      the JSON value of a packed form
+    build-key   the key path of a key and its values
+    find-key    the key that a key path names
+    field       field N of a key's field text
+    demo        the round trip on the example module
+    check       name every mistake in schema module files
+  
+  Run "dstool COMMAND --help" for a command's arguments. A JSON argument "-"
+  reads the next value from standard input (values separated by white space).
+  Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
+  directory, input or output); 2 the command line is wrong.
+$ types --help
+  usage: dstool types [--module FILE] [--json]
+  
+  Lists every type record in module list order: the built-in table first,
+  then each schema module in the order it was loaded. Columns: module (its
+  file name, or "builtin"), type name, kind, size of the packed form in
+  bytes, and a summary of the kind's parameters.
+  
+  Options:
+    --module FILE  only the module FILE: "builtin", a path that dlopen(FILE, RTLD_NOLOAD)
+                   resolves to a loaded module, or a module's file name or path
+    --json         print the result as JSON (shape in the README)
+    --help         show this help
+  Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
+  directory, input or output); 2 the command line is wrong.
+$ type --help
+  usage: dstool type NAME [--json]
+  
+  Describes the type NAME and, recursively, every type it refers to:
+  ranges, patterns, enumeration rows in table order, array elements,
+  sequence fields, choice arms with their discriminator values, and the
+  converter and base of a converted type.
+  
+  Options:
+    --json         print the result as JSON (shape in the README)
+    --help         show this help
+  Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
+  directory, input or output); 2 the command line is wrong.
+$ keys --help
+  usage: dstool keys [--json]
+  
+  Lists every key node in walk order: module, key name (literal levels by
+  name, typed levels as "*"), the typed levels with their field types, and
+  the leaf type ("-" for a key that stores no value).
+  
+  Options:
+    --json         print the result as JSON (shape in the README)
+    --help         show this help
+  Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
+  directory, input or output); 2 the command line is wrong.
+$ alarms --help
+  usage: dstool alarms [--json]
+  
+  Lists every row of every module's alarm table: module, row number and
+  the name of the row's key.
+  
+  Options:
+    --json         print the result as JSON (shape in the README)
+    --help         show this help
+  Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
+  directory, input or output); 2 the command line is wrong.
+$ validate --help
+  usage: dstool validate TYPE JSON [--json]
+  
+  Prints "valid" when JSON is a valid value of TYPE; otherwise exits 1 and
+  says why: where in the value, and what the type allows there. JSON may
+  be "-" to read it from standard input.
+  
+  Options:
+    --json         print the result as JSON (shape in the README)
+    --help         show this help
+  Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
+  directory, input or output); 2 the command line is wrong.
+$ canonical --help
+  usage: dstool canonical TYPE JSON [--json]
+  
+  Prints the canonical text of the JSON value under TYPE: packed and
+  converted back by the library. JSON may be "-" to read standard input.
+  
+  Options:
+    --json         print the result as JSON (shape in the README)
+    --help         show this help
+  Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
+  directory, input or output); 2 the command line is wrong.
+$ pack --help
+  usage: dstool pack TYPE JSON [--json]
+  
+  Prints the packed form of the JSON value under TYPE as hex pairs,
+  all of the type's size. JSON may be "-" to read standard input.
+  
+  Options:
+    --json         print the result as JSON (shape in the README)
+    --help         show this help
+  Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
+  directory, input or output); 2 the command line is wrong.
+$ unpack --help
+  usage: dstool unpack TYPE HEX [--json]
+  
+  Converts the packed bytes HEX (hex pairs, blanks allowed between pairs)
+  under TYPE and prints the JSON value. HEX must hold exactly the type's
+  size in bytes. HEX may be "-" to read all of standard input.
+  
+  Options:
+    --json         print the result as JSON (shape in the README)
+    --help         show this help
+  Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
+  directory, input or output); 2 the command line is wrong.
+$ build-key --help
+  usage: dstool build-key KEYNAME VALUE... [--json]
+  
+  Finds the key named KEYNAME (as "dstool keys" prints it), packs each
+  VALUE (a JSON text) with the field type of the matching typed level, top
+  level first, and prints the key path that ds_build_key builds from them.
+  Give exactly one VALUE per typed level. Each VALUE "-" reads the next
+  JSON value from standard input, where values are separated by white
+  space; the last "-" takes all that remains, which must be one value.
+  
+  Options:
+    --json         print the result as JSON (shape in the README)
+    --help         show this help
+  Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
+  directory, input or output); 2 the command line is wrong.
+$ find-key --help
+  usage: dstool find-key PATH [--leaf] [--check] [--json]
+  
+  Looks PATH up with ds_find_key and prints the key's name, module, typed
+  levels and leaf type. Exits 1 when no key has the path. The library lets
+  a typed level match any component; --check also requires each typed
+  component to be a valid value of its level's type and names the first
+  one that is not.
+  
+  Options:
+    --leaf         only a key that stores a value counts
+    --check        validate every typed component
+    --json         print the result as JSON (shape in the README)
+    --help         show this help
+  Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
+  directory, input or output); 2 the command line is wrong.
+$ field --help
+  usage: dstool field TEXT KEYNAME N [--json]
+  
+  Takes field N (1 for the first typed level) out of the field text TEXT of
+  the key KEYNAME: the typed levels' JSON texts joined by "/", without
+  literal levels and without a leading "/". Prints the field's JSON value
+  and its packed form under the level's field type. TEXT may be "-" to
+  read all of standard input.
+  
+  Options:
+    --json         print the result as JSON (shape in the README)
+    --help         show this help
+  Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
+  directory, input or output); 2 the command line is wrong.
+$ demo --help
+  usage: dstool demo [--json]
+  
+  Runs the library's round trip on the example module (example.so in the
+  module directory $MODDIR): a packed "interface" value,
+  ds_build_key on /interfaces/*/state, ds_find_key on the path,
+  ds_leaf_to_c of the leaf value "up", and ds_key_field_c giving the packed
+  value back. Exits 1 when the example module is not loaded.
+  
+  Options:
+    --json         print the result as JSON (shape in the README)
+    --help         show this help
+  Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
+  directory, input or output); 2 the command line is wrong.
+
+
+## SeenCasesSayWhy example
+$ validate u8 '7 garbage'
+! dstool: validate: u8 7 garbage: text after the JSON value at offset 2: garbage
+[1]
+$ canonical oper-state -
+< "\"up\"\n\"down\"\n"
+! dstool: canonical: oper-state "up"\n"down": more than one JSON value: a second one begins at offset 5
+[1]
+$ canonical i64 99999999999999999999999
+! dstool: canonical: i64 99999999999999999999999: 99999999999999999999999 is outside the 64-bit integer range -9223372036854775808..9223372036854775807
+[1]
+$ validate i64 -9223372036854775809
+! dstool: validate: i64 -9223372036854775809: -9223372036854775809 is outside the 64-bit integer range -9223372036854775808..9223372036854775807
+[1]
+$ canonical double 1e400
+! dstool: canonical: double 1e400: 1e400 is not a finite number
+[1]
+$ validate alarm '{"eventId": 1, "timestamp": NaN}'
+! dstool: validate: alarm {"eventId": 1, "timestamp": NaN}: .timestamp: NaN is not a finite number
+[1]
+$ unpack double 000000000000f07f
+! dstool: unpack: double 000000000000f07f: Infinity is not a finite number, which JSON cannot write
+[1]
+$ unpack u8 0001
+! dstool: unpack: u8 0001: the packed form of u8 is 1 byte; 2 given
+[1]
+$ unpack interface 04010301ff
+! dstool: unpack: interface 04010301ff: the packed form of interface is 4 bytes; 5 given
+[1]
+$ canonical alarm_severity 3
+! dstool: canonical: alarm_severity 3: 3 is not in the enumeration of alarm_severity (critical = 1, major = 2, minor = 4)
+[1]
+$ validate u8 256
+! dstool: validate: u8 256: 256 is outside the range 0..255 of u8
+[1]
+$ build-key '/interfaces/*/state' '{"kind": "GigabitEthernet", "slot": 5, "port": 7}'
+! dstool: build-key: /interfaces/*/state level 2 (name: interface) {"kind": "GigabitEthernet", "slot": 5, "port": 7}: .slot: 5 is outside the range 0..1 (in the arm for kind GigabitEthernet)
+[1]
+$ unpack interface 04050301
+! dstool: unpack: interface 04050301: .slot: byte 1: 5 is outside the range 0..1 (in the arm for kind InlinePort)
+[1]
+$ unpack bool 02
+! dstool: unpack: bool 02: byte 0: 2 is not in the enumeration of bool (false = 0, true = 1)
+[1]
+$ field 5 '/vlans/*/name' 2
+! dstool: field: /vlans/*/name field 2 of 5: the key has 1 field: id (vlan-id)
+[1]
+$ field 5 '/vlans/*/name' 0
+! dstool: field: 0: field numbers count from 1
+[2]
+$ field 5 '/vlans/*/name' -1
+! dstool: field: -1: not a valid field number (1, 2, ...)
+[2]
+$ canonical u8 ''
+! dstool: canonical: u8 (empty text): no JSON value: the text is empty
+[1]
+$ canonical u8 '   '
+! dstool: canonical: u8    : no JSON value: the text is blank
+[1]
+$ canonical '' 1
+! dstool: canonical: type "": no such type
+[1]
+$ build-key '/interfaces/*/units/*/address' - -
+< "{\"kind\": \"Virtual\", \"index\": 1}\n 7\n"
+  /interfaces/{ "kind": "Virtual", "index": 1 }/units/7/address
+$ build-key '/interfaces/*/units/*/address' - -
+< "{\"kind\": \"Virtual\", \"index\": 1} 7 8"
+! dstool: build-key: /interfaces/*/units/*/address level 4 (unit: if-unit) 7 8: more than one JSON value: a second one begins at offset 2
+[1]
+$ find-key /vlans/abc/name --check
+! dstool: find-key: /vlans/abc/name level 2 (id: vlan-id) abc: not JSON: unexpected character at offset 0
+[1]
+$ find-key /vlans/5000/name --check
+! dstool: find-key: /vlans/5000/name level 2 (id: vlan-id) 5000: 5000 is outside the range 1..4094 of vlan-id
+[1]
+$ find-key /vlans/10/name --check
+  key: /vlans/*/name
+  module: example.so
+  typed levels: id (vlan-id)
+  leaf type: word
+  check: every typed component is a valid value
+
+
+## RefusalsNameWhatTheTypeAllows example
+$ validate vlan-bitmap '"1,5-5"'
+! dstool: validate: vlan-bitmap "1,5-5": range 5-5 does not run upwards
+[1]
+$ validate vlan-bitmap '"4096"'
+! dstool: validate: vlan-bitmap "4096": bit 4096 is outside the bitmap (bits 0..4095 of vlan-bitmap)
+[1]
+$ validate vlan-bitmap '"1;2"'
+! dstool: validate: vlan-bitmap "1;2": unexpected ";" at offset 1; items are N or N-M separated by ","
+[1]
+$ validate word '" "'
+! dstool: validate: word " ": " " does not match the pattern [a-zA-Z0-9_-]+ of word
+[1]
+$ validate word '"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"'
+! dstool: validate: word "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa": "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa" has 33 characters; word holds at most 32
+[1]
+$ validate alarm '{"eventId": 7}'
+! dstool: validate: alarm {"eventId": 7}: member "timestamp" is missing
+[1]
+$ validate alarm '{"eventId": 7, "timestamp": 1, "x": 1}'
+! dstool: validate: alarm {"eventId": 7, "timestamp": 1, "x": 1}: unknown member "x"; the members are eventId, timestamp
+[1]
+$ validate interface '{"slot": 1}'
+! dstool: validate: interface {"slot": 1}: member "kind" (which selects the arm) is missing
+[1]
+$ validate interface '{"kind": 2, "slot": 0, "port": 1, "index": 1}'
+! dstool: validate: interface {"kind": 2, "slot": 0, "port": 1, "index": 1}: unknown member "index"; the members are kind, slot, port (in the arm for kind GigabitEthernet)
+[1]
+$ validate sys-dns-servers '["10.0.0.1", "1.2.3.4.5"]'
+! dstool: validate: sys-dns-servers ["10.0.0.1", "1.2.3.4.5"]: [1]: "1.2.3.4.5" is not an IPv4 address
+[1]
+$ validate sys-dns-servers '["1.1.1.1", "1.1.1.1", "1.1.1.1", "1.1.1.1", "1.1.1.1"]'
+! dstool: validate: sys-dns-servers ["1.1.1.1", "1.1.1.1", "1.1.1.1", "1.1.1.1", "1.1.1.1"]: 5 elements; sys-dns-servers holds at most 4
+[1]
+$ validate bool '"1"'
+! dstool: validate: bool "1": "1" is not in the enumeration of bool (false = 0, true = 1)
+[1]
+$ validate alarm_severity true
+! dstool: validate: alarm_severity true: a boolean is taken only by the type bool; this enumeration takes a name or a number (critical = 1, major = 2, minor = 4)
+[1]
+$ validate string '"a\u0000b"'
+! dstool: validate: string "a\u0000b": a \u0000 escape at offset 2: the library cuts texts at a NUL character
+[1]
+$ validate u8 5.0
+! dstool: validate: u8 5.0: expected an integer, got a number with a fraction or exponent 5.0
+[1]
+$ validate u8 ''"'"'a'"'"''
+! dstool: validate: u8 'a': not JSON: unexpected character at offset 0
+[1]
+$ validate u8 '[1,]'
+! dstool: validate: u8 [1,]: not JSON: unexpected character at offset 3
+[1]
+$ validate u8 null
+! dstool: validate: u8 null: JSON null is no value
+[1]
+$ validate alarm '{"eventId": 1, "timestamp": null}'
+! dstool: validate: alarm {"eventId": 1, "timestamp": null}: member "timestamp" is null
+[1]
+
+
+## ValuesConvertOrSayWhy example
+$ validate i8 -128
+  valid
+$ canonical alarm '{"timestamp": 2, "eventId": 7}'
+  { "eventId": 7, "timestamp": 2.0 }
+$ canonical vlan-bitmap '"10,9,3"'
+  "3,9-10"
+$ pack interface '{"kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan"}'
+  04 01 03 01
+$ pack ipv4 -
+< "\"10.0.0.1\"\n"
+  0a 00 00 01
+$ unpack interface '04 01 03 01'
+  { "kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan" }
+$ unpack interface -
+< "02 00\n07 00\n"
+  { "kind": "GigabitEthernet", "slot": 0, "port": 7 }
+$ unpack macaddress '00 1A 2b 3c 4d 5e'
+  "00:1a:2b:3c:4d:5e"
+$ unpack interface 040
+! dstool: unpack: interface 040: odd number of hex digits in a byte at offset 2
+[1]
+$ unpack interface '04 0g'
+! dstool: unpack: interface 04 0g: not a hex digit at offset 4
+[1]
+$ build-key '/users/*/role' '"al/ice"'
+  /users/"al\/ice"/role
+$ build-key '/vlans/*/name'
+! dstool: build-key: /vlans/*/name: the key takes 1 value (id (vlan-id)), 0 given
+[2]
+$ build-key '/vlans/*/nope' 10
+! dstool: build-key: key "/vlans/*/nope": no key has this name (see dstool keys)
+[1]
+$ find-key '/users/"al\/ice"/role' --check
+  key: /users/*/role
+  module: example.so
+  typed levels: user (word)
+  leaf type: user-role
+  check: every typed component is a valid value
+$ find-key /interfaces/x --leaf
+! dstool: find-key: /interfaces/x: no key with a leaf type has this path
+[1]
+$ field '{"kind": "Virtual", "index": 2}/7' '/interfaces/*/units/*/address' 2
+  json: 7
+  packed: 07 00
+$ field 5 '/interfaces/*/units/*/address' 2
+! dstool: field: /interfaces/*/units/*/address field 2 of 5: the text has 1 component (separated by "/")
+[1]
+$ field '5 x' '/vlans/*/name' 1
+! dstool: field: /vlans/*/name field 1 of 5 x level 2 (id: vlan-id): text after the JSON value at offset 2: x
+[1]
+$ field '"a"' '/vlans/*/name' 1
+! dstool: field: /vlans/*/name field 1 of "a" level 2 (id: vlan-id): expected an integer, got a string "a"
+[1]
+$ type oper-state
+  oper-state: enum, 1 byte
+    base u8: int, 1 byte, range 0..255
+    value up = 1
+    value down = 2
+    value testing = 3
+$ type sys-address
+  sys-address: choice, 17 bytes
+    discriminator 0 family: sys-address-family: enum, 1 byte
+      base u8: int, 1 byte, range 0..255
+      value ipv4 = 4
+      value ipv6 = 6
+    arm 1: 4 (ipv4)
+      field 1 address: ipv4: converted, 4 bytes, converter 1 (ipv4)
+        base ipv4-str: string, 16 bytes, pattern (25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3}
+    arm 2: 6 (ipv6)
+      field 2 address: ipv6: converted, 16 bytes, converter 2 (ipv6)
+        base ipv6-str: string, 46 bytes, pattern ((([0-9A-Fa-f]{1,4}:){7}([0-9A-Fa-f]{1,4}|:))|(([0-9A-Fa-f]{1,4}:){6}(:[0-9A-Fa-f]{1,4}|((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3})|:))|(([0-9A-Fa-f]{1,4}:){5}(((:[0-9A-Fa-f]{1,4}){1,2})|:((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3})|:))|(([0-9A-Fa-f]{1,4}:){4}(((:[0-9A-Fa-f]{1,4}){1,3})|((:[0-9A-Fa-f]{1,4})?:((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3}))|:))|(([0-9A-Fa-f]{1,4}:){3}(((:[0-9A-Fa-f]{1,4}){1,4})|((:[0-9A-Fa-f]{1,4}){0,2}:((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3}))|:))|(([0-9A-Fa-f]{1,4}:){2}(((:[0-9A-Fa-f]{1,4}){1,5})|((:[0-9A-Fa-f]{1,4}){0,3}:((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3}))|:))|(([0-9A-Fa-f]{1,4}:){1}(((:[0-9A-Fa-f]{1,4}){1,6})|((:[0-9A-Fa-f]{1,4}){0,4}:((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3}))|:))|(:(((:[0-9A-Fa-f]{1,4}){1,7})|((:[0-9A-Fa-f]{1,4}){0,5}:((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3}))|:)))(%.+)?
+$ alarms
+  MODULE      ROW  KEY
+  example.so  0    /interfaces/*/state
+  example.so  1    /interfaces/*/counters
+  example.so  2    /system/boot-time
+
+
+## JsonOutputsHaveTheirShapes example
+$ type uri
+  uri: string, 256 bytes, pattern ((scp|http|https|ftp|ftps|tftp)://(([-A-Za-z0-9._~]|%[A-Fa-f0-9]{2}|[!$&'()*+,;=]|:)+@)?(([-A-Za-z0-9._~]|%[A-Fa-f0-9]{2}|[!$&'()*+,;=])+|\[((([0-9A-Fa-f]{1,4}:){7}([0-9A-Fa-f]{1,4}|:))|(([0-9A-Fa-f]{1,4}:){6}(:[0-9A-Fa-f]{1,4}|((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3})|:))|(([0-9A-Fa-f]{1,4}:){5}(((:[0-9A-Fa-f]{1,4}){1,2})|:((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3})|:))|(([0-9A-Fa-f]{1,4}:){4}(((:[0-9A-Fa-f]{1,4}){1,3})|((:[0-9A-Fa-f]{1,4})?:((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3}))|:))|(([0-9A-Fa-f]{1,4}:){3}(((:[0-9A-Fa-f]{1,4}){1,4})|((:[0-9A-Fa-f]{1,4}){0,2}:((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3}))|:))|(([0-9A-Fa-f]{1,4}:){2}(((:[0-9A-Fa-f]{1,4}){1,5})|((:[0-9A-Fa-f]{1,4}){0,3}:((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3}))|:))|(([0-9A-Fa-f]{1,4}:){1}(((:[0-9A-Fa-f]{1,4}){1,6})|((:[0-9A-Fa-f]{1,4}){0,4}:((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3}))|:))|(:(((:[0-9A-Fa-f]{1,4}){1,7})|((:[0-9A-Fa-f]{1,4}){0,5}:((25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])(\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3}))|:)))(%.+)?\])(:[0-9]+)?(/([-A-Za-z0-9._~]|%[A-Fa-f0-9]{2}|[!$&'()*+,;=]|[:@])*)*(\?([-A-Za-z0-9._~]|%[A-Fa-f0-9]{2}|[!$&'()*+,;=]|[:@/?])*)?(\#([-A-Za-z0-9._~]|%[A-Fa-f0-9]{2}|[!$&'()*+,;=]|[:@/?])*)?|(bootflash|usb1|usb2|slot1|slot2):[^\x01-\x1f"<>\\|:*?]+)
+$ alarms --json
+  [
+    {
+      "module": "example.so",
+      "row": 0,
+      "key": "/interfaces/*/state"
+    },
+    {
+      "module": "example.so",
+      "row": 1,
+      "key": "/interfaces/*/counters"
+    },
+    {
+      "module": "example.so",
+      "row": 2,
+      "key": "/system/boot-time"
+    }
+  ]
+$ type interface --json
+  {
+    "name": "interface",
+    "kind": "converted",
+    "size": 4,
+    "converter": 0,
+    "converter_name": "base",
+    "base": {
+      "name": "interface-impl",
+      "kind": "choice",
+      "size": 4,
+      "discriminator": {
+        "index": 0,
+        "name": "kind",
+        "type": {
+          "name": "interface-type",
+          "kind": "enum",
+          "size": 1,
+          "base": {
+            "name": "u8",
+            "kind": "int",
+            "size": 1,
+            "min": 0,
+            "max": 255
+          },
+          "values": [
+            {
+              "name": "None",
+              "value": 0
+            },
+            {
+              "name": "Virtual",
+              "value": 1
+            },
+            {
+              "name": "GigabitEthernet",
+              "value": 2
+            },
+            {
+              "name": "TenGigabitEthernet",
+              "value": 3
+            },
+            {
+              "name": "InlineGroup",
+              "value": 5
+            },
+            {
+              "name": "InlinePort",
+              "value": 4
+            },
+            {
+              "name": "Standby",
+              "value": 6
+            },
+            {
+              "name": "PortChannel",
+              "value": 7
+            },
+            {
+              "name": "Bridge",
+              "value": 8
+            },
+            {
+              "name": "VirtualBlade",
+              "value": 9
+            }
+          ]
+        }
+      },
+      "arms": [
+        {
+          "values": [
+            {
+              "value": 1,
+              "name": "Virtual"
+            }
+          ],
+          "fields": [
+            {
+              "index": 1,
+              "name": "index",
+              "type": {
+                "name": null,
+                "kind": "int",
+                "size": 1,
+                "min": 1,
+                "max": 4
+              }
+            }
+          ]
+        },
+        {
+          "values": [
+            {
+              "value": 2,
+              "name": "GigabitEthernet"
+            },
+            {
+              "value": 3,
+              "name": "TenGigabitEthernet"
+            },
+            {
+              "value": 5,
+              "name": "InlineGroup"
+            }
+          ],
+          "fields": [
+            {
+              "index": 2,
+              "name": "slot",
+              "type": {
+                "name": null,
+                "kind": "int",
+                "size": 1,
+                "min": 0,
+                "max": 1
+              }
+            },
+            {
+              "index": 3,
+              "name": "port",
+              "type": {
+                "name": null,
+                "kind": "int",
+                "size": 1,
+                "min": 0,
+                "max": 15
+              }
+            }
+          ]
+        },
+        {
+          "values": [
+            {
+              "value": 4,
+              "name": "InlinePort"
+            }
+          ],
+          "fields": [
+            {
+              "index": 4,
+              "name": "slot",
+              "type": {
+                "name": null,
+                "kind": "int",
+                "size": 1,
+                "min": 0,
+                "max": 1
+              }
+            },
+            {
+              "index": 5,
+              "name": "port",
+              "type": {
+                "name": null,
+                "kind": "int",
+                "size": 1,
+                "min": 0,
+                "max": 4
+              }
+            },
+            {
+              "index": 6,
+              "name": "direction",
+              "type": {
+                "name": null,
+                "kind": "enum",
+                "size": 1,
+                "base": {
+                  "name": "u8",
+                  "kind": "int",
+                  "size": 1,
+                  "min": 0,
+                  "max": 255
+                },
+                "values": [
+                  {
+                    "name": "lan",
+                    "value": 0
+                  },
+                  {
+                    "name": "wan",
+                    "value": 1
+                  }
+                ]
+              }
+            }
+          ]
+        },
+        {
+          "values": [
+            {
+              "value": 8,
+              "name": "Bridge"
+            }
+          ],
+          "fields": [
+            {
+              "index": 7,
+              "name": "index",
+              "type": {
+                "name": null,
+                "kind": "int",
+                "size": 1,
+                "min": 1,
+                "max": 8
+              }
+            }
+          ]
+        },
+        {
+          "values": [
+            {
+              "value": 6,
+              "name": "Standby"
+            }
+          ],
+          "fields": [
+            {
+              "index": 8,
+              "name": "index",
+              "type": {
+                "name": "standby-index-range",
+                "kind": "int",
+                "size": 1,
+                "min": 1,
+                "max": 2
+              }
+            }
+          ]
+        },
+        {
+          "values": [
+            {
+              "value": 7,
+              "name": "PortChannel"
+            }
+          ],
+          "fields": [
+            {
+              "index": 9,
+              "name": "index",
+              "type": {
+                "name": "port-channel-index-range",
+                "kind": "int",
+                "size": 1,
+                "min": 1,
+                "max": 8
+              }
+            }
+          ]
+        }
+      ]
+    }
+  }
+$ validate alarm_severity 2 --json
+  {
+    "type": "alarm_severity",
+    "value": 2,
+    "valid": true
+  }
+$ canonical bool 1 --json
+  {
+    "type": "bool",
+    "canonical": "true",
+    "value": true
+  }
+$ pack interface '{"kind": "Virtual", "index": 1}' --json
+  {
+    "type": "interface",
+    "size": 4,
+    "hex": "01 01 00 00",
+    "bytes": [
+      1,
+      1,
+      0,
+      0
+    ]
+  }
+$ unpack interface 02000700 --json
+  {
+    "type": "interface",
+    "value": {
+      "kind": "GigabitEthernet",
+      "slot": 0,
+      "port": 7
+    }
+  }
+$ build-key '/vlans/*/name' 10 --json
+  {
+    "key": "/vlans/*/name",
+    "path": "/vlans/10/name"
+  }
+$ find-key /vlans/10/name --check --json
+  {
+    "module": "example.so",
+    "key": "/vlans/*/name",
+    "leaf_type": "word",
+    "levels": [
+      {
+        "name": "vlans",
+        "field_type": null
+      },
+      {
+        "name": "id",
+        "field_type": "vlan-id"
+      },
+      {
+        "name": "name",
+        "field_type": null
+      }
+    ],
+    "path": "/vlans/10/name",
+    "checked": true
+  }
+$ field '{"kind": "Virtual", "index": 2}/7' '/interfaces/*/units/*/address' 2 --json
+  {
+    "key": "/interfaces/*/units/*/address",
+    "field": 2,
+    "name": "unit",
+    "type": "if-unit",
+    "value": 7,
+    "hex": "07 00"
+  }
+$ demo --json
+  {
+    "steps": [
+      {
+        "call": "ds_c_to_jo",
+        "result": "{ \"kind\": \"InlinePort\", \"slot\": 1, \"port\": 3, \"direction\": \"wan\" }"
+      },
+      {
+        "call": "ds_build_key",
+        "result": "/interfaces/{ \"kind\": \"InlinePort\", \"slot\": 1, \"port\": 3, \"direction\": \"wan\" }/state"
+      },
+      {
+        "call": "ds_find_key",
+        "result": "/interfaces/*/state"
+      },
+      {
+        "call": "ds_leaf_to_c",
+        "result": "01"
+      },
+      {
+        "call": "ds_key_field_c",
+        "result": "04 01 03 01"
+      }
+    ],
+    "match": true
+  }
+
+
+## DemoRoundTripMatches example
+$ demo
+  1. packed "interface" value 04 01 03 01
+     ds_c_to_jo: { "kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan" }
+  2. ds_build_key(/interfaces/*/state, 04 01 03 01)
+     path: /interfaces/{ "kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan" }/state
+  3. ds_find_key(path, 1)
+     key: /interfaces/*/state in example.so (the key the path was built from)
+  4. ds_leaf_to_c(path, "up")
+     packed oper-state: 01
+  5. ds_key_field_c(field text, 1)
+     field text: { "kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan" }
+     packed: 04 01 03 01
+     original 04 01 03 01, extracted 04 01 03 01: match
+
+
+## DemoNamesMissingModuleDirectory none
+$ demo
+! dstool: demo: example.so: the example module is not loaded; install it in $MODDIR
+[1]
+$ keys
+  MODULE  KEY  TYPED LEVELS  LEAF TYPE
+$ alarms --json
+  [
+  ]
+
+
+## MissingModuleDirectoryIsOneLine missing
+$ types
+! dstool: types: $MODDIR: No such file or directory; built-in types are unavailable until it exists
+[1]
+$ validate u8 1
+! dstool: validate: $MODDIR: No such file or directory; built-in types are unavailable until it exists
+[1]
+$ find-key /a
+! dstool: find-key: $MODDIR: No such file or directory; built-in types are unavailable until it exists
+[1]
+
+
+## LogLinesReachStderrOnRequest none
+env DSTYPES_LOG_STDERR=1
+$ @probe
+! dstypes: 0x2a862: Bad translation of JSON value (value { error unexpected end of data)
+env DSTYPES_LOG_STDERR=0
+$ @probe
+$ @probe
