@@ -1,8 +1,6 @@
-// A key path text (the whole input) through the splitter, ds_find_key,
-// ds__do_key and ds_find_alarm over the example module. Properties: the
-// components rejoined by "/" give the path without its first character and a
-// final "/"; ds__do_key calls back once with what ds_find_key finds, or not at
-// all; an alarm found belongs to the leaf key that ds_find_key finds.
+// A key path text (the whole input) through the splitter, ds_find_key and
+// ds_find_alarm over the example module. Property: the components rejoined by
+// "/" give the path without its first character and a final "/".
 #include "fuzz_support.h"
 #include "keys/keys.h"
 
@@ -38,20 +36,10 @@ LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fuzz::Input in{data, data + size};
     std::string path = in.rest_text();
     check_split(path);
-    for (bool leaf_only : {false, true}) {
-        const DsKeyNode *node = ds_find_key(path.c_str(), leaf_only);
-        std::vector<const DsKeyNode *> called;
-        auto collect = [](void *ctx, const DsKeyNode *found) {
-            static_cast<std::vector<const DsKeyNode *> *>(ctx)->push_back(found);
-        };
-        int result = ds__do_key(path.c_str(), leaf_only, collect, &called);
-        fuzz::require(result == (called.empty() ? 0 : 1), "ds__do_key result", path);
-        fuzz::require(called.size() == (node != nullptr ? 1u : 0u) &&
-                          (node == nullptr || called[0] == node),
-                      "ds__do_key calls back with what ds_find_key finds", path);
-    }
-    const DsAlarm *alarm = ds_find_alarm(path.c_str());
-    fuzz::require(alarm == nullptr || alarm->key == ds_find_key(path.c_str(), true),
-                  "an alarm belongs to the key found", path);
+    // The lookups run for the sanitizers: their answers meet a walk over every
+    // forest in the key index tests.
+    for (bool leaf_only : {false, true})
+        ds_find_key(path.c_str(), leaf_only);
+    ds_find_alarm(path.c_str());
     return 0;
 }
