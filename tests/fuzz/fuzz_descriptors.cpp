@@ -164,8 +164,14 @@ struct Graph {
         case DS_KIND_ENUM: {
             base = earlier_integer(false);
             auto &rows = rows_.emplace_back();
-            for (unsigned i = 0, count = in_.byte() % 5; i < count; ++i)
-                rows.push_back({kRowNames[i], static_cast<int8_t>(in_.byte())});
+            for (unsigned i = 0, count = in_.byte() % 5; i < count; ++i) {
+                int64_t value = static_cast<int8_t>(in_.byte());
+                // A consistent table lists only values its base type holds:
+                // packing takes any listed value, unpacking checks the base.
+                if (hostile || base->kind != DS_KIND_INT ||
+                    (value >= base->p.integer.min && value <= base->p.integer.max))
+                    rows.push_back({kRowNames[i], value});
+            }
             t.size = size_of(base, 1);
             t.p.enumeration = {base, static_cast<uint32_t>(rows.size()), rows.data()};
             break;
