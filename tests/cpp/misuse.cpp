@@ -25,6 +25,9 @@ main()
 #elif defined(CASE_raw_json)
     [[maybe_unused]] json_object *raw = nullptr;
     auto r = ds::build_jo_key(buf, key, PICK(raw, jo));
+#elif defined(CASE_raw_json_second)
+    [[maybe_unused]] json_object *raw = nullptr;
+    auto r = ds::build_jo_key(buf, key, jo, PICK(raw, jo));
 #elif defined(CASE_const_json)
     [[maybe_unused]] const ds::Json &kept = jo;
     auto r = ds::build_jo_key(buf, key, PICK(kept, jo));

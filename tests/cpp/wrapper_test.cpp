@@ -48,6 +48,8 @@ TEST(CppRoundTrip, PackedValueToPathAndBackWithoutAnyRelease)
     EXPECT_EQ(found->get(), state.get());
     EXPECT_EQ(found->leaf_type().name(), "oper-state");
 
+    // A packed field taken out of the path serves as a key argument again.
+    EXPECT_EQ(*ds::build_key(plain, state, *ds::field_packed(kPortText, state, 1)), *path);
     ds::Result<Interface> back = ds::field_packed_as<Interface>(kPortText, state, 1);
     ASSERT_TRUE(back) << back.error().reason;
     EXPECT_EQ(std::memcmp(&*back, &kInlinePort, sizeof kInlinePort), 0);
@@ -200,7 +202,15 @@ TEST(CppViews, TablesAndWalksSeeWhatTheCFunctionsSee)
     const ds::Type alarm = *ds::find_type("alarm");
     ASSERT_EQ(alarm.fields().size(), 2u);
     EXPECT_STREQ(alarm.fields()[1].name, "timestamp");
-    EXPECT_STREQ(ds::Type(*ds::find_type("interface-impl")).fields()[2].name, "slot");
+    const auto impl = ds::Type(*ds::find_type("interface-impl")).fields();
+    EXPECT_STREQ(impl[2].name, "slot");
+    EXPECT_EQ(ds::Type(std::find_if(
+                           impl.begin(), impl.end(),
+                           [](const DsField &f) { return std::strcmp(f.name, "direction") == 0; })
+                           ->type)
+                  .name(),
+              "")
+        << "an anonymous type has no name";
     const auto severities = ds::find_type("alarm_severity")->enum_values();
     EXPECT_TRUE(std::any_of(severities.begin(), severities.end(), [](const DsEnumValue &row) {
         return std::strcmp(row.name, "major") == 0 && row.value == 2;
