@@ -33,6 +33,7 @@ const DsEnumValue kRows[] = {{"a", 0}, {"b", 1}};
 const DsType kBaselessEnum = {"baseless", DS_KIND_ENUM, 2, {.enumeration = {nullptr, 2, kRows}}};
 const DsField kBaselessKind[] = {{"kind", &kBaselessEnum}, {"x", &kU8}};
 const DsField kU8Kind[] = {{"kind", &kU8}, {"x", &kU8}};
+const DsField kChoiceField[] = {{"i", &ds_global_types[27]}};
 extern const DsType kLoopedEnum, kSelfLoop, kLoop;
 const DsType kLoopedEnum = {"looped-enum", DS_KIND_ENUM, 1, {.enumeration = {&kLoopedEnum, 2, kRows}}};
 const DsType kSelfLoop = {"self-loop", DS_KIND_CONVERTED, 1, {.converted = {&kSelfLoop, 0}}};
@@ -56,6 +57,7 @@ TEST(HostileDescriptor, ConversionsStayInsideTheCallersBytes)
     } rows[] = {
         {{"short-choice", DS_KIND_CHOICE, 2, ds_global_types[27].p}, {4, 1, 3, 1}, "(null)", false, R"({"kind": "InlinePort", "slot": 1, "port": 3, "direction": "wan"})", "04 01", true},
         {{"short-choice", DS_KIND_CHOICE, 2, ds_global_types[27].p}, {1, 2}, R"({ "kind": "Virtual", "index": 2 })", true, R"({"kind": "Virtual", "index": 2})", nullptr, true},
+        {{"choice-past-seq", DS_KIND_SEQUENCE, 2, {.sequence = {1, kChoiceField}}}, {1, 2}, "(null)", false, R"({"i": {"kind": "Virtual", "index": 2}})", "a5 a5", true},
         {{"short-seq", DS_KIND_SEQUENCE, 6, ds_global_types[23].p}, {7, 0, 0, 0, 0, 0}, "(null)", false, R"({"eventId": 7, "timestamp": 1.5})", "07 00 00 00 a5 a5", true},
         {kEmptyString, {0}, "(null)", false, R"("")", "", false},
         {{"string-first", DS_KIND_SEQUENCE, 1, {.sequence = {2, kStringFirstFields}}}, {0}, "(null)", false, R"({"s": "", "n": 1})", "a5", false},
