@@ -1,0 +1,87 @@
+// dstool check's parts, one file per job: the ELF symbol tables and the names
+// in them (check_elf.cpp), the type descriptors (check_types.cpp), the key
+// forests (check_keys.cpp), and the tables, names across modules and the
+// command itself (cmd_check.cpp). Every problem is one line,
+// "FILE: WHERE: WHAT", WHERE being a symbol or a record of one.
+#ifndef DSTOOL_CHECK_H
+#define DSTOOL_CHECK_H
+
+#include "dstool.h"
+
+namespace dstool
+{
+
+// One file's problems, printed as they are found.
+struct Findings {
+    std::string file;
+    size_t count = 0;
+    void
+    add(const std::string &where, const std::string &what)
+    {
+        print(file + ": " + (where.empty() ? "" : where + ": ") + what + "\n");
+        ++count;
+    }
+};
+
+// A name in messages: "\"name\"", or "(no name)".
+std::string check_quoted(const char *text);
+// A record in messages: "ds_types[3] \"name\"".
+std::string check_record(const char *symbol, size_t index, const char *name);
+
+// --- ELF symbol tables (check_elf.cpp) ---
+
+struct ElfSymbol {
+    std::string name;
+    unsigned bind;
+    unsigned visibility;
+    bool dynamic; // from .dynsym, so seen by the loader
+    uint64_t size;
+};
+
+// The defined symbols of both tables; empty for a file that is not a 64-bit
+// ELF object (the loader then says what it thinks of it).
+std::vector<ElfSymbol> elf_symbols(const std::string &path);
+// Names that the loader will not find although they were meant for it.
+void check_symbol_names(const std::vector<ElfSymbol> &symbols, Findings &out);
+
+// What the loader will see of one exported symbol.
+struct Exported {
+    const void *address = nullptr;
+    uint64_t size = 0;
+};
+
+// --- Type descriptors (check_types.cpp) ---
+
+// Checks types and, once each, every type they refer to. Built-in types are
+// the library's and taken as right.
+class TypeChecker
+{
+  public:
+    explicit TypeChecker(Findings &out) : out_(out) {}
+    void check(const DsType *type, const std::string &where);
+
+  private:
+    void bad(const std::string &where, const std::string &what);
+    void check_int(const DsType *type, const std::string &where);
+    void check_string(const DsType *type, const std::string &where);
+    void check_enum(const DsType *type, const std::string &where);
+    void check_array(const DsType *type, const std::string &where);
+    bool fields_size(const DsField *fields, uint32_t first, uint32_t count,
+                     const std::string &where, uint64_t *total);
+    void check_sequence(const DsType *type, const std::string &where);
+    void check_choice(const DsType *type, const std::string &where);
+    void check_converted(const DsType *type, const std::string &where);
+
+    Findings &out_;
+    std::set<const DsType *> seen_;
+};
+
+// --- Key forests (check_keys.cpp) ---
+
+// The links of the exported forest, the names a key path cannot reach, and
+// the field and leaf types of every node.
+void check_keys(const Exported &keys, TypeChecker &types, Findings &out);
+
+} // namespace dstool
+
+#endif
