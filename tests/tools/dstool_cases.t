@@ -9,10 +9,10 @@ $ type nosuch
 ! dstool: type: type "nosuch": no such type
 [1]
 $ type
-! dstool: type: missing arguments: type NAME [--json] (see dstool type --help)
+! dstool: type: missing arguments: type NAME | --key KEYPATH [--json] (see dstool type --help)
 [2]
 $ keys x
-! dstool: keys: too many arguments: keys [--json] (see dstool keys --help)
+! dstool: keys: too many arguments: keys [--module FILE] [--json] (see dstool keys --help)
 [2]
 $ alarms --json=1
 ! dstool: alarms: option --json takes no value (see dstool alarms --help)
@@ -68,7 +68,7 @@ $ bogus
 ! dstool: bogus: unknown command (see dstool --help)
 [2]
 $ --help
-  usage: dstool COMMAND [ARGS...]
+  usage: dstool [--json] COMMAND [ARGS...]
   
   Looks into libdstypes and its schema modules (module directory
   $MODDIR), and converts values with the library.
@@ -82,11 +82,16 @@ $ --help
     canonical   the canonical JSON text of a value
     pack        the packed form of a JSON value, in hex
     unpack      the JSON value of a packed form
+    leaf        a value of a key's leaf type
     build-key   the key path of a key and its values
     find-key    the key that a key path names
     field       field N of a key's field text
     demo        the round trip on the example module
     check       name every mistake in schema module files
+  
+  Options, before or after the command:
+    --json      print the result as JSON (shape in the README); not for check
+    --help      show this help, or after a command that command's
   
   Run "dstool COMMAND --help" for a command's arguments. A JSON argument "-"
   reads the next value from standard input (values separated by white space).
@@ -108,37 +113,45 @@ $ types --help
   Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
   directory, input or output); 2 the command line is wrong.
 $ type --help
-  usage: dstool type NAME [--json]
+  usage: dstool type NAME | --key KEYPATH [--json]
   
   Describes the type NAME and, recursively, every type it refers to:
   ranges, patterns, enumeration rows in table order, array elements,
   sequence fields, choice arms with their discriminator values, and the
-  converter and base of a converted type.
+  converter and base of a converted type. --key describes instead the leaf
+  type of the key that KEYPATH names, which has no name in a generated
+  module.
   
   Options:
+    --key KEYPATH  the leaf type of the key ds_find_key(KEYPATH, 1) finds; a key's
+                   name as "dstool keys" prints it is such a path
     --json         print the result as JSON (shape in the README)
     --help         show this help
   Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
   directory, input or output); 2 the command line is wrong.
 $ keys --help
-  usage: dstool keys [--json]
+  usage: dstool keys [--module FILE] [--json]
   
   Lists every key node in walk order: module, key name (literal levels by
   name, typed levels as "*"), the typed levels with their field types, and
   the leaf type ("-" for a key that stores no value).
   
   Options:
+    --module FILE  only the module FILE: "builtin", a path that dlopen(FILE, RTLD_NOLOAD)
+                   resolves to a loaded module, or a module's file name or path
     --json         print the result as JSON (shape in the README)
     --help         show this help
   Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
   directory, input or output); 2 the command line is wrong.
 $ alarms --help
-  usage: dstool alarms [--json]
+  usage: dstool alarms [--module FILE] [--json]
   
   Lists every row of every module's alarm table: module, row number and
   the name of the row's key.
   
   Options:
+    --module FILE  only the module FILE: "builtin", a path that dlopen(FILE, RTLD_NOLOAD)
+                   resolves to a loaded module, or a module's file name or path
     --json         print the result as JSON (shape in the README)
     --help         show this help
   Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
@@ -183,6 +196,21 @@ $ unpack --help
   Converts the packed bytes HEX (hex pairs, blanks allowed between pairs)
   under TYPE and prints the JSON value. HEX must hold exactly the type's
   size in bytes. HEX may be "-" to read all of standard input.
+  
+  Options:
+    --json         print the result as JSON (shape in the README)
+    --help         show this help
+  Exit status: 0 done; 1 the value or lookup failed (also an unreadable module
+  directory, input or output); 2 the command line is wrong.
+$ leaf --help
+  usage: dstool leaf validate|canonical|pack KEYPATH JSON [--json]
+  
+  Does what "dstool validate", "canonical" or "pack" does, with the leaf
+  type of the key that KEYPATH names (ds_find_key(KEYPATH, 1)) in place of a
+  type name: the way to reach the anonymous leaf types of generated
+  modules. A key's name as "dstool keys" prints it is such a path; typed
+  components are not checked. pack converts with ds_leaf_to_c. JSON may be
+  "-" to read standard input.
   
   Options:
     --json         print the result as JSON (shape in the README)
@@ -891,3 +919,192 @@ $ @probe
 env DSTYPES_LOG_STDERR=0
 $ @probe
 $ @probe
+
+## GeneratedLeavesByKeyPath example+tools_generated
+$ keys --module tools_generated.so
+  MODULE              KEY                      TYPED LEVELS               LEAF TYPE
+  tools_generated.so  /gen:ports               -                          -
+  tools_generated.so  /gen:ports/port          -                          -
+  tools_generated.so  /gen:ports/port/*        name ((anonymous string))  -
+  tools_generated.so  /gen:ports/port/*/mtu    name ((anonymous string))  (anonymous int)
+  tools_generated.so  /gen:ports/port/*/admin  name ((anonymous string))  (anonymous enum)
+  tools_generated.so  /gen:ports/port/*/load   name ((anonymous string))  gen:percent
+$ alarms --module tools_generated.so
+  MODULE              ROW  KEY
+  tools_generated.so  0    /gen:ports/port/*/admin
+$ alarms --module builtin
+  MODULE  ROW  KEY
+$ keys --module nosuch.so
+! dstool: keys: nosuch.so: no loaded module matches this file
+[1]
+$ find-key '/gen:ports/port/"eth0"/mtu' --json
+  {
+    "module": "tools_generated.so",
+    "key": "/gen:ports/port/*/mtu",
+    "leaf_type": {
+      "kind": "int",
+      "size": 2,
+      "parameters": {
+        "min": 68,
+        "max": 9216
+      }
+    },
+    "levels": [
+      {
+        "name": "gen:ports",
+        "field_type": null
+      },
+      {
+        "name": "port",
+        "field_type": null
+      },
+      {
+        "name": "name",
+        "field_type": {
+          "kind": "string",
+          "size": 17,
+          "parameters": {
+            "pattern": "^[a-z][a-z0-9]*$"
+          }
+        }
+      },
+      {
+        "name": "mtu",
+        "field_type": null
+      }
+    ],
+    "path": "/gen:ports/port/\"eth0\"/mtu",
+    "checked": false
+  }
+$ type --key '/gen:ports/port/*/admin'
+  (anonymous): enum, 1 byte
+    base u8: int, 1 byte, range 0..255
+    value up = 1
+    value down = 2
+$ type --key '/gen:ports/port/*/mtu' --json
+  {
+    "name": null,
+    "kind": "int",
+    "size": 2,
+    "min": 68,
+    "max": 9216
+  }
+$ type --key /gen:ports/port
+! dstool: type: /gen:ports/port: the key /gen:ports/port stores no value (it has no leaf type)
+[1]
+$ type --key /nope
+! dstool: type: /nope: no key has this path
+[1]
+$ type u8 --key '/gen:ports/port/*/mtu'
+! dstool: type: arguments and --key together: type NAME | --key KEYPATH [--json] (see dstool type --help)
+[2]
+$ leaf validate '/gen:ports/port/*/mtu' 9000
+  valid
+$ leaf validate '/gen:ports/port/*/mtu' 20
+! dstool: leaf: /gen:ports/port/*/mtu 20: 20 is outside the range 68..9216
+[1]
+$ leaf pack '/gen:ports/port/"eth0"/mtu' 9000
+  28 23
+$ leaf canonical '/gen:ports/port/*/admin' 2
+  "down"
+$ leaf canonical '/gen:ports/port/*/admin' 3
+! dstool: leaf: /gen:ports/port/*/admin 3: 3 is not in the enumeration (up = 1, down = 2)
+[1]
+$ leaf pack '/gen:ports/port/*/load' 101
+! dstool: leaf: /gen:ports/port/*/load 101: 101 is outside the range 0..100 of gen:percent
+[1]
+$ --json leaf pack '/gen:ports/port/*/admin' '"down"'
+  {
+    "key": "/gen:ports/port/*/admin",
+    "type": {
+      "kind": "enum",
+      "size": 1,
+      "parameters": {
+        "base": "u8",
+        "values": [
+          {
+            "name": "up",
+            "value": 1
+          },
+          {
+            "name": "down",
+            "value": 2
+          }
+        ]
+      }
+    },
+    "size": 1,
+    "hex": "02",
+    "bytes": [
+      2
+    ]
+  }
+$ leaf validate '/gen:ports/port/*' '"eth0"'
+! dstool: leaf: /gen:ports/port/*: the key /gen:ports/port/* stores no value (it has no leaf type)
+[1]
+$ leaf check '/gen:ports/port/*/mtu' 1
+! dstool: leaf: check: not a leaf action: validate, canonical or pack (see dstool leaf --help)
+[2]
+$ leaf pack '/gen:ports/port/*/mtu'
+! dstool: leaf: missing arguments: leaf validate|canonical|pack KEYPATH JSON [--json] (see dstool leaf --help)
+[2]
+$ --json validate u8 5
+  {
+    "type": "u8",
+    "value": 5,
+    "valid": true
+  }
+$ --json check x.so
+! dstool: check: unknown option --json (see dstool check --help)
+[2]
+$ --json
+! dstool: missing command (see dstool --help)
+[2]
+$ check $FIXTURES/tools_generated.so
+  $FIXTURES/tools_generated.so: ok
+
+## MistakesDoNotPass example
+$ check $EXAMPLE
+  $EXAMPLE: ok
+$ check $FIXTURES/tools_mistakes.so
+  $FIXTURES/tools_mistakes.so: ds_types[2] "": empty name: every row of the table needs one
+  $FIXTURES/tools_mistakes.so: ds_types[3] "if-mtu": hidden by the type of the same name in $MODDIR/example.so, which comes earlier
+  $FIXTURES/tools_mistakes.so: ds_types[0] "tiny": range 0..70000 does not fit its 1 byte: an int whose min is not negative is read unsigned, 0..255
+  $FIXTURES/tools_mistakes.so: ds_types[1] "wide-signed": range -40000..100 does not fit its 2 bytes: an int whose min is negative is read signed, -32768..32767
+  $FIXTURES/tools_mistakes.so: ds_keys[1] "a/b": a key path cuts it at its "/" into 2 components: no key path reaches it
+  $FIXTURES/tools_mistakes.so: ds_keys[2] "*": named "*", as key names write a typed level: its key name reads as a typed one
+  $FIXTURES/tools_mistakes.so: ds_keys[4] "open"x": its double quote opens a quoted stretch that the name does not close, so the "/" after it separates nothing: no key path reaches the levels below it
+  $FIXTURES/tools_mistakes.so: ds_keys[7] "": empty name: no key path ends at it, since a "/" that ends a path adds no component
+  $FIXTURES/tools_mistakes.so: ds_keys[9] "twin": same name as its earlier sibling ds_keys[8] "twin", which a key path reaches first
+  $FIXTURES/tools_mistakes.so: ds_keys[11] "late": comes after the typed level ds_keys[10] "id" among its siblings, which fits every component first: no key path reaches it
+[1]
+$ validate alarm '{"eventId": 7, "eventId": 8, "timestamp": 1.5}'
+! dstool: validate: alarm {"eventId": 7, "eventId": 8, "timestamp": 1.5}: member "eventId" again at offset 15: an object holds each name once, and the library would keep only the last
+[1]
+$ canonical alarm '{"eventId": 7, "timestamp": 1.5, "\u0065ventId": 8}'
+! dstool: canonical: alarm {"eventId": 7, "timestamp": 1.5, "\u0065ventId": 8}: member "eventId" again at offset 33: an object holds each name once, and the library would keep only the last
+[1]
+$ pack interface '{"kind": "Virtual", "index": 1, "kind": "Bridge"}'
+! dstool: pack: interface {"kind": "Virtual", "index": 1, "kind": "Bridge"}: member "kind" again at offset 32: an object holds each name once, and the library would keep only the last
+[1]
+$ build-key '/interfaces/*/state' '{"kind": "GigabitEthernet", "slot": 0, "port": 7, "port": 9}'
+! dstool: build-key: /interfaces/*/state level 2 (name: interface) {"kind": "GigabitEthernet", "slot": 0, "port": 7, "port": 9}: member "port" again at offset 50: an object holds each name once, and the library would keep only the last
+[1]
+$ validate interface '{"kind": "Virtual", "index": 1, "Index": 2}'
+! dstool: validate: interface {"kind": "Virtual", "index": 1, "Index": 2}: unknown member "Index"; the members are kind, index (in the arm for kind Virtual)
+[1]
+$ validate u8 '[{"a": 1}, {"a": 2}]'
+! dstool: validate: u8 [{"a": 1}, {"a": 2}]: expected an integer, got an array [{"a":1},{"a":2}]
+[1]
+$ field 5/6 '/vlans/*/name' 1
+! dstool: field: /vlans/*/name field 1 of 5/6: the text has 2 components (separated by "/"), the key has 1 field: id (vlan-id)
+[1]
+$ field 5/ '/vlans/*/name' 1
+! dstool: field: /vlans/*/name field 1 of 5/: the text has 2 components (separated by "/"), the key has 1 field: id (vlan-id)
+[1]
+$ field '{"kind":"Virtual","index":2}/7/8' '/interfaces/*/units/*/address' 1
+! dstool: field: /interfaces/*/units/*/address field 1 of {"kind":"Virtual","index":2}/7/8: the text has 3 components (separated by "/"), the key has 2 fields: name (interface), unit (if-unit)
+[1]
+$ field '{"kind":"Virtual","index":2}/7' '/interfaces/*/units/*/address' 2
+  json: 7
+  packed: 07 00

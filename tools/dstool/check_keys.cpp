@@ -82,7 +82,7 @@ unreachable_name(const KeyForest &forest, const DsKeyNode *node)
     if (parts.size() == 1) {
         if (forest.first_child(node) == nullptr)
             return "";
-        return "its '\"' opens a quoted stretch that the name does not close, so the \"/\" "
+        return "its double quote opens a quoted stretch that the name does not close, so the \"/\" "
                "after it separates nothing: no key path reaches the levels below it";
     }
     if (parts[0] != name)

@@ -119,9 +119,7 @@ key_json(const DsKeyNode *key)
     JsonPtr out = json_object_or_throw();
     json_set(out.get(), "module", module_of(key));
     json_set(out.get(), "key", key_name(key));
-    const DsType *leaf = ds_key_leaf_type(key);
-    json_set(out.get(), "leaf_type",
-             leaf == nullptr ? nullptr : json_text_or_null(type_label(leaf).c_str()));
+    json_set(out.get(), "leaf_type", type_reference(ds_key_leaf_type(key)));
     json_set(out.get(), "levels", levels_json(key).release());
     return out;
 }
@@ -146,7 +144,10 @@ cmd_keys(const Invocation &inv)
                 {},
                 {},
                 {}};
+    const DsModule *only = selected_module(inv);
     for (const DsKeyNode *key : all_keys()) {
+        if (only != nullptr && !module_holds(only, key))
+            continue;
         table.rows.push_back({module_of(key), key_name(key), typed_levels_text(key),
                               type_label(ds_key_leaf_type(key))});
         table.extra.push_back(key_json(key));
@@ -159,7 +160,10 @@ int
 cmd_alarms(const Invocation &inv)
 {
     Table table{{"MODULE", "ROW", "KEY"}, {"module", "row", "key"}, {false, true, false}, {}, {}};
+    const DsModule *only = selected_module(inv);
     for (const DsModule *m = loaded_modules(); m != nullptr; m = m->next) {
+        if (only != nullptr && m != only)
+            continue;
         for (uint16_t i = 0; m->alarms != nullptr && i < m->alarm_count; ++i) {
             const DsKeyNode *key = m->alarms[i].key;
             table.rows.push_back(
@@ -245,10 +249,15 @@ cmd_field(const Invocation &inv)
              "the key has " + std::to_string(typed.size()) +
                  (typed.size() == 1 ? " field: " : " fields: ") + typed_levels_text(key));
     std::vector<std::string> parts = split_components(text);
+    std::string has = "the text has " + std::to_string(parts.size()) +
+                      (parts.size() == 1 ? " component" : " components") + " (separated by \"/\")";
     if (parts.size() < n)
+        fail(kStatusFailed, input, has);
+    // The library reads only up to field n; a surplus is a mistake it would not see.
+    if (parts.size() > typed.size())
         fail(kStatusFailed, input,
-             "the text has " + std::to_string(parts.size()) +
-                 (parts.size() == 1 ? " component" : " components") + " (separated by \"/\")");
+             has + ", the key has " + std::to_string(typed.size()) +
+                 (typed.size() == 1 ? " field: " : " fields: ") + typed_levels_text(key));
     const DsKeyNode *level = typed[n - 1];
     JsonValue value = strict_json(parts[n - 1], input + " " + level_label(key, level));
     clear_log_lines();
@@ -270,7 +279,7 @@ cmd_field(const Invocation &inv)
     json_set(out.get(), "key", key_name(key));
     json_set(out.get(), "field", static_cast<int64_t>(n));
     json_set(out.get(), "name", json_text_or_null(level->name));
-    json_set(out.get(), "type", type_label(level->field_type));
+    json_set(out.get(), "type", type_reference(level->field_type));
     json_set(out.get(), "value", jo.release());
     json_set(out.get(), "hex", hex(packed.get(), size));
     print_json(out.get());

@@ -1,49 +1,16 @@
 // "dstool types" and "dstool type": the type tables of the module list, and
-// the whole description of one type.
+// the whole description of one type, found by its name or, for the anonymous
+// leaf types that generated modules give their keys, by a key path.
 #include "dstool.h"
-
-#include <dlfcn.h>
 
 namespace dstool
 {
-
-namespace
-{
-
-// --module FILE: "builtin", a file the loader already has open as one of
-// the modules, or a module's file name or path as it was loaded.
-const DsModule *
-match_module(const DsModule *head, const std::string &file)
-{
-    void *handle = nullptr;
-    if (file != "builtin")
-        handle = dlopen(file.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-    const DsModule *match = nullptr;
-    for (const DsModule *m = head; m != nullptr && match == nullptr; m = m->next) {
-        if (file == "builtin" && m->handle == nullptr)
-            match = m;
-        else if (handle != nullptr && m->handle == handle)
-            match = m;
-        else if (m->handle != nullptr && (module_name(m) == file || module_path(m) == file))
-            match = m;
-    }
-    if (handle != nullptr)
-        dlclose(handle);
-    if (match == nullptr)
-        fail(kStatusFailed, printable(file), "no loaded module matches this file");
-    return match;
-}
-
-} // namespace
 
 int
 cmd_types(const Invocation &inv)
 {
     const DsModule *head = loaded_modules();
-    const DsModule *only = nullptr;
-    auto option = inv.options.find("--module");
-    if (option != inv.options.end())
-        only = match_module(head, option->second);
+    const DsModule *only = selected_module(inv);
     Table table{{"MODULE", "NAME", "KIND", "SIZE", "PARAMETERS"},
                 {"module", "name", "kind", "size", "parameters"},
                 {false, false, false, true, false},
@@ -70,7 +37,10 @@ cmd_types(const Invocation &inv)
 int
 cmd_type(const Invocation &inv)
 {
-    const DsType *type = find_type_or_fail(inv.args[0]);
+    auto key = inv.options.find("--key");
+    const DsType *type = key == inv.options.end()
+                             ? find_type_or_fail(inv.args[0])
+                             : ds_key_leaf_type(find_leaf_key_or_fail(key->second));
     JsonPtr description = describe_type(type);
     print(inv.has("--json") ? json_pretty(description.get()) + "\n"
                             : describe_text(description.get()));

@@ -344,6 +344,12 @@ type_parameters(const DsType *type)
     return out;
 }
 
+json_object *
+type_reference(const DsType *type)
+{
+    return refer(type, -1, Refs::by_name);
+}
+
 JsonPtr
 describe_type(const DsType *type)
 {

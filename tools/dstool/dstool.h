@@ -140,9 +140,15 @@ std::string module_name(const DsModule *module);
 std::string module_path(const DsModule *module);
 // The module that holds a key node or type record, by file name.
 std::string module_of(const void *address);
+// The module that --module names ("builtin", a loaded module's file name or
+// path, or a path dlopen resolves to one), null without --module; a lookup
+// failure when no loaded module matches.
+const DsModule *selected_module(const Invocation &inv);
+// Whether address lies in the module's shared object.
+bool module_holds(const DsModule *module, const void *address);
 // The type named name, or a lookup failure.
 const DsType *find_type_or_fail(const std::string &name);
-// The type's name, or "(anonymous)".
+// The type's name, or "(anonymous KIND)" for a type without one.
 std::string type_label(const DsType *type);
 // "int" ... "bitmap", "converted", or "invalid (N)".
 std::string kind_label(uint32_t kind);
@@ -152,6 +158,9 @@ std::vector<const DsKeyNode *> all_keys();
 std::string key_name(const DsKeyNode *key);
 // The first key whose name is name, or a lookup failure.
 const DsKeyNode *find_key_by_name(const std::string &name);
+// The key with a leaf type that ds_find_key(path, 1) finds, or a lookup
+// failure that tells a missing key from one that stores no value.
+const DsKeyNode *find_leaf_key_or_fail(const std::string &path);
 // The key's typed levels, top first; throws a usage failure for keys deeper
 // than the library handles.
 std::vector<const DsKeyNode *> typed_levels(const DsKeyNode *key);
@@ -170,8 +179,11 @@ JsonPtr describe_type(const DsType *type);
 std::string describe_text(const json_object *description);
 // One-line summary of a type's parameters for the type table.
 std::string type_summary(const DsType *type);
-// The same as a JSON object; types it refers to appear by name (null when anonymous).
+// The same as a JSON object; types it refers to appear as type_reference does.
 JsonPtr type_parameters(const DsType *type);
+// A type where a listing refers to it: its name, an object {"kind", "size",
+// "parameters"} for an anonymous type, JSON null for none.
+json_object *type_reference(const DsType *type);
 
 // --- Output (output.cpp) ---
 
@@ -217,6 +229,7 @@ int cmd_validate(const Invocation &inv);
 int cmd_canonical(const Invocation &inv);
 int cmd_pack(const Invocation &inv);
 int cmd_unpack(const Invocation &inv);
+int cmd_leaf(const Invocation &inv);
 int cmd_build_key(const Invocation &inv);
 int cmd_find_key(const Invocation &inv);
 int cmd_field(const Invocation &inv);

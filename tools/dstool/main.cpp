@@ -26,12 +26,17 @@ struct CommandSpec {
     const char *summary;
     const char *details;
     std::vector<OptionSpec> options;
+    const char *instead_of_args; // an option given in place of the arguments, or null
     size_t min_args;
     size_t max_args;
     int (*run)(const Invocation &);
 };
 
 const OptionSpec kJsonOption{"--json", nullptr, "print the result as JSON (shape in the README)"};
+const OptionSpec kModuleOption{
+    "--module", "FILE",
+    "only the module FILE: \"builtin\", a path that dlopen(FILE, RTLD_NOLOAD)\n"
+    "                 resolves to a loaded module, or a module's file name or path"};
 
 const std::vector<CommandSpec> &
 commands()
@@ -44,40 +49,46 @@ commands()
          "then each schema module in the order it was loaded. Columns: module (its\n"
          "file name, or \"builtin\"), type name, kind, size of the packed form in\n"
          "bytes, and a summary of the kind's parameters.\n",
-         {{"--module", "FILE",
-           "only the module FILE: \"builtin\", a path that dlopen(FILE, RTLD_NOLOAD)\n"
-           "                 resolves to a loaded module, or a module's file name or path"},
-          kJsonOption},
+         {kModuleOption, kJsonOption},
+         nullptr,
          0,
          0,
          cmd_types},
         {"type",
-         "type NAME [--json]",
+         "type NAME | --key KEYPATH [--json]",
          "the whole description of one type",
          "Describes the type NAME and, recursively, every type it refers to:\n"
          "ranges, patterns, enumeration rows in table order, array elements,\n"
          "sequence fields, choice arms with their discriminator values, and the\n"
-         "converter and base of a converted type.\n",
-         {kJsonOption},
+         "converter and base of a converted type. --key describes instead the leaf\n"
+         "type of the key that KEYPATH names, which has no name in a generated\n"
+         "module.\n",
+         {{"--key", "KEYPATH",
+           "the leaf type of the key ds_find_key(KEYPATH, 1) finds; a key's\n"
+           "                 name as \"dstool keys\" prints it is such a path"},
+          kJsonOption},
+         "--key",
          1,
          1,
          cmd_type},
         {"keys",
-         "keys [--json]",
+         "keys [--module FILE] [--json]",
          "every key of every module",
          "Lists every key node in walk order: module, key name (literal levels by\n"
          "name, typed levels as \"*\"), the typed levels with their field types, and\n"
          "the leaf type (\"-\" for a key that stores no value).\n",
-         {kJsonOption},
+         {kModuleOption, kJsonOption},
+         nullptr,
          0,
          0,
          cmd_keys},
         {"alarms",
-         "alarms [--json]",
+         "alarms [--module FILE] [--json]",
          "the key of every alarm row",
          "Lists every row of every module's alarm table: module, row number and\n"
          "the name of the row's key.\n",
-         {kJsonOption},
+         {kModuleOption, kJsonOption},
+         nullptr,
          0,
          0,
          cmd_alarms},
@@ -88,6 +99,7 @@ commands()
          "says why: where in the value, and what the type allows there. JSON may\n"
          "be \"-\" to read it from standard input.\n",
          {kJsonOption},
+         nullptr,
          2,
          2,
          cmd_validate},
@@ -97,6 +109,7 @@ commands()
          "Prints the canonical text of the JSON value under TYPE: packed and\n"
          "converted back by the library. JSON may be \"-\" to read standard input.\n",
          {kJsonOption},
+         nullptr,
          2,
          2,
          cmd_canonical},
@@ -106,6 +119,7 @@ commands()
          "Prints the packed form of the JSON value under TYPE as hex pairs,\n"
          "all of the type's size. JSON may be \"-\" to read standard input.\n",
          {kJsonOption},
+         nullptr,
          2,
          2,
          cmd_pack},
@@ -116,9 +130,24 @@ commands()
          "under TYPE and prints the JSON value. HEX must hold exactly the type's\n"
          "size in bytes. HEX may be \"-\" to read all of standard input.\n",
          {kJsonOption},
+         nullptr,
          2,
          2,
          cmd_unpack},
+        {"leaf",
+         "leaf validate|canonical|pack KEYPATH JSON [--json]",
+         "a value of a key's leaf type",
+         "Does what \"dstool validate\", \"canonical\" or \"pack\" does, with the leaf\n"
+         "type of the key that KEYPATH names (ds_find_key(KEYPATH, 1)) in place of a\n"
+         "type name: the way to reach the anonymous leaf types of generated\n"
+         "modules. A key's name as \"dstool keys\" prints it is such a path; typed\n"
+         "components are not checked. pack converts with ds_leaf_to_c. JSON may be\n"
+         "\"-\" to read standard input.\n",
+         {kJsonOption},
+         nullptr,
+         3,
+         3,
+         cmd_leaf},
         {"build-key",
          "build-key KEYNAME VALUE... [--json]",
          "the key path of a key and its values",
@@ -129,6 +158,7 @@ commands()
          "JSON value from standard input, where values are separated by white\n"
          "space; the last \"-\" takes all that remains, which must be one value.\n",
          {kJsonOption},
+         nullptr,
          1,
          SIZE_MAX,
          cmd_build_key},
@@ -143,6 +173,7 @@ commands()
          {{"--leaf", nullptr, "only a key that stores a value counts"},
           {"--check", nullptr, "validate every typed component"},
           kJsonOption},
+         nullptr,
          1,
          1,
          cmd_find_key},
@@ -155,6 +186,7 @@ commands()
          "and its packed form under the level's field type. TEXT may be \"-\" to\n"
          "read all of standard input.\n",
          {kJsonOption},
+         nullptr,
          3,
          3,
          cmd_field},
@@ -167,6 +199,7 @@ commands()
          "ds_leaf_to_c of the leaf value \"up\", and ds_key_field_c giving the packed\n"
          "value back. Exits 1 when the example module is not loaded.\n",
          {kJsonOption},
+         nullptr,
          0,
          0,
          cmd_demo},
@@ -182,6 +215,7 @@ commands()
          "and patterns that do not compile. Prints \"FILE: ok\" for a clean file.\n"
          "Exits 1 when it found a problem.\n",
          {},
+         nullptr,
          1,
          SIZE_MAX,
          cmd_check},
@@ -197,7 +231,7 @@ std::string
 tool_help()
 {
     std::string text =
-        "usage: dstool COMMAND [ARGS...]\n\n"
+        "usage: dstool [--json] COMMAND [ARGS...]\n\n"
         "Looks into libdstypes and its schema modules (module directory\n" DSTOOL_MODULE_DIR
         "), and converts values with the library.\n\nCommands:\n";
     for (const CommandSpec &command_spec : commands()) {
@@ -205,6 +239,9 @@ tool_help()
         text += "  " + name + std::string(name.size() < 12 ? 12 - name.size() : 1, ' ') +
                 command_spec.summary + "\n";
     }
+    text += "\nOptions, before or after the command:\n"
+            "  --json      print the result as JSON (shape in the README); not for check\n"
+            "  --help      show this help, or after a command that command's\n";
     text += "\nRun \"dstool COMMAND --help\" for a command's arguments. A JSON argument \"-\"\n"
             "reads the next value from standard input (values separated by white space).\n";
     text += kStatusHelp;
@@ -244,15 +281,17 @@ usage_error(const CommandSpec &command_spec, const std::string &what)
     fail(kStatusUsage, "", what + " (see dstool " + command_spec.name + " --help)");
 }
 
-// Returns false when --help was asked for. Arguments that look like options
-// but are not "--" words ("-", "-5") stay positional, so negative numbers and
-// standard input can be given as values.
+// Returns false when --help was asked for. words are the command line after
+// the command's name. Arguments that look like options but are not "--"
+// words ("-", "-5") stay positional, so negative numbers and standard input
+// can be given as values.
 bool
-parse_command_line(const CommandSpec &command_spec, int argc, char **argv, Invocation &inv)
+parse_command_line(const CommandSpec &command_spec, const std::vector<std::string> &words,
+                   Invocation &inv)
 {
     bool options_done = false;
-    for (int i = 2; i < argc; ++i) {
-        std::string arg = argv[i];
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string &arg = words[i];
         if (options_done || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
             if (!options_done && arg == "-h")
                 return false;
@@ -275,16 +314,24 @@ parse_command_line(const CommandSpec &command_spec, int argc, char **argv, Invoc
             inv.flags.insert(name);
         } else if (name != arg) {
             inv.options[name] = arg.substr(name.size() + 1);
-        } else if (i + 1 < argc) {
-            inv.options[name] = argv[++i];
+        } else if (i + 1 < words.size()) {
+            inv.options[name] = words[++i];
         } else {
             usage_error(command_spec, "option " + name + " needs " + option->value);
         }
     }
+    std::string synopsis = command_spec.synopsis;
+    const char *instead = command_spec.instead_of_args;
+    if (instead != nullptr && inv.options.count(instead) != 0) {
+        if (!inv.args.empty())
+            usage_error(command_spec,
+                        "arguments and " + std::string(instead) + " together: " + synopsis);
+        return true;
+    }
     if (inv.args.size() < command_spec.min_args)
-        usage_error(command_spec, "missing arguments: " + std::string(command_spec.synopsis));
+        usage_error(command_spec, "missing arguments: " + synopsis);
     if (inv.args.size() > command_spec.max_args)
-        usage_error(command_spec, "too many arguments: " + std::string(command_spec.synopsis));
+        usage_error(command_spec, "too many arguments: " + synopsis);
     return true;
 }
 
@@ -298,12 +345,24 @@ find_command(const std::string &name)
     return nullptr;
 }
 
+// Options that may come before the command as well as after it; they are
+// handed to the command as if given after it.
+bool
+is_leading_option(const std::string &word)
+{
+    return word == kJsonOption.name;
+}
+
 int
 run(int argc, char **argv, std::string &command)
 {
-    if (argc < 2)
+    std::vector<std::string> words(argv + 1, argv + argc);
+    size_t leading = 0;
+    while (leading < words.size() && is_leading_option(words[leading]))
+        ++leading;
+    if (leading == words.size())
         fail(kStatusUsage, "", "missing command (see dstool --help)");
-    std::string first = argv[1];
+    std::string first = words[leading];
     if (first == "--help" || first == "-h" || first == "help") {
         print(tool_help());
         return kStatusOk;
@@ -314,7 +373,8 @@ run(int argc, char **argv, std::string &command)
     command = command_spec->name;
     Invocation inv;
     inv.command = command_spec->name;
-    if (!parse_command_line(*command_spec, argc, argv, inv)) {
+    words.erase(words.begin() + static_cast<std::ptrdiff_t>(leading));
+    if (!parse_command_line(*command_spec, words, inv)) {
         print(command_help(*command_spec));
         return kStatusOk;
     }

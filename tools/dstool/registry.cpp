@@ -134,6 +134,44 @@ module_of(const void *address)
     return base_name(info.dli_fname);
 }
 
+const DsModule *
+selected_module(const Invocation &inv)
+{
+    auto option = inv.options.find("--module");
+    if (option == inv.options.end())
+        return nullptr;
+    const std::string &file = option->second;
+    const DsModule *head = loaded_modules();
+    void *handle = nullptr;
+    if (file != "builtin")
+        handle = dlopen(file.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+    const DsModule *match = nullptr;
+    for (const DsModule *m = head; m != nullptr && match == nullptr; m = m->next) {
+        if (file == "builtin" && m->handle == nullptr)
+            match = m;
+        else if (handle != nullptr && m->handle == handle)
+            match = m;
+        else if (m->handle != nullptr && (module_name(m) == file || module_path(m) == file))
+            match = m;
+    }
+    if (handle != nullptr)
+        dlclose(handle);
+    if (match == nullptr)
+        fail(kStatusFailed, printable(file), "no loaded module matches this file");
+    return match;
+}
+
+bool
+module_holds(const DsModule *module, const void *address)
+{
+    if (module->handle == nullptr)
+        return false;
+    Dl_info info{};
+    if (dladdr(address, &info) == 0 || info.dli_fname == nullptr)
+        return false;
+    return module_path(module) == info.dli_fname;
+}
+
 const DsType *
 find_type_or_fail(const std::string &name)
 {
@@ -150,7 +188,7 @@ type_label(const DsType *type)
     if (type == nullptr)
         return "-";
     const char *name = ds_type_name(type);
-    return name == nullptr ? "(anonymous)" : name;
+    return name == nullptr ? "(anonymous " + kind_label(type->kind) + ")" : name;
 }
 
 std::string
@@ -199,6 +237,20 @@ find_key_by_name(const std::string &name)
          "no key has this name (see dstool keys)");
 }
 
+const DsKeyNode *
+find_leaf_key_or_fail(const std::string &path)
+{
+    loaded_modules();
+    const DsKeyNode *key = ds_find_key(path.c_str(), true);
+    if (key != nullptr)
+        return key;
+    const DsKeyNode *group = ds_find_key(path.c_str(), false);
+    if (group == nullptr)
+        fail(kStatusFailed, printable(path), "no key has this path");
+    fail(kStatusFailed, printable(path),
+         "the key " + printable(key_name(group)) + " stores no value (it has no leaf type)");
+}
+
 std::vector<const DsKeyNode *>
 typed_levels(const DsKeyNode *key)
 {
@@ -244,8 +296,7 @@ levels_json(const DsKeyNode *key)
         JsonPtr level = json_object_or_throw();
         json_set(level.get(), "name", json_text_or_null(levels[i]->name));
         const DsType *type = levels[i]->field_type;
-        json_set(level.get(), "field_type",
-                 type == nullptr ? nullptr : json_text_or_null(type_label(type).c_str()));
+        json_set(level.get(), "field_type", type_reference(type));
         json_append(array.get(), level.release());
     }
     return array;

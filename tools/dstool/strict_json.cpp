@@ -1,9 +1,10 @@
 // Strict reading of the JSON values a person types. The library keeps
 // json-c's lenient reading (it stops after the first value, clamps integers
-// beyond 64 bits, takes Infinity and cuts texts at a NUL); here every such
-// input is refused with its reason before the library sees it. Also the
-// sharing of standard input among several "-" arguments: each takes the next
-// value, and the last takes whatever remains.
+// beyond 64 bits, takes Infinity, cuts texts at a NUL and keeps the last of
+// two members of one name); here every such input is refused with its reason
+// before the library sees it. Also the sharing of standard input among
+// several "-" arguments: each takes the next value, and the last takes
+// whatever remains.
 #include "dstool.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <unordered_set>
 
 namespace dstool
 {
@@ -107,6 +109,64 @@ scan_value_text(const std::string &text, const std::string &input)
     }
 }
 
+// The offset of the quote that ends the JSON string starting at text[start].
+size_t
+string_end(const std::string &text, size_t start)
+{
+    size_t i = start + 1;
+    while (i < text.size() && text[i] != '"')
+        i += text[i] == '\\' ? 2 : 1;
+    return i;
+}
+
+// A member name as json-c keys it: escapes decoded.
+std::string
+member_name(const std::string &token)
+{
+    if (token.find('\\') == std::string::npos)
+        return token.substr(1, token.size() - 2);
+    JsonPtr name(json_tokener_parse(token.c_str()));
+    if (name == nullptr)
+        throw std::bad_alloc();
+    return std::string(json_object_get_string(name.get()),
+                       static_cast<size_t>(json_object_get_string_len(name.get())));
+}
+
+// A name given twice in one object, found in the text: json-c keeps the last
+// member silently. text is one JSON value that the strict parser took.
+void
+refuse_duplicate_members(const std::string &text, const std::string &input)
+{
+    struct Level {
+        bool object;
+        bool expects_name;
+        std::unordered_set<std::string> names;
+    };
+    std::vector<Level> levels;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '{' || c == '[')
+            levels.push_back(Level{c == '{', c == '{', {}});
+        else if ((c == '}' || c == ']') && !levels.empty())
+            levels.pop_back();
+        else if (c == ',' && !levels.empty())
+            levels.back().expects_name = levels.back().object;
+        if (c != '"')
+            continue;
+        size_t end = string_end(text, i);
+        if (!levels.empty() && levels.back().expects_name) {
+            levels.back().expects_name = false;
+            std::string name = member_name(text.substr(i, end + 1 - i));
+            if (!levels.back().names.insert(name).second)
+                refuse(input, "member \"" + printable(name, 40) + "\" again at offset " +
+                                  std::to_string(i) +
+                                  ": an object holds each name once, and the library would "
+                                  "keep only the last");
+        }
+        i = end;
+    }
+}
+
 // Non-finite doubles (1e400, Infinity, NaN) have no JSON text of their own.
 std::string
 non_finite(json_object *jo, const std::string &where, int depth)
@@ -192,6 +252,7 @@ strict_json(const std::string &text, const std::string &input)
         refuse(input, "JSON null is no value");
     std::string value = text.substr(start, end - start);
     scan_value_text(value, input);
+    refuse_duplicate_members(value, input);
     std::string infinite = non_finite(first.jo.get(), "", 0);
     if (!infinite.empty())
         refuse(input, infinite);
