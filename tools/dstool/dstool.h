@@ -220,6 +220,31 @@ void print(const std::string &text);
 // Writes the object as indented JSON and a newline.
 void print_json(json_object *jo);
 
+// --- The command table (commands.cpp) ---
+
+struct OptionSpec {
+    const char *name;
+    const char *value; // placeholder of its value; null for a flag
+    const char *help;
+};
+
+struct CommandSpec {
+    const char *name;
+    const char *synopsis;
+    const char *summary;
+    const char *details;
+    std::vector<OptionSpec> options;
+    const char *instead_of_args; // an option given in place of the arguments, or null
+    size_t min_args;
+    size_t max_args;
+    int (*run)(const Invocation &);
+};
+
+// Every subcommand, in the order "dstool --help" lists them.
+const std::vector<CommandSpec> &commands();
+// The option every command but check takes, before the command or after it.
+extern const OptionSpec kJsonOption;
+
 // --- Commands ---
 int cmd_types(const Invocation &inv);
 int cmd_type(const Invocation &inv);
