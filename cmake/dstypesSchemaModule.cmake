@@ -2,9 +2,13 @@
 #                           [ANNOTATIONS FILE] [FEATURES MODULE:FEATURE,...]
 #                           [DESTINATION DIR] [NO_INSTALL])
 # Compiles the YANG files with dsgen into NAME.c and NAME.h in the current
-# binary directory, builds the schema module NAME.so from them and installs
-# it into the module directory (or DESTINATION), component "modules".
+# binary directory and builds the schema module NAME.so from them.
 # Programs include NAME.h from ${CMAKE_CURRENT_BINARY_DIR}.
+# Installing, in component "modules": by default into the module directory,
+# which lies outside any install prefix, so only an explicit
+# `cmake --install BUILD --component modules` puts it there and a plain
+# `cmake --install BUILD --prefix P` writes only under P. With DESTINATION
+# (relative to the prefix, or absolute) it installs with everything else.
 function(dstypes_add_schema_module name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "NO_INSTALL" "ANNOTATIONS;DESTINATION" "SEARCH_PATH;FEATURES")
   if(NOT arg_UNPARSED_ARGUMENTS)
@@ -45,11 +49,12 @@ function(dstypes_add_schema_module name)
   target_include_directories(${name} PRIVATE
     $<TARGET_PROPERTY:dstypes::dstypes,INTERFACE_INCLUDE_DIRECTORIES>)
   set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".so" C_VISIBILITY_PRESET default)
-  if(NOT arg_NO_INSTALL)
-    set(destination "${dstypes_MODULE_DIR}")
-    if(arg_DESTINATION)
-      set(destination "${arg_DESTINATION}")
-    endif()
-    install(TARGETS ${name} LIBRARY DESTINATION "${destination}" COMPONENT modules)
+  if(arg_NO_INSTALL)
+    return()
+  endif()
+  if(arg_DESTINATION)
+    install(TARGETS ${name} LIBRARY DESTINATION "${arg_DESTINATION}" COMPONENT modules)
+  else()
+    install(TARGETS ${name} LIBRARY DESTINATION "${dstypes_MODULE_DIR}" COMPONENT modules EXCLUDE_FROM_ALL)
   endif()
 endfunction()

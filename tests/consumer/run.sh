@@ -1,49 +1,80 @@
 #!/bin/sh
-# Installs the build tree into a scratch prefix, then builds and runs a C and a
-# C++ consumer against it, once through pkg-config and once through find_package,
-# and the C++ example of README.md through find_package.
-# usage: run.sh BUILD_DIR CONSUMER_SOURCE_DIR SANITIZE(ON/OFF)
-# A cross build sets CC, CXX and PKG_CONFIG to the target's tools and
-# DSTEST_EMULATOR to the command that runs the target's programs.
+# Installs the build tree as a user would, `cmake --install BUILD --prefix P`,
+# staged under a scratch DESTDIR so that a rule with an absolute destination
+# shows up here instead of writing into the system, and checks that every
+# file lies under P. Then builds and runs against P: a C and a C++ consumer
+# through pkg-config and find_package, the README's C and C++ examples exactly
+# as printed there (the C one built; the C++ one built with the dstypes++
+# pkg-config name and through find_package without asking for C++20 itself,
+# and run), and a C-only CMake project.
+# usage: run.sh BUILD_DIR CONSUMER_SOURCE_DIR README SANITIZE(ON/OFF) LIBDIR
+#               INCLUDEDIR PC_RELOCATABLE(ON/OFF)
+# LIBDIR and INCLUDEDIR are the build's CMAKE_INSTALL_LIBDIR and
+# CMAKE_INSTALL_INCLUDEDIR (lib/x86_64-linux-gnu in a Debian build). A cross
+# build sets CC, CXX and PKG_CONFIG to the target's tools and DSTEST_EMULATOR
+# to the command that runs the target's programs.
 set -eu
-build=$1
-src=$2
+build=$1 src=$2 readme=$3 libdir=$5 includedir=$6
 flags=""
-case "${3:-OFF}" in
+case "$4" in
 ON | on | TRUE | true | 1) flags="-fsanitize=address,undefined" ;;
 esac
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# The default component only: schema modules install into the absolute
-# module directory, which a scratch prefix must not touch.
-cmake --install "$build" --prefix "$work/prefix" --component Unspecified >/dev/null
-lib="$work/prefix/lib"
+
+DESTDIR="$work/root" cmake --install "$build" --prefix /p >/dev/null
+outside=$(find "$work/root" -mindepth 1 -maxdepth 1 ! -path "$work/root/p")
+if [ -n "$outside" ]; then
+    echo "cmake --install --prefix /p wrote outside /p:"
+    find $outside ! -type d | sed "s|^$work/root||"
+    exit 1
+fi
+prefix="$work/root/p"
+lib="$prefix/$libdir"
+for f in "$includedir/dstypes.h" "$includedir/dstypes.hpp" "$libdir/libdstypes.so" "$libdir/librk_syslog.so" \
+         "$libdir/pkgconfig/dstypes.pc" "$libdir/pkgconfig/dstypes++.pc" "$libdir/cmake/dstypes/dstypesConfig.cmake"; do
+    test -e "$prefix/$f" || { echo "not installed: $f"; exit 1; }
+done
 export PKG_CONFIG_PATH="$lib/pkgconfig"
 export LD_LIBRARY_PATH="$lib"
-
-for f in include/dstypes.h include/dstypes.hpp lib/libdstypes.so lib/librk_syslog.so lib/pkgconfig/dstypes.pc \
-         lib/cmake/dstypes/dstypesConfig.cmake; do
-    test -e "$work/prefix/$f" || { echo "not installed: $f"; exit 1; }
-done
+# A relocatable dstypes.pc finds the prefix from its own place; a package's
+# names its fixed prefix, which is told where the tree is now.
+pkg_config="${PKG_CONFIG:-pkg-config}"
+case "$7" in
+ON | on | TRUE | true | 1) ;;
+*) pkg_config="$pkg_config --define-variable=prefix=$prefix" ;;
+esac
 
 # Only a native linker looks for librk_syslog.so, which libdstypes.so needs,
 # along LD_LIBRARY_PATH; a cross linker is told where it is.
 run=${DSTEST_EMULATOR:-}
-pc="$(${PKG_CONFIG:-pkg-config} --cflags --libs dstypes) -Wl,-rpath-link,$lib"
-${CC:-cc} $flags -o "$work/c_pc" "$src/c_consumer.c" $pc
-${CXX:-c++} $flags -o "$work/cpp_pc" "$src/cpp_consumer.cpp" $pc
+pc() { echo "$($pkg_config --cflags --libs "$1") -Wl,-rpath-link,$lib"; }
+${CC:-cc} $flags -o "$work/c_pc" "$src/c_consumer.c" $(pc dstypes)
+${CXX:-c++} $flags -o "$work/cpp_pc" "$src/cpp_consumer.cpp" $(pc dstypes)
 $run "$work/c_pc"
 $run "$work/cpp_pc"
 
-# The README's only C++ block, exactly as a reader would copy it.
-sed -n '/^```cpp$/,/^```$/p' "$src/../../README.md" | sed '1d;$d' >"$work/readme_example.cpp"
-test -s "$work/readme_example.cpp" || { echo "README.md has no C++ example"; exit 1; }
+# The README's examples, exactly as a reader would copy them.
+block() { awk -v open="\`\`\`$1" '$0 == open { on = 1; next } on && /^```$/ { exit } on' "$readme"; }
+block c >"$work/example.c"
+block cpp >"$work/example.cpp"
+for f in example.c example.cpp; do
+    grep -q '^int main' "$work/$f" || { echo "README.md has no $f"; exit 1; }
+done
+# The C example looks its type up, which needs the module directory: it runs
+# where the packages are installed (.ci/package-install); here it is built.
+${CC:-cc} $flags -o "$work/example_c" "$work/example.c" $(pc dstypes)
+${CXX:-c++} $flags -o "$work/example_cpp" "$work/example.cpp" $(pc dstypes++)
+$run "$work/example_cpp" >/dev/null
 
-cmake -S "$src" -B "$work/cm" -DCMAKE_PREFIX_PATH="$work/prefix" \
-      -DDSTYPES_README_EXAMPLE="$work/readme_example.cpp" \
+cmake -S "$src" -B "$work/cm" -DCMAKE_PREFIX_PATH="$prefix" -DDSTYPES_README_EXAMPLE="$work/example.cpp" \
       -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
 cmake --build "$work/cm" >/dev/null
 $run "$work/cm/c_consumer"
 $run "$work/cm/cpp_consumer"
-$run "$work/cm/readme_cpp_example"
-echo "5 consumers ran against the installed tree"
+$run "$work/cm/readme_cpp_example" >/dev/null
+# A C project never meets the C++ requirement that dstypes::dstypes carries.
+cmake -S "$src" -B "$work/c_only" -DCMAKE_PREFIX_PATH="$prefix" -DDSTYPES_C_ONLY=ON -DCMAKE_C_FLAGS="$flags" >/dev/null
+cmake --build "$work/c_only" >/dev/null
+$run "$work/c_only/c_consumer"
+echo "8 consumers built, 7 ran, against the tree installed under the prefix alone"

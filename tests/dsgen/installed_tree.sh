@@ -1,21 +1,39 @@
 #!/bin/sh
-# An installed tree's dstypes_add_schema_module() builds and installs a module.
-# usage: installed_tree.sh BUILD_DIR YANG_DIR (the directory of ietf-interfaces and ietf-ip)
+# The README's CMake example exactly as printed, with its annotation file,
+# against a tree installed under a prefix: dstypes_add_schema_module()
+# compiles Debian's IETF models into a module that exports the five tables
+# and passes dstool check; the project's plain install writes nothing (the
+# module directory lies outside every prefix), and its "modules" component
+# puts the module into the module directory.
+# usage: installed_tree.sh BUILD_DIR README LIBDIR (the build's CMAKE_INSTALL_LIBDIR)
 set -eu
-build=$1 yang=$2
+build=$1 readme=$2 libdir=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cmake --install "$build" --prefix "$work/prefix" --component Unspecified >/dev/null
-export LD_LIBRARY_PATH="$work/prefix/lib"
+DESTDIR="$work/root" cmake --install "$build" --prefix /p >/dev/null
+prefix="$work/root/p"
+export LD_LIBRARY_PATH="$prefix/$libdir"
+moddir=$(sed -n 's/^moduledir=//p' "$prefix/$libdir/pkgconfig/dstypes.pc")
+
+block() { awk -v open="\`\`\`$1" '$0 == open { on = 1; next } on && /^```$/ { exit } on' "$readme"; }
 mkdir "$work/src"
-cat >"$work/src/CMakeLists.txt" <<END
-cmake_minimum_required(VERSION 3.25)
-project(schema C)
-find_package(dstypes 1 REQUIRED)
-dstypes_add_schema_module(ietf_ip $yang/ietf-interfaces@2018-02-20.yang $yang/ietf-ip@2018-02-22.yang
-  SEARCH_PATH $yang DESTINATION $work/moddir)
-END
-cmake -S "$work/src" -B "$work/build" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
-cmake --build "$work/build" >/dev/null 2>&1
-cmake --install "$work/build" --component modules >/dev/null
-nm -D --defined-only "$work/moddir/ietf_ip.so" | awk '{print $3}' | grep '^ds_' | sort | tr '\n' ' '
+block cmake >"$work/src/CMakeLists.txt"
+block json >"$work/src/ietf_ip.json"
+grep -q 'ANNOTATIONS ietf_ip.json' "$work/src/CMakeLists.txt" ||
+    { echo "README.md: the CMake example does not name the annotation file ietf_ip.json"; exit 1; }
+cmake -S "$work/src" -B "$work/build" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/build" >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
+module="$work/build/ietf_ip.so"
+exports=$(nm -D --defined-only "$module" | awk '$3 ~ /^ds_/ {print $3}' | sort | tr '\n' ' ')
+[ "$exports" = "ds_alarm_count ds_alarms ds_keys ds_type_count ds_types " ] ||
+    { echo "ietf_ip.so exports: $exports"; exit 1; }
+"$prefix/bin/dstool" check "$module"
+
+DESTDIR="$work/plain" cmake --install "$work/build" --prefix /p >/dev/null
+if [ -d "$work/plain" ]; then
+    echo "a plain install wrote: $(find "$work/plain" ! -type d)"
+    exit 1
+fi
+DESTDIR="$work/component" cmake --install "$work/build" --component modules >/dev/null
+test -f "$work/component$moddir/ietf_ip.so" || { echo "the modules component did not install $moddir/ietf_ip.so"; exit 1; }
+echo "installed by the modules component alone: $moddir/ietf_ip.so"
