@@ -13,6 +13,12 @@
 //   user information), or at a device name, ":" and one allowed character:
 //   the port, path, query and fragment that may follow are all optional.
 //
+// Every matcher reads each byte of the text a bounded number of times,
+// whatever the text: a try from one start reads a window of fixed size (a hex
+// group is told from a longer run one digit past its limit), and what a try
+// would look for up to the end of the text (the "]" after a URI host's zone)
+// is found once for the whole text.
+//
 // Bracket ranges and "." mean bytes only in the C locale; elsewhere the
 // verdict is left to regexec, as is every pattern not listed here.
 #include "codec/codec.h"
@@ -44,11 +50,14 @@ is_alnum(unsigned char c)
     return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// The length of the run of hex digits at s, counted up to limit + 1 only:
+// enough to tell a group of at most limit digits from a longer run, without
+// reading the rest of a long run again from every start inside it.
 size_t
-hex_run(Text s)
+hex_run(Text s, size_t limit)
 {
     size_t n = 0;
-    while (is_hex(s[n]))
+    while (n <= limit && is_hex(s[n]))
         ++n;
     return n;
 }
@@ -140,7 +149,7 @@ Text
 hex_groups(Text s, int groups, size_t max, unsigned char sep)
 {
     for (int g = 0; g < groups; ++g) {
-        size_t run = hex_run(s);
+        size_t run = hex_run(s, max);
         if (run == 0 || run > max || s[run] != sep)
             return nullptr;
         s += run + 1;
@@ -217,7 +226,7 @@ group_list(Text s, size_t n, bool quad_allowed, int *groups, bool *quad)
         while (end < n && s[end] != ':')
             ++end;
         size_t len = end - start;
-        bool hex = len >= 1 && len <= 4 && hex_run(s + start) >= len;
+        bool hex = len >= 1 && len <= 4 && hex_run(s + start, len) >= len;
         if (!hex) {
             if (!quad_allowed || end != n || !quad_is(s + start, len))
                 return false;
@@ -280,9 +289,11 @@ uri_item(Text s, bool colon_allowed)
 
 // "[" already passed: the IPv6 core, then "]" or a zone of at least one
 // character followed somewhere by "]". The core's characters exclude "]" and
-// "%", so it spans the whole run of them.
+// "%", so it spans the whole run of them. last_close is the text's last "]"
+// (null when it has none), found once for the whole text: looking for one
+// from every "[" would read the rest of the text again each time.
 bool
-bracketed_ipv6_at(Text s)
+bracketed_ipv6_at(Text s, Text last_close)
 {
     size_t n = 0;
     while (is_hex(s[n]) || s[n] == ':' || s[n] == '.')
@@ -291,26 +302,27 @@ bracketed_ipv6_at(Text s)
         return false;
     if (s[n] == ']')
         return true;
-    return s[n] == '%' && s[n + 1] != '\0' &&
-           std::strchr(reinterpret_cast<const char *>(s + n + 2), ']') != nullptr;
+    return s[n] == '%' && s[n + 1] != '\0' && last_close != nullptr && last_close >= s + n + 2;
 }
 
 bool
-host_at(Text s)
+host_at(Text s, Text last_close)
 {
-    return uri_item(s, false) > 0 || (*s == '[' && bracketed_ipv6_at(s + 1));
+    return uri_item(s, false) > 0 || (*s == '[' && bracketed_ipv6_at(s + 1, last_close));
 }
 
 // Right after "scheme://": a host, or user information, "@" and a host.
+// Neither reads past the next "/", so the tries from successive "://" read
+// apart from each other.
 bool
-authority_at(Text s)
+authority_at(Text s, Text last_close)
 {
-    if (host_at(s))
+    if (host_at(s, last_close))
         return true;
     Text p = s;
     for (size_t n; (n = uri_item(p, true)) > 0;)
         p += n;
-    return p != s && *p == '@' && host_at(p + 1);
+    return p != s && *p == '@' && host_at(p + 1, last_close);
 }
 
 bool
@@ -325,13 +337,14 @@ url_found(Text s)
 {
     static constexpr const char *kSchemes[] = {"scp", "http", "https", "ftp", "ftps", "tftp"};
     const char *text = reinterpret_cast<const char *>(s);
+    Text last_close = reinterpret_cast<Text>(std::strrchr(text, ']'));
     for (const char *at = std::strstr(text, "://"); at != nullptr;
          at = std::strstr(at + 1, "://")) {
         Text sep = reinterpret_cast<Text>(at);
         bool scheme = false;
         for (const char *name : kSchemes)
             scheme = scheme || ends_with(s, sep, name);
-        if (scheme && authority_at(sep + 3))
+        if (scheme && authority_at(sep + 3, last_close))
             return true;
     }
     return false;
@@ -379,6 +392,17 @@ constexpr BuiltinMatcher kMatchers[] = {
     {14, ipv6_found}, {16, uri_found}, {19, uuid_found},
 };
 
+// The exact matcher of a pattern in the calling thread's locale, or null.
+Matcher
+exact_matcher(const char *pattern)
+{
+    for (const BuiltinMatcher &m : kMatchers) {
+        if (ds_global_types[m.row].p.string.regex == pattern)
+            return codec_c_locale() ? m.found : nullptr;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 bool
@@ -395,13 +419,15 @@ codec_c_locale()
 bool
 builtin_pattern_verdict(const char *pattern, const char *text, bool *accepted)
 {
-    for (const BuiltinMatcher &m : kMatchers) {
-        if (ds_global_types[m.row].p.string.regex != pattern)
-            continue;
-        if (!codec_c_locale())
-            return false;
-        *accepted = m.found(reinterpret_cast<Text>(text));
-        return true;
-    }
-    return false;
+    Matcher found = exact_matcher(pattern);
+    if (found == nullptr)
+        return false;
+    *accepted = found(reinterpret_cast<Text>(text));
+    return true;
+}
+
+bool
+builtin_pattern_applies(const char *pattern)
+{
+    return exact_matcher(pattern) != nullptr;
 }
