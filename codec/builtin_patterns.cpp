@@ -157,13 +157,34 @@ hex_groups(Text s, int groups, size_t max, unsigned char sep)
     return s;
 }
 
+// One pass over the runs of hex digits: a run followed by ":" is a group
+// (the first of a chain may be the tail of a longer run, since the match may
+// start inside it; a later one must be one or two digits), and any digit
+// after five chained groups completes the match. MAC texts are checked at
+// any length (the converted "macaddress" has no length limit), so each
+// byte is read once.
 bool
 mac_found(Text s)
 {
-    for (; *s != '\0'; ++s) {
-        Text rest = hex_groups(s, 5, 2, ':');
-        if (rest != nullptr && is_hex(*rest))
+    int groups = 0; // chained groups ending right before s
+    while (*s != '\0') {
+        if (!is_hex(*s)) {
+            groups = 0;
+            ++s;
+            continue;
+        }
+        if (groups == 5)
             return true;
+        size_t run = 1;
+        while (is_hex(s[run]))
+            ++run;
+        if (s[run] != ':') {
+            groups = 0;
+            s += run;
+            continue;
+        }
+        groups = groups > 0 && run <= 2 ? groups + 1 : 1;
+        s += run + 1;
     }
     return false;
 }
