@@ -23,6 +23,7 @@
 // verdict is left to regexec, as is every pattern not listed here.
 #include "codec/codec.h"
 
+#include <array>
 #include <clocale>
 #include <cstring>
 #include <langinfo.h>
@@ -32,16 +33,26 @@ namespace
 
 using Text = const unsigned char *;
 
-bool
+constexpr bool
 is_digit(unsigned char c)
 {
     return c >= '0' && c <= '9';
 }
 
+// A table rather than three range tests: the MAC matcher asks for every
+// byte of texts of any length.
+constexpr auto kHexDigit = [] {
+    std::array<bool, 256> table{};
+    for (unsigned c = 0; c < 256; ++c)
+        table[c] = is_digit(static_cast<unsigned char>(c)) || (c >= 'a' && c <= 'f') ||
+                   (c >= 'A' && c <= 'F');
+    return table;
+}();
+
 bool
 is_hex(unsigned char c)
 {
-    return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    return kHexDigit[c];
 }
 
 bool
