@@ -302,7 +302,7 @@ class ComponentHashes
     static constexpr uint32_t kKept = 64;
     const DsPathComponent *components_;
     uint64_t known_ = 0; // bit i: hashes_[i] is set
-    uint32_t hashes_[kKept];
+    uint32_t hashes_[kKept] = {};
 };
 
 // The node that answers a component, whose text hashes to name_hash, in the

@@ -36,13 +36,10 @@ __sanitizer_cov_trace_pc()
     ++work;
 }
 size_t __real_strlen(const char *s);
-size_t __real_strnlen(const char *s, size_t max);
 char *__real_strchr(const char *s, int c);
 char *__real_strrchr(const char *s, int c);
 char *__real_strstr(const char *haystack, const char *needle);
-void *__real_memchr(const void *s, int c, size_t n);
 void *__real_memmem(const void *haystack, size_t n, const void *needle, size_t m);
-void *__real_memcpy(void *to, const void *from, size_t n);
 void *__real_memset(void *to, int c, size_t n);
 long __real_strtol(const char *s, char **end, int base);
 int __real_inet_pton(int af, const char *src, void *dst);
@@ -51,13 +48,6 @@ size_t
 __wrap_strlen(const char *s)
 {
     size_t n = __real_strlen(s);
-    work += n + 1;
-    return n;
-}
-size_t
-__wrap_strnlen(const char *s, size_t max)
-{
-    size_t n = __real_strnlen(s, max);
     work += n + 1;
     return n;
 }
@@ -84,17 +74,6 @@ __wrap_strstr(const char *haystack, const char *needle)
     return found;
 }
 void *
-__wrap_memchr(const void *s, int c, size_t n)
-{
-    void *found = __real_memchr(s, c, n);
-    work +=
-        found != nullptr
-            ? static_cast<size_t>(static_cast<const char *>(found) - static_cast<const char *>(s)) +
-                  1
-            : n;
-    return found;
-}
-void *
 __wrap_memmem(const void *haystack, size_t n, const void *needle, size_t m)
 {
     void *found = __real_memmem(haystack, n, needle, m);
@@ -103,12 +82,6 @@ __wrap_memmem(const void *haystack, size_t n, const void *needle, size_t m)
                                    m
                              : n;
     return found;
-}
-void *
-__wrap_memcpy(void *to, const void *from, size_t n)
-{
-    work += n;
-    return __real_memcpy(to, from, n);
 }
 void *
 __wrap_memset(void *to, int c, size_t n)
