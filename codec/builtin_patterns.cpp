@@ -5,7 +5,8 @@
 //
 // - "word" and "dnsname" match wherever one letter, digit (or, for "word",
 //   "_" or "-") occurs, since that one character is a match already;
-// - "ipv4-str", "macaddress-str" and "uuid" are found by trying each start;
+// - "ipv4-str" and "uuid" are found by trying each start, "macaddress-str"
+//   by one pass over the runs of hex digits and the ":" between them;
 // - "ipv6-str" matches exactly where the text holds "::", eight colon groups
 //   or six groups and a dotted quad: every other form of the pattern
 //   contains "::";
