@@ -408,6 +408,85 @@ register_calibration()
     });
 }
 
+// Refusing a long text. Every built-in string type refuses a text longer
+// than its size by its length alone, whatever the text holds; the converted
+// address types look at theirs (IPv4 and IPv6 texts no longer than inet_pton
+// reads, MAC texts through their matcher). Each text is a run of one
+// character class: hex letters and digits, which the address matchers read
+// as groups, and the separators they look for. Beside them, strlen over the
+// same bytes: the one pass that any check of a NUL-terminated text needs.
+constexpr size_t kMiB = size_t{1} << 20;
+constexpr size_t kHundredMB = 100'000'000;
+const char *const long_text_types[] = {"string",         "word",       "ipv4-str", "dnsname",
+                                       "macaddress-str", "ipv6-str",   "uri",      "uuid",
+                                       "ipv4",           "macaddress", "ipv6"};
+const struct {
+    const char *label;
+    char c;
+} long_text_classes[] = {{"hex-a", 'a'}, {"digit-1", '1'}, {"hex-F", 'F'}, {"colon", ':'},
+                         {"dot", '.'},   {"hyphen", '-'},  {"slash", '/'}, {"percent", '%'}};
+
+// One JSON string per length and class, made on first use and kept.
+json_object *
+long_text(size_t length, char c)
+{
+    static std::vector<std::pair<std::pair<size_t, char>, json_object *>> made;
+    for (const auto &[key, jo] : made) {
+        if (key == std::make_pair(length, c))
+            return jo;
+    }
+    json_object *jo =
+        json_object_new_string_len(std::string(length, c).c_str(), static_cast<int>(length));
+    made.push_back({{length, c}, jo});
+    return jo;
+}
+
+void
+register_long_text(const std::string &name, const char *type_name, size_t length, char c)
+{
+    benchmark::RegisterBenchmark(name.c_str(),
+                                 [type_name, length, c](benchmark::State &state) {
+                                     const DsType *type = builtin(type_name);
+                                     json_object *jo = long_text(length, c);
+                                     if (type == nullptr || ds_jo_value_is_valid(type, jo)) {
+                                         state.SkipWithError("the long text is not refused");
+                                         return;
+                                     }
+                                     for (auto _ : state)
+                                         benchmark::DoNotOptimize(ds_jo_value_is_valid(type, jo));
+                                 })
+        ->MinTime(0.02)
+        ->Unit(benchmark::kMicrosecond);
+}
+
+void
+register_long_texts()
+{
+    for (size_t length : {kMiB, kHundredMB}) {
+        const std::string size = length == kMiB ? "1MiB" : "100MB";
+        benchmark::RegisterBenchmark(("strlen/" + size).c_str(),
+                                     [length](benchmark::State &state) {
+                                         const char *text =
+                                             json_object_get_string(long_text(length, 'a'));
+                                         for (auto _ : state)
+                                             benchmark::DoNotOptimize(strlen(text));
+                                     })
+            ->MinTime(0.02)
+            ->Unit(benchmark::kMicrosecond);
+        for (const char *type : long_text_types) {
+            if (length != kMiB) {
+                register_long_text("ds_jo_value_is_valid/100MB/" + std::string(type), type, length,
+                                   'a');
+                continue;
+            }
+            for (const auto &cls : long_text_classes)
+                register_long_text("ds_jo_value_is_valid/1MiB/" + std::string(type) + "/" +
+                                       cls.label,
+                                   type, length, cls.c);
+        }
+    }
+}
+
 } // namespace
 
 int
@@ -430,6 +509,7 @@ main(int argc, char **argv)
         register_yang_value(yang, c);
     register_documents(yang, prepared);
     register_keys();
+    register_long_texts();
 
     benchmark::AddCustomContext("alloc_counting",
                                 dsbench::alloc_counting_available() ? "on" : "off");

@@ -320,6 +320,54 @@ def render_yang(results_dir):
     return "\n".join(out) + "\n"
 
 
+def _us(figure):
+    if figure is None or figure.error:
+        return "-"
+    return f"{figure.ns / 1e3:,.1f}" if figure.ns >= 1e4 else f"{figure.ns / 1e3:.3f}"
+
+
+# Refusing long texts: each built-in string type, by character class, beside
+# strlen over the same bytes; the converted address types are shown too.
+LONG_STRING_TYPES = ["string", "word", "ipv4-str", "dnsname", "macaddress-str", "ipv6-str",
+                     "uri", "uuid"]
+LONG_CONVERTED_TYPES = ["ipv4", "macaddress", "ipv6"]
+LONG_CLASSES = ["hex-a", "digit-1", "hex-F", "colon", "dot", "hyphen", "slash", "percent"]
+LONG_VS_STRLEN = 2.0
+
+
+def render_long_texts(codec):
+    """The long-text table and goals, and the names of its missing figures."""
+    figures = {re.sub(r"/min_time:[0-9.]+$", "", n): f for n, f in codec.items()}
+    out = ["", "### Refusing a long text (ds_jo_value_is_valid), us per call", "",
+           "| type | " + " | ".join(f"1 MiB {c}" for c in LONG_CLASSES) + " | 100 MB |",
+           "|---|" + "--:|" * (len(LONG_CLASSES) + 1)]
+    bad = [n for n in ("strlen/1MiB", "strlen/100MB") if n not in figures or figures[n].error]
+    goals = []
+    for t in LONG_STRING_TYPES + LONG_CONVERTED_TYPES:
+        names = [f"ds_jo_value_is_valid/1MiB/{t}/{c}" for c in LONG_CLASSES]
+        names.append(f"ds_jo_value_is_valid/100MB/{t}")
+        bad += [n for n in names if n not in figures or figures[n].error]
+        cells = [figures.get(n) for n in names]
+        out.append(f"| {t} | " + " | ".join(_us(f) for f in cells) + " |")
+        if t not in LONG_STRING_TYPES:
+            continue
+        worst = max((n for n in names[:-1] if n in figures and not figures[n].error),
+                    key=lambda n: figures[n].ns, default=None)
+        goals.append(_ratio_goal("refusing 1 MiB, worst class / strlen of it", t,
+                                 _ratio(figures, worst, "strlen/1MiB") if worst else None,
+                                 LONG_VS_STRLEN))
+        goals.append(_ratio_goal("refusing 100 MB / strlen of it", t,
+                                 _ratio(figures, names[-1], "strlen/100MB"), LONG_VS_STRLEN))
+    out += ["", f"strlen: {_ns(figures.get('strlen/1MiB'))} ns for 1 MiB, "
+            f"{_ns(figures.get('strlen/100MB'))} ns for 100 MB.", "",
+            "| goal | case | measured | limit | verdict |", "|---|---|--:|--:|---|"]
+    for g in goals:
+        verdict = "not measured: " + g.note if g.passed is None else (
+            "pass" if g.passed else "FAIL")
+        out.append(f"| {g.goal} | {g.case} | {_x(g.ratio)} | {g.limit:g} | {verdict} |")
+    return "\n".join(out) + "\n", bad
+
+
 def main(argv):
     if len(argv) != 2:
         print(__doc__, file=sys.stderr)
@@ -332,6 +380,9 @@ def main(argv):
     sys.stdout.write(cpp_table)
     bad += cpp_bad
     sys.stdout.write(render_yang(argv[1]))
+    long_table, long_bad = render_long_texts(codec)
+    sys.stdout.write(long_table)
+    bad += long_bad
     if bad:
         print("\nmissing or failed figures: " + ", ".join(bad), file=sys.stderr)
         return 2

@@ -37,6 +37,13 @@ def complete_codec(overrides=None):
         for family in ["ds_c_to_jo", "ds_canonical_json", "jsonc_floor"]:
             entries[f"{family}/{label}"] = run(f"{family}/{label}", 100, 1)
     entries["ly_value_validate/u32"] = run("ly_value_validate/u32", 100, 2)
+    # Long texts carry their minimum time in their names, as the run writes them.
+    long_names = ["strlen/1MiB", "strlen/100MB"]
+    for t in report.LONG_STRING_TYPES + report.LONG_CONVERTED_TYPES:
+        long_names += [f"ds_jo_value_is_valid/1MiB/{t}/{c}" for c in report.LONG_CLASSES]
+        long_names.append(f"ds_jo_value_is_valid/100MB/{t}")
+    for name in long_names:
+        entries[name] = run(name + "/min_time:0.020", 10, unit="us")
     for e in overrides or []:
         entries[e["name"]] = e
     return list(entries.values())
@@ -177,6 +184,20 @@ class AllocationGoals(unittest.TestCase):
         r = Results(self, complete_codec(), registry)
         failed = [g.case for g in r.goals() if g.passed is False]
         self.assertEqual(failed, ["missing, 100 modules"])
+
+
+class LongTextGoals(unittest.TestCase):
+    def test_the_worst_class_is_held_to_strlen(self):
+        for ns, verdict in [(20, "2.00 | 2 | pass"), (21, "2.10 | 2 | FAIL")]:
+            with self.subTest(ns=ns):
+                codec = {e["name"]: report.Figure(e["cpu_time"] * 1e3, None)
+                         for e in complete_codec()}
+                codec["ds_jo_value_is_valid/1MiB/uri/percent/min_time:0.020"] = \
+                    report.Figure(ns * 1e3, None)
+                table, bad = report.render_long_texts(codec)
+                self.assertEqual(bad, [])
+                self.assertIn(f"| refusing 1 MiB, worst class / strlen of it | uri | {verdict} |",
+                              table)
 
 
 class Completeness(unittest.TestCase):

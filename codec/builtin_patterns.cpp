@@ -5,7 +5,8 @@
 //
 // - "word" and "dnsname" match wherever one letter, digit (or, for "word",
 //   "_" or "-") occurs, since that one character is a match already;
-// - "ipv4-str", "macaddress-str" and "uuid" are found by trying each start;
+// - "ipv4-str" and "uuid" are found by trying each start, "macaddress-str"
+//   by one pass over the runs of hex digits and the ":" between them;
 // - "ipv6-str" matches exactly where the text holds "::", eight colon groups
 //   or six groups and a dotted quad: every other form of the pattern
 //   contains "::";
@@ -13,10 +14,17 @@
 //   user information), or at a device name, ":" and one allowed character:
 //   the port, path, query and fragment that may follow are all optional.
 //
+// Every matcher reads each byte of the text a bounded number of times,
+// whatever the text: a try from one start reads a window of fixed size (a hex
+// group is told from a longer run one digit past its limit), and what a try
+// would look for up to the end of the text (the "]" after a URI host's zone)
+// is found once for the whole text.
+//
 // Bracket ranges and "." mean bytes only in the C locale; elsewhere the
 // verdict is left to regexec, as is every pattern not listed here.
 #include "codec/codec.h"
 
+#include <array>
 #include <clocale>
 #include <cstring>
 #include <langinfo.h>
@@ -26,16 +34,26 @@ namespace
 
 using Text = const unsigned char *;
 
-bool
+constexpr bool
 is_digit(unsigned char c)
 {
     return c >= '0' && c <= '9';
 }
 
+// A table rather than three range tests: the MAC matcher asks for every
+// byte of texts of any length.
+constexpr auto kHexDigit = [] {
+    std::array<bool, 256> table{};
+    for (unsigned c = 0; c < 256; ++c)
+        table[c] = is_digit(static_cast<unsigned char>(c)) || (c >= 'a' && c <= 'f') ||
+                   (c >= 'A' && c <= 'F');
+    return table;
+}();
+
 bool
 is_hex(unsigned char c)
 {
-    return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    return kHexDigit[c];
 }
 
 bool
@@ -44,11 +62,14 @@ is_alnum(unsigned char c)
     return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// The length of the run of hex digits at s, counted up to limit + 1 only:
+// enough to tell a group of at most limit digits from a longer run, without
+// reading the rest of a long run again from every start inside it.
 size_t
-hex_run(Text s)
+hex_run(Text s, size_t limit)
 {
     size_t n = 0;
-    while (is_hex(s[n]))
+    while (n <= limit && is_hex(s[n]))
         ++n;
     return n;
 }
@@ -140,7 +161,7 @@ Text
 hex_groups(Text s, int groups, size_t max, unsigned char sep)
 {
     for (int g = 0; g < groups; ++g) {
-        size_t run = hex_run(s);
+        size_t run = hex_run(s, max);
         if (run == 0 || run > max || s[run] != sep)
             return nullptr;
         s += run + 1;
@@ -148,13 +169,34 @@ hex_groups(Text s, int groups, size_t max, unsigned char sep)
     return s;
 }
 
+// One pass over the runs of hex digits: a run followed by ":" is a group
+// (the first of a chain may be the tail of a longer run, since the match may
+// start inside it; a later one must be one or two digits), and any digit
+// after five chained groups completes the match. MAC texts are checked at
+// any length (the converted "macaddress" has no length limit), so each
+// byte is read once.
 bool
 mac_found(Text s)
 {
-    for (; *s != '\0'; ++s) {
-        Text rest = hex_groups(s, 5, 2, ':');
-        if (rest != nullptr && is_hex(*rest))
+    int groups = 0; // chained groups ending right before s
+    while (*s != '\0') {
+        if (!is_hex(*s)) {
+            groups = 0;
+            ++s;
+            continue;
+        }
+        if (groups == 5)
             return true;
+        size_t run = 1;
+        while (is_hex(s[run]))
+            ++run;
+        if (s[run] != ':') {
+            groups = 0;
+            s += run;
+            continue;
+        }
+        groups = groups > 0 && run <= 2 ? groups + 1 : 1;
+        s += run + 1;
     }
     return false;
 }
@@ -217,7 +259,7 @@ group_list(Text s, size_t n, bool quad_allowed, int *groups, bool *quad)
         while (end < n && s[end] != ':')
             ++end;
         size_t len = end - start;
-        bool hex = len >= 1 && len <= 4 && hex_run(s + start) >= len;
+        bool hex = len >= 1 && len <= 4 && hex_run(s + start, len) >= len;
         if (!hex) {
             if (!quad_allowed || end != n || !quad_is(s + start, len))
                 return false;
@@ -280,9 +322,11 @@ uri_item(Text s, bool colon_allowed)
 
 // "[" already passed: the IPv6 core, then "]" or a zone of at least one
 // character followed somewhere by "]". The core's characters exclude "]" and
-// "%", so it spans the whole run of them.
+// "%", so it spans the whole run of them. last_close is the text's last "]"
+// (null when it has none), found once for the whole text: looking for one
+// from every "[" would read the rest of the text again each time.
 bool
-bracketed_ipv6_at(Text s)
+bracketed_ipv6_at(Text s, Text last_close)
 {
     size_t n = 0;
     while (is_hex(s[n]) || s[n] == ':' || s[n] == '.')
@@ -291,26 +335,27 @@ bracketed_ipv6_at(Text s)
         return false;
     if (s[n] == ']')
         return true;
-    return s[n] == '%' && s[n + 1] != '\0' &&
-           std::strchr(reinterpret_cast<const char *>(s + n + 2), ']') != nullptr;
+    return s[n] == '%' && s[n + 1] != '\0' && last_close != nullptr && last_close >= s + n + 2;
 }
 
 bool
-host_at(Text s)
+host_at(Text s, Text last_close)
 {
-    return uri_item(s, false) > 0 || (*s == '[' && bracketed_ipv6_at(s + 1));
+    return uri_item(s, false) > 0 || (*s == '[' && bracketed_ipv6_at(s + 1, last_close));
 }
 
 // Right after "scheme://": a host, or user information, "@" and a host.
+// Neither reads past the next "/", so the tries from successive "://" read
+// apart from each other.
 bool
-authority_at(Text s)
+authority_at(Text s, Text last_close)
 {
-    if (host_at(s))
+    if (host_at(s, last_close))
         return true;
     Text p = s;
     for (size_t n; (n = uri_item(p, true)) > 0;)
         p += n;
-    return p != s && *p == '@' && host_at(p + 1);
+    return p != s && *p == '@' && host_at(p + 1, last_close);
 }
 
 bool
@@ -325,13 +370,14 @@ url_found(Text s)
 {
     static constexpr const char *kSchemes[] = {"scp", "http", "https", "ftp", "ftps", "tftp"};
     const char *text = reinterpret_cast<const char *>(s);
+    Text last_close = reinterpret_cast<Text>(std::strrchr(text, ']'));
     for (const char *at = std::strstr(text, "://"); at != nullptr;
          at = std::strstr(at + 1, "://")) {
         Text sep = reinterpret_cast<Text>(at);
         bool scheme = false;
         for (const char *name : kSchemes)
             scheme = scheme || ends_with(s, sep, name);
-        if (scheme && authority_at(sep + 3))
+        if (scheme && authority_at(sep + 3, last_close))
             return true;
     }
     return false;
@@ -379,6 +425,17 @@ constexpr BuiltinMatcher kMatchers[] = {
     {14, ipv6_found}, {16, uri_found}, {19, uuid_found},
 };
 
+// The exact matcher of a pattern in the calling thread's locale, or null.
+Matcher
+exact_matcher(const char *pattern)
+{
+    for (const BuiltinMatcher &m : kMatchers) {
+        if (ds_global_types[m.row].p.string.regex == pattern)
+            return codec_c_locale() ? m.found : nullptr;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 bool
@@ -395,13 +452,15 @@ codec_c_locale()
 bool
 builtin_pattern_verdict(const char *pattern, const char *text, bool *accepted)
 {
-    for (const BuiltinMatcher &m : kMatchers) {
-        if (ds_global_types[m.row].p.string.regex != pattern)
-            continue;
-        if (!codec_c_locale())
-            return false;
-        *accepted = m.found(reinterpret_cast<Text>(text));
-        return true;
-    }
-    return false;
+    Matcher found = exact_matcher(pattern);
+    if (found == nullptr)
+        return false;
+    *accepted = found(reinterpret_cast<Text>(text));
+    return true;
+}
+
+bool
+builtin_pattern_applies(const char *pattern)
+{
+    return exact_matcher(pattern) != nullptr;
 }

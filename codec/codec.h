@@ -136,11 +136,16 @@ codec_address_width(uint64_t converter)
 bool pattern_matches(const DsType *type, const char *text);
 // The same verdict, compiling the pattern afresh (for tests and comparisons).
 bool pattern_matches_uncached(const DsType *type, const char *text);
+// For a text refused before its pattern was applied (by its length): what
+// pattern_matches would have written to standard error, and nothing else.
+void pattern_report_broken(const DsType *type);
 
 // The verdict of a built-in pattern without the regex engine, where an exact
 // matcher gives regexec's verdict: for the built-in rows' own patterns, in
 // the C locale. False when no exact matcher applies; then *accepted is unset.
 bool builtin_pattern_verdict(const char *pattern, const char *text, bool *accepted);
+// True when builtin_pattern_verdict gives a verdict for the pattern.
+bool builtin_pattern_applies(const char *pattern);
 
 // True when the calling thread's character classes and collation are the C
 // locale's, where bracket ranges are byte ranges and every byte is a character.

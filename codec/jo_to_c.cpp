@@ -122,21 +122,21 @@ jo_members_to_fields(const char *discriminator_name, // name allowed besides the
     return true;
 }
 
-// Sets bits a through b (inclusive), a whole byte at a time where the run
-// covers one.
+// Sets bits a through b (inclusive): the bytes the run covers whole at once,
+// the bits at either end one by one.
 void
 set_bits(uint8_t *bytes, uint64_t a, uint64_t b)
 {
     uint64_t i = a;
-    while (i <= b) {
-        if (i % 8 == 0 && b >= i + 7) {
-            bytes[i / 8] = 0xff;
-            i += 8;
-            continue;
-        }
+    for (; i <= b && i % 8 != 0; ++i)
         bytes[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
-        ++i;
+    if (i + 7 <= b) {
+        uint64_t whole = (b + 1 - i) / 8;
+        std::memset(bytes + i / 8, 0xff, whole);
+        i += 8 * whole;
     }
+    for (; i <= b; ++i)
+        bytes[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
 }
 
 // Reads one bit number with strtol's rules (leading blanks and "+" pass).
@@ -173,6 +173,23 @@ read_bit_list(const char *text, uint64_t bit_count, uint8_t *bytes)
             set_bits(bytes, a, b);
     }
     return true;
+}
+
+// False when the text is longer than any that inet_pton accepts for the
+// converter's family (INET_ADDRSTRLEN and INET6_ADDRSTRLEN hold the longest
+// with its NUL), so that it fails whatever its pattern says. A MAC text has
+// no such bound: sscanf reads digit runs, blanks and signs of any length.
+bool
+address_fits(uint64_t converter, const char *text)
+{
+    size_t longest = 0;
+    if (converter == DS_CONVERT_IPV4)
+        longest = INET_ADDRSTRLEN - 1;
+    else if (converter == DS_CONVERT_IPV6)
+        longest = INET6_ADDRSTRLEN - 1;
+    else
+        return true;
+    return strnlen(text, longest + 1) <= longest;
 }
 
 bool
@@ -217,6 +234,11 @@ double_to_c(json_object *jo, DsCursor *cursor)
 
 // The bytes after the text's NUL are left as they were: callers that want
 // them zero clear the destination first (ds_type_to_c does).
+//
+// A text too long for the type fails whatever its pattern says, so the
+// pattern is not applied to it: a text of any length costs one pass to find
+// its end, and a pattern never reads more than the type's size. The check
+// still reports a pattern that does not compile, as applying it would have.
 bool
 string_to_c(const DsType *type, json_object *jo, DsCursor *cursor)
 {
@@ -224,7 +246,11 @@ string_to_c(const DsType *type, json_object *jo, DsCursor *cursor)
         return false;
     const char *text = json_object_get_string(jo);
     size_t length = std::strlen(text);
-    if (!pattern_matches(type, text) || length + 1 > type->size)
+    if (length + 1 > type->size) {
+        pattern_report_broken(type);
+        return false;
+    }
+    if (!pattern_matches(type, text))
         return false;
     if (cursor == nullptr)
         return true;
@@ -403,6 +429,10 @@ converted_to_c(const DsType *type, json_object *jo, DsCursor *cursor, unsigned d
         !is_json(jo, json_type_string))
         return false;
     const char *text = json_object_get_string(jo);
+    if (!address_fits(converter, text)) {
+        pattern_report_broken(base);
+        return false;
+    }
     if (!pattern_matches(base, text) || codec_address_width(converter) > type->size)
         return false;
     uint8_t scratch[kScratchSize];

@@ -277,13 +277,43 @@ fill(KeyIndex *index, const DsModule *first)
     index->top_count = kept;
 }
 
-// The node that answers a component in the chain that starts at head.
+// The hashes of a path's components for one lookup, each computed when first
+// asked for and kept: every module tried asks again, and a long component
+// must be read once, not once per module. Components past the first kKept
+// (deeper than any real key) are hashed at each use.
+class ComponentHashes
+{
+  public:
+    explicit ComponentHashes(const DsPathComponent *components) : components_(components) {}
+
+    uint32_t
+    operator[](uint32_t i)
+    {
+        if (i >= kKept)
+            return text_hash(components_[i].text, components_[i].length);
+        if ((known_ >> i & 1) == 0) {
+            hashes_[i] = text_hash(components_[i].text, components_[i].length);
+            known_ |= uint64_t{1} << i;
+        }
+        return hashes_[i];
+    }
+
+  private:
+    static constexpr uint32_t kKept = 64;
+    const DsPathComponent *components_;
+    uint64_t known_ = 0; // bit i: hashes_[i] is set
+    uint32_t hashes_[kKept] = {};
+};
+
+// The node that answers a component, whose text hashes to name_hash, in the
+// chain that starts at head.
 const DsKeyNode *
-answer(const KeyIndex *index, const DsKeyNode *head, const DsPathComponent &component)
+answer(const KeyIndex *index, const DsKeyNode *head, const DsPathComponent &component,
+       uint32_t name_hash)
 {
     if (head == nullptr)
         return nullptr;
-    uint32_t literal = chain_hash(head, text_hash(component.text, component.length));
+    uint32_t literal = chain_hash(head, name_hash);
     for (uint32_t i = literal & index->mask;; i = (i + 1) & index->mask) {
         const ChainSlot &slot = index->slots[i];
         if (slot.node == nullptr)
@@ -304,19 +334,19 @@ answer(const KeyIndex *index, const DsKeyNode *head, const DsPathComponent &comp
 
 const DsKeyNode *
 match(const KeyIndex *index, const ModuleEntry &entry, const DsPathComponent *components,
-      uint32_t count)
+      uint32_t count, ComponentHashes &hashes)
 {
-    const DsKeyNode *node = answer(index, entry.forest.nodes, components[0]);
+    const DsKeyNode *node = answer(index, entry.forest.nodes, components[0], hashes[0]);
     for (uint32_t i = 1; i < count && node != nullptr; ++i)
-        node = answer(index, entry.forest.first_child(node), components[i]);
+        node = answer(index, entry.forest.first_child(node), components[i], hashes[i]);
     return node;
 }
 
-// The run of top entries for a name: [*begin, *end).
+// The run of top entries for a name whose text hashes to hash: [*begin, *end).
 void
-top_run(const KeyIndex *index, const DsPathComponent &component, uint32_t *begin, uint32_t *end)
+top_run(const KeyIndex *index, const DsPathComponent &component, uint32_t hash, uint32_t *begin,
+        uint32_t *end)
 {
-    uint32_t hash = text_hash(component.text, component.length);
     uint32_t lo = 0, hi = index->top_count;
     while (lo < hi) {
         uint32_t mid = lo + (hi - lo) / 2;
@@ -405,8 +435,9 @@ reg_index_each_match(const KeyIndex *index, const DsPathComponent *components, u
                      bool (*on_match)(void *ctx, const DsModule *module, const DsKeyNode *node),
                      void *ctx)
 {
+    ComponentHashes hashes(components);
     uint32_t begin, end;
-    top_run(index, components[0], &begin, &end);
+    top_run(index, components[0], hashes[0], &begin, &end);
     uint32_t t = 0;
     bool matched = false;
     while (begin < end || t < index->typed_top_count) {
@@ -418,7 +449,7 @@ reg_index_each_match(const KeyIndex *index, const DsPathComponent *components, u
         if (typed == position)
             ++t;
         const ModuleEntry &entry = index->modules[position];
-        const DsKeyNode *node = match(index, entry, components, count);
+        const DsKeyNode *node = match(index, entry, components, count, hashes);
         if (node == nullptr)
             continue;
         matched = true;

@@ -200,6 +200,14 @@ TEST(JoToC, EveryKindWritesItsBytesAndValidationAgrees)
          "00 00 00 00 00 00 00 00 00 00 ff ff 0a 00 00 01"},
         {&kOverU8, "7", "07"},
         {&kConverter4, R"("10.0.0.1")", nullptr},
+        // The longest texts inet_pton reads, and one character more.
+        {builtin("ipv6"), R"("0000:0000:0000:0000:0000:ffff:255.255.255.255")",
+         "00 00 00 00 00 00 00 00 00 00 ff ff ff ff ff ff"},
+        {builtin("ipv6"), R"("00000:0000:0000:0000:0000:ffff:255.255.255.255")", nullptr},
+        {builtin("ipv6"), R"("0000:0000:0000:0000:0000:ffff:255.255.255.2550")", nullptr},
+        {builtin("ipv4"), R"("255.255.255.255")", "ff ff ff ff"},
+        {builtin("ipv4"), R"("255.255.255.2550")", nullptr},
+        {builtin("ipv4"), R"("0255.255.255.255")", nullptr},
     };
     // Bit lists of 16 bits (null: refused); spaces and a trailing comma are canonical rows.
     const char *const bit_lists[][2] = {

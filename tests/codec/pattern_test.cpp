@@ -50,6 +50,21 @@ TEST(PatternMatches, PatternThatDoesNotCompileIsReportedAtEveryCheckAndAccepts)
     }
 }
 
+// A text too long for its type is refused before its pattern is applied; a
+// pattern that does not compile is still reported once for the check.
+TEST(PatternMatches, TextTooLongForItsTypeStillReportsABrokenPattern)
+{
+    DsType broken = dstest::type_of(DS_KIND_STRING, 4, dstest::word("("), 0, 0, "broken");
+    DsType address = dstest::type_of(DS_KIND_CONVERTED, 4, dstest::word(&broken), 1);
+    const char line[] = "INTERNAL ERROR: regexp ( for type broken: Unmatched ( or \\(\n";
+    for (const DsType *type : {&broken, &address}) {
+        JsonRef jo(json_object_new_string("255.255.255.255:too long"));
+        dstest::StderrCapture capture;
+        EXPECT_FALSE(ds_jo_value_is_valid(type, jo.get()));
+        EXPECT_EQ(capture.text(), line);
+    }
+}
+
 TEST(PatternCache, FollowsTheLocaleOfTheCallingThread)
 {
     DsType type = dstest::type_of(DS_KIND_STRING, 8, dstest::word("^.$"));

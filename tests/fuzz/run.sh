@@ -3,6 +3,11 @@
 # directory of its own and runs each for SECONDS seconds over a working corpus
 # there (the kept seeds in corpus/<target>/ are read, never written). A crash
 # leaves its input as crash-* in the build's fuzz folder and fails the script.
+# Inputs may grow to 1 MiB from the start (-len_control=0), and an input that
+# takes longer than TIMEOUT seconds (default 5) is a finding like a crash
+# (timeout-*): every text check is linear in its text and takes milliseconds
+# at that size even under the sanitizers, so only a check that reads a text
+# again and again gets near it.
 # usage: tests/fuzz/run.sh SECONDS [BUILD_DIR]
 set -eu
 seconds=${1:?usage: run.sh SECONDS [BUILD_DIR]}
@@ -26,8 +31,10 @@ for target in $targets; do
   [ -x "$bin" ] || bin=$(echo "$build"/tests/*/fuzz_"$target")
   mkdir -p "$out/work-$target"
   echo "== fuzz_$target for ${seconds}s"
-  (cd "$out" && "$bin" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=4096 \
+  (cd "$out" && "$bin" -max_total_time="$seconds" -print_final_stats=1 -timeout="${TIMEOUT:-5}" \
+      -max_len=1048576 -len_control=0 -report_slow_units=1 -rss_limit_mb=4096 \
       $dict "$out/work-$target" "$corpus") >"$out/$target.log" 2>&1 || status=1
-  grep -E '^stat::number_of_executed_units|^stat::new_units_added|ERROR|violated' "$out/$target.log" || true
+  grep -E '^stat::number_of_executed_units|^stat::new_units_added|^stat::peak_rss|Slowest unit|ERROR|violated' \
+    "$out/$target.log" || true
 done
 exit $status
