@@ -10,7 +10,6 @@
 
 #include <dirent.h>
 #include <dlfcn.h>
-#include <link.h>
 
 #include <cstddef>
 #include <cstdio>
@@ -152,26 +151,13 @@ struct ModuleRecord {
 static_assert(std::is_standard_layout_v<ModuleRecord> && offsetof(ModuleRecord, module) == 0,
               "the public record must start its block");
 
-// The size in bytes of the object that a module exports at address, as its
-// dynamic symbol table gives it; 0 when the table does not say.
-size_t
-symbol_size(const void *address)
-{
-    Dl_info info{};
-    void *entry = nullptr;
-    if (dladdr1(address, &info, &entry, RTLD_DL_SYMENT) == 0 || entry == nullptr ||
-        info.dli_saddr != address)
-        return 0;
-    return static_cast<const ElfW(Sym) *>(entry)->st_size;
-}
-
 // A count symbol holds a u16; a missing one, or one too small to hold a u16,
 // counts as 0.
 uint16_t
 symbol_count(void *handle, const char *symbol)
 {
     const void *count = dlsym(handle, symbol);
-    if (count == nullptr || symbol_size(count) < sizeof(uint16_t))
+    if (count == nullptr || reg_symbol_size(count) < sizeof(uint16_t))
         return 0;
     return *static_cast<const uint16_t *>(count);
 }
@@ -191,7 +177,7 @@ counted_table(void *handle, uint16_t count, const char *symbol, size_t stride, c
     *table = dlsym(handle, symbol);
     if (*table == nullptr)
         return false;
-    size_t held = symbol_size(*table) / stride;
+    size_t held = reg_symbol_size(*table) / stride;
     *rows = held > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(held);
     return true;
 }
@@ -204,7 +190,7 @@ DsModule *
 module_record(void *handle)
 {
     const void *keys = dlsym(handle, "ds_keys");
-    size_t key_count = keys != nullptr ? symbol_size(keys) / sizeof(DsKeyNode) : 0;
+    size_t key_count = keys != nullptr ? reg_symbol_size(keys) / sizeof(DsKeyNode) : 0;
     if (key_count > UINT32_MAX)
         key_count = 0;
     uint16_t type_count = symbol_count(handle, "ds_type_count");
