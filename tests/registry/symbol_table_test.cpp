@@ -197,23 +197,3 @@ TEST(SymbolSizes, AgreeWithDladdr1AtEveryEntryOfEveryLoadedObject)
     EXPECT_GE(compared, 3000u);
     EXPECT_GE(sized, 1000u);
 }
-
-// The records of the odd modules: counts cut to the rows that dladdr1 gives
-// their tables (9 types declared, 3 rows, with a 1-row alias at the same
-// address that may come first).
-TEST(SymbolSizes, RecordsHoldTheRowsThatDladdr1Reports)
-{
-    load_calls();
-    for (const char *name : {"symbols_gnu", "symbols_sysv"}) {
-        SCOPED_TRACE(name);
-        const DsModule *module = dstest::module_named(name);
-        ASSERT_NE(module, nullptr);
-        const ModuleTables *tables = reg_tables(module);
-        ASSERT_NE(tables, nullptr);
-        size_t rows = dladdr1_size(dlsym(module->handle, "ds_types")) / sizeof(DsType);
-        EXPECT_EQ(tables->type_rows, rows);
-        EXPECT_EQ(module->type_count, rows);
-        EXPECT_EQ(tables->declared_types, 9);
-        EXPECT_EQ(module->types, dlsym(module->handle, "ds_types"));
-    }
-}
