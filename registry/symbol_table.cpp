@@ -15,6 +15,33 @@
 namespace
 {
 
+// Where an object is loaded: the difference between its addresses in memory
+// and in the file, and its dynamic section; its mapping, to tell addresses
+// from offsets.
+struct LoadedObject {
+    ElfW(Addr) base;
+    const ElfW(Dyn) * dynamic;
+    uintptr_t map_start;
+    uintptr_t map_end;
+};
+
+// The link map that holds base and dynamic section is written by the dynamic
+// loader under its own lock, which ThreadSanitizer does not see. Every caller
+// reads it after a dlopen of the object returned, which took that lock, so
+// the reads are ordered; they are kept out of the sanitizer's checks.
+__attribute__((no_sanitize("thread"))) bool
+find_loaded_object(const void *address, LoadedObject *object)
+{
+    dl_find_object found{};
+    if (_dl_find_object(const_cast<void *>(address), &found) != 0 ||
+        found.dlfo_link_map == nullptr || found.dlfo_link_map->l_ld == nullptr)
+        return false;
+    *object = LoadedObject{found.dlfo_link_map->l_addr, found.dlfo_link_map->l_ld,
+                           reinterpret_cast<uintptr_t>(found.dlfo_map_start),
+                           reinterpret_cast<uintptr_t>(found.dlfo_map_end)};
+    return true;
+}
+
 // What the scan reads of an object's dynamic section.
 struct SymbolTables {
     const ElfW(Sym) *symbols = nullptr;
@@ -29,22 +56,20 @@ struct SymbolTables {
 // in the file. A value inside the object's mapping is therefore an address
 // already; any other is an offset from the load base.
 const void *
-dynamic_address(const dl_find_object &object, ElfW(Addr) value)
+dynamic_address(const LoadedObject &object, ElfW(Addr) value)
 {
-    auto start = reinterpret_cast<uintptr_t>(object.dlfo_map_start);
-    auto end = reinterpret_cast<uintptr_t>(object.dlfo_map_end);
-    if (value >= start && value < end)
+    if (value >= object.map_start && value < object.map_end)
         return reinterpret_cast<const void *>(value);
-    return reinterpret_cast<const void *>(object.dlfo_link_map->l_addr + value);
+    return reinterpret_cast<const void *>(object.base + value);
 }
 
 // The tables of the object, the last entry of each tag counting (as the
 // dynamic loader reads them).
 SymbolTables
-symbol_tables(const dl_find_object &object)
+symbol_tables(const LoadedObject &object)
 {
     SymbolTables tables;
-    for (const ElfW(Dyn) *dyn = object.dlfo_link_map->l_ld; dyn->d_tag != DT_NULL; ++dyn) {
+    for (const ElfW(Dyn) *dyn = object.dynamic; dyn->d_tag != DT_NULL; ++dyn) {
         switch (dyn->d_tag) {
         case DT_SYMTAB:
             tables.symbols =
@@ -139,16 +164,14 @@ const ElfW(Sym) * sysv_scan(const SymbolTables &tables, ElfW(Addr) base, uintptr
 size_t
 reg_symbol_size(const void *address)
 {
-    dl_find_object object{};
-    if (_dl_find_object(const_cast<void *>(address), &object) != 0 ||
-        object.dlfo_link_map == nullptr)
+    LoadedObject object;
+    if (!find_loaded_object(address, &object))
         return 0;
     SymbolTables tables = symbol_tables(object);
     if (tables.symbols == nullptr)
         return 0;
-    ElfW(Addr) base = object.dlfo_link_map->l_addr;
     auto at = reinterpret_cast<uintptr_t>(address);
-    const ElfW(Sym) *symbol =
-        tables.gnu_hash != nullptr ? gnu_scan(tables, base, at) : sysv_scan(tables, base, at);
+    const ElfW(Sym) *symbol = tables.gnu_hash != nullptr ? gnu_scan(tables, object.base, at)
+                                                         : sysv_scan(tables, object.base, at);
     return symbol != nullptr ? symbol->st_size : 0;
 }
