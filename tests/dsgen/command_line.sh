@@ -34,6 +34,8 @@ expect 0 "dsgen: warning: $here/dsgen-refused.yang: /dsgen-refused:reset: RPC le
 grep -q '"^\[a-z\]{2,4}\$"' "$work/x.c" || fail "the annotated pattern is not in the module"
 expect 1 "dsgen: error: $here/dsgen-refused.yang: /dsgen-refused:reset: RPC left out of the key forest (operations and notifications have no keys)" -- --strict -a "$here/dsgen-refused.annotations.json" -o "$work/x.c" "$here/dsgen-refused.yang"
 expect 1 "dsgen: error: $dir1/ietf-ip@2018-02-22.yang: Data model \"ietf-interfaces\" not found in local searchdirs. (fix the model or the search path (-p))" -- -o "$work/x.c" "$dir1/ietf-ip@2018-02-22.yang"
+printf 'module big { namespace "urn:big"; prefix b; leaf big { type uint64 { range "9223372036854775808..max"; } } }\n' >"$work/big.yang"
+expect 1 "dsgen: error: $work/big.yang: /big:big: every value of this range lies above 2^63-1, beyond the signed 64-bit bounds of an int: the type has no libdstypes form (lower the range, or leave the module out)" -- -o "$work/x.c" "$work/big.yang"
 printf '{"paths": {}} x' >"$work/trailing.json"
 expect 1 "dsgen: error: $work/trailing.json: not JSON: unexpected character (fix the annotation file)" -- -a "$work/trailing.json" -o "$work/x.c" "$here/dsgen-refused.yang"
 exit "$failures"

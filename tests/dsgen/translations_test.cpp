@@ -65,6 +65,8 @@ TEST(Translations, AcceptWhatLibyangAccepts)
         {"bits-member", "", true},
         {"bits-member", "ab", false},
         {"bits-member", "none", true},
+        {"ident", "translations:on-id", true},
+        {"ident", "translations:off-id", false},
     };
     for (const Row &row : rows) {
         std::string path = std::string("/translations:") + row.leaf;
@@ -84,7 +86,8 @@ TEST(Translations, AcceptWhatLibyangAccepts)
         std::unique_ptr<json_object, decltype(&json_object_put)> jo(
             json_object_new_string(row.text.c_str()), json_object_put);
         EXPECT_EQ(ds_jo_value_is_valid(type, jo.get()) != 0, row.valid)
-            << path << " \"" << row.text << "\": " << type->p.string.regex;
+            << path << " \"" << row.text
+            << "\": " << (type->kind == DS_KIND_STRING ? type->p.string.regex : ds_type_name(type));
     }
 }
 

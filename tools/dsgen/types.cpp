@@ -300,6 +300,12 @@ TypeMapper::map_type(const struct lysc_node *node, const struct lysc_type *type,
             if (is_signed) {
                 min = parts[0].min_64;
                 max = parts[last].max_64;
+            } else if (parts[0].min_u64 > uint64_t(INT64_MAX)) {
+                report_error(where_of(node),
+                             "every value of this range lies above 2^63-1, beyond the signed "
+                             "64-bit bounds of an int: the type has no libdstypes form",
+                             "lower the range, or leave the module out");
+                return {};
             } else {
                 min = static_cast<int64_t>(std::min<uint64_t>(parts[0].min_u64, INT64_MAX));
                 max = static_cast<int64_t>(std::min<uint64_t>(parts[last].max_u64, INT64_MAX));
@@ -694,8 +700,8 @@ TypeRef
 TypeMapper::map_identityref(const struct lysc_node *node, const struct lysc_type_identityref *type,
                             const std::string &name)
 {
-    // Identities derived from every base, from implemented modules only:
-    // libyang refuses the others in data.
+    // Identities derived from every base, from implemented modules only and
+    // not disabled by a feature: libyang refuses the others in data.
     std::set<std::string> names;
     LY_ARRAY_COUNT_TYPE i;
     LY_ARRAY_FOR(type->bases, i)
@@ -704,7 +710,7 @@ TypeMapper::map_identityref(const struct lysc_node *node, const struct lysc_type
         collect_derived(type->bases[i], derived);
         std::set<std::string> these;
         for (const struct lysc_ident *ident : derived)
-            if (ident->module->implemented)
+            if (ident->module->implemented && lys_identity_iffeature_value(ident) != LY_ENOT)
                 these.insert(ident_name(ident));
         if (i == 0) {
             names = these;
