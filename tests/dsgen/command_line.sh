@@ -36,6 +36,8 @@ expect 1 "dsgen: error: $here/dsgen-refused.yang: /dsgen-refused:reset: RPC left
 expect 1 "dsgen: error: $dir1/ietf-ip@2018-02-22.yang: Data model \"ietf-interfaces\" not found in local searchdirs. (fix the model or the search path (-p))" -- -o "$work/x.c" "$dir1/ietf-ip@2018-02-22.yang"
 printf 'module big { namespace "urn:big"; prefix b; leaf big { type uint64 { range "9223372036854775808..max"; } } }\n' >"$work/big.yang"
 expect 1 "dsgen: error: $work/big.yang: /big:big: every value of this range lies above 2^63-1, beyond the signed 64-bit bounds of an int: the type has no libdstypes form (lower the range, or leave the module out)" -- -o "$work/x.c" "$work/big.yang"
+printf 'module parts { namespace "urn:parts"; prefix p; leaf u { type union { type binary; type string { length "0..1 | 29..34"; pattern "[a.]{1,3}"; } } } }\n' >"$work/parts.yang"
+expect 0 "dsgen: warning: $work/parts.yang: /parts:u: the length of a union member with a pattern is not enforced: the union holds texts of up to 34 characters (give the expression as \"pattern\" for this path in the annotation file)" -- --string-size 16 -o "$work/x.c" "$work/parts.yang"
 printf '{"paths": {}} x' >"$work/trailing.json"
 expect 1 "dsgen: error: $work/trailing.json: not JSON: unexpected character (fix the annotation file)" -- -a "$work/trailing.json" -o "$work/x.c" "$here/dsgen-refused.yang"
 exit "$failures"

@@ -573,7 +573,7 @@ TypeMapper::map_union(const struct lysc_node *node, const struct lysc_type_union
     // One string whose expression is the alternation of the members' texts.
     std::vector<std::string> alternatives;
     std::vector<std::string> inexact;
-    std::vector<uint32_t> bounded_patterns; // sizes of members with a pattern and a length
+    std::vector<uint32_t> bounded_patterns; // what the union's size enforces of their lengths
     uint32_t size = 0;
     bool any_text = false;
     LY_ARRAY_FOR(type->types, i)
@@ -598,8 +598,13 @@ TypeMapper::map_union(const struct lysc_node *node, const struct lysc_type_union
             uint32_t member_size =
                 longest < UINT16_MAX ? static_cast<uint32_t>(longest + 1) : options_.string_size;
             size = std::max(size, member_size);
+            // Only the union's size limits a patterned member's length: a
+            // lower bound or several parts are not enforced at all.
             if (str->patterns != nullptr && str->length != nullptr)
-                bounded_patterns.push_back(member_size);
+                bounded_patterns.push_back(LY_ARRAY_COUNT(str->length->parts) == 1 &&
+                                                   str->length->parts[0].min_u64 == 0
+                                               ? member_size
+                                               : 0);
             break;
         }
         case LY_TYPE_ENUM: {
