@@ -4,11 +4,12 @@
 // be a leaf key or a typed level of the forest, and each value of the pool
 // gets libyang's verdict (lyd_value_validate) and the library's
 // (ds_jo_value_is_valid on the level's type). A disagreement is excused only
-// by one of the kinds in kExcuses; every other one is printed.
+// by one of the kinds of Excuse; every other one is printed.
 //
 // usage: yang_fuzz_check FEATURES VALUES.json DSGEN_STDERR YANG...
 //   FEATURES: the -F argument given to dsgen for the first file ("MOD:F,..."),
-//   or "*" for all; VALUES.json: a JSON array of value texts.
+//   or "*" for all; VALUES.json: a JSON array of value texts, or --load-only
+//   to compile the models and stop.
 // Output: "disagree PATH TEXT ours=N theirs=N TYPE" and "forest ..." lines,
 // then one "counts" line; exit 0 when the counts line was written.
 #include "dstypes.h"
@@ -31,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include <regex.h>
 #include <unistd.h>
 
 namespace
@@ -49,7 +51,7 @@ enum class Excuse {
     repeated_bit,       // a bit named twice: the library's bit numbers may repeat
     libyang_caret,      // libyang reads XSD's \^ outside a bracket as "\" and an anchor
     decimal64,          // decimal64 becomes a double: range and digits unchecked
-    announced,          // dsgen warned that it loosens this type (kLoosening)
+    announced,          // dsgen warned that it loosens this type this way (Loosening)
     count
 };
 const char *const kExcuseNames[] = {"above-int63",        "longer-than-size", "non-ascii",
@@ -58,14 +60,29 @@ const char *const kExcuseNames[] = {"above-int63",        "longer-than-size", "n
                                     "decimal64",          "announced"};
 static_assert(sizeof kExcuseNames / sizeof kExcuseNames[0] == size_t(Excuse::count));
 
-// dsgen's warnings that say that a type accepts more than libyang's.
-const char *const kLoosening[] = {
-    "is kept as one from its lowest to its highest bound", // several range parts
-    "is kept as its largest bound",                        // several length parts, pattern
-    "is not enforced",                      // minimum length, binary length, union member length
-    "are not enforced",                     // decimal64
-    "does not check those members exactly", // union members that are not texts
-    "becomes a string that is not checked", // instance-identifier
+// dsgen's warnings that say that a type accepts more than libyang's, and
+// which texts each of them lets through.
+enum class Loosening {
+    range_parts,   // "a range of several parts is kept as one ...": numbers between parts
+    min_length,    // "the minimum length N is not enforced": shorter texts
+    length_parts,  // "a length of several parts is kept as its largest bound"
+    union_members, // "... does not check those members exactly": texts like numbers,
+                   // identities, paths or bit names
+    member_length, // "the length of a union member with a pattern is not enforced"
+    unchecked,     // instance-identifier, binary length: any text
+};
+struct Warned {
+    std::map<const struct lysc_type *, std::set<Loosening>> types;
+    std::map<const struct lysc_type *, size_t> min_length;
+};
+const std::pair<const char *, Loosening> kLoosenings[] = {
+    {"is kept as one from its lowest to its highest bound", Loosening::range_parts},
+    {"the minimum length", Loosening::min_length},
+    {"is kept as its largest bound", Loosening::length_parts},
+    {"does not check those members exactly", Loosening::union_members},
+    {"the length of a union member with a pattern", Loosening::member_length},
+    {"becomes a string that is not checked", Loosening::unchecked},
+    {"the length of a binary value is not enforced", Loosening::unchecked},
 };
 
 using Json = std::unique_ptr<json_object, decltype(&json_object_put)>;
@@ -125,26 +142,29 @@ load_context(const std::string &features, const std::vector<std::string> &files,
 }
 
 // The types whose schema nodes dsgen warned about with a loosening.
-std::set<const struct lysc_type *>
-loosened_types(struct ly_ctx *ctx, const std::string &stderr_file)
+Warned
+warned_types(struct ly_ctx *ctx, const std::string &stderr_file)
 {
-    std::set<const struct lysc_type *> out;
+    Warned out;
     std::ifstream in(stderr_file);
     for (std::string line; std::getline(in, line);) {
         const std::string prefix = "dsgen: warning: ";
-        if (line.rfind(prefix, 0) != 0)
-            continue;
         size_t path = line.find(": /", prefix.size()); // after the file's name
-        if (path == std::string::npos)
+        if (line.rfind(prefix, 0) != 0 || path == std::string::npos)
             continue;
         size_t end = line.find(": ", path + 2);
         std::string schema = line.substr(path + 2, end - path - 2);
-        bool loosening = false;
-        for (const char *phrase : kLoosening)
-            loosening = loosening || line.find(phrase) != std::string::npos;
         const struct lysc_node *node = lys_find_path(ctx, nullptr, schema.c_str(), 0);
-        if (loosening && node != nullptr && (node->nodetype & (LYS_LEAF | LYS_LEAFLIST)))
-            out.insert(real_type(node));
+        if (node == nullptr || !(node->nodetype & (LYS_LEAF | LYS_LEAFLIST)))
+            continue;
+        for (const auto &[phrase, kind] : kLoosenings) {
+            size_t at = line.find(phrase);
+            if (at == std::string::npos)
+                continue;
+            out.types[real_type(node)].insert(kind);
+            if (kind == Loosening::min_length)
+                out.min_length[real_type(node)] = std::stoul(line.substr(at + 19));
+        }
     }
     return out;
 }
@@ -291,10 +311,58 @@ plain_number(std::string text)
     return text;
 }
 
+bool
+matches(const char *ere, const std::string &text)
+{
+    regex_t re;
+    if (regcomp(&re, ere, REG_EXTENDED | REG_NOSUB) != 0)
+        return false;
+    bool match = regexec(&re, text.c_str(), 0, nullptr, 0) == 0;
+    regfree(&re);
+    return match;
+}
+
+// Whether one of the loosenings that dsgen announced for a type explains
+// why the library accepts a text that libyang refuses.
+bool
+announced(const Warned &warned, const struct lysc_type *yang, const std::string &text)
+{
+    auto found = warned.types.find(yang);
+    if (found == warned.types.end())
+        return false;
+    for (Loosening kind : found->second) {
+        switch (kind) {
+        case Loosening::range_parts:
+            if (json_number(text))
+                return true;
+            break;
+        case Loosening::min_length:
+            if (text.size() < warned.min_length.at(yang))
+                return true;
+            break;
+        case Loosening::union_members:
+            // The alternatives that dsgen writes for members that are not texts.
+            if (matches("^(-?[0-9]+(\\.[0-9]+)?|true|false)$", text) ||
+                (has_base(yang, LY_TYPE_IDENT) &&
+                 matches("^([a-zA-Z_][a-zA-Z0-9_.-]*:)?[a-zA-Z_][a-zA-Z0-9_.-]*$", text)) ||
+                (has_base(yang, LY_TYPE_INST) && text[0] == '/') ||
+                (has_base(yang, LY_TYPE_BITS) && repeats_a_word(text)) ||
+                has_base(yang, LY_TYPE_BINARY))
+                return true;
+            break;
+        case Loosening::length_parts:
+        case Loosening::member_length:
+        case Loosening::unchecked:
+            return true;
+        }
+    }
+    return false;
+}
+
 // The excuse that covers a disagreement, or Excuse::count for none.
 Excuse
 excuse_for(const struct lysc_type *yang, const DsType *type, const std::string &text, bool ours,
-           const std::set<const struct lysc_type *> &loosened)
+           const Warned &warned)
 {
     for (unsigned char c : text)
         if (c >= 0x80)
@@ -321,7 +389,7 @@ excuse_for(const struct lysc_type *yang, const DsType *type, const std::string &
         return Excuse::decimal64;
     if (has_escaped_caret(yang))
         return Excuse::libyang_caret;
-    if (loosened.count(yang) != 0)
+    if (announced(warned, yang, text))
         return Excuse::announced;
     return Excuse::count;
 }
@@ -412,8 +480,10 @@ quoted(const std::string &text)
     return json_object_to_json_string_ext(jo.get(), JSON_C_TO_STRING_NOSLASHESCAPE);
 }
 
-// Which call a crash happened in, for the line that reports it: libyang
-// 2.1.30 has been seen to crash inside lyd_value_validate on a union.
+// Which call a crash happened in, for the line that reports it. libyang
+// 2.1.30 has been seen to crash inside lyd_value_validate on a union, and to
+// free a nested union's member typedef that is still in use (reading it
+// crashes in ly_ctx_destroy).
 char crash_line[512];
 
 void
@@ -444,13 +514,19 @@ main(int argc, char **argv)
     }
     std::vector<std::string> files(argv + 4, argv + argc);
     std::vector<const struct lys_module *> modules;
+    crash_site("compiling the models", "", "libyang");
     struct ly_ctx *ctx = load_context(argv[1], files, modules);
+    if (std::strcmp(argv[2], "--load-only") == 0) { // does libyang alone compile them?
+        crash_site("destroying the context", "", "libyang");
+        ly_ctx_destroy(ctx);
+        return ctx != nullptr ? 0 : 1;
+    }
     Json pool(json_object_from_file(argv[2]), json_object_put);
     if (ctx == nullptr || pool == nullptr) {
         std::printf("error: no models, or the values file is not JSON\n");
         return 1;
     }
-    std::set<const struct lysc_type *> loosened = loosened_types(ctx, argv[3]);
+    Warned warned = warned_types(ctx, argv[3]);
     std::set<const struct lysc_node *> leaves = yang_leaves(modules);
     uint64_t values = 0, agreed = 0, disagreed = 0, excused[size_t(Excuse::count)] = {};
     for (const Level &level : forest_levels()) {
@@ -477,7 +553,7 @@ main(int argc, char **argv)
                 ++agreed;
                 continue;
             }
-            Excuse excuse = excuse_for(yang, type, text, ours, loosened);
+            Excuse excuse = excuse_for(yang, type, text, ours, warned);
             if (excuse != Excuse::count) {
                 ++excused[size_t(excuse)];
                 continue;
@@ -499,6 +575,7 @@ main(int argc, char **argv)
     for (size_t i = 0; i < size_t(Excuse::count); ++i)
         std::printf(" %s=%" PRIu64, kExcuseNames[i], excused[i]);
     std::printf(" forest_missing=%zu\n", leaves.size());
+    crash_site("destroying the context", "", "libyang");
     ly_ctx_destroy(ctx);
     return 0;
 }

@@ -521,6 +521,15 @@ class Fuzzer:
         for f in files:
             shutil.copy(f, keep)
 
+    def libyang_fault(self, seed, what, files):
+        """libyang itself crashed: counted and kept, not a finding against dsgen."""
+        self.add("libyang-crashes")
+        print(f"seed {seed}: {what}", flush=True)
+        keep = os.path.join(self.a.work, "libyang-faults", str(seed))
+        os.makedirs(keep, exist_ok=True)
+        for f in files:
+            shutil.copy(f, keep)
+
     def one(self, seed):
         a = self.a
         main, aug, enabled, values = generate(seed)
@@ -537,22 +546,26 @@ class Fuzzer:
         features = "*" if enabled is None else "yfz:" + ",".join(enabled)
         c_file, h_file = os.path.join(work, "yfz.c"), os.path.join(work, "yfz.h")
         dsgen = [a.dsgen, "-p", work, "-o", c_file, "-H", h_file,
-                 "--string-size", str(self_choice(seed, [16, 64, 256])),
+                 "--string-size", str([16, 64, 256][seed % 3]),
                  "--max-elements", str(1 + seed % 5)]
         if enabled is not None:
             dsgen += ["-F", features]
         status, _, err = run(dsgen + files, 60)
         self.add("modules")
         if status is None or status < 0 or status > 1:
+            alone, _, _ = run([a.check, features, "--load-only", "-", *files], 60)
+            if status is not None and status < 0 and alone == 3:  # crash in libyang
+                return self.libyang_fault(seed, "libyang's lys_parse crashes on the models", files)
             return self.finding(seed, f"dsgen ended with {status}: {err.strip()[-300:]}", files)
         if status == 1:
             errors = [line for line in err.splitlines() if line.startswith("dsgen: error:")]
             if any("(fix the model or the search path (-p))" in e for e in errors):
                 return self.finding(seed, "libyang refuses the generated models: " + errors[0], files)
-            reason = next((k for k in KNOWN_REFUSALS if any(k in e for e in errors)), None)
-            if reason is None:
-                return self.finding(seed, "dsgen refuses: " + "; ".join(errors)[:300], files)
-            self.refusals[reason] = self.refusals.get(reason, 0) + 1
+            unknown = [e for e in errors if not any(k in e for k in KNOWN_REFUSALS)]
+            if unknown or not errors:
+                return self.finding(seed, "dsgen refuses: " + "; ".join(unknown)[:300], files)
+            for reason in {k for k in KNOWN_REFUSALS for e in errors if k in e}:
+                self.refusals[reason] = self.refusals.get(reason, 0) + 1
             return
         self.add("compiled")
         stderr_file = os.path.join(work, "dsgen.stderr")
@@ -577,20 +590,20 @@ class Fuzzer:
         if status != 0 or out.strip() != module + ": ok":
             return self.finding(seed, f"dstool check: {(out + err).strip()[:400]}", files)
         status, out, err = run([a.check, features, values_file, stderr_file, *files[:2]], 300)
-        if status == 3 and out.rstrip().splitlines()[-1].startswith("crash in libyang"):
-            self.add("libyang-crashes")
-            print(f"seed {seed}: {out.rstrip().splitlines()[-1]} (a libyang fault: the module's "
-                  "remaining values are not compared)", flush=True)
-            return
-        if status != 0 or not out.rstrip().splitlines()[-1:][0].startswith("counts "):
+        lines = out.rstrip().splitlines() or [""]
+        if status == 3 and lines[-1].startswith("crash in libyang"):
+            self.libyang_fault(seed, lines[-1] + " (values after it are not compared)", files)
+            lines.pop()
+        elif status != 0 or not lines[-1].startswith("counts "):
             return self.finding(seed, f"yang_fuzz_check ended with {status}: {(out + err)[-400:]}",
                                 files + [values_file, stderr_file])
-        lines = out.rstrip().splitlines()
-        for line in lines[:-1]:
-            self.finding(seed, line, files + [values_file, stderr_file])
-        for item in lines[-1].split()[1:]:
-            key, value = item.split("=")
-            self.add(key, int(value))
+        for line in lines:
+            if line.startswith("counts "):
+                for item in line.split()[1:]:
+                    key, value = item.split("=")
+                    self.add(key, int(value))
+            else:
+                self.finding(seed, line, files + [values_file, stderr_file])
 
     def report(self, started):
         t = self.totals
@@ -603,11 +616,8 @@ class Fuzzer:
                            "json-number", "clamped", "lone-minus", "repeated-bit", "libyang-caret",
                            "decimal64", "announced"))
               + f"; libyang crashed on {t.get('libyang-crashes', 0)} modules"
+              + " (kept in WORK/libyang-faults)"
               + f"; {self.findings} findings in {time.time() - started:.0f} s", flush=True)
-
-
-def self_choice(seed, options):
-    return options[seed % len(options)]
 
 
 def main():
