@@ -45,7 +45,7 @@ enum class Excuse {
     longer_than_size,   // a text longer than the size chosen for an unbounded string
     non_ascii,          // the library checks bytes, libyang characters
     identity_no_prefix, // an identity of the leaf's own module written without it
-    json_number,        // a number spelt as JSON cannot (" 1", "+1", "01"): no JSON form
+    json_number,        // a number spelt as JSON cannot (" 1", "+1", "01", "-.9")
     clamped,            // an integer beyond 64 bits, which json-c reads as the nearest bound
     lone_minus,         // libyang takes "-" for a decimal64 value; no JSON number spells it
     repeated_bit,       // a bit named twice: the library's bit numbers may repeat
@@ -296,7 +296,7 @@ has_escaped_caret(const struct lysc_type *type)
 }
 
 // A number text as JSON would spell it: without surrounding white space, a
-// leading '+' or leading zeros.
+// leading '+' or leading zeros, with a digit on both sides of the point.
 std::string
 plain_number(std::string text)
 {
@@ -308,6 +308,10 @@ plain_number(std::string text)
     while (text.size() > sign + 1 && text[sign] == '0' &&
            std::isdigit((unsigned char)text[sign + 1]))
         text.erase(sign, 1);
+    if (text.size() > sign && text[sign] == '.')
+        text.insert(sign, "0"); // "-.9" is -0.9
+    if (text.size() > sign + 1 && text.back() == '.')
+        text.pop_back(); // "5." is 5
     return text;
 }
 
