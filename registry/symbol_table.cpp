@@ -53,12 +53,15 @@ struct SymbolTables {
 
 // The dynamic loader adds the load base to the addresses of a writable
 // dynamic section in place, and leaves those of a read-only one as they are
-// in the file. A value inside the object's mapping is therefore an address
-// already; any other is an offset from the load base.
+// in the file. A value inside the object's mapping, or at or above its load
+// base, is therefore an address already (the mapping that _dl_find_object
+// reports need not cover the tables: under qemu-user the main program's does
+// not); a value below the base is an offset from it.
 const void *
 dynamic_address(const LoadedObject &object, ElfW(Addr) value)
 {
-    if (value >= object.map_start && value < object.map_end)
+    if ((value >= object.map_start && value < object.map_end) ||
+        (object.base != 0 && value >= object.base))
         return reinterpret_cast<const void *>(value);
     return reinterpret_cast<const void *>(object.base + value);
 }
