@@ -158,9 +158,12 @@ class TypeMapper
                       const std::string &name, const std::string &schema_path);
     TypeRef map_identityref(const struct lysc_node *node, const struct lysc_type_identityref *type,
                             const std::string &name);
+    // The expression of a string type; with_upper_bounds also writes the
+    // upper bounds of its length, which a union member needs.
     std::optional<std::string> string_ere(const struct lysc_node *node,
                                           const struct lysc_type_str *type,
-                                          const std::string &schema_path);
+                                          const std::string &schema_path,
+                                          bool with_upper_bounds = false);
     uint32_t string_size(const struct lysc_node *node, const struct lysc_type_str *type,
                          const std::string &schema_path);
 

@@ -138,11 +138,24 @@ class Bracket
         out += body;
         for (const std::string &name : classes_)
             out += "[:" + name + ":]";
-        if (bytes_.count('^'))
+        bool caret = bytes_.count('^') != 0, open = bytes_.count('[') != 0;
+        bool dash = bytes_.count('-') != 0;
+        // A '^' right behind the opening "[" would negate the bracket, so
+        // then '[' or '-' goes before it; a lone '^' needs no bracket.
+        if (caret && !negated && out == "[") {
+            if (!open && !dash)
+                return "\\^";
+            out += open ? "[^" : "-^";
+            if (open)
+                open = false;
+            else
+                dash = false;
+        } else if (caret) {
             out += '^';
-        if (bytes_.count('['))
+        }
+        if (open)
             out += '[';
-        if (bytes_.count('-'))
+        if (dash)
             out += '-';
         if (out == "[" || out == "[^")
             return "";

@@ -6,6 +6,8 @@
 // descriptor holds.
 #include "dsgen.h"
 
+#include <regex.h>
+
 #include <algorithm>
 #include <climits>
 #include <set>
@@ -79,6 +81,34 @@ unanchored(const std::string &ere)
     if (!inner.empty() && inner.back() == '$')
         inner.pop_back();
     return "(" + inner + ")";
+}
+
+// The texts that a length allows: each part as .{min,max} between anchors,
+// ".*" when there is no length. The size of a string type already refuses
+// texts above a single part's upper bound, so a part from 0 up needs no
+// expression unless the upper bounds are asked for (a union member, whose
+// size is the union's). Bounds above RE_DUP_MAX cannot be written: a part
+// then stays open at that end.
+std::string
+length_ere(const struct lysc_range *length, bool with_upper_bounds)
+{
+    if (length == nullptr)
+        return kAnyText;
+    LY_ARRAY_COUNT_TYPE count = LY_ARRAY_COUNT(length->parts);
+    if (count == 1 && length->parts[0].min_u64 == 0 && !with_upper_bounds)
+        return kAnyText;
+    std::string parts;
+    LY_ARRAY_COUNT_TYPE i;
+    LY_ARRAY_FOR(length->parts, i)
+    {
+        uint64_t min = std::min<uint64_t>(length->parts[i].min_u64, RE_DUP_MAX);
+        uint64_t max = length->parts[i].max_u64;
+        parts += (parts.empty() ? ".{" : "|.{") + std::to_string(min) + ",";
+        if (max <= RE_DUP_MAX && (with_upper_bounds || count > 1))
+            parts += std::to_string(max);
+        parts += "}";
+    }
+    return "^(" + parts + ")$";
 }
 
 uint32_t
@@ -270,6 +300,12 @@ TypeMapper::map_type(const struct lysc_node *node, const struct lysc_type *type,
             if (is_signed) {
                 min = parts[0].min_64;
                 max = parts[last].max_64;
+            } else if (parts[0].min_u64 > uint64_t(INT64_MAX)) {
+                report_error(where_of(node),
+                             "every value of this range lies above 2^63-1, beyond the signed "
+                             "64-bit bounds of an int: the type has no libdstypes form",
+                             "lower the range, or leave the module out");
+                return {};
             } else {
                 min = static_cast<int64_t>(std::min<uint64_t>(parts[0].min_u64, INT64_MAX));
                 max = static_cast<int64_t>(std::min<uint64_t>(parts[last].max_u64, INT64_MAX));
@@ -391,7 +427,7 @@ TypeMapper::map_type(const struct lysc_node *node, const struct lysc_type *type,
 
 std::optional<std::string>
 TypeMapper::string_ere(const struct lysc_node *node, const struct lysc_type_str *type,
-                       const std::string &schema_path)
+                       const std::string &schema_path, bool with_upper_bounds)
 {
     auto annotation = annotations_.paths.find(schema_path);
     if (annotation != annotations_.paths.end() && annotation->second.pattern) {
@@ -400,10 +436,8 @@ TypeMapper::string_ere(const struct lysc_node *node, const struct lysc_type_str 
     }
     LY_ARRAY_COUNT_TYPE count = LY_ARRAY_COUNT(type->patterns);
     std::string ere;
-    if (count == 0) {
-        uint64_t min = type->length != nullptr ? type->length->parts[0].min_u64 : 0;
-        return min == 0 ? std::string(kAnyText) : ".{" + std::to_string(min) + "}";
-    }
+    if (count == 0)
+        return length_ere(type->length, with_upper_bounds);
     LY_ARRAY_COUNT_TYPE i;
     LY_ARRAY_FOR(type->patterns, i)
     {
@@ -454,7 +488,7 @@ TypeMapper::string_size(const struct lysc_node *node, const struct lysc_type_str
     if (type->length == nullptr)
         return options_.string_size;
     LY_ARRAY_COUNT_TYPE last = LY_ARRAY_COUNT(type->length->parts) - 1;
-    if (last > 0)
+    if (last > 0 && type->patterns != nullptr)
         report_warning(where_of(node), "a length of several parts is kept as its largest bound",
                        "lengths between the parts are accepted");
     uint64_t max = type->length->parts[last].max_u64;
@@ -539,6 +573,7 @@ TypeMapper::map_union(const struct lysc_node *node, const struct lysc_type_union
     // One string whose expression is the alternation of the members' texts.
     std::vector<std::string> alternatives;
     std::vector<std::string> inexact;
+    std::vector<uint32_t> bounded_patterns; // what the union's size enforces of their lengths
     uint32_t size = 0;
     bool any_text = false;
     LY_ARRAY_FOR(type->types, i)
@@ -549,16 +584,27 @@ TypeMapper::map_union(const struct lysc_node *node, const struct lysc_type_union
         switch (member->basetype) {
         case LY_TYPE_STRING: {
             const auto *str = reinterpret_cast<const struct lysc_type_str *>(member);
-            std::optional<std::string> ere = string_ere(node, str, "");
+            std::optional<std::string> ere = string_ere(node, str, "", true);
             if (!ere)
                 return {};
             any_text = any_text || *ere == kAnyText;
             alternatives.push_back(unanchored(*ere == kAnyText ? "^.*$" : *ere));
+            // The union holds the member's longest text: the bound of its
+            // last length part.
+            uint64_t longest =
+                str->length != nullptr
+                    ? str->length->parts[LY_ARRAY_COUNT(str->length->parts) - 1].max_u64
+                    : UINT64_MAX;
             uint32_t member_size =
-                str->length != nullptr && str->length->parts[0].max_u64 < UINT16_MAX
-                    ? static_cast<uint32_t>(str->length->parts[0].max_u64 + 1)
-                    : options_.string_size;
+                longest < UINT16_MAX ? static_cast<uint32_t>(longest + 1) : options_.string_size;
             size = std::max(size, member_size);
+            // Only the union's size limits a patterned member's length: a
+            // lower bound or several parts are not enforced at all.
+            if (str->patterns != nullptr && str->length != nullptr)
+                bounded_patterns.push_back(LY_ARRAY_COUNT(str->length->parts) == 1 &&
+                                                   str->length->parts[0].min_u64 == 0
+                                               ? member_size
+                                               : 0);
             break;
         }
         case LY_TYPE_ENUM: {
@@ -580,6 +626,31 @@ TypeMapper::map_union(const struct lysc_node *node, const struct lysc_type_union
             inexact.push_back("instance-identifier");
             alternatives.push_back("(/.*)");
             size = std::max(size, options_.string_size);
+            break;
+        case LY_TYPE_BINARY:
+            if (reinterpret_cast<const struct lysc_type_bin *>(member)->length != nullptr)
+                inexact.push_back("a binary length");
+            alternatives.push_back(unanchored(kBase64));
+            size = std::max(size, options_.string_size);
+            break;
+        case LY_TYPE_BITS: {
+            // Bit names separated by blanks; a name written twice is not
+            // caught.
+            inexact.push_back("bits");
+            const auto *bits = reinterpret_cast<const struct lysc_type_bits *>(member);
+            std::string names;
+            LY_ARRAY_COUNT_TYPE j;
+            LY_ARRAY_FOR(bits->bits, j)
+            {
+                names += (names.empty() ? "" : "|") + regex_escape(bits->bits[j].name);
+            }
+            alternatives.push_back(
+                names.empty() ? "()" : "([[:space:]]*((" + names + ")([[:space:]]+|$))*)");
+            size = std::max(size, options_.string_size);
+            break;
+        }
+        case LY_TYPE_EMPTY:
+            alternatives.push_back("()");
             break;
         default:
             inexact.push_back("a number or boolean");
@@ -610,6 +681,15 @@ TypeMapper::map_union(const struct lysc_node *node, const struct lysc_type_union
         size = *annotation->second.string_size;
         annotation->second.used = true;
     }
+    // A member's pattern stands for it in the alternation, its length only
+    // through the union's size.
+    if (!any_text && std::any_of(bounded_patterns.begin(), bounded_patterns.end(),
+                                 [size](uint32_t member) { return member < size; }))
+        report_warning(where_of(node),
+                       "the length of a union member with a pattern is not enforced: the "
+                       "union holds texts of up to " +
+                           std::to_string(size - 1) + " characters",
+                       "give the expression as \"pattern\" for this path in the annotation file");
     std::string error;
     if (!ere_compiles(ere, error)) {
         report_error(where_of(node), "union: " + error, "report this model to dsgen's maintainers");
@@ -625,8 +705,8 @@ TypeRef
 TypeMapper::map_identityref(const struct lysc_node *node, const struct lysc_type_identityref *type,
                             const std::string &name)
 {
-    // Identities derived from every base, from implemented modules only:
-    // libyang refuses the others in data.
+    // Identities derived from every base, from implemented modules only and
+    // not disabled by a feature: libyang refuses the others in data.
     std::set<std::string> names;
     LY_ARRAY_COUNT_TYPE i;
     LY_ARRAY_FOR(type->bases, i)
@@ -635,7 +715,7 @@ TypeMapper::map_identityref(const struct lysc_node *node, const struct lysc_type
         collect_derived(type->bases[i], derived);
         std::set<std::string> these;
         for (const struct lysc_ident *ident : derived)
-            if (ident->module->implemented)
+            if (ident->module->implemented && lys_identity_iffeature_value(ident) != LY_ENOT)
                 these.insert(ident_name(ident));
         if (i == 0) {
             names = these;
