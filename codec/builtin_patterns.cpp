@@ -415,14 +415,16 @@ uri_found(Text s)
 
 using Matcher = bool (*)(Text);
 
-// Built-in rows by number, with the matcher of their pattern.
+// Built-in rows with the matcher of their pattern.
 struct BuiltinMatcher {
     unsigned row;
     Matcher found;
 };
 constexpr BuiltinMatcher kMatchers[] = {
-    {8, word_found},  {9, ipv4_found}, {11, dnsname_found}, {12, mac_found},
-    {14, ipv6_found}, {16, uri_found}, {19, uuid_found},
+    {DS_BUILTIN_WORD, word_found},       {DS_BUILTIN_IPV4_STR, ipv4_found},
+    {DS_BUILTIN_DNSNAME, dnsname_found}, {DS_BUILTIN_MACADDRESS_STR, mac_found},
+    {DS_BUILTIN_IPV6_STR, ipv6_found},   {DS_BUILTIN_URI, uri_found},
+    {DS_BUILTIN_UUID, uuid_found},
 };
 
 // The exact matcher of a pattern in the calling thread's locale, or null.

@@ -159,9 +159,58 @@ unsigned int ds_type_size(const DsType *type);
  */
 const char *ds__kind_name(uint32_t kind);
 
-/** The 29 built-in types ("u32" ... "interface"), in their fixed row order. */
+/**
+ * Rows of ds_global_types, in row order. Each constant is its row's name in
+ * capitals with "-" written "_" ("ipv4-str" is DS_BUILTIN_IPV4_STR). A schema
+ * module refers to a built-in type by address, as in
+ * &ds_global_types[DS_BUILTIN_U8]; the row numbers are part of the binary
+ * interface and never change.
+ */
+enum DsBuiltin {
+    /* Integers; there is no unsigned 64-bit row. */
+    DS_BUILTIN_U32 = 0,
+    DS_BUILTIN_U16 = 1,
+    DS_BUILTIN_U8 = 2,
+    DS_BUILTIN_I8 = 3,
+    DS_BUILTIN_I16 = 4,
+    DS_BUILTIN_I32 = 5,
+    DS_BUILTIN_I64 = 6,
+    /* Texts checked by patterns; "ipv4", "macaddress" and "ipv6" hold the
+       addresses in binary and read and write them as the "-str" texts. */
+    DS_BUILTIN_STRING = 7,
+    DS_BUILTIN_WORD = 8,
+    DS_BUILTIN_IPV4_STR = 9,
+    DS_BUILTIN_IPV4 = 10,
+    DS_BUILTIN_DNSNAME = 11,
+    DS_BUILTIN_MACADDRESS_STR = 12,
+    DS_BUILTIN_MACADDRESS = 13,
+    DS_BUILTIN_IPV6_STR = 14,
+    DS_BUILTIN_IPV6 = 15,
+    DS_BUILTIN_URI = 16,
+    /* "bool" is the one type whose JSON form is a JSON boolean. */
+    DS_BUILTIN_DOUBLE = 17,
+    DS_BUILTIN_BOOL = 18,
+    DS_BUILTIN_UUID = 19,
+    DS_BUILTIN_TIMESTAMP = 20,
+    /* The alarm record and its enumerations. */
+    DS_BUILTIN_ALARM_SEVERITY = 21,
+    DS_BUILTIN_ALARM_CATEGORY = 22,
+    DS_BUILTIN_ALARM = 23,
+    /* The interface identifier: "interface" is the type to use; the others
+       are its parts. */
+    DS_BUILTIN_INTERFACE_TYPE = 24,
+    DS_BUILTIN_STANDBY_INDEX_RANGE = 25,
+    DS_BUILTIN_PORT_CHANNEL_INDEX_RANGE = 26,
+    DS_BUILTIN_INTERFACE_IMPL = 27,
+    DS_BUILTIN_INTERFACE = 28,
+    /* Number of rows, the value of ds_global_type_count. */
+    DS_BUILTIN_COUNT = 29
+};
+typedef enum DsBuiltin DsBuiltin;
+
+/** The built-in types, indexed by DsBuiltin ("u32" ... "interface"). */
 extern const DsType ds_global_types[];
-/** Number of rows of ds_global_types: 29. */
+/** Number of rows of ds_global_types: 29 (DS_BUILTIN_COUNT). */
 extern const uint16_t ds_global_type_count;
 
 /** @} */

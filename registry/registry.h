@@ -5,6 +5,8 @@
 #include "keys/keys.h"
 #include "types/types.h"
 
+#include <dirent.h>
+
 // The module directory, fixed at build time.
 extern const char reg_module_dir[];
 
@@ -23,6 +25,29 @@ const DsType *reg_find_type_linear(const DsModule *first, const char *name);
 
 // Whether the list that load_modules published at first carries a name index.
 bool reg_has_type_index(const DsModule *first);
+
+struct TypeIndex;
+
+// Indexes the named types of the chain that starts at first, keeping the
+// first type of each name in list and table order. Null when memory runs out
+// or the chain holds too many types; lookups then walk the tables. One
+// allocation.
+TypeIndex *reg_build_type_index(const DsModule *first);
+
+void reg_free_type_index(TypeIndex *index);
+
+// What reg_find_type_linear finds for name in the chain the index was built on.
+const DsType *reg_type_index_find(const TypeIndex *index, const char *name);
+
+// Appends a record for every usable schema module of the directory behind
+// tail, in the order the directory lists its entries, and closes the
+// directory. The chain must still be private to the caller: plain stores
+// link it. A module enters unless it fails to open, declares types or alarms
+// without their table, or its record cannot be allocated.
+void reg_append_modules(DIR *dir, DsModule *tail);
+
+// Closes and frees the records that reg_append_modules made, from first on.
+void reg_release_modules(DsModule *first);
 
 // The size in bytes of the object that a loaded shared object exports at
 // address, as the dynamic symbol table of the object holding it records it

@@ -1,15 +1,18 @@
 // The built-in type table: 29 descriptors that every program and schema module
 // can rely on. Schema modules refer to these rows by address, so the row order
 // and the record layout are binary interface: append nothing in between and
-// never reorder.
+// never reorder. The header's DsBuiltin names the rows; the end of this file
+// checks at compile time that the two agree.
 #include "types/types.h"
 
 #include <array>
 #include <cstddef>
+#include <iterator>
+#include <string_view>
 
 // Completes the header's declaration so that rows can be addressed by index
 // while the table itself is being defined.
-extern "C" const DsType ds_global_types[29];
+extern "C" const DsType ds_global_types[DS_BUILTIN_COUNT];
 
 namespace
 {
@@ -127,21 +130,26 @@ constexpr DsType kEthernetSlot = int_type(nullptr, 1, 0, 1);
 constexpr DsType kEthernetPort = int_type(nullptr, 1, 0, 15);
 constexpr DsType kInlineSlot = int_type(nullptr, 1, 0, 1);
 constexpr DsType kInlinePort = int_type(nullptr, 1, 0, 4);
-constexpr DsType kInlineDirection = enum_type(nullptr, &ds_global_types[2], kDirectionValues);
+constexpr DsType kInlineDirection =
+    enum_type(nullptr, &ds_global_types[DS_BUILTIN_U8], kDirectionValues);
 constexpr DsType kBridgeIndex = int_type(nullptr, 1, 1, 8);
 
 constexpr DsField kAlarmFields[] = {
-    {"eventId", &ds_global_types[0]},
-    {"timestamp", &ds_global_types[20]},
+    {"eventId", &ds_global_types[DS_BUILTIN_U32]},
+    {"timestamp", &ds_global_types[DS_BUILTIN_TIMESTAMP]},
 };
 
 constexpr DsField kInterfaceFields[] = {
-    {"kind", &ds_global_types[24]}, // the discriminator
-    {"index", &kVirtualIndex},       {"slot", &kEthernetSlot},
-    {"port", &kEthernetPort},        {"slot", &kInlineSlot},
-    {"port", &kInlinePort},          {"direction", &kInlineDirection},
-    {"index", &kBridgeIndex},        {"index", &ds_global_types[25]},
-    {"index", &ds_global_types[26]},
+    {"kind", &ds_global_types[DS_BUILTIN_INTERFACE_TYPE]}, // the discriminator
+    {"index", &kVirtualIndex},
+    {"slot", &kEthernetSlot},
+    {"port", &kEthernetPort},
+    {"slot", &kInlineSlot},
+    {"port", &kInlinePort},
+    {"direction", &kInlineDirection},
+    {"index", &kBridgeIndex},
+    {"index", &ds_global_types[DS_BUILTIN_STANDBY_INDEX_RANGE]},
+    {"index", &ds_global_types[DS_BUILTIN_PORT_CHANNEL_INDEX_RANGE]},
 };
 
 constexpr int64_t kVirtualKinds[] = {1};
@@ -160,7 +168,9 @@ constexpr DsChoiceArm kInterfaceArms[] = {
 
 extern "C" {
 
-DS_EXPORT extern const DsType ds_global_types[] = {
+// constexpr so that the names can be read back at compile time; the object is
+// the same read-only exported array.
+DS_EXPORT extern constexpr DsType ds_global_types[] = {
     int_type("u32", 4, 0, 4294967295LL),
     int_type("u16", 2, 0, 65535),
     int_type("u8", 1, 0, 255),
@@ -171,35 +181,114 @@ DS_EXPORT extern const DsType ds_global_types[] = {
     string_type("string", 65, kPattern1),
     string_type("word", 33, kPattern2),
     string_type("ipv4-str", 16, kPattern3),
-    converted_type("ipv4", 4, &ds_global_types[9], DS_CONVERT_IPV4),
+    converted_type("ipv4", 4, &ds_global_types[DS_BUILTIN_IPV4_STR], DS_CONVERT_IPV4),
     string_type("dnsname", 253, kPattern4),
     string_type("macaddress-str", 18, kPattern5),
-    converted_type("macaddress", 6, &ds_global_types[12], DS_CONVERT_MAC),
+    converted_type("macaddress", 6, &ds_global_types[DS_BUILTIN_MACADDRESS_STR], DS_CONVERT_MAC),
     string_type("ipv6-str", 46, kPattern6),
-    converted_type("ipv6", 16, &ds_global_types[14], DS_CONVERT_IPV6),
+    converted_type("ipv6", 16, &ds_global_types[DS_BUILTIN_IPV6_STR], DS_CONVERT_IPV6),
     string_type("uri", 256, kPattern7.data()),
     double_type("double"),
-    enum_type("bool", &ds_global_types[2], kBoolValues),
+    enum_type("bool", &ds_global_types[DS_BUILTIN_U8], kBoolValues),
     string_type("uuid", 37, kPattern8),
     double_type("timestamp"),
-    enum_type("alarm_severity", &ds_global_types[2], kSeverityValues),
-    enum_type("alarm_category", &ds_global_types[2], kCategoryValues),
+    enum_type("alarm_severity", &ds_global_types[DS_BUILTIN_U8], kSeverityValues),
+    enum_type("alarm_category", &ds_global_types[DS_BUILTIN_U8], kCategoryValues),
     DsType{.name = "alarm",
            .kind = DS_KIND_SEQUENCE,
            .size = 12,
            .p = {.sequence = {.field_count = 2, .fields = kAlarmFields}}},
-    enum_type("interface-type", &ds_global_types[2], kInterfaceTypeValues),
+    enum_type("interface-type", &ds_global_types[DS_BUILTIN_U8], kInterfaceTypeValues),
     int_type("standby-index-range", 1, 1, 2),
     int_type("port-channel-index-range", 1, 1, 8),
     DsType{.name = "interface-impl",
            .kind = DS_KIND_CHOICE,
            .size = 4,
            .p = {.choice = {.arm_count = 6, .fields = kInterfaceFields, .arms = kInterfaceArms}}},
-    converted_type("interface", 4, &ds_global_types[27], DS_CONVERT_BASE),
+    converted_type("interface", 4, &ds_global_types[DS_BUILTIN_INTERFACE_IMPL], DS_CONVERT_BASE),
 };
 
-DS_EXPORT extern const uint16_t ds_global_type_count = 29;
+DS_EXPORT extern const uint16_t ds_global_type_count = DS_BUILTIN_COUNT;
 
 } // extern "C"
 
-static_assert(sizeof(ds_global_types) / sizeof(ds_global_types[0]) == 29);
+static_assert(sizeof(ds_global_types) / sizeof(ds_global_types[0]) == DS_BUILTIN_COUNT);
+
+namespace
+{
+
+// The spelling of a row's name in its constant: capitals, "_" for "-".
+constexpr bool
+spelled_as(std::string_view name, std::string_view constant)
+{
+    if (name.size() != constant.size())
+        return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = name[i] == '-' ? '_' : name[i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (c != constant[i])
+            return false;
+    }
+    return true;
+}
+
+// Every constant of DsBuiltin with its spelling, in the header's order.
+struct RowConstant {
+    int row;
+    std::string_view spelling;
+};
+// clang-format off
+#define ROW_CONSTANT(suffix) {DS_BUILTIN_##suffix, #suffix}
+// clang-format on
+constexpr RowConstant kRowConstants[] = {
+    ROW_CONSTANT(U32),
+    ROW_CONSTANT(U16),
+    ROW_CONSTANT(U8),
+    ROW_CONSTANT(I8),
+    ROW_CONSTANT(I16),
+    ROW_CONSTANT(I32),
+    ROW_CONSTANT(I64),
+    ROW_CONSTANT(STRING),
+    ROW_CONSTANT(WORD),
+    ROW_CONSTANT(IPV4_STR),
+    ROW_CONSTANT(IPV4),
+    ROW_CONSTANT(DNSNAME),
+    ROW_CONSTANT(MACADDRESS_STR),
+    ROW_CONSTANT(MACADDRESS),
+    ROW_CONSTANT(IPV6_STR),
+    ROW_CONSTANT(IPV6),
+    ROW_CONSTANT(URI),
+    ROW_CONSTANT(DOUBLE),
+    ROW_CONSTANT(BOOL),
+    ROW_CONSTANT(UUID),
+    ROW_CONSTANT(TIMESTAMP),
+    ROW_CONSTANT(ALARM_SEVERITY),
+    ROW_CONSTANT(ALARM_CATEGORY),
+    ROW_CONSTANT(ALARM),
+    ROW_CONSTANT(INTERFACE_TYPE),
+    ROW_CONSTANT(STANDBY_INDEX_RANGE),
+    ROW_CONSTANT(PORT_CHANNEL_INDEX_RANGE),
+    ROW_CONSTANT(INTERFACE_IMPL),
+    ROW_CONSTANT(INTERFACE),
+};
+#undef ROW_CONSTANT
+
+// Each constant numbers the row that carries its name, and they follow the
+// rows one for one: a row moved, renamed or added without its constant (or
+// the other way round) stops the build.
+constexpr bool
+constants_name_their_rows()
+{
+    if (std::size(kRowConstants) != DS_BUILTIN_COUNT)
+        return false;
+    for (std::size_t i = 0; i < std::size(kRowConstants); ++i) {
+        const RowConstant &c = kRowConstants[i];
+        if (c.row != static_cast<int>(i) || !spelled_as(ds_global_types[i].name, c.spelling))
+            return false;
+    }
+    return true;
+}
+static_assert(constants_name_their_rows(), "DsBuiltin and ds_global_types disagree");
+
+} // namespace

@@ -15,19 +15,8 @@
  */
 #include "dstypes.h"
 
-/* Rows of the built-in table that this module builds on. */
-#define BUILTIN_U32 (&ds_global_types[0])
-#define BUILTIN_U8 (&ds_global_types[2])
-#define BUILTIN_I64 (&ds_global_types[6])
-#define BUILTIN_WORD (&ds_global_types[8])
-#define BUILTIN_IPV4_STR (&ds_global_types[9])
-#define BUILTIN_IPV4 (&ds_global_types[10])
-#define BUILTIN_DNSNAME (&ds_global_types[11])
-#define BUILTIN_MACADDRESS (&ds_global_types[13])
-#define BUILTIN_IPV6 (&ds_global_types[15])
-#define BUILTIN_BOOL (&ds_global_types[18])
-#define BUILTIN_TIMESTAMP (&ds_global_types[20])
-#define BUILTIN_INTERFACE (&ds_global_types[28])
+/* A built-in type by its row name: BUILTIN(U8) is the "u8" row. */
+#define BUILTIN(row) (&ds_global_types[DS_BUILTIN_##row])
 
 /* Rows of this module's own type table. */
 enum {
@@ -71,17 +60,17 @@ static const DsEnumValue user_roles[] = {
 
 /* 24 bytes: two 64-bit octet counters, then two 32-bit error counters. */
 static const DsField counter_fields[] = {
-    {"in-octets", BUILTIN_I64},
-    {"out-octets", BUILTIN_I64},
-    {"in-errors", BUILTIN_U32},
-    {"out-errors", BUILTIN_U32},
+    {"in-octets", BUILTIN(I64)},
+    {"out-octets", BUILTIN(I64)},
+    {"in-errors", BUILTIN(U32)},
+    {"out-errors", BUILTIN(U32)},
 };
 
 /* The management address: a family byte, then an IPv4 or an IPv6 address. */
 static const DsField address_fields[] = {
     {"family", TYPE(T_SYS_ADDRESS_FAMILY)},
-    {"address", BUILTIN_IPV4},
-    {"address", BUILTIN_IPV6},
+    {"address", BUILTIN(IPV4)},
+    {"address", BUILTIN(IPV6)},
 };
 static const int64_t family_ipv4[] = {4};
 static const int64_t family_ipv6[] = {6};
@@ -96,7 +85,7 @@ const DsType ds_types[T_COUNT] = {
     [T_OPER_STATE] = {"oper-state",
                       DS_KIND_ENUM,
                       1,
-                      {.enumeration = {BUILTIN_U8, ARRAY_COUNT(oper_states), oper_states}}},
+                      {.enumeration = {BUILTIN(U8), ARRAY_COUNT(oper_states), oper_states}}},
     /* Mbit/s, up to 400G. */
     [T_IF_SPEED] = {"if-speed", DS_KIND_INT, 4, {.integer = {0, 400000}}},
     [T_IF_MTU] = {"if-mtu", DS_KIND_INT, 2, {.integer = {68, 9216}}},
@@ -116,13 +105,13 @@ const DsType ds_types[T_COUNT] = {
     [T_SYS_ROUTER_ID] = {"sys-router-id",
                          DS_KIND_CONVERTED,
                          4,
-                         {.converted = {BUILTIN_IPV4_STR, DS_CONVERT_IPV4}}},
+                         {.converted = {BUILTIN(IPV4_STR), DS_CONVERT_IPV4}}},
     /* Up to four name servers: a u16 count and four 4-byte slots. */
-    [T_SYS_DNS_SERVERS] = {"sys-dns-servers", DS_KIND_ARRAY, 18, {.array = {4, BUILTIN_IPV4}}},
+    [T_SYS_DNS_SERVERS] = {"sys-dns-servers", DS_KIND_ARRAY, 18, {.array = {4, BUILTIN(IPV4)}}},
     [T_SYS_ADDRESS_FAMILY] = {"sys-address-family",
                               DS_KIND_ENUM,
                               1,
-                              {.enumeration = {BUILTIN_U8, ARRAY_COUNT(address_families),
+                              {.enumeration = {BUILTIN(U8), ARRAY_COUNT(address_families),
                                                address_families}}},
     /* The family byte and room for the larger (IPv6) arm. */
     [T_SYS_ADDRESS] = {"sys-address",
@@ -134,7 +123,7 @@ const DsType ds_types[T_COUNT] = {
     [T_USER_ROLE] = {"user-role",
                      DS_KIND_ENUM,
                      1,
-                     {.enumeration = {BUILTIN_U8, ARRAY_COUNT(user_roles), user_roles}}},
+                     {.enumeration = {BUILTIN(U8), ARRAY_COUNT(user_roles), user_roles}}},
 };
 
 const uint16_t ds_type_count = T_COUNT;
@@ -182,9 +171,9 @@ enum {
 
 const DsKeyNode ds_keys[K_COUNT] = {
     KEY(K_INTERFACES, NONE, K_IF_NAME, K_SYSTEM, "interfaces", NULL, NULL),
-    KEY(K_IF_NAME, K_INTERFACES, K_IF_STATE, NONE, "name", BUILTIN_INTERFACE, NULL),
+    KEY(K_IF_NAME, K_INTERFACES, K_IF_STATE, NONE, "name", BUILTIN(INTERFACE), NULL),
     KEY(K_IF_STATE, K_IF_NAME, NONE, K_IF_ADMIN, "state", NULL, TYPE(T_OPER_STATE)),
-    KEY(K_IF_ADMIN, K_IF_NAME, NONE, K_IF_SPEED, "admin", NULL, BUILTIN_BOOL),
+    KEY(K_IF_ADMIN, K_IF_NAME, NONE, K_IF_SPEED, "admin", NULL, BUILTIN(BOOL)),
     KEY(K_IF_SPEED, K_IF_NAME, NONE, K_IF_MTU, "speed", NULL, TYPE(T_IF_SPEED)),
     KEY(K_IF_MTU, K_IF_NAME, NONE, K_IF_DESCRIPTION, "mtu", NULL, TYPE(T_IF_MTU)),
     KEY(K_IF_DESCRIPTION, K_IF_NAME, NONE, K_IF_COUNTERS, "description", NULL,
@@ -194,31 +183,33 @@ const DsKeyNode ds_keys[K_COUNT] = {
     KEY(K_IF_VLANS, K_IF_NAME, NONE, K_IF_UNITS, "vlans", NULL, TYPE(T_VLAN_BITMAP)),
     KEY(K_IF_UNITS, K_IF_NAME, K_IF_UNIT, NONE, "units", NULL, NULL),
     KEY(K_IF_UNIT, K_IF_UNITS, K_IF_UNIT_ADDRESS, NONE, "unit", TYPE(T_IF_UNIT), NULL),
-    KEY(K_IF_UNIT_ADDRESS, K_IF_UNIT, NONE, K_IF_UNIT_PREFIX_LENGTH, "address", NULL, BUILTIN_IPV4),
+    KEY(K_IF_UNIT_ADDRESS, K_IF_UNIT, NONE, K_IF_UNIT_PREFIX_LENGTH, "address", NULL,
+        BUILTIN(IPV4)),
     KEY(K_IF_UNIT_PREFIX_LENGTH, K_IF_UNIT, NONE, NONE, "prefix-length", NULL,
         TYPE(T_IF_PREFIX_LENGTH)),
 
     KEY(K_SYSTEM, NONE, K_SYS_HOSTNAME, K_VLANS, "system", NULL, NULL),
-    KEY(K_SYS_HOSTNAME, K_SYSTEM, NONE, K_SYS_IPV4_ADDRESS, "hostname", NULL, BUILTIN_DNSNAME),
-    KEY(K_SYS_IPV4_ADDRESS, K_SYSTEM, NONE, K_SYS_IPV6_ADDRESS, "ipv4-address", NULL, BUILTIN_IPV4),
-    KEY(K_SYS_IPV6_ADDRESS, K_SYSTEM, NONE, K_SYS_MAC_ADDRESS, "ipv6-address", NULL, BUILTIN_IPV6),
+    KEY(K_SYS_HOSTNAME, K_SYSTEM, NONE, K_SYS_IPV4_ADDRESS, "hostname", NULL, BUILTIN(DNSNAME)),
+    KEY(K_SYS_IPV4_ADDRESS, K_SYSTEM, NONE, K_SYS_IPV6_ADDRESS, "ipv4-address", NULL,
+        BUILTIN(IPV4)),
+    KEY(K_SYS_IPV6_ADDRESS, K_SYSTEM, NONE, K_SYS_MAC_ADDRESS, "ipv6-address", NULL, BUILTIN(IPV6)),
     KEY(K_SYS_MAC_ADDRESS, K_SYSTEM, NONE, K_SYS_ROUTER_ID, "mac-address", NULL,
-        BUILTIN_MACADDRESS),
+        BUILTIN(MACADDRESS)),
     KEY(K_SYS_ROUTER_ID, K_SYSTEM, NONE, K_SYS_DNS_SERVERS, "router-id", NULL,
         TYPE(T_SYS_ROUTER_ID)),
     KEY(K_SYS_DNS_SERVERS, K_SYSTEM, NONE, K_SYS_MANAGEMENT_ADDRESS, "dns-servers", NULL,
         TYPE(T_SYS_DNS_SERVERS)),
     KEY(K_SYS_MANAGEMENT_ADDRESS, K_SYSTEM, NONE, K_SYS_BOOT_TIME, "management-address", NULL,
         TYPE(T_SYS_ADDRESS)),
-    KEY(K_SYS_BOOT_TIME, K_SYSTEM, NONE, NONE, "boot-time", NULL, BUILTIN_TIMESTAMP),
+    KEY(K_SYS_BOOT_TIME, K_SYSTEM, NONE, NONE, "boot-time", NULL, BUILTIN(TIMESTAMP)),
 
     KEY(K_VLANS, NONE, K_VLAN, K_USERS, "vlans", NULL, NULL),
     KEY(K_VLAN, K_VLANS, K_VLAN_NAME, NONE, "id", TYPE(T_VLAN_ID), NULL),
-    KEY(K_VLAN_NAME, K_VLAN, NONE, K_VLAN_UPLINK, "name", NULL, BUILTIN_WORD),
-    KEY(K_VLAN_UPLINK, K_VLAN, NONE, NONE, "uplink", NULL, BUILTIN_INTERFACE),
+    KEY(K_VLAN_NAME, K_VLAN, NONE, K_VLAN_UPLINK, "name", NULL, BUILTIN(WORD)),
+    KEY(K_VLAN_UPLINK, K_VLAN, NONE, NONE, "uplink", NULL, BUILTIN(INTERFACE)),
 
     KEY(K_USERS, NONE, K_USER, NONE, "users", NULL, NULL),
-    KEY(K_USER, K_USERS, K_USER_ROLE, NONE, "user", BUILTIN_WORD, NULL),
+    KEY(K_USER, K_USERS, K_USER_ROLE, NONE, "user", BUILTIN(WORD), NULL),
     KEY(K_USER_ROLE, K_USER, NONE, NONE, "role", NULL, TYPE(T_USER_ROLE)),
 };
 

@@ -26,6 +26,9 @@ done
 for file in dsgen_ietf.c dsgen_ietf.h; do
     cmp "$work/1/$file" "$work/2/$file" && cmp "$work/1/$file" "${built%/*}/$file" || fail "$file differs"
 done
+# Built-in rows are named by their DsBuiltin constant, never by a number.
+grep -q '&ds_global_types\[DS_BUILTIN_U8\]' "$work/1/dsgen_ietf.c" &&
+    ! grep -q '&ds_global_types\[[0-9]' "$work/1/dsgen_ietf.c" || fail "built-in rows not named"
 
 expect 2 "dsgen: -o OUT.c is required" -- "$here/dsgen-refused.yang"
 expect 2 "dsgen: --string-size 0x10: expected a number from 1 to 65535" -- --string-size 0x10 -o "$work/x.c" "$here/dsgen-refused.yang"

@@ -84,8 +84,8 @@ levels()
             for (uint32_t i = 0; i < depth; ++i)
                 if (path[i]->field_type == nullptr || i + 1 == depth)
                     schema += std::string("/") + path[i]->name;
-            bool position =
-                node->field_type == &ds_global_types[0] && std::strcmp(node->name, "position") == 0;
+            bool position = node->field_type == &ds_global_types[DS_BUILTIN_U32] &&
+                            std::strcmp(node->name, "position") == 0;
             if (node->leaf_type == nullptr && (node->field_type == nullptr || position))
                 return;
             const struct lysc_node *snode = lys_find_path(context(), nullptr, schema.c_str(), 0);
@@ -183,7 +183,7 @@ json_for(const DsType *type, const struct lysc_type *yang, const std::string &te
         if (errno == 0 && *end == '\0')
             return json_object_new_int64(value);
     }
-    if (type == &ds_global_types[18] /* bool */ &&
+    if (type == &ds_global_types[DS_BUILTIN_BOOL] &&
         (text == "true" || text == "false" || yang->basetype == LY_TYPE_EMPTY))
         return json_object_new_boolean(text != "false"); // an empty leaf's only value is ""
     if (type->kind == DS_KIND_BITMAP && yang->basetype == LY_TYPE_BITS) {

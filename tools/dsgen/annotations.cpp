@@ -123,9 +123,9 @@ class Reader
         for (const auto &[name, field] : fields)
             if (field->empty())
                 return fail(where, "the member \"" + name + "\" is missing or empty");
-        if (!valid_name(out.severity, ds_global_types[21]))
+        if (!valid_name(out.severity, ds_global_types[DS_BUILTIN_ALARM_SEVERITY]))
             return fail(where + " severity", "expected critical, major or minor");
-        if (!valid_name(out.category, ds_global_types[22]))
+        if (!valid_name(out.category, ds_global_types[DS_BUILTIN_ALARM_CATEGORY]))
             return fail(where + " category",
                         "expected communications, service_quality, processing_error, "
                         "equipment, environment or content");

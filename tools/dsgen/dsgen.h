@@ -62,12 +62,12 @@ struct TypeRef {
     auto operator<=>(const TypeRef &) const = default;
 };
 
-// Rows of the built-in table that generated types refer to.
-namespace builtin
+// A built-in row (a DsBuiltin constant) as a type reference.
+inline TypeRef
+builtin_ref(DsBuiltin row)
 {
-constexpr int u32 = 0, u16 = 1, u8 = 2, i8 = 3, i16 = 4, i32 = 5, i64 = 6, string = 7;
-constexpr int dbl = 17, boolean = 18;
-} // namespace builtin
+    return {TypeRef::Table::builtin, row};
+}
 
 // One generated descriptor. Named ones go into the exported type table,
 // anonymous ones into a private table; identical anonymous ones are shared.
@@ -150,14 +150,38 @@ class TypeMapper
     TypeRef map_leaf(const struct lysc_node *node, const std::string &schema_path);
 
   private:
+    struct UnionText;
+
+    // One mapper per YANG type family, each in its own file (types_*.cpp);
+    // map_type dispatches on the base type. gen carries the typedef name
+    // (empty for a type restricted in place).
     TypeRef map_type(const struct lysc_node *node, const struct lysc_type *type,
                      const std::string &schema_path, bool named_allowed);
+    TypeRef map_int(const struct lysc_node *node, const struct lysc_type *type, GenType gen);
+    TypeRef map_enum(const struct lysc_type_enum *type, GenType gen);
+    TypeRef map_bits(const struct lysc_node *node, const struct lysc_type_bits *type, GenType gen);
+    TypeRef map_identityref(const struct lysc_node *node, const struct lysc_type_identityref *type,
+                            GenType gen);
+    TypeRef map_decimal64(const struct lysc_node *node);
+    TypeRef map_binary(const struct lysc_node *node, const struct lysc_type_bin *type,
+                       const std::string &schema_path, GenType gen);
+    TypeRef map_instance_identifier(const struct lysc_node *node, GenType gen);
+    // A string, or an address string of ietf-inet-types or ietf-yang-types
+    // (typedef_chain names it) that becomes a converted type.
+    TypeRef map_string_family(const struct lysc_node *node, const struct lysc_type_str *type,
+                              const std::vector<std::string> &chain, const std::string &schema_path,
+                              GenType gen);
     TypeRef map_string(const struct lysc_node *node, const struct lysc_type_str *type,
                        const std::string &name, const std::string &schema_path);
     TypeRef map_union(const struct lysc_node *node, const struct lysc_type_union *type,
                       const std::string &name, const std::string &schema_path);
-    TypeRef map_identityref(const struct lysc_node *node, const struct lysc_type_identityref *type,
-                            const std::string &name);
+    // The steps of map_union.
+    std::optional<TypeRef> union_of_enums(const struct lysc_type_union *type, GenType gen);
+    bool add_union_member(const struct lysc_node *node, const struct lysc_type *member,
+                          UnionText &text);
+    bool add_union_string(const struct lysc_node *node, const struct lysc_type_str *member,
+                          UnionText &text);
+    std::string union_ere(const struct lysc_node *node, const UnionText &text);
     // The expression of a string type; with_upper_bounds also writes the
     // upper bounds of its length, which a union member needs.
     std::optional<std::string> string_ere(const struct lysc_node *node,
@@ -172,6 +196,19 @@ class TypeMapper
     Annotations &annotations_;
     struct ly_ctx *ctx_;
 };
+
+// Shared by the files of the type mapping (types*.cpp).
+inline constexpr char kAnyText[] = ".*"; // the expression of every text
+inline constexpr char kBase64[] = "^([A-Za-z0-9+/]{4})*([A-Za-z0-9+/]{2}==|[A-Za-z0-9+/]{3}=)?$";
+
+// A built-in int row with its size and bounds.
+struct IntRow {
+    DsBuiltin row;
+    uint32_t size;
+    int64_t min, max;
+};
+// The smallest built-in int row that holds min..max ("i64" when none does).
+const IntRow &smallest_int(int64_t min, int64_t max);
 
 // The name of the typedef that a leaf's type is, exactly ("module:typedef"),
 // and the names of the typedefs it derives from, outermost first; empty when

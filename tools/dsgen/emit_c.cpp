@@ -3,11 +3,12 @@
 // rows and their count) with C linkage; anonymous types live in a private
 // table. The key forest is written in pre-order, each subtree after its
 // root, with links relative to the record. Built-in types are referred to by
-// their row in ds_global_types, whose order is the library's binary
-// interface. The text depends only on the models, so two runs give the same
-// bytes.
+// their DsBuiltin constant, the row in ds_global_types, whose order is the
+// library's binary interface. The text depends only on the models, so two
+// runs give the same bytes.
 #include "dsgen.h"
 
+#include <cctype>
 #include <cinttypes>
 #include <cstdio>
 
@@ -17,10 +18,16 @@ namespace dsgen
 namespace
 {
 
-const char *
-builtin_name(int row)
+// The DsBuiltin constant of a built-in row: its name in capitals, "-"
+// written "_" ("ipv4-str" is DS_BUILTIN_IPV4_STR).
+std::string
+builtin_constant(int row)
 {
-    return ds_global_types[row].name;
+    std::string constant = "DS_BUILTIN_";
+    for (const char *c = ds_global_types[row].name; *c != '\0'; ++c)
+        constant +=
+            *c == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+    return constant;
 }
 
 class Emitter
@@ -46,8 +53,7 @@ class Emitter
     ref(TypeRef type) const
     {
         if (type.table == TypeRef::Table::builtin)
-            return "&ds_global_types[" + std::to_string(type.index) + "] /* " +
-                   builtin_name(type.index) + " */";
+            return "&ds_global_types[" + builtin_constant(type.index) + "]";
         if (type.table == TypeRef::Table::none)
             return "NULL";
         const GenType &gen = table_.types[type.index];

@@ -105,8 +105,13 @@ guard_from(const std::string &path)
     return "DSGEN_" + guard;
 }
 
+// Parsing goes on to compiling.
+constexpr int kCompile = -1;
+
+// Fills options from the command line: kCompile, or the exit status after
+// usage or a usage error was written.
 int
-run(int argc, char **argv)
+parse_command_line(int argc, char **argv, Options &options)
 {
     enum { kStringSize = 1000, kMaxElements, kStrict };
     static const struct option long_options[] = {
@@ -121,7 +126,6 @@ run(int argc, char **argv)
         {"help", no_argument, nullptr, 'h'},
         {nullptr, 0, nullptr, 0},
     };
-    Options options;
     opterr = 0;
     int c;
     while ((c = getopt_long(argc, argv, ":p:F:a:o:H:h", long_options, nullptr)) != -1) {
@@ -171,8 +175,15 @@ run(int argc, char **argv)
         return usage_error("-o OUT.c is required");
     if (options.yang_files.empty())
         return usage_error("no YANG module given");
-    set_strict(options.strict);
+    return kCompile;
+}
 
+// Loads the models, maps their types, walks their trees and writes the
+// module (and header): kExitOk, kExitModel after errors in the models or the
+// annotations, kExitUsage when an output cannot be written.
+int
+compile(const Options &options)
+{
     Model model;
     if (load_models(options, model) != kExitOk) {
         ly_ctx_destroy(model.ctx);
@@ -206,6 +217,17 @@ run(int argc, char **argv)
     if (!options.out_h.empty() && !write_file(options.out_h, header))
         return kExitUsage;
     return kExitOk;
+}
+
+int
+run(int argc, char **argv)
+{
+    Options options;
+    int status = parse_command_line(argc, argv, options);
+    if (status != kCompile)
+        return status;
+    set_strict(options.strict);
+    return compile(options);
 }
 
 } // namespace

@@ -115,7 +115,7 @@ class Walker
     {
         int level = add_literal(parent, node);
         if (node->flags & LYS_KEYLESS) {
-            level = add_typed(level, "position", {TypeRef::Table::builtin, builtin::u32});
+            level = add_typed(level, "position", builtin_ref(DS_BUILTIN_U32));
         } else {
             for (const struct lysc_node *key = lysc_node_child(node);
                  key != nullptr && lysc_is_key(key); key = key->next) {
