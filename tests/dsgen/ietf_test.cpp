@@ -3,7 +3,7 @@
 // the same verdict on sampled values of every leaf and key type, values that
 // survive packing, key paths that name their leaf types.
 #include "dsgen_ietf.h" // generated: it compiles as C++ here
-#include "dstypes.h"
+#include "levels.h"
 
 #include <json-c/json.h>
 #include <libyang/libyang.h>
@@ -15,22 +15,11 @@
 #include <cstring>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace
 {
-
-std::vector<std::string>
-split(const std::string &text, char sep)
-{
-    std::vector<std::string> parts;
-    std::stringstream in(text);
-    for (std::string part; std::getline(in, part, sep);)
-        parts.push_back(part);
-    return parts;
-}
 
 // The models as libyang compiles them, with every feature on.
 struct ly_ctx *
@@ -50,49 +39,6 @@ context()
         return c;
     }();
     return ctx;
-}
-
-// A leaf's type, a leafref's target type for a leafref.
-const struct lysc_type *
-yang_type(const struct lysc_node *node)
-{
-    const struct lysc_type *type = node->nodetype == LYS_LEAF
-                                       ? ((const struct lysc_node_leaf *)node)->type
-                                       : ((const struct lysc_node_leaflist *)node)->type;
-    return type->basetype == LY_TYPE_LEAFREF ? ((const struct lysc_type_leafref *)type)->realtype
-                                             : type;
-}
-
-// A leaf key or typed level of the generated forest, and its leaf in libyang.
-struct Level {
-    const DsKeyNode *node;
-    std::string schema_path;
-    const struct lysc_node *snode;
-};
-
-// Every leaf key and typed level, but the position of a keyless list (which
-// has no leaf in the model).
-std::vector<Level>
-levels()
-{
-    std::vector<Level> out;
-    ds__all_keys(
-        [](void *ctx, const DsKeyNode *node) {
-            const DsKeyNode *path[DS_MAX_KEY_LEVELS];
-            uint32_t depth = ds__get_key_levels(node, path, DS_MAX_KEY_LEVELS);
-            std::string schema;
-            for (uint32_t i = 0; i < depth; ++i)
-                if (path[i]->field_type == nullptr || i + 1 == depth)
-                    schema += std::string("/") + path[i]->name;
-            bool position = node->field_type == &ds_global_types[DS_BUILTIN_U32] &&
-                            std::strcmp(node->name, "position") == 0;
-            if (node->leaf_type == nullptr && (node->field_type == nullptr || position))
-                return;
-            const struct lysc_node *snode = lys_find_path(context(), nullptr, schema.c_str(), 0);
-            static_cast<std::vector<Level> *>(ctx)->push_back({node, schema, snode});
-        },
-        &out);
-    return out;
 }
 
 // Texts that probe the string typedefs of these models at their edges.
@@ -259,21 +205,21 @@ TEST(GeneratedModule, AgreesWithLibyangAndPacksWhatBothAccept)
 {
     std::set<const DsKeyNode *> covered;
     size_t accepted = 0, leaf_keys = 0;
-    for (const Level &level : levels()) {
-        ASSERT_NE(level.snode, nullptr) << "libyang has no " << level.schema_path;
-        const DsType *leaf = level.node->leaf_type;
-        const DsType *type = leaf != nullptr ? leaf : level.node->field_type;
-        type = type->kind == DS_KIND_ARRAY ? type->p.array.element : type;
-        const struct lysc_type *yang = yang_type(level.snode);
+    for (const Level &level : forest_levels()) {
+        const struct lysc_node *snode =
+            lys_find_path(context(), nullptr, level.schema_path.c_str(), 0);
+        ASSERT_NE(snode, nullptr) << "libyang has no " << level.schema_path;
+        const DsType *leaf = level.node->leaf_type, *type = level.type;
+        const struct lysc_type *yang = yang_type(snode);
         std::set<std::string> texts;
         add_type_samples(yang, texts);
-        add_near_misses(level.snode, texts);
+        add_near_misses(snode, texts);
         leaf_keys += leaf != nullptr;
         for (const std::string &text : texts) {
             std::shared_ptr<json_object> jo(json_for(type, yang, text), json_object_put);
             bool ours = ds_jo_value_is_valid(type, jo.get());
-            LY_ERR rc = lyd_value_validate(context(), level.snode, text.c_str(), text.size(),
-                                           nullptr, nullptr, nullptr);
+            LY_ERR rc = lyd_value_validate(context(), snode, text.c_str(), text.size(), nullptr,
+                                           nullptr, nullptr);
             bool theirs = rc == LY_SUCCESS || rc == LY_EINCOMPLETE;
             if (ours != theirs && documented_exception(yang, type, text))
                 EXPECT_TRUE(theirs && !ours) << level.schema_path << " " << text;

@@ -12,6 +12,7 @@
 //   to compile the models and stop.
 // Output: "disagree PATH TEXT ours=N theirs=N TYPE" and "forest ..." lines,
 // then one "counts" line; exit 0 when the counts line was written.
+#include "../levels.h"
 #include "dstypes.h"
 
 #include <json-c/json.h>
@@ -87,26 +88,6 @@ const std::pair<const char *, Loosening> kLoosenings[] = {
 
 using Json = std::unique_ptr<json_object, decltype(&json_object_put)>;
 
-std::vector<std::string>
-split(const std::string &text, char sep)
-{
-    std::vector<std::string> parts;
-    std::stringstream in(text);
-    for (std::string part; std::getline(in, part, sep);)
-        parts.push_back(part);
-    return parts;
-}
-
-const struct lysc_type *
-real_type(const struct lysc_node *node)
-{
-    const struct lysc_type *type = node->nodetype == LYS_LEAF
-                                       ? ((const struct lysc_node_leaf *)node)->type
-                                       : ((const struct lysc_node_leaflist *)node)->type;
-    return type->basetype == LY_TYPE_LEAFREF ? ((const struct lysc_type_leafref *)type)->realtype
-                                             : type;
-}
-
 struct ly_ctx *
 load_context(const std::string &features, const std::vector<std::string> &files,
              std::vector<const struct lys_module *> &modules)
@@ -161,9 +142,9 @@ warned_types(struct ly_ctx *ctx, const std::string &stderr_file)
             size_t at = line.find(phrase);
             if (at == std::string::npos)
                 continue;
-            out.types[real_type(node)].insert(kind);
+            out.types[yang_type(node)].insert(kind);
             if (kind == Loosening::min_length)
-                out.min_length[real_type(node)] = std::stoul(line.substr(at + 19));
+                out.min_length[yang_type(node)] = std::stoul(line.substr(at + 19));
         }
     }
     return out;
@@ -427,33 +408,6 @@ json_for(const DsType *type, const struct lysc_type *yang, const std::string &te
     return json_object_new_string_len(text.c_str(), static_cast<int>(text.size()));
 }
 
-struct Level {
-    const DsKeyNode *node;
-    std::string schema_path;
-};
-
-std::vector<Level>
-forest_levels()
-{
-    std::vector<Level> out;
-    ds__all_keys(
-        [](void *ctx, const DsKeyNode *node) {
-            const DsKeyNode *path[DS_MAX_KEY_LEVELS];
-            uint32_t depth = ds__get_key_levels(node, path, DS_MAX_KEY_LEVELS);
-            std::string schema;
-            for (uint32_t i = 0; i < depth; ++i)
-                if (path[i]->field_type == nullptr || i + 1 == depth)
-                    schema += std::string("/") + path[i]->name;
-            bool position =
-                node->field_type == &ds_global_types[0] && std::strcmp(node->name, "position") == 0;
-            if (node->leaf_type == nullptr && (node->field_type == nullptr || position))
-                return;
-            static_cast<std::vector<Level> *>(ctx)->push_back({node, schema});
-        },
-        &out);
-    return out;
-}
-
 // The data leaves and leaf-lists of the implemented modules, operations and
 // notifications left out.
 std::set<const struct lysc_node *>
@@ -539,9 +493,8 @@ main(int argc, char **argv)
             std::printf("forest %s: no data leaf of the models\n", level.schema_path.c_str());
             continue;
         }
-        const DsType *type = level.node->leaf_type ? level.node->leaf_type : level.node->field_type;
-        type = type->kind == DS_KIND_ARRAY ? type->p.array.element : type;
-        const struct lysc_type *yang = real_type(snode);
+        const DsType *type = level.type;
+        const struct lysc_type *yang = yang_type(snode);
         for (size_t i = 0; i < json_object_array_length(pool.get()); ++i) {
             json_object *item = json_object_array_get_idx(pool.get(), i);
             std::string text(json_object_get_string(item), json_object_get_string_len(item));

@@ -4,12 +4,11 @@
 A module "yfz" (typedef chains, unions, patterns, ranges and lengths of
 several parts, lists of several keys, choices, groupings with refines,
 identities, bits, decimal64, leafrefs, leaf-lists, features and if-features)
-and a module "yfz-aug" that augments it come from one seed. For each pair:
-dsgen runs under a timeout and must not crash; when it refuses the models,
-the reason must be one it documents; what it writes must build with
--Wall -Wextra -Werror (the module as C, its header as C and C++), pass
-dstool check, and agree with libyang on every value of the pool for every
-leaf (yang_fuzz_check, which names the excused differences). Exit 1 on any
+and a module "yfz-aug" that augments it come from one seed. dsgen must not
+crash, refuse only for a reason it documents, and write a module that builds
+with -Wall -Wextra -Werror (as C, its header as C and C++), passes dstool
+check and agrees with libyang on every value of the pool for every leaf
+(yang_fuzz_check, which names the excused differences). Exit 1 on any
 finding; the models of each finding are kept under WORK/findings.
 """
 import argparse
@@ -21,34 +20,35 @@ import subprocess
 import sys
 import time
 
-# Characters that patterns and texts are made of: letters, digits, and the
-# characters that XSD and POSIX brackets treat specially.
+# Characters of patterns and texts: letters, digits, and the characters that
+# XSD and POSIX brackets treat specially.
 ALPHA = "abcxyz019-^[]\\.$:_/ "
 WORDS = ["leaf", "class", "int", "default", "operator", "x-y", "a.b", "_u", "Up"]
 ENUM_NAMES = ["up", "down", "a-b", "a.b", "a b", "1st", 'say"hi', "back\\slash", "-", "x"]
-INT_BASES = {"int8": (-2**7, 2**7 - 1), "int16": (-2**15, 2**15 - 1),
-             "int32": (-2**31, 2**31 - 1), "int64": (-2**63, 2**63 - 1),
-             "uint8": (0, 2**8 - 1), "uint16": (0, 2**16 - 1), "uint32": (0, 2**32 - 1),
-             "uint64": (0, 2**64 - 1)}
-# dsgen's refusals of valid YANG that it documents, by their message.
+INT_BASES = {f"{u}int{b}": (0, 2**b - 1) if u else (-2**(b - 1), 2**(b - 1) - 1)
+             for u in ("", "u") for b in (8, 16, 32, 64)}
+U64 = (0, 2**64 - 1)
+# dsgen's documented refusals of valid YANG, by their message.
 KNOWN_REFUSALS = ["patterns must all match", "has no POSIX equivalent",
                   "has no libdstypes form", "does not fit 65535 bytes", "exceeds 65535 bytes"]
+EXCUSES = ("above-int63", "longer-than-size", "non-ascii", "identity-no-prefix", "json-number",
+           "clamped", "lone-minus", "repeated-bit", "libyang-caret", "decimal64", "announced")
 
 
 def type_stmt(text):
-    """A type statement: one with restrictions ends in its block, others in ";"."""
     return f"type {text}" + ("" if text.endswith("}") else ";")
 
 
-class Type:
-    """What the generator knows of a type: its base and current restrictions."""
+def braced(name, body):
+    return f"{name} {{ {body}}}" if body else name
 
-    def __init__(self, base, **kw):
-        self.base = base      # int dec str enum bits bool ident union binary leafref
-        self.parts = None     # int/dec: [(lo, hi)], str: length parts
-        self.patterns = 0
-        self.names = []       # enum and bits names
-        self.__dict__.update(kw)
+
+class Type:
+    """A type's base (int dec str enum bits bool ident union binary leafref) and restrictions."""
+
+    def __init__(self, base, parts=None, patterns=0, names=(), scale=0, bounds=None):
+        self.base, self.parts, self.patterns, self.names = base, parts, patterns, list(names)
+        self.scale, self.bounds = scale, bounds
 
 
 class Generator:
@@ -76,7 +76,7 @@ class Generator:
             return f"if-feature {prefix}{self.r.choice(self.features)}; "
         return ""
 
-    # --- numbers -----------------------------------------------------------
+    # --- numbers: ranges and lengths of 1 to 3 parts, values at their edges ---
 
     def number(self, lo, hi):
         if self.chance(0.5):
@@ -85,24 +85,21 @@ class Generator:
         return self.r.randint(lo, hi)
 
     def sub_parts(self, parts):
-        """1 to 3 ascending parts inside the given ones, with gaps between."""
+        """1 to 3 ascending parts inside one of the given ones, with gaps between."""
         lo, hi = self.r.choice(parts)
         points = sorted({self.number(lo, hi) for _ in range(2 * self.r.randint(1, 3))})
         if len(points) % 2:
             points = points[:-1] if len(points) > 1 else points * 2
         out = []
         for a, b in zip(points[::2], points[1::2]):
-            if out and a <= out[-1][1] + 1:
-                continue
-            out.append((a, b))
+            if not out or a > out[-1][1] + 1:
+                out.append((a, b))
         return out
 
     def add_number_values(self, parts, scale=0):
-        for lo, hi in parts:
-            for v in (lo - 1, lo, hi, hi + 1, (lo + hi) // 2):
-                self.values.add(self.decimal(v, scale))
-        for (_, hi), (lo, _) in zip(parts, parts[1:]):
-            self.values.add(self.decimal((hi + lo) // 2, scale))
+        edges = [v for lo, hi in parts for v in (lo - 1, lo, hi, hi + 1, (lo + hi) // 2)]
+        gaps = [(hi + lo) // 2 for (_, hi), (lo, _) in zip(parts, parts[1:])]
+        self.values.update(self.decimal(v, scale) for v in edges + gaps)
 
     @staticmethod
     def decimal(v, scale):
@@ -119,7 +116,7 @@ class Generator:
             items.append(a if lo == hi else f"{a}..{b}")
         return " | ".join(items)
 
-    # --- patterns ----------------------------------------------------------
+    # --- patterns: a tree, written as XSD and sampled for values -----------
 
     def pattern_node(self, depth=0):
         roll = self.r.random()
@@ -132,13 +129,21 @@ class Generator:
             return ("cls", members, self.chance(0.2), self.chance(0.1))
         if roll < 0.65:
             return ("any",)
-        if roll < 0.8:
-            return ("seq", [self.pattern_node(depth + 1) for _ in range(self.r.randint(1, 3))])
         if roll < 0.88:
-            return ("alt", [self.pattern_node(depth + 1) for _ in range(self.r.randint(2, 3))])
+            kind, n = ("seq", (1, 3)) if roll < 0.8 else ("alt", (2, 3))
+            return (kind, [self.pattern_node(depth + 1) for _ in range(self.r.randint(*n))])
         lo = self.r.randint(0, 2)
         hi = self.r.choice([lo, lo + 2, None])
         return ("rep", self.pattern_node(depth + 1), lo, hi)
+
+    def class_member(self, i, m):
+        if len(m) == 3 or m not in "\\[]-^":
+            return m
+        if m == "-":
+            return "-" if i == 0 and self.chance(0.5) else "\\-"
+        if m == "^":
+            return "^" if i > 0 and self.chance(0.5) else "\\^"
+        return "\\" + m
 
     def xsd(self, node):
         kind = node[0]
@@ -150,24 +155,11 @@ class Generator:
         if kind == "any":
             return "."
         if kind == "cls":
-            members, negated, digit = node[1], node[2], node[3]
-            out = "[" + ("^" if negated else "")
-            for i, m in enumerate(members):
-                if len(m) == 3:
-                    out += m
-                elif m in "\\[]":
-                    out += "\\" + m
-                elif m == "-":
-                    out += "-" if i == 0 and self.chance(0.5) else "\\-"
-                elif m == "^":
-                    out += "^" if i > 0 and self.chance(0.5) else "\\^"
-                else:
-                    out += m
-            return out + ("\\d" if digit else "") + "]"
-        if kind == "seq":
-            return "".join(self.xsd(n) for n in node[1])
-        if kind == "alt":
-            return "(" + "|".join(self.xsd(n) for n in node[1]) + ")"
+            members = "".join(self.class_member(i, m) for i, m in enumerate(node[1]))
+            return "[" + ("^" if node[2] else "") + members + ("\\d" if node[3] else "") + "]"
+        if kind in ("seq", "alt"):
+            joined = ("" if kind == "seq" else "|").join(self.xsd(n) for n in node[1])
+            return joined if kind == "seq" else "(" + joined + ")"
         # libyang refuses a quantified \^ (it reads it as "\" and an anchor).
         inner = "^" if node[1] == ("lit", "^") else self.xsd(node[1])
         if node[1][0] in ("seq", "rep"):
@@ -180,70 +172,52 @@ class Generator:
 
     def sample(self, node):
         kind = node[0]
-        if kind == "lit":
-            return node[1]
-        if kind == "any":
-            return self.r.choice(ALPHA)
+        if kind in ("lit", "any"):
+            return node[1] if kind == "lit" else self.r.choice(ALPHA)
         if kind == "cls":
             chars = set()
             for m in node[1]:
                 chars |= set(chr(c) for c in range(ord(m[0]), ord(m[2]) + 1)) if len(m) == 3 else {m}
-            if node[3]:
-                chars |= set("0123456789")
-            if node[2]:
-                chars = set(ALPHA) - chars or {"w"}
+            chars |= set("0123456789") if node[3] else set()
+            chars = (set(ALPHA) - chars or {"w"}) if node[2] else chars
             return self.r.choice(sorted(chars))
-        if kind == "seq":
-            return "".join(self.sample(n) for n in node[1])
-        if kind == "alt":
-            return self.sample(self.r.choice(node[1]))
+        if kind in ("seq", "alt"):
+            return "".join(map(self.sample, node[1])) if kind == "seq" else \
+                self.sample(self.r.choice(node[1]))
         hi = node[3] if node[3] is not None else node[2] + 3
         return "".join(self.sample(node[1]) for _ in range(self.r.randint(node[2], hi)))
 
     def pattern(self):
+        """A pattern's text; its samples and their near misses go to the pool."""
         node = self.pattern_node()
         for _ in range(4):
             text = self.sample(node)
             self.values.add(text)
-            self.values.update(self.mutations(text))
-        text = self.xsd(node)
-        if self.chance(0.03):
-            text += "\\w"  # an escape dsgen refuses
+            for _ in range(2):
+                i, c = self.r.randint(0, len(text)), self.r.choice(ALPHA)
+                self.values.update({text[:i] + c + text[i:], text[:i] + text[i + 1:],
+                                    text[:i] + c + text[i + 1:]})
+        text = self.xsd(node) + ("\\w" if self.chance(0.03) else "")  # \w: dsgen refuses it
         return text.replace("'", "")
-
-    def mutations(self, text):
-        out = set()
-        for _ in range(2):
-            i = self.r.randint(0, len(text))
-            c = self.r.choice(ALPHA)
-            out.update({text[:i] + c + text[i:], text[:i] + text[i + 1:], text[:i] + c + text[i + 1:]})
-        return out
 
     # --- types -------------------------------------------------------------
 
     def restrict(self, t):
         """A restriction of type t: the statements to write and the new Type."""
-        new = Type(t.base, parts=t.parts, patterns=t.patterns, names=t.names,
-                   scale=getattr(t, "scale", 0), bounds=getattr(t, "bounds", None))
+        new = Type(t.base, t.parts, t.patterns, t.names, t.scale, t.bounds)
         body = ""
-        if t.base == "int" and self.chance(0.6):
-            new.parts = self.sub_parts(t.parts)
-            self.add_number_values(new.parts)
-            body = f"range \"{self.range_text(new.parts, t.bounds)}\"; "
-        elif t.base == "dec" and self.chance(0.5):
+        if t.base in ("int", "dec") and self.chance(0.6 if t.base == "int" else 0.5):
             new.parts = self.sub_parts(t.parts)
             self.add_number_values(new.parts, t.scale)
             body = f"range \"{self.range_text(new.parts, t.bounds, t.scale)}\"; "
         elif t.base == "str":
             if self.chance(0.5):
                 cap = 40 if self.chance(0.9) else 300
-                parts = [(lo, min(hi, cap)) for lo, hi in t.parts or [(0, 2**64 - 1)] if lo <= cap]
+                parts = [(lo, min(hi, cap)) for lo, hi in t.parts or [U64] if lo <= cap]
                 new.parts = self.sub_parts(parts or t.parts)
-                for lo, hi in new.parts:
-                    for n in {lo - 1, lo, hi, hi + 1}:
-                        if n >= 0:
-                            self.values.add(self.r.choice("ab") * n)
-                body += f"length \"{self.range_text(new.parts, (0, 2**64 - 1))}\"; "
+                self.values.update(self.r.choice("ab") * n for lo, hi in new.parts
+                                   for n in {lo - 1, lo, hi, hi + 1} if n >= 0)
+                body += f"length \"{self.range_text(new.parts, U64)}\"; "
             if (t.patterns == 0 and self.chance(0.5)) or self.chance(0.04):
                 new.patterns += 1
                 body += f"pattern '{self.pattern()}'; "
@@ -257,53 +231,51 @@ class Generator:
     def quote(text):
         return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
+    def named_members(self, word, names, extra, show=str):
+        """Enum or bit statements, all but the first maybe under a feature;
+        the names never disabled are what a restriction may name."""
+        body, always = "", []
+        for i, (n, more) in enumerate(zip(names, extra)):
+            feature = self.iffeature() if i else ""
+            body += f"{word} {show(n)} {{ {more}{feature}}} "
+            if not feature:
+                always.append(n)
+        return body, always
+
     def fresh_type(self, depth=0):
         """A type written in place: (YANG text, Type)."""
         roll = self.r.random()
         if roll < 0.25:
-            name = self.r.choice(list(INT_BASES))
-            base = INT_BASES[name]
+            base = INT_BASES[name := self.r.choice(list(INT_BASES))]
             t = Type("int", parts=[base], bounds=base)
             self.add_number_values([base])
             self.values.update({"1.5", "x", "+1", "01"})
         elif roll < 0.45:
-            name, t = "string", Type("str", parts=None)
+            name, t = "string", Type("str")
         elif roll < 0.55:
             names = self.r.sample(ENUM_NAMES, self.r.randint(1, 4))
             # Either every value is given, all different, or none.
             values = self.r.sample([0, 1, 7, 300, -5, 2**31 - 1, -2**31], len(names)) \
                 if self.chance(0.3) else [None] * len(names)
-            body, always = "", []
-            for i, (n, v) in enumerate(zip(names, values)):
-                value = "" if v is None else f"value {v}; "
-                # The first value is never disabled: a type needs one.
-                feature = self.iffeature() if i else ""
-                body += f"enum {self.quote(n)} {{ {value}{feature}}} "
+            body, always = self.named_members(
+                "enum", names, ["" if v is None else f"value {v}; " for v in values], self.quote)
+            for n in names:
                 self.values.update({n, n + "x", n.upper()})
-                if not feature:
-                    always.append(n)  # what a restriction may name
             return f"enumeration {{ {body}}}", Type("enum", names=always)
         elif roll < 0.62:
             names = [self.name("b") for _ in range(self.r.randint(1, 4))]
             positions = self.r.sample(range(0, 40), len(names))
-            body, always = "", []
-            for i, (n, p) in enumerate(zip(names, positions)):
-                feature = self.iffeature() if i else ""
-                body += f"bit {n} {{ position {p}; {feature}}} "
-                if not feature:
-                    always.append(n)
+            body, always = self.named_members("bit", names, [f"position {p}; " for p in positions])
             self.values.update({names[0], " ".join(names), "", "nosuch", names[-1] + " " + names[0]})
             return f"bits {{ {body}}}", Type("bits", names=always)
         elif roll < 0.7:
-            scale = self.r.choice([1, 2, 3, 18])
-            bound = (2**63 - 1)
+            scale, bound = self.r.choice([1, 2, 3, 18]), 2**63 - 1
             t = Type("dec", parts=[(-bound - 1, bound)], bounds=(-bound - 1, bound), scale=scale)
             self.values.update({"1.5", "-0.25", "3", "1.1234", "0.0001"})
             body, t = self.restrict(t)
             return f"decimal64 {{ fraction-digits {scale}; {body}}}", t
         elif roll < 0.76 and self.idents:
-            base = self.r.choice(self.idents)
-            return f"identityref {{ base {base}; }}", Type("ident")
+            return f"identityref {{ base {self.r.choice(self.idents)}; }}", Type("ident")
         elif roll < 0.8:
             self.values.update({"true", "false"})
             return "boolean", Type("bool")
@@ -318,9 +290,9 @@ class Generator:
             require = " require-instance false;" if self.chance(0.3) else ""
             return f"leafref {{ path \"{path}\";{require} }}", Type("leafref")
         else:
-            name, t = "string", Type("str", parts=None)
+            name, t = "string", Type("str")
         body, t = self.restrict(t)
-        return (f"{name} {{ {body}}}" if body else name), t
+        return braced(name, body), t
 
     def any_type(self, depth=0, no_leafref=False):
         """A type for a leaf: a typedef (maybe restricted) or one in place."""
@@ -329,11 +301,9 @@ class Generator:
             if t.base == "leafref" and no_leafref:
                 return self.any_type(depth, no_leafref)
             body, new = self.restrict(t) if self.chance(0.4) else ("", t)
-            return (f"{name} {{ {body}}}" if body else name), new
+            return braced(name, body), new
         text, t = self.fresh_type(depth)
-        if no_leafref and t.base == "leafref":
-            return self.any_type(depth, no_leafref)
-        return text, t
+        return self.any_type(depth, no_leafref) if no_leafref and t.base == "leafref" else (text, t)
 
     def typedef_stmts(self):
         out = ""
@@ -342,7 +312,7 @@ class Generator:
             if self.typedefs and self.chance(0.5):
                 base_name, base = self.r.choice(self.typedefs)
                 body, t = self.restrict(base)
-                text = f"{base_name} {{ {body}}}" if body else base_name
+                text = braced(base_name, body)
             else:
                 text, t = self.fresh_type()
             out += f"  typedef {name} {{ {type_stmt(text)} }}\n"
@@ -351,13 +321,11 @@ class Generator:
 
     # --- data nodes --------------------------------------------------------
 
-    def leaf(self, path, schema, state, conditional, key=False):
+    def leaf(self, path, state, conditional, key=False):
         name = self.name()
         text, t = self.any_type(no_leafref=key)
         feature = "" if key else self.iffeature()
-        if not key and not state and not conditional and not feature and t.base != "leafref":
-            self.targets.append(f"{path}/y:{name}")
-        elif key and not state and not conditional:
+        if not state and not conditional and (key or (not feature and t.base != "leafref")):
             self.targets.append(f"{path}/y:{name}")
         return name, f"leaf {name} {{ {type_stmt(text)} {feature}}}"
 
@@ -366,7 +334,7 @@ class Generator:
         for _ in range(self.r.randint(1, 4 if depth < 3 else 2)):
             roll = self.r.random()
             if roll < 0.45 or depth >= 3:
-                out.append(self.leaf(path, schema, state, conditional or grouping)[1])
+                out.append(self.leaf(path, state, conditional or grouping)[1])
                 if self.chance(0.1):  # siblings whose C names collide
                     n = self.count
                     out.append(f"leaf p-q{n} {{ type string; }} leaf p.q{n} {{ type int8; }}")
@@ -392,8 +360,7 @@ class Generator:
                 cases = ""
                 for _ in range(self.r.randint(1, 3)):
                     case = self.name("k")
-                    body = self.children(path, f"{schema}/y:{name}/y:{case}", 3, state,
-                                         True, grouping)
+                    body = self.children(path, f"{schema}/y:{name}/y:{case}", 3, state, True, grouping)
                     cases += f"case {case} {{ {self.iffeature()}{body} }} "
                 if not grouping:
                     self.nodes.append((f"{schema}/y:{name}", "choice"))
@@ -414,51 +381,40 @@ class Generator:
         sub_state = state or self.chance(0.2)
         config = "config false; " if sub_state and not state else ""
         keyless = sub_state and self.chance(0.3)
-        keys, key_stmts = [], []
-        for _ in range(0 if keyless else self.r.randint(1, 3)):
-            key, stmt = self.leaf(f"{path}/y:{name}", f"{schema}/y:{name}", sub_state,
-                                  conditional or grouping, key=True)
-            keys.append(key)
-            key_stmts.append(stmt)
+        keys = [self.leaf(f"{path}/y:{name}", sub_state, conditional or grouping, key=True)
+                for _ in range(0 if keyless else self.r.randint(1, 3))]
         body = self.children(f"{path}/y:{name}", f"{schema}/y:{name}", depth + 1, sub_state,
                              conditional or grouping, grouping)
         if not grouping:
             self.nodes.append((f"{schema}/y:{name}", "list"))
-        key = f"key \"{' '.join(keys)}\"; " if keys else ""
-        return f"list {name} {{ {config}{key}{' '.join(key_stmts)} {body} }}"
+        key = f"key \"{' '.join(k for k, _ in keys)}\"; " if keys else ""
+        return f"list {name} {{ {config}{key}{' '.join(s for _, s in keys)} {body} }}"
 
     # --- modules -----------------------------------------------------------
 
     def identities(self, prefix="", bases=()):
         out = ""
+        module = "yfz-aug" if prefix else "yfz"
         for _ in range(self.r.randint(0, 4)):
             name = self.name("id")
             base = self.r.choice(list(bases) + self.idents) if (bases or self.idents) and \
                 self.chance(0.7) else None
             out += f"  identity {name} {{ {f'base {base}; ' if base else ''}" \
                    f"{self.iffeature(0.1, prefix)}}}\n"
-            qualified = f"{'a' if prefix else 'y'}:{name}"
             if not prefix:
-                self.idents.append(qualified)
-            module = "yfz-aug" if prefix else "yfz"
+                self.idents.append(f"y:{name}")
             self.values.update({f"{module}:{name}", name, f"{module}:{name}x"})
         return out
 
     def main_module(self):
         text = "module yfz {\n  yang-version 1.1;\n  namespace \"urn:yfz\";\n  prefix y;\n"
         text += "".join(f"  feature {f};\n" for f in self.features)
-        text += self.identities()
-        text += self.typedef_stmts()
+        text += self.identities() + self.typedef_stmts()
         for _ in range(self.r.randint(0, 2)):
             name = self.name("g")
-            leaves = []
-            body = ""
-            for _ in range(self.r.randint(1, 3)):
-                leaf, stmt = self.leaf("", "", False, True)
-                leaves.append(leaf)
-                body += stmt + " "
-            self.groupings.append((name, leaves))
-            text += f"  grouping {name} {{ {body}}}\n"
+            leaves = [self.leaf("", False, True) for _ in range(self.r.randint(1, 3))]
+            self.groupings.append((name, [n for n, _ in leaves]))
+            text += f"  grouping {name} {{ {''.join(s + ' ' for _, s in leaves)}}}\n"
         for _ in range(self.r.randint(1, 2)):
             name = self.name("top")
             self.nodes.append((f"/y:{name}", "container"))
@@ -470,8 +426,7 @@ class Generator:
         text = ("module yfz-aug {\n  yang-version 1.1;\n  namespace \"urn:yfz-aug\";\n"
                 "  prefix a;\n  import yfz { prefix y; }\n")
         text += self.identities("y:", self.idents)
-        typedefs = self.typedefs
-        self.typedefs = [(f"y:{n}", t) for n, t in typedefs]
+        self.typedefs = [(f"y:{n}", t) for n, t in self.typedefs]
         self.features = [f"y:{f}" for f in self.features]
         self.groupings = [(f"y:{g}", leaves) for g, leaves in self.groupings]
         for schema, kind in self.r.sample(self.nodes, min(len(self.nodes), self.r.randint(0, 3))):
@@ -490,14 +445,13 @@ def generate(seed):
     main = g.main_module()
     enabled = g.r.sample(g.features, g.r.randint(0, len(g.features))) if g.features else None
     aug = g.aug_module()
-    values = sorted(g.values | {"", "\u00e9", "a\nb", "x" * 300})
-    return main, aug, enabled, values
+    return main, aug, enabled, sorted(g.values | {"", "\u00e9", "a\nb", "x" * 300})
 
 
-def run(argv, timeout, **kw):
+def run(argv, timeout):
     """(status, stdout, stderr); status None after a timeout."""
     try:
-        done = subprocess.run(argv, capture_output=True, text=True, timeout=timeout, **kw)
+        done = subprocess.run(argv, capture_output=True, text=True, timeout=timeout)
         return done.returncode, done.stdout, done.stderr
     except subprocess.TimeoutExpired:
         return None, "", ""
@@ -513,22 +467,26 @@ class Fuzzer:
     def add(self, key, n=1):
         self.totals[key] = self.totals.get(key, 0) + n
 
-    def finding(self, seed, what, files):
-        self.findings += 1
-        print(f"FINDING seed {seed}: {what}", flush=True)
-        keep = os.path.join(self.a.work, "findings", str(seed))
+    def keep(self, folder, seed, line, files):
+        print(line, flush=True)
+        keep = os.path.join(self.a.work, folder, str(seed))
         os.makedirs(keep, exist_ok=True)
         for f in files:
             shutil.copy(f, keep)
 
+    def finding(self, seed, what, files):
+        self.findings += 1
+        self.keep("findings", seed, f"FINDING seed {seed}: {what}", files)
+
     def libyang_fault(self, seed, what, files):
         """libyang itself crashed: counted and kept, not a finding against dsgen."""
         self.add("libyang-crashes")
-        print(f"seed {seed}: {what}", flush=True)
-        keep = os.path.join(self.a.work, "libyang-faults", str(seed))
-        os.makedirs(keep, exist_ok=True)
-        for f in files:
-            shutil.copy(f, keep)
+        self.keep("libyang-faults", seed, f"seed {seed}: {what}", files)
+
+    def write(self, path, text):
+        with open(path, "w") as out:
+            out.write(text)
+        return path
 
     def one(self, seed):
         a = self.a
@@ -536,20 +494,14 @@ class Fuzzer:
         work = os.path.join(a.work, "current")
         shutil.rmtree(work, ignore_errors=True)
         os.makedirs(work)
-        files = [os.path.join(work, "yfz.yang"), os.path.join(work, "yfz-aug.yang")]
-        for path, text in zip(files, (main, aug)):
-            with open(path, "w") as out:
-                out.write(text)
-        values_file = os.path.join(work, "values.json")
-        with open(values_file, "w") as out:
-            json.dump(values, out)
+        at = lambda name: os.path.join(work, name)  # noqa: E731
+        files = [self.write(at("yfz.yang"), main), self.write(at("yfz-aug.yang"), aug)]
+        values_file = self.write(at("values.json"), json.dumps(values))
         features = "*" if enabled is None else "yfz:" + ",".join(enabled)
-        c_file, h_file = os.path.join(work, "yfz.c"), os.path.join(work, "yfz.h")
-        dsgen = [a.dsgen, "-p", work, "-o", c_file, "-H", h_file,
-                 "--string-size", str([16, 64, 256][seed % 3]),
-                 "--max-elements", str(1 + seed % 5)]
-        if enabled is not None:
-            dsgen += ["-F", features]
+        c_file, h_file = at("yfz.c"), at("yfz.h")
+        dsgen = [a.dsgen, "-p", work, "-o", c_file, "-H", h_file, "--string-size",
+                 str([16, 64, 256][seed % 3]), "--max-elements", str(1 + seed % 5)]
+        dsgen += ["-F", features] if enabled is not None else []
         status, _, err = run(dsgen + files, 60)
         self.add("modules")
         if status is None or status < 0 or status > 1:
@@ -568,24 +520,21 @@ class Fuzzer:
                 self.refusals[reason] = self.refusals.get(reason, 0) + 1
             return
         self.add("compiled")
-        stderr_file = os.path.join(work, "dsgen.stderr")
-        with open(stderr_file, "w") as out:
-            out.write(err)
+        stderr_file = self.write(at("dsgen.stderr"), err)
         files += [c_file, h_file]
-        check_c = os.path.join(work, "header_check.c")
-        with open(check_c, "w") as out:
-            out.write('#include "yfz.h"\n')
         module = os.path.join(a.moddir, "yfz.so")
         for name in os.listdir(a.moddir):
             os.remove(os.path.join(a.moddir, name))
         strict = ["-Wall", "-Wextra", "-Werror", "-I", a.include, "-I", work]
-        status, _, err = run([a.cc, "-std=c11", *strict, "-shared", "-fPIC", "-o", module,
-                              c_file, check_c], 120)
-        if status != 0:
-            return self.finding(seed, f"the module does not build: {err.strip()[:400]}", files)
-        status, _, err = run([a.cxx, "-std=c++20", *strict, "-fsyntax-only", "-x", "c++", h_file], 120)
-        if status != 0:
-            return self.finding(seed, f"the header does not build as C++: {err.strip()[:400]}", files)
+        steps = [("the module does not build", [a.cc, "-std=c11", *strict, "-shared", "-fPIC", "-o",
+                                                module, c_file, self.write(at("header_check.c"),
+                                                                           '#include "yfz.h"\n')]),
+                 ("the header does not build as C++",
+                  [a.cxx, "-std=c++20", *strict, "-fsyntax-only", "-x", "c++", h_file])]
+        for what, argv in steps:
+            status, _, err = run(argv, 120)
+            if status != 0:
+                return self.finding(seed, f"{what}: {err.strip()[:400]}", files)
         status, out, err = run([a.dstool, "check", module], 60)
         if status != 0 or out.strip() != module + ": ok":
             return self.finding(seed, f"dstool check: {(out + err).strip()[:400]}", files)
@@ -598,12 +547,11 @@ class Fuzzer:
             return self.finding(seed, f"yang_fuzz_check ended with {status}: {(out + err)[-400:]}",
                                 files + [values_file, stderr_file])
         for line in lines:
-            if line.startswith("counts "):
-                for item in line.split()[1:]:
-                    key, value = item.split("=")
-                    self.add(key, int(value))
-            else:
+            if not line.startswith("counts "):
                 self.finding(seed, line, files + [values_file, stderr_file])
+                continue
+            for key, value in (item.split("=") for item in line.split()[1:]):
+                self.add(key, int(value))
 
     def report(self, started):
         t = self.totals
@@ -611,10 +559,7 @@ class Fuzzer:
               f"refused by dsgen as documented: {self.refusals or 'none'}; "
               f"{t.get('values', 0)} values: {t.get('agreed', 0)} agreed, "
               f"{t.get('disagreed', 0)} disagreed, excused: "
-              + ", ".join(f"{k} {t.get(k, 0)}" for k in
-                          ("above-int63", "longer-than-size", "non-ascii", "identity-no-prefix",
-                           "json-number", "clamped", "lone-minus", "repeated-bit", "libyang-caret",
-                           "decimal64", "announced"))
+              + ", ".join(f"{k} {t.get(k, 0)}" for k in EXCUSES)
               + f"; libyang crashed on {t.get('libyang-crashes', 0)} modules"
               + " (kept in WORK/libyang-faults)"
               + f"; {self.findings} findings in {time.time() - started:.0f} s", flush=True)
@@ -628,9 +573,7 @@ def main():
     p.add_argument("--count", type=int, default=0, help="number of modules")
     p.add_argument("--seconds", type=float, default=0, help="run until this many seconds passed")
     a = p.parse_args()
-    fuzzer = Fuzzer(a)
-    started = time.time()
-    i = 0
+    fuzzer, started, i = Fuzzer(a), time.time(), 0
     while (a.count and i < a.count) or (a.seconds and time.time() - started < a.seconds):
         fuzzer.one(a.seed + i)
         i += 1
