@@ -3,6 +3,7 @@
 #ifndef DSTYPES_CODEC_CODEC_H
 #define DSTYPES_CODEC_CODEC_H
 
+#include "core/json_ref.h"
 #include "types/types.h"
 
 #include <json-c/json.h>
@@ -11,18 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-
-// Owns one json-c reference; the deleter drops it. Every partial result of a
-// walk lives in one of these until it is handed to its parent or the caller,
-// so each failure path releases what it built.
-struct JsonPut {
-    void
-    operator()(json_object *jo) const
-    {
-        json_object_put(jo);
-    }
-};
-using JsonRef = std::unique_ptr<json_object, JsonPut>;
 
 // json_tokener_parse_verbose, with a tokener kept per thread and released
 // when the thread ends: the same object and error code for every text.
