@@ -8,7 +8,7 @@
 // Descriptors come from schema modules, so the walks do not trust a type's
 // size to cover its parts: no read goes past the caller's bytes, a choice's
 // members are read inside the choice's own size, and the walks refuse to nest
-// more than kMaxDepth descriptors deep. A type whose size does cover its parts
+// more than core::kMaxDepth descriptors deep. A type whose size does cover its parts
 // converts exactly as if these checks were absent.
 #include "codec/codec.h"
 
@@ -208,14 +208,10 @@ enum_to_jo(const DsType *type, DsCursor *cursor)
     int64_t value = 0;
     if (!codec_read_int_or_enum(type, cursor, &value))
         return nullptr;
-    if (codec_is_bool_enum(type))
+    if (core::is_bool_enum(type))
         return json_object_new_boolean(static_cast<int32_t>(value) != 0);
-    const DsEnumValue *rows = type->p.enumeration.values;
-    for (uint32_t i = 0; i < type->p.enumeration.count; ++i) {
-        if (rows[i].value == value)
-            return rows[i].name != nullptr ? json_object_new_string(rows[i].name) : nullptr;
-    }
-    return nullptr;
+    const DsEnumValue *row = core::enum_row(type, value);
+    return row != nullptr && row->name != nullptr ? json_object_new_string(row->name) : nullptr;
 }
 
 // Converts the first count slots; the slots past the count are skipped
@@ -264,8 +260,7 @@ choice_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
 {
     const DsField *fields = type->p.choice.fields;
     const DsType *discriminator = fields != nullptr ? fields[0].type : nullptr;
-    if (discriminator == nullptr ||
-        (discriminator->kind != DS_KIND_INT && discriminator->kind != DS_KIND_ENUM) ||
+    if (!core::is_discriminator(discriminator) ||
         (type->p.choice.arms == nullptr && type->p.choice.arm_count > 0))
         return nullptr;
     JsonRef obj(json_object_new_object());
@@ -280,7 +275,7 @@ choice_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
     ds__get_int_or_enum_val(discriminator, &at_discriminator, &value);
     const DsChoiceArm *arms = type->p.choice.arms;
     for (uint32_t a = 0; a < type->p.choice.arm_count; ++a) {
-        if (!codec_arm_lists(&arms[a], value))
+        if (!core::arm_lists(&arms[a], value))
             continue;
         if (!add_fields(obj.get(), fields, arms[a].first_field, arms[a].field_count, &inside,
                         depth))
@@ -323,7 +318,7 @@ converted_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
     uint64_t converter = type->p.converted.converter;
     if (converter == DS_CONVERT_BASE)
         return base != nullptr ? walk(base, cursor, depth + 1) : nullptr;
-    uint32_t width = codec_address_width(converter);
+    uint32_t width = core::address_width(converter);
     if (width == 0 || width > cursor->remaining)
         return nullptr;
     JsonRef jo = new_address_text(converter, cursor->p);
@@ -336,7 +331,7 @@ converted_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
 json_object *
 walk(const DsType *type, DsCursor *cursor, unsigned depth)
 {
-    if (type == nullptr || depth > kMaxDepth || type->size > cursor->remaining)
+    if (type == nullptr || depth > core::kMaxDepth || type->size > cursor->remaining)
         return nullptr;
     switch (type->kind) {
     case DS_KIND_INT:
@@ -435,15 +430,14 @@ check_choice(const DsType *type, DsCursor *cursor, unsigned depth)
     DsCursor inside{cursor->p, type->size};
     codec_advance(cursor, type->size);
     int64_t value = 0;
-    if (discriminator == nullptr ||
-        (discriminator->kind != DS_KIND_INT && discriminator->kind != DS_KIND_ENUM) ||
+    if (!core::is_discriminator(discriminator) ||
         (type->p.choice.arms == nullptr && type->p.choice.arm_count > 0) ||
         !codec_read_int_or_enum(discriminator, &inside, &value))
         return false;
     bool verdict = true;
     const DsChoiceArm *arms = type->p.choice.arms;
     for (uint32_t a = 0; a < type->p.choice.arm_count; ++a) {
-        if (codec_arm_lists(&arms[a], value))
+        if (core::arm_lists(&arms[a], value))
             verdict =
                 check_fields(fields, arms[a].first_field, arms[a].field_count, &inside, depth);
     }
@@ -462,7 +456,7 @@ check_converted(const DsType *type, DsCursor *cursor)
 bool
 check(const DsType *type, DsCursor *cursor, unsigned depth)
 {
-    if (type == nullptr || depth > kMaxDepth || type->size > cursor->remaining)
+    if (type == nullptr || depth > core::kMaxDepth || type->size > cursor->remaining)
         return false;
     switch (type->kind) {
     case DS_KIND_INT:

@@ -3,6 +3,7 @@
 #ifndef DSTYPES_CODEC_CODEC_H
 #define DSTYPES_CODEC_CODEC_H
 
+#include "core/grammar.h"
 #include "core/json_ref.h"
 #include "types/types.h"
 
@@ -51,14 +52,6 @@ codec_print(json_object *jo)
     return text;
 }
 
-// True when the text is accepted by the string type's pattern: a POSIX
-// extended expression applied unanchored, so a match anywhere accepts. A
-// pattern that does not compile is reported on standard error and accepts.
-// How deep the walks follow descriptors: deeper than any real schema, so
-// only a descriptor graph that loops gets there, and it must fail rather
-// than exhaust the stack.
-constexpr unsigned kMaxDepth = 64;
-
 // Moves the cursor by n bytes, both members together.
 inline void
 codec_advance(DsCursor *cursor, uint32_t n)
@@ -86,41 +79,9 @@ codec_read_int_or_enum(const DsType *type, DsCursor *cursor, int64_t *out)
     return ds__get_int_or_enum_val(type, cursor, out);
 }
 
-// The enum named "bool", wherever it is defined, is the one type whose JSON
-// form is a boolean; an anonymous enum never is.
-inline bool
-codec_is_bool_enum(const DsType *type)
-{
-    return type->name != nullptr && std::strcmp(type->name, "bool") == 0;
-}
-
-// True when the choice arm lists the discriminator value.
-inline bool
-codec_arm_lists(const DsChoiceArm *arm, int64_t value)
-{
-    for (uint32_t v = 0; v < arm->value_count; ++v) {
-        if (arm->values[v] == value)
-            return true;
-    }
-    return false;
-}
-
-// Bytes of the packed address of converters 1 to 3; 0 for every other.
-inline uint32_t
-codec_address_width(uint64_t converter)
-{
-    switch (converter) {
-    case DS_CONVERT_IPV4:
-        return 4;
-    case DS_CONVERT_IPV6:
-        return 16;
-    case DS_CONVERT_MAC:
-        return 6;
-    default:
-        return 0;
-    }
-}
-
+// True when the text is accepted by the string type's pattern: a POSIX
+// extended expression applied unanchored, so a match anywhere accepts. A
+// pattern that does not compile is reported on standard error and accepts.
 // Compiled patterns are cached per thread.
 bool pattern_matches(const DsType *type, const char *text);
 // The same verdict, compiling the pattern afresh (for tests and comparisons).
