@@ -20,14 +20,6 @@
 namespace
 {
 
-// The bit range text of a bitmap is written into a buffer sized for the
-// longest text its bit count allows (see bit_text_capacity). Up to this many
-// bytes it lives on the stack, which covers every bitmap of up to 4914 bits;
-// longer texts (a 65535-byte bitmap may need 2.4 MB) are built in a malloc'ed
-// buffer that is freed before the walk returns, since no stack can be
-// assumed to hold them.
-constexpr size_t kStackBitText = 16384;
-
 json_object *walk(const DsType *type, DsCursor *cursor, unsigned depth);
 bool check(const DsType *type, DsCursor *cursor, unsigned depth);
 
@@ -77,88 +69,10 @@ add_fields(json_object *obj, const DsField *fields, uint32_t first, uint32_t cou
     return true;
 }
 
-// Decimal digits of the largest bit number below bit_count.
-unsigned
-bit_number_digits(uint64_t bit_count)
-{
-    unsigned digits = 1;
-    for (uint64_t n = bit_count > 0 ? bit_count - 1 : 0; n >= 10; n /= 10)
-        ++digits;
-    return digits;
-}
-
-// Bytes needed for the longest bit range text of bit_count bits, its leading
-// comma and NUL included. Every other bit set gives the most runs, but runs of
-// two bits give the most characters: ",a-b" costs 2d + 2 characters for three
-// bits (two set, one clear between runs), more per bit than ",a" for two. At
-// most floor(2 (n + 1) / 3) numbers of at most d digits are written, each with
-// one separator before it.
-uint64_t
-bit_text_capacity(uint64_t bit_count)
-{
-    uint64_t numbers = 2 * (bit_count + 1) / 3;
-    return numbers * (bit_number_digits(bit_count) + 1) + 1;
-}
-
 } // namespace
-
-// Appends one run of set bits, first to end - 1, as ",first" or
-// ",first-last", clipped to the bit count: a run in the filler bits past it
-// appends nothing. Returns the new end of the text. out has room for the run:
-// bit_text_capacity counts every run at its longest.
-static char *
-append_bit_range(char *out, uint64_t first, uint64_t end, uint64_t bit_count)
-{
-    if (end > bit_count) {
-        if (first >= bit_count)
-            return out;
-        end = bit_count;
-    }
-    int n = first == end - 1 ? std::sprintf(out, ",%" PRIu64, first)
-                             : std::sprintf(out, ",%" PRIu64 "-%" PRIu64, first, end - 1);
-    return out + n;
-}
 
 namespace
 {
-
-// Writes the bit range text of the bytes into text (bit_text_capacity bytes)
-// and returns its start past the leading comma. Bytes 0x00 and 0xFF are taken
-// whole; a run may cross any number of byte boundaries.
-const char *
-write_bit_ranges(char *text, const uint8_t *bytes, uint64_t nbytes, uint64_t bit_count)
-{
-    char *out = text;
-    bool open = false;
-    uint64_t first = 0;
-    for (uint64_t b = 0; b < nbytes; ++b) {
-        uint64_t base = 8 * b;
-        if (bytes[b] == 0x00) {
-            if (open)
-                out = append_bit_range(out, first, base, bit_count);
-            open = false;
-            continue;
-        }
-        if (bytes[b] == 0xff) {
-            if (!open)
-                first = base;
-            open = true;
-            continue;
-        }
-        for (unsigned bit = 0; bit < 8; ++bit) {
-            bool set = (bytes[b] >> bit & 1) != 0;
-            if (set && !open)
-                first = base + bit;
-            else if (!set && open)
-                out = append_bit_range(out, first, base + bit, bit_count);
-            open = set;
-        }
-    }
-    if (open)
-        out = append_bit_range(out, first, 8 * nbytes, bit_count);
-    *out = '\0';
-    return out == text ? text : text + 1;
-}
 
 JsonRef
 new_address_text(uint64_t converter, const uint8_t *p)
@@ -295,15 +209,16 @@ bitmap_to_jo(const DsType *type, DsCursor *cursor)
     const uint8_t *bytes = cursor->p;
     if (!codec_skip(cursor, nbytes))
         return nullptr;
-    uint64_t capacity = bit_text_capacity(bit_count);
-    char on_stack[kStackBitText];
+    uint64_t capacity = core::bit_text_capacity(bit_count);
+    char on_stack[core::kStackBitText];
     char *text = on_stack;
     if (capacity > sizeof on_stack) {
         text = static_cast<char *>(std::malloc(capacity));
         if (text == nullptr)
             return nullptr;
     }
-    json_object *jo = json_object_new_string(write_bit_ranges(text, bytes, nbytes, bit_count));
+    json_object *jo =
+        json_object_new_string(core::write_bit_ranges(text, bytes, nbytes, bit_count));
     if (text != on_stack)
         std::free(text);
     return jo;
@@ -508,18 +423,6 @@ int_or_enum_to_jo(const DsType *type, const uint8_t *buf, size_t len)
 }
 
 } // namespace
-
-uint64_t
-codec_bit_text_capacity(uint64_t bit_count)
-{
-    return bit_text_capacity(bit_count);
-}
-
-const char *
-codec_bit_ranges(char *text, const uint8_t *bytes, uint64_t nbytes, uint64_t bit_count)
-{
-    return write_bit_ranges(text, bytes, nbytes, bit_count);
-}
 
 json_object *
 c_to_jo_cursor(const DsType *type, DsCursor *cursor)

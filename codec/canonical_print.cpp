@@ -443,8 +443,8 @@ print_bitmap(TextOut &out, const DsType *type, DsCursor *cursor)
     const uint8_t *bytes = cursor->p;
     if (!codec_skip(cursor, nbytes))
         return Status::invalid;
-    uint64_t capacity = codec_bit_text_capacity(bit_count);
-    char on_stack[16384];
+    uint64_t capacity = core::bit_text_capacity(bit_count);
+    char on_stack[core::kStackBitText];
     std::unique_ptr<char, FreeDeleter> on_heap;
     char *text = on_stack;
     if (capacity > sizeof on_stack) {
@@ -453,7 +453,7 @@ print_bitmap(TextOut &out, const DsType *type, DsCursor *cursor)
             return Status::no_memory;
         text = on_heap.get();
     }
-    const char *ranges = codec_bit_ranges(text, bytes, nbytes, bit_count);
+    const char *ranges = core::write_bit_ranges(text, bytes, nbytes, bit_count);
     return fail_if(!out.append("\"", 1) || !out.append(ranges) || !out.append("\"", 1),
                    Status::no_memory);
 }

@@ -3,6 +3,7 @@
 #ifndef DSTYPES_CODEC_CODEC_H
 #define DSTYPES_CODEC_CODEC_H
 
+#include "core/bit_text.h"
 #include "core/grammar.h"
 #include "core/json_ref.h"
 #include "types/types.h"
@@ -115,12 +116,6 @@ bool codec_parse_mac(const char *text, uint8_t out[6]);
 // length, 0 for any other converter.
 constexpr size_t kAddressTextSize = 46;
 size_t codec_address_text(uint64_t converter, const uint8_t *bytes, char *out);
-
-// The bit range text of a bitmap: the buffer size its longest text needs
-// (NUL included), and the text of nbytes bytes written into such a buffer,
-// returned without its leading comma.
-uint64_t codec_bit_text_capacity(uint64_t bit_count);
-const char *codec_bit_ranges(char *text, const uint8_t *bytes, uint64_t nbytes, uint64_t bit_count);
 
 // The canonical text of a packed value of exactly the type's size, printed
 // without building json-c objects: the bytes that json_object_to_json_string

@@ -122,59 +122,6 @@ jo_members_to_fields(const char *discriminator_name, // name allowed besides the
     return true;
 }
 
-// Sets bits a through b (inclusive): the bytes the run covers whole at once,
-// the bits at either end one by one.
-void
-set_bits(uint8_t *bytes, uint64_t a, uint64_t b)
-{
-    uint64_t i = a;
-    for (; i <= b && i % 8 != 0; ++i)
-        bytes[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
-    if (i + 7 <= b) {
-        uint64_t whole = (b + 1 - i) / 8;
-        std::memset(bytes + i / 8, 0xff, whole);
-        i += 8 * whole;
-    }
-    for (; i <= b; ++i)
-        bytes[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
-}
-
-// Reads one bit number with strtol's rules (leading blanks and "+" pass).
-bool
-read_bit_number(const char *text, uint64_t bit_count, uint64_t *out, const char **stop)
-{
-    char *end = nullptr;
-    long n = std::strtol(text, &end, 10);
-    if (end == text || n < 0 || static_cast<uint64_t>(n) >= bit_count)
-        return false;
-    *out = static_cast<uint64_t>(n);
-    *stop = end;
-    return true;
-}
-
-// Reads a list of bit numbers and ranges N-M separated by ",", setting their
-// bits in bytes, or only checking the text when bytes is null.
-bool
-read_bit_list(const char *text, uint64_t bit_count, uint8_t *bytes)
-{
-    const char *s = text;
-    while (*s != '\0') {
-        uint64_t a = 0;
-        if (!read_bit_number(s, bit_count, &a, &s))
-            return false;
-        uint64_t b = a;
-        if (*s == '-' && (!read_bit_number(s + 1, bit_count, &b, &s) || a >= b))
-            return false;
-        if (*s == ',')
-            ++s;
-        else if (*s != '\0')
-            return false;
-        if (bytes != nullptr)
-            set_bits(bytes, a, b);
-    }
-    return true;
-}
-
 // False when the text is longer than any that inet_pton accepts for the
 // converter's family (INET_ADDRSTRLEN and INET6_ADDRSTRLEN hold the longest
 // with its NUL), so that it fails whatever its pattern says. A MAC text has
@@ -382,7 +329,7 @@ bitmap_to_c(const DsType *type, json_object *jo, DsCursor *cursor)
         bytes = cursor->p;
         std::memset(bytes, 0, nbytes);
     }
-    if (!read_bit_list(json_object_get_string(jo), bit_count, bytes))
+    if (!core::read_bit_list(json_object_get_string(jo), bit_count, bytes))
         return false;
     if (cursor != nullptr)
         advance(cursor, static_cast<uint32_t>(nbytes));

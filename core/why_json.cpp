@@ -1,5 +1,6 @@
 // Why a JSON value is refused, by the rules of ds_jo_to_c: the first member,
 // element or text that fails, with what the type allows there.
+#include "core/bit_text.h"
 #include "core/grammar.h"
 #include "core/reason_text.h"
 
@@ -221,56 +222,34 @@ choice_value(Refusal &r, const DsType *type, json_object *jo, unsigned depth)
     return true;
 }
 
-// Reads one bit number as the library does (strtol: blanks and "+" allowed).
-bool
-bit_number(Refusal &r, const char *text, const char *&p, long &value)
-{
-    char *end = nullptr;
-    value = std::strtol(p, &end, 10);
-    if (end == p)
-        return refuse(r, Rule::bit_text, "no bit number at offset " + std::to_string(p - text));
-    p = end;
-    return false;
-}
-
 bool
 bitmap_value(Refusal &r, const DsType *type, const char *text)
 {
-    long bits = static_cast<long>(type->p.bitmap.bit_count);
-    std::string allowed = "bits 0.." + std::to_string(bits - 1);
-    std::string top = " (" + allowed + of_type(type) + ")";
-    const char *p = text;
-    while (*p != '\0') {
-        long first = 0;
-        long last = 0;
-        if (bit_number(r, text, p, first))
-            return true;
-        if (first < 0 || first >= bits)
-            return refuse(r, Rule::bit_text,
-                          "bit " + std::to_string(first) + " is outside the bitmap" + top, allowed);
-        if (*p == '-') {
-            ++p;
-            if (bit_number(r, text, p, last))
-                return true;
-            if (last >= bits)
-                return refuse(r, Rule::bit_text,
-                              "bit " + std::to_string(last) + " is outside the bitmap" + top,
-                              allowed);
-            if (first >= last)
-                return refuse(r, Rule::bit_text,
-                              "range " + std::to_string(first) + "-" + std::to_string(last) +
-                                  " does not run upwards",
-                              allowed);
-        }
-        if (*p != ',' && *p != '\0')
-            return refuse(r, Rule::bit_text,
-                          "unexpected " + quoted(std::string(1, *p)) + " at offset " +
-                              std::to_string(p - text) + "; items are N or N-M separated by \",\"",
-                          allowed);
-        if (*p == ',')
-            ++p;
+    uint64_t bits = type->p.bitmap.bit_count;
+    BitTextError error;
+    if (read_bit_list(text, bits, nullptr, &error))
+        return false;
+    std::string allowed = "bits 0.." + std::to_string(static_cast<int64_t>(bits) - 1);
+    std::string at = std::to_string(error.offset);
+    switch (error.what) {
+    case BitTextError::What::no_number:
+        return refuse(r, Rule::bit_text, "no bit number at offset " + at, allowed);
+    case BitTextError::What::outside:
+        return refuse(r, Rule::bit_text,
+                      "bit " + std::to_string(error.first) + " is outside the bitmap (" + allowed +
+                          of_type(type) + ")",
+                      allowed);
+    case BitTextError::What::downward:
+        return refuse(r, Rule::bit_text,
+                      "range " + std::to_string(error.first) + "-" + std::to_string(error.last) +
+                          " does not run upwards",
+                      allowed);
+    default:
+        return refuse(r, Rule::bit_text,
+                      "unexpected " + quoted(std::string(1, text[error.offset])) + " at offset " +
+                          at + "; items are N or N-M separated by \",\"",
+                      allowed);
     }
-    return false;
 }
 
 bool
