@@ -1,9 +1,9 @@
 // From packed form to JSON: one recursive walk turns the packed bytes of a
 // type into a new json-c object, checking every int range, enum table and
-// string pattern on the way; a second walk only checks a packed value and
-// builds nothing. The exported entry points add the length rules: strings are
-// read up to their NUL, ints and enums are cut or widened to their size, and
-// every other value must fill the caller's bytes exactly. Nothing here logs.
+// string pattern on the way (c_value_valid.cpp only checks). The exported
+// entry point adds the length rules: strings are read up to their NUL, ints
+// and enums are cut or widened to their size, and every other value must
+// fill the caller's bytes exactly. Nothing here logs.
 //
 // Descriptors come from schema modules, so the walks do not trust a type's
 // size to cover its parts: no read goes past the caller's bytes, a choice's
@@ -21,18 +21,6 @@ namespace
 {
 
 json_object *walk(const DsType *type, DsCursor *cursor, unsigned depth);
-bool check(const DsType *type, DsCursor *cursor, unsigned depth);
-
-// The text of a string value: the bytes up to the NUL among the first size
-// bytes at p, or null when there is no NUL there or the pattern rejects it.
-const char *
-string_text(const DsType *type, const uint8_t *p, size_t size)
-{
-    if (size == 0 || std::memchr(p, '\0', size) == nullptr)
-        return nullptr;
-    const char *text = reinterpret_cast<const char *>(p);
-    return pattern_matches(type, text) ? text : nullptr;
-}
 
 // Hands member over to obj under name. json-c keeps the reference only on
 // success; on failure member still owns it and drops it.
@@ -106,7 +94,7 @@ double_to_jo(DsCursor *cursor)
 json_object *
 string_to_jo(const DsType *type, DsCursor *cursor)
 {
-    const char *text = string_text(type, cursor->p, type->size);
+    const char *text = codec_string_text(type, cursor->p, type->size);
     if (text == nullptr)
         return nullptr;
     JsonRef jo(json_object_new_string(text));
@@ -272,129 +260,6 @@ walk(const DsType *type, DsCursor *cursor, unsigned depth)
     }
 }
 
-bool
-check_int_or_enum(const DsType *type, DsCursor *cursor)
-{
-    return codec_read_int_or_enum(type, cursor, nullptr);
-}
-
-// Any 8 bytes are a double and any bits a bitmap, the filler bits included.
-bool
-check_opaque(const DsType *type, DsCursor *cursor)
-{
-    return codec_skip(cursor, type->size);
-}
-
-bool
-check_string(const DsType *type, DsCursor *cursor)
-{
-    bool valid = string_text(type, cursor->p, type->size) != nullptr;
-    codec_advance(cursor, type->size);
-    return valid;
-}
-
-// Unlike the converter, a stored count above max_count is invalid. The slots
-// past the count are skipped unchecked.
-bool
-check_array(const DsType *type, DsCursor *cursor, unsigned depth)
-{
-    const DsType *element = type->p.array.element;
-    uint32_t max_count = type->p.array.max_count;
-    if (element == nullptr || cursor->remaining < 2)
-        return false;
-    int64_t count = 0;
-    ds__peek_int(2, false, &count, cursor);
-    if (count > max_count)
-        return false;
-    for (int64_t i = 0; i < count; ++i) {
-        if (!check(element, cursor, depth + 1))
-            return false;
-    }
-    return codec_skip(cursor, static_cast<uint64_t>(max_count - count) * element->size);
-}
-
-bool
-check_fields(const DsField *fields, uint32_t first, uint32_t count, DsCursor *cursor,
-             unsigned depth)
-{
-    for (uint32_t i = first; i < first + count; ++i) {
-        if (!check(fields[i].type, cursor, depth + 1))
-            return false;
-    }
-    return true;
-}
-
-bool
-check_sequence(const DsType *type, DsCursor *cursor, unsigned depth)
-{
-    const DsField *fields = type->p.sequence.fields;
-    uint32_t count = type->p.sequence.field_count;
-    if (fields == nullptr && count > 0)
-        return false;
-    return check_fields(fields, 0, count, cursor, depth);
-}
-
-// Every applying arm is checked, reading on from where the previous one
-// stopped, and each one overwrites the verdict: with overlapping value lists
-// the last applying arm decides.
-bool
-check_choice(const DsType *type, DsCursor *cursor, unsigned depth)
-{
-    const DsField *fields = type->p.choice.fields;
-    const DsType *discriminator = fields != nullptr ? fields[0].type : nullptr;
-    DsCursor inside{cursor->p, type->size};
-    codec_advance(cursor, type->size);
-    int64_t value = 0;
-    if (!core::is_discriminator(discriminator) ||
-        (type->p.choice.arms == nullptr && type->p.choice.arm_count > 0) ||
-        !codec_read_int_or_enum(discriminator, &inside, &value))
-        return false;
-    bool verdict = true;
-    const DsChoiceArm *arms = type->p.choice.arms;
-    for (uint32_t a = 0; a < type->p.choice.arm_count; ++a) {
-        if (core::arm_lists(&arms[a], value))
-            verdict =
-                check_fields(fields, arms[a].first_field, arms[a].field_count, &inside, depth);
-    }
-    return verdict;
-}
-
-// The bytes are not examined: any 4, 16 or 6 bytes are an address, and the
-// base of converter 0 is not consulted.
-bool
-check_converted(const DsType *type, DsCursor *cursor)
-{
-    codec_advance(cursor, type->size);
-    return type->p.converted.converter <= DS_CONVERT_MAC;
-}
-
-bool
-check(const DsType *type, DsCursor *cursor, unsigned depth)
-{
-    if (type == nullptr || depth > core::kMaxDepth || type->size > cursor->remaining)
-        return false;
-    switch (type->kind) {
-    case DS_KIND_INT:
-    case DS_KIND_ENUM:
-        return check_int_or_enum(type, cursor);
-    case DS_KIND_DOUBLE:
-    case DS_KIND_BITMAP:
-        return check_opaque(type, cursor);
-    case DS_KIND_STRING:
-        return check_string(type, cursor);
-    case DS_KIND_ARRAY:
-        return check_array(type, cursor, depth);
-    case DS_KIND_SEQUENCE:
-        return check_sequence(type, cursor, depth);
-    case DS_KIND_CHOICE:
-        return check_choice(type, cursor, depth);
-    case DS_KIND_CONVERTED:
-        return check_converted(type, cursor);
-    default:
-        return false;
-    }
-}
-
 // Brings len bytes of an int or enum to the type's size: longer input is cut
 // to its low-order bytes (little-endian host), shorter input is widened with a
 // fill byte. An unsigned type fills with 0x00; a signed one extends the sign
@@ -430,12 +295,6 @@ c_to_jo_cursor(const DsType *type, DsCursor *cursor)
     return walk(type, cursor, 0);
 }
 
-bool
-c_value_is_valid_cursor(const DsType *type, DsCursor *cursor)
-{
-    return check(type, cursor, 0);
-}
-
 // Returns a new object holding one reference for the caller, or null. The
 // walks only read through the cursor, so the caller's const bytes are safe
 // behind its non-const pointer.
@@ -446,7 +305,7 @@ ds_c_to_jo(const DsType *type, const void *buf, size_t len)
         return nullptr;
     const auto *bytes = static_cast<const uint8_t *>(buf);
     if (type->kind == DS_KIND_STRING) {
-        const char *text = string_text(type, bytes, len < type->size ? len : type->size);
+        const char *text = codec_string_text(type, bytes, len < type->size ? len : type->size);
         return text != nullptr ? json_object_new_string(text) : nullptr;
     }
     if (type->kind == DS_KIND_INT || type->kind == DS_KIND_ENUM)
@@ -457,13 +316,4 @@ ds_c_to_jo(const DsType *type, const void *buf, size_t len)
     DsCursor cursor{const_cast<uint8_t *>(bytes), static_cast<uint32_t>(len)};
     JsonRef jo(c_to_jo_cursor(type, &cursor));
     return cursor.remaining == 0 ? jo.release() : nullptr;
-}
-
-extern "C" DS_EXPORT bool
-ds_c_value_is_valid(const DsType *type, const void *buf, uint32_t len)
-{
-    if (type == nullptr || (buf == nullptr && len > 0))
-        return false;
-    DsCursor cursor{const_cast<uint8_t *>(static_cast<const uint8_t *>(buf)), len};
-    return c_value_is_valid_cursor(type, &cursor) && cursor.remaining == 0;
 }

@@ -87,6 +87,16 @@ codec_read_int_or_enum(const DsType *type, DsCursor *cursor, int64_t *out)
 bool pattern_matches(const DsType *type, const char *text);
 // The same verdict, compiling the pattern afresh (for tests and comparisons).
 bool pattern_matches_uncached(const DsType *type, const char *text);
+// The text of a string value: the bytes up to the NUL among the first size
+// bytes at p, or null when there is no NUL there or the pattern rejects it.
+inline const char *
+codec_string_text(const DsType *type, const uint8_t *p, size_t size)
+{
+    if (size == 0 || std::memchr(p, '\0', size) == nullptr)
+        return nullptr;
+    const char *text = reinterpret_cast<const char *>(p);
+    return pattern_matches(type, text) ? text : nullptr;
+}
 // For a text refused before its pattern was applied (by its length): what
 // pattern_matches would have written to standard error, and nothing else.
 void pattern_report_broken(const DsType *type);
