@@ -155,7 +155,7 @@ int_to_c(const DsType *type, json_object *jo, DsCursor *cursor)
     if (!is_json(jo, json_type_int))
         return false;
     int64_t value = json_object_get_int64(jo);
-    if (value < type->p.integer.min || value > type->p.integer.max)
+    if (!core::int_in_range(type, value))
         return false;
     return ds__pack_int(type->size, value, cursor);
 }

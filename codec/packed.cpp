@@ -44,7 +44,7 @@ ds__get_int_or_enum_val(const DsType *type, DsCursor *cursor, int64_t *out)
     if (type == nullptr || type->size > cursor->remaining || !core::is_int_width(type->size))
         return false;
     int64_t value = 0;
-    ds__peek_int(type->size, type->p.integer.min < 0, &value, cursor);
+    ds__peek_int(type->size, core::is_signed_int(type), &value, cursor);
     // Written before any check, also for an out-of-range value.
     if (out != nullptr)
         *out = value;

@@ -58,6 +58,13 @@ read_packed_int(const uint8_t *p, uint32_t width, bool is_signed)
     }
 }
 
+// An int type is read signed when its lower bound is negative.
+inline bool
+is_signed_int(const DsType *int_type)
+{
+    return int_type->p.integer.min < 0;
+}
+
 // An int type's range is inclusive at both ends.
 inline bool
 int_in_range(const DsType *int_type, int64_t value)

@@ -32,7 +32,7 @@ read_int(const DsType *type, Bytes bytes, size_t pos, int64_t &value)
 {
     if (!is_int_width(type->size) || pos + type->size > bytes.size)
         return false;
-    value = read_packed_int(bytes.start + pos, type->size, type->p.integer.min < 0);
+    value = read_packed_int(bytes.start + pos, type->size, is_signed_int(type));
     return true;
 }
 
