@@ -2,6 +2,7 @@
 #ifndef DSTYPES_TYPES_TYPES_H
 #define DSTYPES_TYPES_TYPES_H
 
+#include "core/grammar.h"
 #include "dstypes.h"
 
 // Marks the definitions of exported names; everything else stays hidden
@@ -15,7 +16,7 @@ types_is_signed(const DsType *type)
 {
     if (type->kind == DS_KIND_ENUM)
         type = type->p.enumeration.base;
-    return type != nullptr && type->p.integer.min < 0;
+    return type != nullptr && core::is_signed_int(type);
 }
 
 #endif
