@@ -54,8 +54,8 @@ forest_levels()
             for (uint32_t i = 0; i < depth; ++i)
                 if (path[i]->field_type == nullptr || i + 1 == depth)
                     schema += std::string("/") + path[i]->name;
-            bool position =
-                node->field_type == &ds_global_types[DS_BUILTIN_U32] && std::strcmp(node->name, "position") == 0;
+            bool position = node->field_type == &ds_global_types[DS_BUILTIN_U32] &&
+                            std::strcmp(node->name, "position") == 0;
             if (node->leaf_type == nullptr && (node->field_type == nullptr || position))
                 return;
             const DsType *type = node->leaf_type ? node->leaf_type : node->field_type;
