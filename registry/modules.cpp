@@ -388,6 +388,13 @@ reg_forest_of(const DsKeyNode *node)
     return KeyForest{};
 }
 
+// The key functions follow parent links within the forest that holds a node;
+// they learn which one that is from here, before any call can reach them.
+namespace
+{
+[[maybe_unused]] const bool forest_lookup_set = (keys_set_forest_lookup(reg_forest_of), true);
+} // namespace
+
 bool
 reg_has_type_index(const DsModule *first)
 {

@@ -117,25 +117,8 @@ std::vector<std::string>
 split_components(std::string_view text)
 {
     std::vector<std::string> components;
-    std::string current;
-    bool quoted = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (quoted && c == '\\' && i + 1 < text.size()) {
-            current += c;
-            current += text[++i];
-            continue;
-        }
-        if (c == '"')
-            quoted = !quoted;
-        if (c == '/' && !quoted) {
-            components.push_back(current);
-            current.clear();
-            continue;
-        }
-        current += c;
-    }
-    components.push_back(current);
+    ds::detail::for_each_component(
+        text, [&components](std::string_view part) { components.emplace_back(part); });
     return components;
 }
 
