@@ -288,6 +288,30 @@ TEST(LinearWork, KeyPathsAndFieldTextsCostTheirLength)
     expect_linear("ds_key_field_c", field_c, {"\"a\"/1/\"", "b", 1});
 }
 
+int counted_read_json(const char *text, size_t length);
+
+TEST(LinearWork, StrictJsonReadingCostsItsLength)
+{
+    // Each text is closed after its run, so that long values are walked whole.
+    auto read = [](const char *close) -> Check {
+        return [close](const std::string &text) {
+            std::string json = text + close;
+            return counted_read_json(json.data(), json.size()) == 0;
+        };
+    };
+    expect_linear("read_json", read("1]"), {"[", "1,", 0});
+    expect_linear("read_json", read("1]"), {"[", "0.5, ", 0});
+    expect_linear("read_json", read("1]"), {"[", "\"a\",", 0});
+    expect_linear("read_json", read("\"]"), {"[\"", "\\n\\\"", 0});
+    expect_linear("read_json", read("\":1}"), {"{\"", "\\u0061", 0});
+    expect_linear("read_json", read("1}"), {"{\"a\":[", "[]", 1});
+    expect_linear("read_json", read("}"), {"{\"a\":1,", "\"a\":1,", 1});
+    expect_linear("read_json", read(""), {"", "9", 1});
+    expect_linear("read_json", read("1"), {"", " ", 0});
+    expect_linear("read_json", read("]"), {"[", "1e400,", 1});
+    expect_linear("read_json", read(""), {"1", " 1", 1});
+}
+
 TEST(LinearWork, CanonicalTextsAndKeyArgumentsCostTheirLength)
 {
     for (unsigned row : {0u, 7u, kUuid, kMac}) {
