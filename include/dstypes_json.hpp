@@ -148,6 +148,14 @@ class StrictWalk
         return false;
     }
 
+    // Past the blanks and the comma, if any, that follow an item.
+    std::size_t
+    after_comma(std::size_t i) const noexcept
+    {
+        i = skip_json_blanks(s_, i);
+        return skip_json_blanks(s_, s_[i] == ',' ? i + 1 : i);
+    }
+
     // A string from its opening quote (json-c also takes single quotes) to
     // past its closing one.
     bool
@@ -196,10 +204,7 @@ class StrictWalk
         for (std::size_t n = 0; s_[i] != ']'; ++n) {
             if (!value(i, n < count ? json_object_array_get_idx(jo, n) : nullptr))
                 return false;
-            i = skip_json_blanks(s_, i);
-            if (s_[i] == ',')
-                ++i;
-            i = skip_json_blanks(s_, i);
+            i = after_comma(i);
         }
         ++i;
         return true;
@@ -238,10 +243,7 @@ class StrictWalk
             i = skip_json_blanks(s_, i) + 1; // the colon
             if (!value(i, member))
                 return false;
-            i = skip_json_blanks(s_, i);
-            if (s_[i] == ',')
-                ++i;
-            i = skip_json_blanks(s_, i);
+            i = after_comma(i);
         }
         ++i;
         return true;

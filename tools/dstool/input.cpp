@@ -4,22 +4,21 @@
 // is refused here rather than silently cut short.
 #include "dstool.h"
 
+#include <charconv>
+
 namespace dstool
 {
 
 namespace
 {
 
+// The value of one hex digit, or -1.
 int
 hex_digit(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    int value = -1;
+    std::from_chars(&c, &c + 1, value, 16);
+    return value;
 }
 
 bool
