@@ -19,19 +19,27 @@
  *   compile. Each value's size is checked against its level's field type.
  *
  * Values that enter through this header are refused where the library would
- * silently change them: JSON text with anything but blanks after its first
- * value, text holding a NUL byte, integers outside the signed 64-bit range
- * (json-c clamps them), key paths cut short by their buffer and keys deeper
- * than the library builds.
+ * silently change them or JSON does not allow them: JSON text with anything
+ * but blanks after its first value, text holding a NUL byte or a \u0000
+ * escape, integers outside the signed 64-bit range (json-c clamps them),
+ * numbers that are not finite (1e400, NaN, Infinity), a member name given
+ * twice in one object, invalid UTF-8, comments and trailing commas, key paths
+ * cut short by their buffer and keys deeper than the library builds.
  *
- * Texts arrive as std::string_view and are parsed here with json-c's tokener,
- * which is told the text's length and says where the value ended; so parse(),
- * the text forms of from_json() and canonical(), and the field extraction do
- * not log. Their results carry the words the library would have logged.
+ * Texts arrive as std::string_view and are read strictly here, with json-c's
+ * tokener, which is told the text's length and says where the value ended
+ * (dstypes_json.hpp; dstool reads its inputs the same way); so parse(), the
+ * text forms of from_json() and canonical(), and the field extraction do not
+ * log. Their results carry the words the library would have logged.
  *
  * The wrappers allocate nothing of their own: the only heap blocks are those of
- * json-c and of the C call they stand for (the tokener that json-c allocates
+ * json-c and of the C call they stand for (the tokeners that json-c allocates
  * for every parse, the library's own parse included, and the field buffer).
+ *
+ * The families live in headers of their own, all included here: results and
+ * owners (dstypes_base.hpp), strict JSON reading (dstypes_json.hpp), cutting
+ * key paths (dstypes_path.hpp), views and lookups (dstypes_views.hpp), key
+ * building and fields (dstypes_keys.hpp).
  */
 #ifndef DSTYPES_HPP
 #define DSTYPES_HPP
