@@ -5,7 +5,8 @@ figures of the same run, with its verdict.
 
 usage: report.py RESULTS_DIR
 
-RESULTS_DIR holds codec.json and registry_<modules>.json. The exit status is
+RESULTS_DIR holds codec.json and registry_<modules>.json, and may hold
+load_<modules>_<run>.json. The exit status is
 0 when every expected figure is there (whatever the goals say), 2 when a
 figure is missing or a benchmark stopped with an error.
 """
@@ -13,6 +14,7 @@ figure is missing or a benchmark stopped with an error.
 import json
 import os
 import re
+import statistics
 import sys
 from dataclasses import dataclass
 
@@ -42,6 +44,11 @@ YANG_DOCUMENT_VS_LIBYANG = 0.5
 # The C++ layer: a wrapped call against the plain C call, same allocations.
 WRAPPED_VS_PLAIN = 1.10
 CPP_CALLS = ["cpp_c_to_jo", "cpp_build_key"]
+# Loading a module directory: the CPU time per module spent outside dlopen
+# (directory, symbol lookups, records, indexes) with the most modules, against
+# the fewest. dlopen's own time is shown but not held to it.
+LOAD_REST_MOST_VS_FEWEST = 1.10
+LOAD_PARTS = ["total", "in_dlopen", "rest"]
 
 _UNIT_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
 
@@ -367,15 +374,75 @@ def render_long_texts(codec):
         out.append(f"| {g.goal} | {g.case} | {_x(g.ratio)} | {g.limit:g} | {verdict} |")
     return "\n".join(out) + "\n", bad
 
+def load_loads(results_dir):
+    """The loading figures: per module count and part, the CPU time per module
+    (ns) of each run; and the names of figures that are missing or errored."""
+    loads, bad = {}, []
+    for entry in sorted(os.listdir(results_dir)):
+        m = re.fullmatch(r"load_(\d+)_\d+\.json", entry)
+        if not m:
+            continue
+        modules = int(m.group(1))
+        with open(os.path.join(results_dir, entry), encoding="utf-8") as f:
+            benchmarks = json.load(f).get("benchmarks", [])
+        for part in LOAD_PARTS:
+            name = f"load_per_module/{part}"
+            found = [b for b in benchmarks if b["name"].split("/iterations")[0] == name]
+            if not found or found[0].get("error_occurred"):
+                bad.append(f"{name} ({entry})")
+                continue
+            # Manual time: the CPU time of the loading lookup per module.
+            ns = found[0]["real_time"] * _UNIT_NS[found[0].get("time_unit", "ns")]
+            loads.setdefault(modules, {}).setdefault(part, []).append(ns)
+    return loads, bad
+
+
+def _load_median(loads, modules, part):
+    runs = loads.get(modules, {}).get(part)
+    return statistics.median(runs) if runs else None
+
+
+def load_goals(loads):
+    """The loading goal: the part outside dlopen, most modules / fewest."""
+    if len(loads) < 2:
+        return []
+    fewest, most = min(loads), max(loads)
+    num, den = _load_median(loads, most, "rest"), _load_median(loads, fewest, "rest")
+    ratio = num / den if num is not None and den else None
+    return [_ratio_goal("load per module outside dlopen, most / fewest modules",
+                        f"{most} / {fewest} modules", ratio, LOAD_REST_MOST_VS_FEWEST)]
+
+
+def render_load(loads):
+    """The loading table: CPU time per module by module count, and the ratio
+    of the most modules to the fewest."""
+    if not loads:
+        return ""
+    runs = max(len(parts.get("total", [])) for parts in loads.values())
+    of_runs = "one run" if runs == 1 else f"median of {runs} runs"
+    out = ["", f"### Loading the module directory, CPU time per module in µs ({of_runs})", "",
+           "| modules | total | inside dlopen | outside dlopen |", "|--:|--:|--:|--:|"]
+    cells = {n: [_load_median(loads, n, part) for part in LOAD_PARTS] for n in sorted(loads)}
+    for n, values in cells.items():
+        out.append(f"| {n} | " + " | ".join("-" if v is None else f"{v / 1e3:.1f}" for v in values)
+                   + " |")
+    if len(loads) >= 2:
+        fewest, most = min(loads), max(loads)
+        ratios = [None if a is None or not b else a / b
+                  for a, b in zip(cells[most], cells[fewest])]
+        out.append(f"| {most} / {fewest} | " + " | ".join(_x(r) for r in ratios) + " |")
+    return "\n".join(out) + "\n"
+
 
 def main(argv):
     if len(argv) != 2:
         print(__doc__, file=sys.stderr)
         return 64
     codec, registry = load_results(argv[1])
-    goals = evaluate(codec, registry)
+    loads, load_bad = load_loads(argv[1])
+    goals = evaluate(codec, registry) + load_goals(loads)
     sys.stdout.write(render(codec, registry, goals))
-    bad = missing_figures(codec, registry)
+    bad = missing_figures(codec, registry) + load_bad
     cpp_table, cpp_bad = render_cpp(argv[1])
     sys.stdout.write(cpp_table)
     bad += cpp_bad
@@ -383,6 +450,7 @@ def main(argv):
     long_table, long_bad = render_long_texts(codec)
     sys.stdout.write(long_table)
     bad += long_bad
+    sys.stdout.write(render_load(loads))
     if bad:
         print("\nmissing or failed figures: " + ", ".join(bad), file=sys.stderr)
         return 2

@@ -199,6 +199,45 @@ class LongTextGoals(unittest.TestCase):
                 self.assertIn(f"| refusing 1 MiB, worst class / strlen of it | uri | {verdict} |",
                               table)
 
+class LoadGoal(unittest.TestCase):
+    def write_loads(self, runs):
+        """runs: (modules, run, rest ns, error?) per file."""
+        d = tempfile.TemporaryDirectory()
+        self.addCleanup(d.cleanup)
+        for modules, i, rest, error in runs:
+            entries = [run(f"load_per_module/{part}/iterations:1/manual_time", ns)
+                       for part, ns in [("total", 100), ("in_dlopen", 100 - rest), ("rest", rest)]]
+            if error:
+                entries[2].update(error_occurred=True, error_message="loaded 9 of 10 modules")
+            with open(os.path.join(d.name, f"load_{modules}_{i}.json"), "w",
+                      encoding="utf-8") as f:
+                json.dump({"benchmarks": entries}, f)
+        return report.load_loads(d.name)
+
+    def test_median_rest_of_most_modules_against_fewest(self):
+        # (runs, expected ratio, passes)
+        cases = [
+            ([(1000, 1, 10, False), (10000, 1, 11, False)], 1.1, True),
+            ([(1000, 1, 10, False), (10000, 1, 11.1, False)], 1.11, False),
+            # medians: 10 (of 9, 10, 30) and 10 (of 10, 12, 2); a middle count is ignored
+            ([(1000, 1, 9, False), (1000, 2, 30, False), (1000, 3, 10, False),
+              (10000, 1, 10, False), (10000, 2, 12, False), (10000, 3, 2, False),
+              (5000, 1, 99, False)], 1.0, True),
+        ]
+        for runs, ratio, passes in cases:
+            with self.subTest(runs=runs):
+                loads, bad = self.write_loads(runs)
+                goals = report.load_goals(loads)
+                self.assertEqual((len(goals), bad), (1, []))
+                self.assertAlmostEqual(goals[0].ratio, ratio)
+                self.assertIs(goals[0].passed, passes)
+
+    def test_errored_run_is_named_and_one_count_sets_no_goal(self):
+        loads, bad = self.write_loads([(10, 1, 5, False), (100, 1, 5, True)])
+        self.assertEqual(bad, ["load_per_module/rest (load_100_1.json)"])
+        loads, bad = self.write_loads([(10, 1, 5, False)])
+        self.assertEqual((report.load_goals(loads), bad), ([], []))
+
 
 class Completeness(unittest.TestCase):
     def test_complete_results_exit_zero_even_when_goals_fail(self):

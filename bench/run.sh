@@ -9,7 +9,8 @@
 #
 # The lookup benchmark runs once per module count, with the module directory
 # filled before the process starts, since the module list is built once per
-# process.
+# process; so does the loading benchmark, which fills it itself (1,000 and
+# 10,000 generated modules, three runs each; 10 and 100 in the smoke run).
 set -euo pipefail
 
 smoke=false
@@ -40,7 +41,7 @@ else
                --benchmark_enable_random_interleaving=true
                --benchmark_report_aggregates_only=true)
 fi
-cmake --build "$build" --target codec_bench cpp_bench registry_bench -j2 >/dev/null
+cmake --build "$build" --target codec_bench cpp_bench registry_bench load_bench -j2 >/dev/null
 # The YANG workload needs dsgen and Debian's IETF models (.ci/deps yang).
 yang=false
 cmake --build "$build" --target yang_bench -j2 >/dev/null 2>&1 && yang=true
@@ -63,6 +64,19 @@ for modules in 1 10 100; do
     run "registry_$modules" "$bench/registry_bench"
 done
 find "$bench/moddir" -maxdepth 1 -name '*.so' -delete
+load_counts=(1000 10000)
+load_runs=3
+if $smoke; then
+    load_counts=(10 100)
+    load_runs=1
+fi
+for modules in "${load_counts[@]}"; do
+    for ((i = 1; i <= load_runs; i++)); do
+        echo "== load_${modules} ($i)" >&2
+        "$bench/load_bench" "$modules" --benchmark_out="$results/load_${modules}_$i.json" \
+            --benchmark_out_format=json >&2
+    done
+done
 if $yang; then
     # The same 1,000 interfaces for both libraries, from a fixed seed.
     data="$results/yang-data"

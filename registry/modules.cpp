@@ -10,7 +10,6 @@
 
 #include <dirent.h>
 #include <dlfcn.h>
-#include <link.h>
 
 #include <cstddef>
 #include <cstdio>
@@ -55,14 +54,42 @@ static_assert(std::is_standard_layout_v<ModuleList> && offsetof(ModuleList, buil
 // head that this library made.
 const ModuleList *published_list = nullptr;
 
-// The block behind the head of the list, or null when the head is not the
-// one load_modules published (a caller's own records, or a head whose block
-// is not yet announced: lookups then walk the tables).
+// The blocks of builds about to publish, each announced before its
+// compare-and-swap, so that a thread which sees a head in module_list finds
+// its block even before published_list names it. Held as addresses: a
+// losing build clears its slot and frees its block, and a reader may still
+// compare the old address. A build that finds every slot taken goes
+// unannounced, and until published_list names it lookups walk the tables.
+constexpr int kAnnounceSlots = 8;
+uintptr_t announced[kAnnounceSlots] = {};
+
+// The slot that now announces list, or -1.
+int
+announce(const ModuleList *list)
+{
+    for (int i = 0; i < kAnnounceSlots; ++i) {
+        uintptr_t none = 0;
+        if (__atomic_compare_exchange_n(&announced[i], &none, reinterpret_cast<uintptr_t>(list),
+                                        false, __ATOMIC_RELEASE, __ATOMIC_RELAXED))
+            return i;
+    }
+    return -1;
+}
+
+// The block behind the head of the list, or null when the head is not one
+// that load_modules published (a caller's own records, or a build that went
+// unannounced and is not yet in published_list: lookups then walk the tables).
 const ModuleList *
 list_of(const DsModule *first)
 {
     const ModuleList *list = __atomic_load_n(&published_list, __ATOMIC_ACQUIRE);
-    return list != nullptr && &list->builtin == first ? list : nullptr;
+    if (list != nullptr && &list->builtin == first)
+        return list;
+    for (uintptr_t &slot : announced) {
+        if (__atomic_load_n(&slot, __ATOMIC_ACQUIRE) == reinterpret_cast<uintptr_t>(first))
+            return reinterpret_cast<const ModuleList *>(first);
+    }
+    return nullptr;
 }
 
 // FNV-1a: short names, cheap to hash, spread well enough for linear probing.
@@ -152,26 +179,13 @@ struct ModuleRecord {
 static_assert(std::is_standard_layout_v<ModuleRecord> && offsetof(ModuleRecord, module) == 0,
               "the public record must start its block");
 
-// The size in bytes of the object that a module exports at address, as its
-// dynamic symbol table gives it; 0 when the table does not say.
-size_t
-symbol_size(const void *address)
-{
-    Dl_info info{};
-    void *entry = nullptr;
-    if (dladdr1(address, &info, &entry, RTLD_DL_SYMENT) == 0 || entry == nullptr ||
-        info.dli_saddr != address)
-        return 0;
-    return static_cast<const ElfW(Sym) *>(entry)->st_size;
-}
-
 // A count symbol holds a u16; a missing one, or one too small to hold a u16,
 // counts as 0.
 uint16_t
 symbol_count(void *handle, const char *symbol)
 {
     const void *count = dlsym(handle, symbol);
-    if (count == nullptr || symbol_size(count) < sizeof(uint16_t))
+    if (count == nullptr || reg_symbol_size(count) < sizeof(uint16_t))
         return 0;
     return *static_cast<const uint16_t *>(count);
 }
@@ -191,7 +205,7 @@ counted_table(void *handle, uint16_t count, const char *symbol, size_t stride, c
     *table = dlsym(handle, symbol);
     if (*table == nullptr)
         return false;
-    size_t held = symbol_size(*table) / stride;
+    size_t held = reg_symbol_size(*table) / stride;
     *rows = held > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(held);
     return true;
 }
@@ -204,7 +218,7 @@ DsModule *
 module_record(void *handle)
 {
     const void *keys = dlsym(handle, "ds_keys");
-    size_t key_count = keys != nullptr ? symbol_size(keys) / sizeof(DsKeyNode) : 0;
+    size_t key_count = keys != nullptr ? reg_symbol_size(keys) / sizeof(DsKeyNode) : 0;
     if (key_count > UINT32_MAX)
         key_count = 0;
     uint16_t type_count = symbol_count(handle, "ds_type_count");
@@ -320,9 +334,12 @@ load_modules()
     append_modules(dir, &list->builtin);
     build_name_index(list);
     list->keys = reg_build_key_index(&list->builtin);
+    int slot = announce(list);
     DsModule *expected = nullptr;
     if (!__atomic_compare_exchange_n(&module_list, &expected, &list->builtin, false,
                                      __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+        if (slot >= 0)
+            __atomic_store_n(&announced[slot], 0, __ATOMIC_RELEASE);
         release_list(list);
         return 0;
     }

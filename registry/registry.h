@@ -24,6 +24,13 @@ const DsType *reg_find_type_linear(const DsModule *first, const char *name);
 // Whether the list that load_modules published at first carries a name index.
 bool reg_has_type_index(const DsModule *first);
 
+// The size in bytes of the object that a loaded shared object exports at
+// address, as the dynamic symbol table of the object holding it records it
+// (the entry that dladdr1 reports for it); 0 when no loaded object holds the
+// address or no exported entry starts there. Costs no more with many objects
+// loaded than with few.
+size_t reg_symbol_size(const void *address);
+
 struct KeyIndex;
 
 // The key index of the list that load_modules published at first, or null
