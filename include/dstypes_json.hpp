@@ -8,8 +8,9 @@
  * (which the library's C strings then cut at), and keeps the last of two
  * members of one name. read_json() refuses each of these, and invalid UTF-8,
  * and says where. It reads the text a bounded number of times: json-c's
- * tokener twice over the value, then one walk of the value's text in step
- * with the object json-c made of it.
+ * strict tokener once, then one walk of the value's text in step with the
+ * object json-c made of it; a text that json-c refuses is read up to three
+ * times more to say why.
  */
 #ifndef DSTYPES_JSON_HPP
 #define DSTYPES_JSON_HPP
@@ -254,6 +255,41 @@ class StrictWalk
 };
 
 /**
+ * Why json-c refuses to read text strictly from r.begin: a syntax error it
+ * makes leniently too, a syntax error of strict JSON inside the value that it
+ * reads leniently, or a second value or other text after that value. Sets
+ * r's fault and returns true, or returns false when it finds none of them.
+ */
+inline bool
+find_syntax_fault(std::string_view text, JsonReading &r) noexcept
+{
+    auto found = [&r](JsonFault fault, std::size_t offset, json_tokener_error error) {
+        r.fault = fault;
+        r.offset = offset;
+        r.error = error;
+        return true;
+    };
+    TokenerRun first = run_tokener(text.substr(r.begin), 0);
+    first.end += r.begin;
+    if (!first.allocated)
+        return found(JsonFault::no_memory, r.begin, json_tokener_success);
+    if (first.error != json_tokener_success)
+        return found(JsonFault::syntax, first.end, first.error);
+    const std::string_view value = text.substr(r.begin, first.end - r.begin);
+    TokenerRun strict = run_tokener(value, JSON_TOKENER_STRICT | JSON_TOKENER_VALIDATE_UTF8);
+    if (!strict.allocated)
+        return found(JsonFault::no_memory, r.begin, json_tokener_success);
+    if (strict.error != json_tokener_success)
+        return found(JsonFault::syntax, r.begin + strict.end, strict.error);
+    const std::size_t rest = skip_json_blanks(text, first.end);
+    if (rest == text.size())
+        return false;
+    const bool another = run_tokener(text.substr(rest), 0).error == json_tokener_success;
+    return found(another ? JsonFault::second_value : JsonFault::trailing_text, rest,
+                 json_tokener_success);
+}
+
+/**
  * Reads one JSON value from text, refusing what json-c would take but the
  * library would change or JSON does not allow: see JsonFault. The first
  * fault in the order of the checks, and within the value in text order, is
@@ -277,36 +313,28 @@ read_json(std::string_view text) noexcept
         return refuse(text.empty() ? JsonFault::empty : JsonFault::blank, 0);
     if (text.size() > INT32_MAX)
         return refuse(JsonFault::too_long, 0);
-    TokenerRun first = run_tokener(text.substr(r.begin), 0);
-    first.end += r.begin;
-    if (!first.allocated)
+    // A text that json-c reads strictly to its end is one value; only one
+    // that it refuses is read again, leniently, to tell what went wrong where.
+    TokenerRun value =
+        run_tokener(text.substr(r.begin), JSON_TOKENER_STRICT | JSON_TOKENER_VALIDATE_UTF8);
+    if (!value.allocated)
         return refuse(JsonFault::no_memory, r.begin);
-    if (first.error != json_tokener_success) {
-        r.error = first.error;
-        return refuse(JsonFault::syntax, first.end);
+    if (value.error != json_tokener_success) {
+        if (!find_syntax_fault(text, r)) {
+            r.fault = JsonFault::syntax;
+            r.offset = r.begin + value.end;
+            r.error = value.error;
+        }
+        return r;
     }
-    const std::string_view value = text.substr(r.begin, first.end - r.begin);
-    TokenerRun strict = run_tokener(value, JSON_TOKENER_STRICT | JSON_TOKENER_VALIDATE_UTF8);
-    if (!strict.allocated)
-        return refuse(JsonFault::no_memory, r.begin);
-    if (strict.error != json_tokener_success) {
-        r.error = strict.error;
-        return refuse(JsonFault::syntax, r.begin + strict.end);
-    }
-    const std::size_t rest = skip_json_blanks(text, first.end);
-    if (rest < text.size()) {
-        const bool another = run_tokener(text.substr(rest), 0).error == json_tokener_success;
-        return refuse(another ? JsonFault::second_value : JsonFault::trailing_text, rest);
-    }
-    r.end = first.end;
+    r.end = text.size();
     while (r.end > r.begin && is_json_blank(text[r.end - 1]))
         --r.end;
     std::size_t i = r.begin;
-    // The text ends right after the value, so the walk reads a copy that the
-    // value's own end bounds; json-c checked its syntax already.
+    // The walk reads only up to the value's end; json-c checked its syntax.
     StrictWalk walk(text.substr(0, r.end), r);
-    if (walk.value(i, first.value.get()))
-        r.value = std::move(first.value);
+    if (walk.value(i, value.value.get()))
+        r.value = std::move(value.value);
     return r;
 }
 
