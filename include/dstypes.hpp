@@ -37,8 +37,8 @@
  * for every parse, the library's own parse included, and the field buffer).
  *
  * The families live in headers of their own, all included here: results and
- * owners (dstypes_base.hpp), strict JSON reading (dstypes_json.hpp), cutting
- * key paths (dstypes_path.hpp), views and lookups (dstypes_views.hpp), key
+ * owners (dstypes_base.hpp), strict JSON reading (dstypes_json.hpp) and
+ * parse() over it (dstypes_parse.hpp), cutting key paths (dstypes_path.hpp), views and lookups (dstypes_views.hpp), key
  * building and fields (dstypes_keys.hpp).
  */
 #ifndef DSTYPES_HPP
@@ -48,6 +48,7 @@
 #include "dstypes_base.hpp"
 #include "dstypes_json.hpp"
 #include "dstypes_keys.hpp"
+#include "dstypes_parse.hpp"
 #include "dstypes_path.hpp"
 #include "dstypes_views.hpp"
 

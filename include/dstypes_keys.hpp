@@ -8,7 +8,7 @@
 
 #include "dstypes.h"
 #include "dstypes_base.hpp"
-#include "dstypes_json.hpp"
+#include "dstypes_parse.hpp"
 #include "dstypes_path.hpp"
 #include "dstypes_views.hpp"
 
