@@ -1,14 +1,14 @@
 // From packed form to JSON: one recursive walk turns the packed bytes of a
 // type into a new json-c object, checking every int range, enum table and
-// string pattern on the way; a second walk only checks a packed value and
-// builds nothing. The exported entry points add the length rules: strings are
-// read up to their NUL, ints and enums are cut or widened to their size, and
-// every other value must fill the caller's bytes exactly. Nothing here logs.
+// string pattern on the way (c_value_valid.cpp only checks). The exported
+// entry point adds the length rules: strings are read up to their NUL, ints
+// and enums are cut or widened to their size, and every other value must
+// fill the caller's bytes exactly. Nothing here logs.
 //
 // Descriptors come from schema modules, so the walks do not trust a type's
 // size to cover its parts: no read goes past the caller's bytes, a choice's
 // members are read inside the choice's own size, and the walks refuse to nest
-// more than kMaxDepth descriptors deep. A type whose size does cover its parts
+// more than core::kMaxDepth descriptors deep. A type whose size does cover its parts
 // converts exactly as if these checks were absent.
 #include "codec/codec.h"
 
@@ -20,27 +20,7 @@
 namespace
 {
 
-// The bit range text of a bitmap is written into a buffer sized for the
-// longest text its bit count allows (see bit_text_capacity). Up to this many
-// bytes it lives on the stack, which covers every bitmap of up to 4914 bits;
-// longer texts (a 65535-byte bitmap may need 2.4 MB) are built in a malloc'ed
-// buffer that is freed before the walk returns, since no stack can be
-// assumed to hold them.
-constexpr size_t kStackBitText = 16384;
-
 json_object *walk(const DsType *type, DsCursor *cursor, unsigned depth);
-bool check(const DsType *type, DsCursor *cursor, unsigned depth);
-
-// The text of a string value: the bytes up to the NUL among the first size
-// bytes at p, or null when there is no NUL there or the pattern rejects it.
-const char *
-string_text(const DsType *type, const uint8_t *p, size_t size)
-{
-    if (size == 0 || std::memchr(p, '\0', size) == nullptr)
-        return nullptr;
-    const char *text = reinterpret_cast<const char *>(p);
-    return pattern_matches(type, text) ? text : nullptr;
-}
 
 // Hands member over to obj under name. json-c keeps the reference only on
 // success; on failure member still owns it and drops it.
@@ -77,88 +57,10 @@ add_fields(json_object *obj, const DsField *fields, uint32_t first, uint32_t cou
     return true;
 }
 
-// Decimal digits of the largest bit number below bit_count.
-unsigned
-bit_number_digits(uint64_t bit_count)
-{
-    unsigned digits = 1;
-    for (uint64_t n = bit_count > 0 ? bit_count - 1 : 0; n >= 10; n /= 10)
-        ++digits;
-    return digits;
-}
-
-// Bytes needed for the longest bit range text of bit_count bits, its leading
-// comma and NUL included. Every other bit set gives the most runs, but runs of
-// two bits give the most characters: ",a-b" costs 2d + 2 characters for three
-// bits (two set, one clear between runs), more per bit than ",a" for two. At
-// most floor(2 (n + 1) / 3) numbers of at most d digits are written, each with
-// one separator before it.
-uint64_t
-bit_text_capacity(uint64_t bit_count)
-{
-    uint64_t numbers = 2 * (bit_count + 1) / 3;
-    return numbers * (bit_number_digits(bit_count) + 1) + 1;
-}
-
 } // namespace
-
-// Appends one run of set bits, first to end - 1, as ",first" or
-// ",first-last", clipped to the bit count: a run in the filler bits past it
-// appends nothing. Returns the new end of the text. out has room for the run:
-// bit_text_capacity counts every run at its longest.
-static char *
-append_bit_range(char *out, uint64_t first, uint64_t end, uint64_t bit_count)
-{
-    if (end > bit_count) {
-        if (first >= bit_count)
-            return out;
-        end = bit_count;
-    }
-    int n = first == end - 1 ? std::sprintf(out, ",%" PRIu64, first)
-                             : std::sprintf(out, ",%" PRIu64 "-%" PRIu64, first, end - 1);
-    return out + n;
-}
 
 namespace
 {
-
-// Writes the bit range text of the bytes into text (bit_text_capacity bytes)
-// and returns its start past the leading comma. Bytes 0x00 and 0xFF are taken
-// whole; a run may cross any number of byte boundaries.
-const char *
-write_bit_ranges(char *text, const uint8_t *bytes, uint64_t nbytes, uint64_t bit_count)
-{
-    char *out = text;
-    bool open = false;
-    uint64_t first = 0;
-    for (uint64_t b = 0; b < nbytes; ++b) {
-        uint64_t base = 8 * b;
-        if (bytes[b] == 0x00) {
-            if (open)
-                out = append_bit_range(out, first, base, bit_count);
-            open = false;
-            continue;
-        }
-        if (bytes[b] == 0xff) {
-            if (!open)
-                first = base;
-            open = true;
-            continue;
-        }
-        for (unsigned bit = 0; bit < 8; ++bit) {
-            bool set = (bytes[b] >> bit & 1) != 0;
-            if (set && !open)
-                first = base + bit;
-            else if (!set && open)
-                out = append_bit_range(out, first, base + bit, bit_count);
-            open = set;
-        }
-    }
-    if (open)
-        out = append_bit_range(out, first, 8 * nbytes, bit_count);
-    *out = '\0';
-    return out == text ? text : text + 1;
-}
 
 JsonRef
 new_address_text(uint64_t converter, const uint8_t *p)
@@ -192,7 +94,7 @@ double_to_jo(DsCursor *cursor)
 json_object *
 string_to_jo(const DsType *type, DsCursor *cursor)
 {
-    const char *text = string_text(type, cursor->p, type->size);
+    const char *text = codec_string_text(type, cursor->p, type->size);
     if (text == nullptr)
         return nullptr;
     JsonRef jo(json_object_new_string(text));
@@ -208,14 +110,10 @@ enum_to_jo(const DsType *type, DsCursor *cursor)
     int64_t value = 0;
     if (!codec_read_int_or_enum(type, cursor, &value))
         return nullptr;
-    if (codec_is_bool_enum(type))
+    if (core::is_bool_enum(type))
         return json_object_new_boolean(static_cast<int32_t>(value) != 0);
-    const DsEnumValue *rows = type->p.enumeration.values;
-    for (uint32_t i = 0; i < type->p.enumeration.count; ++i) {
-        if (rows[i].value == value)
-            return rows[i].name != nullptr ? json_object_new_string(rows[i].name) : nullptr;
-    }
-    return nullptr;
+    const DsEnumValue *row = core::enum_row(type, value);
+    return row != nullptr && row->name != nullptr ? json_object_new_string(row->name) : nullptr;
 }
 
 // Converts the first count slots; the slots past the count are skipped
@@ -264,8 +162,7 @@ choice_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
 {
     const DsField *fields = type->p.choice.fields;
     const DsType *discriminator = fields != nullptr ? fields[0].type : nullptr;
-    if (discriminator == nullptr ||
-        (discriminator->kind != DS_KIND_INT && discriminator->kind != DS_KIND_ENUM) ||
+    if (!core::is_discriminator(discriminator) ||
         (type->p.choice.arms == nullptr && type->p.choice.arm_count > 0))
         return nullptr;
     JsonRef obj(json_object_new_object());
@@ -280,7 +177,7 @@ choice_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
     ds__get_int_or_enum_val(discriminator, &at_discriminator, &value);
     const DsChoiceArm *arms = type->p.choice.arms;
     for (uint32_t a = 0; a < type->p.choice.arm_count; ++a) {
-        if (!codec_arm_lists(&arms[a], value))
+        if (!core::arm_lists(&arms[a], value))
             continue;
         if (!add_fields(obj.get(), fields, arms[a].first_field, arms[a].field_count, &inside,
                         depth))
@@ -300,15 +197,16 @@ bitmap_to_jo(const DsType *type, DsCursor *cursor)
     const uint8_t *bytes = cursor->p;
     if (!codec_skip(cursor, nbytes))
         return nullptr;
-    uint64_t capacity = bit_text_capacity(bit_count);
-    char on_stack[kStackBitText];
+    uint64_t capacity = core::bit_text_capacity(bit_count);
+    char on_stack[core::kStackBitText];
     char *text = on_stack;
     if (capacity > sizeof on_stack) {
         text = static_cast<char *>(std::malloc(capacity));
         if (text == nullptr)
             return nullptr;
     }
-    json_object *jo = json_object_new_string(write_bit_ranges(text, bytes, nbytes, bit_count));
+    json_object *jo =
+        json_object_new_string(core::write_bit_ranges(text, bytes, nbytes, bit_count));
     if (text != on_stack)
         std::free(text);
     return jo;
@@ -323,7 +221,7 @@ converted_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
     uint64_t converter = type->p.converted.converter;
     if (converter == DS_CONVERT_BASE)
         return base != nullptr ? walk(base, cursor, depth + 1) : nullptr;
-    uint32_t width = codec_address_width(converter);
+    uint32_t width = core::address_width(converter);
     if (width == 0 || width > cursor->remaining)
         return nullptr;
     JsonRef jo = new_address_text(converter, cursor->p);
@@ -336,7 +234,7 @@ converted_to_jo(const DsType *type, DsCursor *cursor, unsigned depth)
 json_object *
 walk(const DsType *type, DsCursor *cursor, unsigned depth)
 {
-    if (type == nullptr || depth > kMaxDepth || type->size > cursor->remaining)
+    if (type == nullptr || depth > core::kMaxDepth || type->size > cursor->remaining)
         return nullptr;
     switch (type->kind) {
     case DS_KIND_INT:
@@ -359,130 +257,6 @@ walk(const DsType *type, DsCursor *cursor, unsigned depth)
         return converted_to_jo(type, cursor, depth);
     default:
         return nullptr;
-    }
-}
-
-bool
-check_int_or_enum(const DsType *type, DsCursor *cursor)
-{
-    return codec_read_int_or_enum(type, cursor, nullptr);
-}
-
-// Any 8 bytes are a double and any bits a bitmap, the filler bits included.
-bool
-check_opaque(const DsType *type, DsCursor *cursor)
-{
-    return codec_skip(cursor, type->size);
-}
-
-bool
-check_string(const DsType *type, DsCursor *cursor)
-{
-    bool valid = string_text(type, cursor->p, type->size) != nullptr;
-    codec_advance(cursor, type->size);
-    return valid;
-}
-
-// Unlike the converter, a stored count above max_count is invalid. The slots
-// past the count are skipped unchecked.
-bool
-check_array(const DsType *type, DsCursor *cursor, unsigned depth)
-{
-    const DsType *element = type->p.array.element;
-    uint32_t max_count = type->p.array.max_count;
-    if (element == nullptr || cursor->remaining < 2)
-        return false;
-    int64_t count = 0;
-    ds__peek_int(2, false, &count, cursor);
-    if (count > max_count)
-        return false;
-    for (int64_t i = 0; i < count; ++i) {
-        if (!check(element, cursor, depth + 1))
-            return false;
-    }
-    return codec_skip(cursor, static_cast<uint64_t>(max_count - count) * element->size);
-}
-
-bool
-check_fields(const DsField *fields, uint32_t first, uint32_t count, DsCursor *cursor,
-             unsigned depth)
-{
-    for (uint32_t i = first; i < first + count; ++i) {
-        if (!check(fields[i].type, cursor, depth + 1))
-            return false;
-    }
-    return true;
-}
-
-bool
-check_sequence(const DsType *type, DsCursor *cursor, unsigned depth)
-{
-    const DsField *fields = type->p.sequence.fields;
-    uint32_t count = type->p.sequence.field_count;
-    if (fields == nullptr && count > 0)
-        return false;
-    return check_fields(fields, 0, count, cursor, depth);
-}
-
-// Every applying arm is checked, reading on from where the previous one
-// stopped, and each one overwrites the verdict: with overlapping value lists
-// the last applying arm decides.
-bool
-check_choice(const DsType *type, DsCursor *cursor, unsigned depth)
-{
-    const DsField *fields = type->p.choice.fields;
-    const DsType *discriminator = fields != nullptr ? fields[0].type : nullptr;
-    DsCursor inside{cursor->p, type->size};
-    codec_advance(cursor, type->size);
-    int64_t value = 0;
-    if (discriminator == nullptr ||
-        (discriminator->kind != DS_KIND_INT && discriminator->kind != DS_KIND_ENUM) ||
-        (type->p.choice.arms == nullptr && type->p.choice.arm_count > 0) ||
-        !codec_read_int_or_enum(discriminator, &inside, &value))
-        return false;
-    bool verdict = true;
-    const DsChoiceArm *arms = type->p.choice.arms;
-    for (uint32_t a = 0; a < type->p.choice.arm_count; ++a) {
-        if (codec_arm_lists(&arms[a], value))
-            verdict =
-                check_fields(fields, arms[a].first_field, arms[a].field_count, &inside, depth);
-    }
-    return verdict;
-}
-
-// The bytes are not examined: any 4, 16 or 6 bytes are an address, and the
-// base of converter 0 is not consulted.
-bool
-check_converted(const DsType *type, DsCursor *cursor)
-{
-    codec_advance(cursor, type->size);
-    return type->p.converted.converter <= DS_CONVERT_MAC;
-}
-
-bool
-check(const DsType *type, DsCursor *cursor, unsigned depth)
-{
-    if (type == nullptr || depth > kMaxDepth || type->size > cursor->remaining)
-        return false;
-    switch (type->kind) {
-    case DS_KIND_INT:
-    case DS_KIND_ENUM:
-        return check_int_or_enum(type, cursor);
-    case DS_KIND_DOUBLE:
-    case DS_KIND_BITMAP:
-        return check_opaque(type, cursor);
-    case DS_KIND_STRING:
-        return check_string(type, cursor);
-    case DS_KIND_ARRAY:
-        return check_array(type, cursor, depth);
-    case DS_KIND_SEQUENCE:
-        return check_sequence(type, cursor, depth);
-    case DS_KIND_CHOICE:
-        return check_choice(type, cursor, depth);
-    case DS_KIND_CONVERTED:
-        return check_converted(type, cursor);
-    default:
-        return false;
     }
 }
 
@@ -515,28 +289,10 @@ int_or_enum_to_jo(const DsType *type, const uint8_t *buf, size_t len)
 
 } // namespace
 
-uint64_t
-codec_bit_text_capacity(uint64_t bit_count)
-{
-    return bit_text_capacity(bit_count);
-}
-
-const char *
-codec_bit_ranges(char *text, const uint8_t *bytes, uint64_t nbytes, uint64_t bit_count)
-{
-    return write_bit_ranges(text, bytes, nbytes, bit_count);
-}
-
 json_object *
 c_to_jo_cursor(const DsType *type, DsCursor *cursor)
 {
     return walk(type, cursor, 0);
-}
-
-bool
-c_value_is_valid_cursor(const DsType *type, DsCursor *cursor)
-{
-    return check(type, cursor, 0);
 }
 
 // Returns a new object holding one reference for the caller, or null. The
@@ -549,7 +305,7 @@ ds_c_to_jo(const DsType *type, const void *buf, size_t len)
         return nullptr;
     const auto *bytes = static_cast<const uint8_t *>(buf);
     if (type->kind == DS_KIND_STRING) {
-        const char *text = string_text(type, bytes, len < type->size ? len : type->size);
+        const char *text = codec_string_text(type, bytes, len < type->size ? len : type->size);
         return text != nullptr ? json_object_new_string(text) : nullptr;
     }
     if (type->kind == DS_KIND_INT || type->kind == DS_KIND_ENUM)
@@ -560,13 +316,4 @@ ds_c_to_jo(const DsType *type, const void *buf, size_t len)
     DsCursor cursor{const_cast<uint8_t *>(bytes), static_cast<uint32_t>(len)};
     JsonRef jo(c_to_jo_cursor(type, &cursor));
     return cursor.remaining == 0 ? jo.release() : nullptr;
-}
-
-extern "C" DS_EXPORT bool
-ds_c_value_is_valid(const DsType *type, const void *buf, uint32_t len)
-{
-    if (type == nullptr || (buf == nullptr && len > 0))
-        return false;
-    DsCursor cursor{const_cast<uint8_t *>(static_cast<const uint8_t *>(buf)), len};
-    return c_value_is_valid_cursor(type, &cursor) && cursor.remaining == 0;
 }

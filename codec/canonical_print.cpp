@@ -344,15 +344,11 @@ print_enum(TextOut &out, const DsType *type, DsCursor *cursor)
     int64_t value = 0;
     if (!codec_read_int_or_enum(type, cursor, &value))
         return Status::invalid;
-    if (codec_is_bool_enum(type))
+    if (core::is_bool_enum(type))
         return fail_if(!out.append(static_cast<int32_t>(value) != 0 ? "true" : "false"),
                        Status::no_memory);
-    const DsEnumValue *rows = type->p.enumeration.values;
-    for (uint32_t i = 0; i < type->p.enumeration.count; ++i) {
-        if (rows[i].value == value)
-            return rows[i].name != nullptr ? append_quoted(out, rows[i].name) : Status::invalid;
-    }
-    return Status::invalid;
+    const DsEnumValue *row = core::enum_row(type, value);
+    return row != nullptr && row->name != nullptr ? append_quoted(out, row->name) : Status::invalid;
 }
 
 Status
@@ -412,8 +408,7 @@ print_choice(TextOut &out, const DsType *type, DsCursor *cursor, unsigned depth)
 {
     const DsField *fields = type->p.choice.fields;
     const DsType *discriminator = fields != nullptr ? fields[0].type : nullptr;
-    if (discriminator == nullptr ||
-        (discriminator->kind != DS_KIND_INT && discriminator->kind != DS_KIND_ENUM) ||
+    if (!core::is_discriminator(discriminator) ||
         (type->p.choice.arms == nullptr && type->p.choice.arm_count > 0))
         return Status::invalid;
     ObjectOut obj(out);
@@ -429,7 +424,7 @@ print_choice(TextOut &out, const DsType *type, DsCursor *cursor, unsigned depth)
     ds__get_int_or_enum_val(discriminator, &at_discriminator, &value);
     const DsChoiceArm *arms = type->p.choice.arms;
     for (uint32_t a = 0; a < type->p.choice.arm_count; ++a) {
-        if (!codec_arm_lists(&arms[a], value))
+        if (!core::arm_lists(&arms[a], value))
             continue;
         status = add_fields(obj, fields, arms[a].first_field, arms[a].field_count, &inside, depth);
         if (status != Status::printed)
@@ -448,8 +443,8 @@ print_bitmap(TextOut &out, const DsType *type, DsCursor *cursor)
     const uint8_t *bytes = cursor->p;
     if (!codec_skip(cursor, nbytes))
         return Status::invalid;
-    uint64_t capacity = codec_bit_text_capacity(bit_count);
-    char on_stack[16384];
+    uint64_t capacity = core::bit_text_capacity(bit_count);
+    char on_stack[core::kStackBitText];
     std::unique_ptr<char, FreeDeleter> on_heap;
     char *text = on_stack;
     if (capacity > sizeof on_stack) {
@@ -458,7 +453,7 @@ print_bitmap(TextOut &out, const DsType *type, DsCursor *cursor)
             return Status::no_memory;
         text = on_heap.get();
     }
-    const char *ranges = codec_bit_ranges(text, bytes, nbytes, bit_count);
+    const char *ranges = core::write_bit_ranges(text, bytes, nbytes, bit_count);
     return fail_if(!out.append("\"", 1) || !out.append(ranges) || !out.append("\"", 1),
                    Status::no_memory);
 }
@@ -470,7 +465,7 @@ print_converted(TextOut &out, const DsType *type, DsCursor *cursor, unsigned dep
     uint64_t converter = type->p.converted.converter;
     if (converter == DS_CONVERT_BASE)
         return base != nullptr ? walk(out, base, cursor, depth + 1) : Status::invalid;
-    uint32_t width = codec_address_width(converter);
+    uint32_t width = core::address_width(converter);
     if (width == 0 || width > cursor->remaining)
         return Status::invalid;
     char text[kAddressTextSize];
@@ -483,7 +478,7 @@ print_converted(TextOut &out, const DsType *type, DsCursor *cursor, unsigned dep
 Status
 walk(TextOut &out, const DsType *type, DsCursor *cursor, unsigned depth)
 {
-    if (type == nullptr || depth > kMaxDepth || type->size > cursor->remaining)
+    if (type == nullptr || depth > core::kMaxDepth || type->size > cursor->remaining)
         return Status::invalid;
     switch (type->kind) {
     case DS_KIND_INT:

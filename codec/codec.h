@@ -3,6 +3,9 @@
 #ifndef DSTYPES_CODEC_CODEC_H
 #define DSTYPES_CODEC_CODEC_H
 
+#include "core/bit_text.h"
+#include "core/grammar.h"
+#include "core/json_ref.h"
 #include "types/types.h"
 
 #include <json-c/json.h>
@@ -11,18 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-
-// Owns one json-c reference; the deleter drops it. Every partial result of a
-// walk lives in one of these until it is handed to its parent or the caller,
-// so each failure path releases what it built.
-struct JsonPut {
-    void
-    operator()(json_object *jo) const
-    {
-        json_object_put(jo);
-    }
-};
-using JsonRef = std::unique_ptr<json_object, JsonPut>;
 
 // json_tokener_parse_verbose, with a tokener kept per thread and released
 // when the thread ends: the same object and error code for every text.
@@ -62,14 +53,6 @@ codec_print(json_object *jo)
     return text;
 }
 
-// True when the text is accepted by the string type's pattern: a POSIX
-// extended expression applied unanchored, so a match anywhere accepts. A
-// pattern that does not compile is reported on standard error and accepts.
-// How deep the walks follow descriptors: deeper than any real schema, so
-// only a descriptor graph that loops gets there, and it must fail rather
-// than exhaust the stack.
-constexpr unsigned kMaxDepth = 64;
-
 // Moves the cursor by n bytes, both members together.
 inline void
 codec_advance(DsCursor *cursor, uint32_t n)
@@ -97,45 +80,23 @@ codec_read_int_or_enum(const DsType *type, DsCursor *cursor, int64_t *out)
     return ds__get_int_or_enum_val(type, cursor, out);
 }
 
-// The enum named "bool", wherever it is defined, is the one type whose JSON
-// form is a boolean; an anonymous enum never is.
-inline bool
-codec_is_bool_enum(const DsType *type)
-{
-    return type->name != nullptr && std::strcmp(type->name, "bool") == 0;
-}
-
-// True when the choice arm lists the discriminator value.
-inline bool
-codec_arm_lists(const DsChoiceArm *arm, int64_t value)
-{
-    for (uint32_t v = 0; v < arm->value_count; ++v) {
-        if (arm->values[v] == value)
-            return true;
-    }
-    return false;
-}
-
-// Bytes of the packed address of converters 1 to 3; 0 for every other.
-inline uint32_t
-codec_address_width(uint64_t converter)
-{
-    switch (converter) {
-    case DS_CONVERT_IPV4:
-        return 4;
-    case DS_CONVERT_IPV6:
-        return 16;
-    case DS_CONVERT_MAC:
-        return 6;
-    default:
-        return 0;
-    }
-}
-
+// True when the text is accepted by the string type's pattern: a POSIX
+// extended expression applied unanchored, so a match anywhere accepts. A
+// pattern that does not compile is reported on standard error and accepts.
 // Compiled patterns are cached per thread.
 bool pattern_matches(const DsType *type, const char *text);
 // The same verdict, compiling the pattern afresh (for tests and comparisons).
 bool pattern_matches_uncached(const DsType *type, const char *text);
+// The text of a string value: the bytes up to the NUL among the first size
+// bytes at p, or null when there is no NUL there or the pattern rejects it.
+inline const char *
+codec_string_text(const DsType *type, const uint8_t *p, size_t size)
+{
+    if (size == 0 || std::memchr(p, '\0', size) == nullptr)
+        return nullptr;
+    const char *text = reinterpret_cast<const char *>(p);
+    return pattern_matches(type, text) ? text : nullptr;
+}
 // For a text refused before its pattern was applied (by its length): what
 // pattern_matches would have written to standard error, and nothing else.
 void pattern_report_broken(const DsType *type);
@@ -165,12 +126,6 @@ bool codec_parse_mac(const char *text, uint8_t out[6]);
 // length, 0 for any other converter.
 constexpr size_t kAddressTextSize = 46;
 size_t codec_address_text(uint64_t converter, const uint8_t *bytes, char *out);
-
-// The bit range text of a bitmap: the buffer size its longest text needs
-// (NUL included), and the text of nbytes bytes written into such a buffer,
-// returned without its leading comma.
-uint64_t codec_bit_text_capacity(uint64_t bit_count);
-const char *codec_bit_ranges(char *text, const uint8_t *bytes, uint64_t nbytes, uint64_t bit_count);
 
 // The canonical text of a packed value of exactly the type's size, printed
 // without building json-c objects: the bytes that json_object_to_json_string

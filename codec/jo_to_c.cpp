@@ -8,7 +8,7 @@
 // Descriptors come from schema modules, so the walk does not trust a type's
 // size to cover its parts: every write is checked against the bytes left in
 // the caller's buffer, a choice's members against the choice's own size, and
-// the walk refuses to nest more than kMaxDepth descriptors deep. A type whose
+// the walk refuses to nest more than core::kMaxDepth descriptors deep. A type whose
 // size does cover its parts converts exactly as if these checks were absent.
 #include "codec/codec.h"
 
@@ -122,59 +122,6 @@ jo_members_to_fields(const char *discriminator_name, // name allowed besides the
     return true;
 }
 
-// Sets bits a through b (inclusive): the bytes the run covers whole at once,
-// the bits at either end one by one.
-void
-set_bits(uint8_t *bytes, uint64_t a, uint64_t b)
-{
-    uint64_t i = a;
-    for (; i <= b && i % 8 != 0; ++i)
-        bytes[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
-    if (i + 7 <= b) {
-        uint64_t whole = (b + 1 - i) / 8;
-        std::memset(bytes + i / 8, 0xff, whole);
-        i += 8 * whole;
-    }
-    for (; i <= b; ++i)
-        bytes[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
-}
-
-// Reads one bit number with strtol's rules (leading blanks and "+" pass).
-bool
-read_bit_number(const char *text, uint64_t bit_count, uint64_t *out, const char **stop)
-{
-    char *end = nullptr;
-    long n = std::strtol(text, &end, 10);
-    if (end == text || n < 0 || static_cast<uint64_t>(n) >= bit_count)
-        return false;
-    *out = static_cast<uint64_t>(n);
-    *stop = end;
-    return true;
-}
-
-// Reads a list of bit numbers and ranges N-M separated by ",", setting their
-// bits in bytes, or only checking the text when bytes is null.
-bool
-read_bit_list(const char *text, uint64_t bit_count, uint8_t *bytes)
-{
-    const char *s = text;
-    while (*s != '\0') {
-        uint64_t a = 0;
-        if (!read_bit_number(s, bit_count, &a, &s))
-            return false;
-        uint64_t b = a;
-        if (*s == '-' && (!read_bit_number(s + 1, bit_count, &b, &s) || a >= b))
-            return false;
-        if (*s == ',')
-            ++s;
-        else if (*s != '\0')
-            return false;
-        if (bytes != nullptr)
-            set_bits(bytes, a, b);
-    }
-    return true;
-}
-
 // False when the text is longer than any that inet_pton accepts for the
 // converter's family (INET_ADDRSTRLEN and INET6_ADDRSTRLEN hold the longest
 // with its NUL), so that it fails whatever its pattern says. A MAC text has
@@ -266,36 +213,26 @@ string_to_c(const DsType *type, json_object *jo, DsCursor *cursor)
 bool
 enum_to_c(const DsType *type, json_object *jo, DsCursor *cursor)
 {
-    const DsEnumValue *rows = type->p.enumeration.values;
-    uint32_t count = type->p.enumeration.count;
     // Only a table and a base make an enum: packed values are read through the base.
-    if (rows == nullptr || type->p.enumeration.base == nullptr)
+    if (type->p.enumeration.values == nullptr || type->p.enumeration.base == nullptr)
         return false;
-    const char *name = nullptr;
-    int64_t key = 0;
+    const DsEnumValue *row = nullptr;
     switch (json_object_get_type(jo)) {
     case json_type_int:
-        key = json_object_get_int64(jo);
+        row = core::enum_row(type, json_object_get_int64(jo));
         break;
     case json_type_string:
-        name = json_object_get_string(jo);
+        row = core::enum_row_named(type, json_object_get_string(jo));
         break;
     case json_type_boolean:
-        if (type->name == nullptr || std::strcmp(type->name, "bool") != 0)
+        if (!core::is_bool_enum(type))
             return false;
-        key = json_object_get_boolean(jo) ? 1 : 0;
+        row = core::enum_row(type, json_object_get_boolean(jo) ? 1 : 0);
         break;
     default:
         return false;
     }
-    for (uint32_t i = 0; i < count; ++i) {
-        bool match = name != nullptr
-                         ? rows[i].name != nullptr && std::strcmp(rows[i].name, name) == 0
-                         : rows[i].value == key;
-        if (match)
-            return ds__pack_int(type->size, rows[i].value, cursor);
-    }
-    return false;
+    return row != nullptr && ds__pack_int(type->size, row->value, cursor);
 }
 
 // The slots past the element count are skipped, not written.
@@ -333,20 +270,6 @@ sequence_to_c(const DsType *type, json_object *jo, DsCursor *cursor, unsigned de
                                 cursor, depth);
 }
 
-// The first arm, in table order, that lists the discriminator value; null when none does.
-const DsChoiceArm *
-find_arm(const DsType *type, int64_t value)
-{
-    const DsChoiceArm *arms = type->p.choice.arms;
-    for (uint32_t a = 0; a < type->p.choice.arm_count; ++a) {
-        for (uint32_t v = 0; v < arms[a].value_count; ++v) {
-            if (arms[a].values[v] == value)
-                return &arms[a];
-        }
-    }
-    return nullptr;
-}
-
 // The whole choice is zeroed first, so the filler behind a short arm (or
 // behind a discriminator that selects no arm) reads as zero. When validating,
 // the discriminator is still converted, into scratch, to learn its value.
@@ -364,7 +287,7 @@ choice_to_c(const DsType *type, json_object *jo, DsCursor *cursor, unsigned dept
         return false;
     // The value is read back as an integer, and scratch holds at most 8 bytes
     // of one: any other discriminator kind is a broken descriptor.
-    if (discriminator_type->kind != DS_KIND_INT && discriminator_type->kind != DS_KIND_ENUM)
+    if (!core::is_discriminator(discriminator_type))
         return false;
 
     uint8_t scratch[kScratchSize];
@@ -384,7 +307,7 @@ choice_to_c(const DsType *type, json_object *jo, DsCursor *cursor, unsigned dept
     int64_t value = 0;
     ds__get_int_or_enum_val(discriminator_type, &at_discriminator, &value);
 
-    const DsChoiceArm *arm = find_arm(type, value);
+    const DsChoiceArm *arm = core::first_arm(type, value);
     if (arm == nullptr)
         return true;
     return jo_members_to_fields(discriminator->name, type->p.choice.fields + arm->first_field,
@@ -406,7 +329,7 @@ bitmap_to_c(const DsType *type, json_object *jo, DsCursor *cursor)
         bytes = cursor->p;
         std::memset(bytes, 0, nbytes);
     }
-    if (!read_bit_list(json_object_get_string(jo), bit_count, bytes))
+    if (!core::read_bit_list(json_object_get_string(jo), bit_count, bytes))
         return false;
     if (cursor != nullptr)
         advance(cursor, static_cast<uint32_t>(nbytes));
@@ -433,7 +356,7 @@ converted_to_c(const DsType *type, json_object *jo, DsCursor *cursor, unsigned d
         pattern_report_broken(base);
         return false;
     }
-    if (!pattern_matches(base, text) || codec_address_width(converter) > type->size)
+    if (!pattern_matches(base, text) || core::address_width(converter) > type->size)
         return false;
     uint8_t scratch[kScratchSize];
     uint8_t *out = scratch;
@@ -452,7 +375,7 @@ converted_to_c(const DsType *type, json_object *jo, DsCursor *cursor, unsigned d
 bool
 walk(const DsType *type, json_object *jo, DsCursor *cursor, unsigned depth)
 {
-    if (type == nullptr || depth > kMaxDepth)
+    if (type == nullptr || depth > core::kMaxDepth)
         return false;
     switch (type->kind) {
     case DS_KIND_INT:

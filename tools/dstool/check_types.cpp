@@ -3,6 +3,7 @@
 // kinds and converters, sizes against their parts, int ranges against what
 // their width holds, patterns that do not compile.
 #include "check.h"
+#include "core/grammar.h"
 
 #include <regex.h>
 
@@ -75,11 +76,11 @@ TypeChecker::check_int(const DsType *type, const std::string &where)
     int64_t min = type->p.integer.min;
     int64_t max = type->p.integer.max;
     std::string range = std::to_string(min) + ".." + std::to_string(max);
-    if (type->size != 1 && type->size != 2 && type->size != 4 && type->size != 8)
+    if (!core::is_int_width(type->size))
         bad(where, "int of size " + std::to_string(type->size) + ": only 1, 2, 4 or 8 bytes");
     if (min > max)
         bad(where, "empty range " + range);
-    if (type->size != 1 && type->size != 2 && type->size != 4)
+    if (!core::is_int_width(type->size) || type->size == 8)
         return;
     unsigned bits = 8u * type->size;
     bool is_signed = min < 0;
@@ -217,8 +218,7 @@ TypeChecker::check_converted(const DsType *type, const std::string &where)
 {
     uint64_t converter = type->p.converted.converter;
     const DsType *base = type->p.converted.base;
-    static const uint16_t kPacked[] = {0, 4, 16, 6};
-    if (converter > 3) {
+    if (!core::is_known_converter(converter)) {
         bad(where, "unknown converter " + std::to_string(converter));
         return;
     }
@@ -230,7 +230,7 @@ TypeChecker::check_converted(const DsType *type, const std::string &where)
     if ((base->kind == DS_KIND_STRING) != wants_string)
         bad(where, std::string("converter ") + std::to_string(converter) +
                        (wants_string ? " needs a string base" : " takes no string base"));
-    uint16_t packed = converter == 0 ? base->size : kPacked[converter];
+    uint32_t packed = converter == DS_CONVERT_BASE ? base->size : core::address_width(converter);
     if (type->size != packed)
         bad(where, "size " + std::to_string(type->size) + " disagrees with its packed form, " +
                        std::to_string(packed) + " bytes");

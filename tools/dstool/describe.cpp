@@ -1,8 +1,9 @@
 // Descriptions of types: the whole descriptor graph below a type as a json
 // object (what "dstool type --json" prints), the same rendered as indented
 // text, and the one-line summary of the type table. Descriptor graphs are
-// acyclic when modules are well made; a depth limit keeps a broken module
-// from recursing without end.
+// acyclic when modules are well made; the converters' depth limit keeps a
+// broken module from recursing without end.
+#include "core/grammar.h"
 #include "dstool.h"
 
 namespace dstool
@@ -10,8 +11,6 @@ namespace dstool
 
 namespace
 {
-
-constexpr int kMaxDepth = 32;
 
 const char *
 converter_name(uint64_t converter)
@@ -34,13 +33,10 @@ converter_name(uint64_t converter)
 const char *
 enum_name(const DsType *type, int64_t value)
 {
-    if (type == nullptr || type->kind != DS_KIND_ENUM || type->p.enumeration.values == nullptr)
+    if (type == nullptr || type->kind != DS_KIND_ENUM)
         return nullptr;
-    for (uint32_t i = 0; i < type->p.enumeration.count; ++i) {
-        if (type->p.enumeration.values[i].value == value)
-            return type->p.enumeration.values[i].name;
-    }
-    return nullptr;
+    const DsEnumValue *row = core::enum_row(type, value);
+    return row == nullptr ? nullptr : row->name;
 }
 
 // Fields of a choice: field 0 and every field an arm refers to.
@@ -84,7 +80,8 @@ describe(const DsType *type, int depth, Refs refs)
         json_set(out.get(), "name", json_text_or_null(ds_type_name(type)));
     json_set(out.get(), "kind", kind_label(type->kind));
     json_set(out.get(), "size", static_cast<int64_t>(type->size));
-    if (depth >= kMaxDepth) {
+    // Described as deep as the converters walk; only a looping graph is cut.
+    if (depth > static_cast<int>(core::kMaxDepth)) {
         json_set(out.get(), "truncated", std::string("nested too deep"));
         return out;
     }

@@ -2,6 +2,7 @@
 // the executable, so that it takes the place of the platform's logging
 // library and the lines the library logs become the reasons the tool prints.
 // Also the helpers that keep every error message on one readable line.
+#include "core/refusal.h"
 #include "dstool.h"
 
 #include <cerrno>
@@ -46,27 +47,7 @@ log_reason(const std::string &fallback)
 std::string
 printable(std::string_view text, size_t max)
 {
-    std::string out;
-    size_t shown = 0;
-    for (unsigned char c : text) {
-        if (shown == max) {
-            out += "...";
-            break;
-        }
-        ++shown;
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7f) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
+    return core::shown(text, max);
 }
 
 std::string
