@@ -15,7 +15,8 @@ namespace
 constexpr uint8_t kOnChain = 8;  // on the parent chain being followed
 constexpr uint8_t kSettled = 16; // parent chain known to end
 constexpr uint8_t kReached = 32; // reached by the walk from the first node
-constexpr uint8_t kScratch = kOnChain | kSettled | kReached;
+constexpr uint8_t kOnWay = 64;   // on the walk's way from the first node to where it is
+constexpr uint8_t kScratch = kOnChain | kSettled | kReached | kOnWay;
 
 // The index a link designates, or -1 when it is 0 or leaves the forest.
 int64_t
@@ -79,23 +80,23 @@ struct Checker {
         }
     }
 
-    // Whether the walk reached `to` on the way to `from`, i.e. following the
-    // link would go round in a circle rather than join another branch.
-    static bool
-    on_way(const uint32_t *reached_from, uint32_t from, uint32_t to)
-    {
-        for (uint32_t node = from;; node = reached_from[node]) {
-            if (node == to)
-                return true;
-            if (node == 0)
-                return false;
-        }
-    }
+    // The walk's state: the chain parent of each reached node (the node whose
+    // child chain holds it, kNone for the top-level chain), and the way, the
+    // nodes that the links followed from node 0 to the current node pass
+    // through, marked kOnWay. A link into the way closes a circle; a link
+    // into any other reached node joins another branch.
+    static constexpr uint32_t kNone = UINT32_MAX;
+    struct Walk {
+        uint32_t *chain_parent; // per node
+        uint32_t *way;          // the way, node 0 first
+        uint32_t way_length;
+    };
 
-    // Follows a child or sibling link of node when it designates a node not
-    // reached yet; returns that node, or -1 with the link left cut.
+    // Follows a child or sibling link of node (the way's last node) when it
+    // designates a node not reached yet, and puts that node on the way;
+    // returns it, or -1 with the link left cut.
     int64_t
-    follow(uint32_t node, KeyLink link, uint32_t *reached_from)
+    follow(uint32_t node, KeyLink link, Walk &walk)
     {
         int16_t offset =
             link == KeyLink::first_child ? nodes[node].first_child : nodes[node].next_sibling;
@@ -107,50 +108,71 @@ struct Checker {
             return -1;
         }
         if (flags[to] & kReached) {
-            bool cycle = on_way(reached_from, node, static_cast<uint32_t>(to));
+            bool cycle = (flags[to] & kOnWay) != 0;
             tell(node, link, cycle ? KeyLinkFault::cycle : KeyLinkFault::rejoin, to);
             return -1;
         }
         flags[node] |= link == KeyLink::first_child ? kKeyLinkChild : kKeyLinkSibling;
-        flags[to] |= kReached;
-        reached_from[to] = node;
+        flags[to] |= kReached | kOnWay;
+        walk.chain_parent[to] = link == KeyLink::first_child ? node : walk.chain_parent[node];
+        walk.way[walk.way_length++] = static_cast<uint32_t>(to);
         return to;
+    }
+
+    // Takes the nodes after the first `length` off the way.
+    void
+    shorten_way(Walk &walk, uint32_t length)
+    {
+        while (walk.way_length > length)
+            flags[walk.way[--walk.way_length]] &= static_cast<uint8_t>(~kOnWay);
     }
 
     // The pre-order walk from the first node, entering every node at most
     // once: what it follows is what the library's walks will follow. pending
-    // holds the nodes whose siblings come after their children.
+    // holds the nodes whose siblings come after their children, and
+    // pending_way how long the way was when each of them was its end. Every
+    // node goes on the way and off it at most once.
     bool
     check_tree()
     {
-        auto *reached_from = static_cast<uint32_t *>(std::calloc(count, sizeof(uint32_t)));
+        auto *chain_parent = static_cast<uint32_t *>(std::malloc(count * sizeof(uint32_t)));
+        auto *way = static_cast<uint32_t *>(std::malloc(count * sizeof(uint32_t)));
         auto *pending = static_cast<uint32_t *>(std::malloc(count * sizeof(uint32_t)));
-        bool ok = reached_from != nullptr && pending != nullptr;
+        auto *pending_way = static_cast<uint32_t *>(std::malloc(count * sizeof(uint32_t)));
+        bool ok = chain_parent != nullptr && way != nullptr && pending != nullptr &&
+                  pending_way != nullptr;
         if (ok) {
+            Walk walk{chain_parent, way, 1};
             uint32_t depth = 0;
             uint32_t node = 0;
-            flags[0] |= kReached;
+            flags[0] |= kReached | kOnWay;
+            chain_parent[0] = kNone;
+            way[0] = 0;
             for (;;) {
-                int64_t next = follow(node, KeyLink::first_child, reached_from);
+                int64_t next = follow(node, KeyLink::first_child, walk);
                 if (next >= 0) {
-                    pending[depth++] = node;
+                    pending[depth] = node;
+                    pending_way[depth++] = walk.way_length - 1;
                     node = static_cast<uint32_t>(next);
                     continue;
                 }
                 for (;;) {
-                    next = follow(node, KeyLink::next_sibling, reached_from);
+                    next = follow(node, KeyLink::next_sibling, walk);
                     if (next >= 0 || depth == 0)
                         break;
                     node = pending[--depth];
+                    shorten_way(walk, pending_way[depth]);
                 }
                 if (next < 0)
                     break;
                 node = static_cast<uint32_t>(next);
             }
-            check_parent_agreement(reached_from);
+            check_parent_agreement(chain_parent);
         }
-        std::free(reached_from);
+        std::free(chain_parent);
+        std::free(way);
         std::free(pending);
+        std::free(pending_way);
         return ok;
     }
 
@@ -158,35 +180,20 @@ struct Checker {
     // is among (0 for the top-level chain). A wrong one stays followed: it is
     // in the forest and cannot loop, but its key gets another node's levels.
     void
-    check_parent_agreement(const uint32_t *reached_from)
+    check_parent_agreement(const uint32_t *chain_parent)
     {
         for (uint32_t i = 1; i < count; ++i) {
             if ((flags[i] & kReached) == 0) {
                 tell(i, KeyLink::none, KeyLinkFault::unreached, -1);
                 continue;
             }
-            int64_t expected = chain_parent(reached_from, i);
+            int64_t expected = chain_parent[i] == kNone ? -1 : int64_t{chain_parent[i]};
             int64_t actual = (flags[i] & kKeyLinkParent) ? int64_t{i} + nodes[i].parent : -1;
             if (actual != expected && (nodes[i].parent == 0 || (flags[i] & kKeyLinkParent)))
                 tell(i, KeyLink::parent, KeyLinkFault::disagrees, actual);
         }
         if (count > 0 && nodes[0].parent != 0 && (flags[0] & kKeyLinkParent))
             tell(0, KeyLink::parent, KeyLinkFault::disagrees, int64_t{nodes[0].parent});
-    }
-
-    // The node whose child chain holds i, or -1 for the top-level chain:
-    // back along sibling links to the chain's first node, then its parent.
-    int64_t
-    chain_parent(const uint32_t *reached_from, uint32_t i) const
-    {
-        uint32_t node = i;
-        while (node != 0) {
-            uint32_t from = reached_from[node];
-            if ((flags[from] & kKeyLinkChild) && from + nodes[from].first_child == node)
-                return from;
-            node = from;
-        }
-        return -1;
     }
 };
 

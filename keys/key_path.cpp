@@ -1,13 +1,14 @@
 // Key trees and key paths: the level list, name and types of a key node,
 // cutting key path text into components, and matching components against a
 // key forest. Finding a key across the loaded modules is the registry's, which
-// also tells which loaded forest a node belongs to.
+// also tells (through keys_set_forest_lookup) which loaded forest a node
+// belongs to.
 // Nothing here logs or keeps state; the only allocation is the component
 // array of a path too long for the stack.
 // Building paths and extracting field values live in build.cpp and field.cpp.
 #include "keys/keys.h"
-#include "registry/registry.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -60,24 +61,22 @@ walk_components(const char *path, DsPathComponent *out, uint32_t max)
     return n;
 }
 
+// Set once by the registry; read by every call that follows parent links.
+std::atomic<KeyForestLookup> forest_lookup{nullptr};
+
 } // namespace
 
-const char *
-component_end(const char *p)
+void
+keys_set_forest_lookup(KeyForestLookup lookup)
 {
-    bool quoted = false;
-    for (; *p != '\0'; ++p) {
-        if (*p == '"') {
-            quoted = !quoted;
-        } else if (quoted && *p == '\\') {
-            if (p[1] == '\0')
-                return p + 1;
-            ++p;
-        } else if (!quoted && *p == '/') {
-            return p;
-        }
-    }
-    return p;
+    forest_lookup.store(lookup, std::memory_order_release);
+}
+
+KeyForest
+keys_forest_of(const DsKeyNode *node)
+{
+    KeyForestLookup lookup = forest_lookup.load(std::memory_order_acquire);
+    return lookup != nullptr ? lookup(node) : KeyForest{};
 }
 
 uint32_t
@@ -160,7 +159,7 @@ keys_levels(const KeyForest &forest, const DsKeyNode *key, const DsKeyNode **lev
 extern "C" DS_EXPORT uint32_t
 ds__get_key_levels(const DsKeyNode *key, const DsKeyNode **levels, uint32_t max)
 {
-    return keys_levels(reg_forest_of(key), key, levels, max);
+    return keys_levels(keys_forest_of(key), key, levels, max);
 }
 
 // Written back to front along the parent links, after measuring, so that a
@@ -169,7 +168,7 @@ ds__get_key_levels(const DsKeyNode *key, const DsKeyNode **levels, uint32_t max)
 extern "C" DS_EXPORT char *
 ds_key_name(char *buf, size_t size, const DsKeyNode *key)
 {
-    KeyForest forest = reg_forest_of(key);
+    KeyForest forest = keys_forest_of(key);
     size_t total = 0;
     for (const DsKeyNode *node = key; node != nullptr; node = forest.parent(node))
         total += 1 + std::strlen(level_text(node));

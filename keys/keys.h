@@ -5,6 +5,7 @@
 #ifndef DSTYPES_KEYS_KEYS_H
 #define DSTYPES_KEYS_KEYS_H
 
+#include "dstypes_path.hpp"
 #include "types/types.h"
 
 #include <cstdint>
@@ -80,16 +81,21 @@ using KeyLinkReport = void (*)(void *ctx, const KeyLinkProblem &problem);
 bool keys_check_links(const DsKeyNode *nodes, uint32_t count, uint8_t *flags, KeyLinkReport report,
                       void *ctx);
 
+// Which loaded forest holds a node is known only to the module registry, which
+// sits above the key functions and hands them this lookup when it is set up.
+// Until then, and for a node that no loaded forest holds, a node's forest is
+// of unknown size and its links are followed as written.
+using KeyForestLookup = KeyForest (*)(const DsKeyNode *node);
+void keys_set_forest_lookup(KeyForestLookup lookup);
+KeyForest keys_forest_of(const DsKeyNode *node);
+
 // The level list of key in forest, as ds__get_key_levels gives it.
 uint32_t keys_levels(const KeyForest &forest, const DsKeyNode *key, const DsKeyNode **levels,
                      uint32_t max);
 
-// The end of the component that begins at p: the first "/" outside a quoted
-// stretch, or the terminating NUL. A double quote opens or closes a stretch;
-// inside one a backslash and the character after it are passed over together
-// (a backslash just before the NUL stops at the NUL). Key paths and field
-// texts are both cut with this scan.
-const char *component_end(const char *p);
+// Key paths and field texts are cut by the one cutter of the public C++
+// header, so that the library, its tools and C++ callers never disagree.
+using ds::detail::component_end;
 
 // The number of components of a key path: every unquoted "/" that is followed
 // by at least one more character counts, the leading one included. 0 for "/"

@@ -197,3 +197,10 @@ reg_forest_of(const DsKeyNode *node)
     }
     return KeyForest{};
 }
+
+// The key functions follow parent links within the forest that holds a node;
+// they learn which one that is from here, before any call can reach them.
+namespace
+{
+[[maybe_unused]] const bool forest_lookup_set = (keys_set_forest_lookup(reg_forest_of), true);
+} // namespace

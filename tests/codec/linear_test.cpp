@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <bsd/string.h>
 #include <cstdarg>
@@ -19,6 +20,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -286,6 +288,61 @@ TEST(LinearWork, KeyPathsAndFieldTextsCostTheirLength)
         expect_linear("ds_key_field_c", field_c, family);
     }
     expect_linear("ds_key_field_c", field_c, {"\"a\"/1/\"", "b", 1});
+}
+
+TEST(LinearWork, KeyForestLinkChecksCostTheirSize)
+{
+    // One node per character after the first: 'c' is the first child of the
+    // node before it, 's' and 'b' its next sibling; a 'b' also has a child
+    // link back to a node far up the way to it, which closes a circle.
+    Check check = [](const std::string &text) {
+        std::vector<DsKeyNode> nodes(text.size());
+        std::vector<int64_t> parent(text.size(), -1);
+        for (size_t i = 1; i < text.size(); ++i) {
+            if (text[i] == 'c') {
+                nodes[i - 1].first_child = 1;
+                parent[i] = static_cast<int64_t>(i) - 1;
+            } else {
+                nodes[i - 1].next_sibling = 1;
+                parent[i] = parent[i - 1];
+            }
+            if (parent[i] >= 0 && static_cast<int64_t>(i) - parent[i] <= 32767)
+                nodes[i].parent = static_cast<int16_t>(parent[i] - static_cast<int64_t>(i));
+            if (text[i] == 'b')
+                nodes[i].first_child = static_cast<int16_t>(-std::min<size_t>(i, 30000));
+        }
+        std::vector<uint8_t> flags(nodes.size());
+        return keys_check_links(nodes.data(), static_cast<uint32_t>(nodes.size()), flags.data(),
+                                nullptr, nullptr);
+    };
+    expect_linear("keys_check_links", check, {"", "s", 0});
+    expect_linear("keys_check_links", check, {"", "c", 0});
+    expect_linear("keys_check_links", check, {"", "b", 0});
+    expect_linear("keys_check_links", check, {"", "cs", 0});
+}
+
+int counted_read_json(const char *text, size_t length);
+
+TEST(LinearWork, StrictJsonReadingCostsItsLength)
+{
+    // Each text is closed after its run, so that long values are walked whole.
+    auto read = [](const char *close) -> Check {
+        return [close](const std::string &text) {
+            std::string json = text + close;
+            return counted_read_json(json.data(), json.size()) == 0;
+        };
+    };
+    expect_linear("read_json", read("1]"), {"[", "1,", 0});
+    expect_linear("read_json", read("1]"), {"[", "0.5, ", 0});
+    expect_linear("read_json", read("1]"), {"[", "\"a\",", 0});
+    expect_linear("read_json", read("\"]"), {"[\"", "\\n\\\"", 0});
+    expect_linear("read_json", read("\":1}"), {"{\"", "\\u0061", 0});
+    expect_linear("read_json", read("1}"), {"{\"a\":[", "[]", 1});
+    expect_linear("read_json", read("}"), {"{\"a\":1,", "\"a\":1,", 1});
+    expect_linear("read_json", read(""), {"", "9", 1});
+    expect_linear("read_json", read("1"), {"", " ", 0});
+    expect_linear("read_json", read("]"), {"[", "1e400,", 1});
+    expect_linear("read_json", read(""), {"1", " 1", 1});
 }
 
 TEST(LinearWork, CanonicalTextsAndKeyArgumentsCostTheirLength)

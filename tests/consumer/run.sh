@@ -31,7 +31,9 @@ if [ -n "$outside" ]; then
 fi
 prefix="$work/root/p"
 lib="$prefix/$libdir"
-for f in "$includedir/dstypes.h" "$includedir/dstypes.hpp" "$libdir/libdstypes.so" "$libdir/librk_syslog.so" \
+for f in "$includedir/dstypes.h" "$includedir/dstypes.hpp" "$includedir/dstypes_base.hpp" \
+         "$includedir/dstypes_json.hpp" "$includedir/dstypes_keys.hpp" "$includedir/dstypes_parse.hpp" \
+         "$includedir/dstypes_path.hpp" "$includedir/dstypes_views.hpp" "$libdir/libdstypes.so" "$libdir/librk_syslog.so" \
          "$libdir/pkgconfig/dstypes.pc" "$libdir/pkgconfig/dstypes++.pc" "$libdir/cmake/dstypes/dstypesConfig.cmake"; do
     test -e "$prefix/$f" || { echo "not installed: $f"; exit 1; }
 done

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <random>
 #include <string>
 
 namespace
@@ -81,6 +83,20 @@ TEST(CppRefusals, TextsTheLibraryWouldChangeAreRefusedWithTheirReason)
         {"u32", "{", "Bad translation of JSON value", "unexpected end of data"},
         {"u32", "3.0", "Bad translation of JSON value", nullptr},
         {"u32", "null", "JSON null is no value", nullptr},
+        // What json-c takes but the library would cut or JSON cannot write.
+        {"ipv4-str", R"("1.2.3.4\u0000x")",
+         "a \\u0000 escape, at which the library would cut the text", nullptr},
+        {"double", "1e400", "a number that is not finite, which JSON cannot write", nullptr},
+        {"double", "NaN", "a number that is not finite, which JSON cannot write", nullptr},
+        {"double", "[-Infinity]", "a number that is not finite, which JSON cannot write", nullptr},
+        {"double", "1e-400", nullptr, "0.0"},
+        {"alarm", R"({"eventId": 1, "timestamp": 2.5, "\u0065ventId": 2})",
+         "a member name given twice in one object", nullptr},
+        {"string", "\"\xff\"", "Bad translation of JSON value", "invalid utf-8 string"},
+        {"u32", "/* seven */ 7", "Bad translation of JSON value", "unexpected character"},
+        {"alarm", R"({"eventId": 1, "timestamp": 2.5,})", "Bad translation of JSON value",
+         "unexpected character"},
+        {"u32", "", "Bad translation of JSON value", "unexpected end of data"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(std::string(row.type) + " " + std::string(row.text));
@@ -95,6 +111,70 @@ TEST(CppRefusals, TextsTheLibraryWouldChangeAreRefusedWithTheirReason)
         for (const dstest::LogLine &line : dstest::logs())
             EXPECT_EQ(line.text.rfind(row.reason, 0), 0u) << line.text;
     }
+}
+
+// A random JSON value of finite numbers, 64-bit integers, strings with
+// escapes and nested containers, built with json-c itself.
+json_object *
+random_value(std::mt19937 &rng, int depth)
+{
+    std::uniform_int_distribution<int> pick(0, depth > 3 ? 4 : 6);
+    switch (pick(rng)) {
+    case 0:
+        return json_object_new_int64(static_cast<int64_t>(uint64_t{rng()} << 32 ^ rng()));
+    case 1:
+        return json_object_new_double(std::ldexp(static_cast<double>(rng()), -16));
+    case 2:
+        return json_object_new_boolean(rng() & 1);
+    case 3:
+        return nullptr;
+    case 4: {
+        static const char *const texts[] = {"", "a/b", "\"q\"", "tab\tnl\n", "\\", "\xc3\xa9"};
+        return json_object_new_string(texts[rng() % 6]);
+    }
+    case 5: {
+        json_object *array = json_object_new_array();
+        for (unsigned n = rng() % 4; n > 0; --n)
+            json_object_array_add(array, random_value(rng, depth + 1));
+        return array;
+    }
+    default: {
+        json_object *object = json_object_new_object();
+        static const char *const names[] = {"m0", "m1", "m2", "m3", "m4", "m5"};
+        for (unsigned n = rng() % 4; n > 0; --n)
+            json_object_object_add(object, names[rng() % 6], random_value(rng, depth + 1));
+        return object;
+    }
+    }
+}
+
+TEST(CppStrictReading, WhatJsonCWritesReadsBackEqualAndRepeatedMembersAreRefused)
+{
+    std::mt19937 rng(22);
+    const int styles[] = {JSON_C_TO_STRING_PLAIN, JSON_C_TO_STRING_SPACED, JSON_C_TO_STRING_PRETTY};
+    int repeated = 0;
+    for (int i = 0; i < 2000; ++i) {
+        ds::Json value(random_value(rng, 0));
+        const std::string text = json_object_to_json_string_ext(value.get(), styles[i % 3]);
+        SCOPED_TRACE(text);
+        ds::Result<ds::Json> back = ds::parse(text);
+        ASSERT_TRUE(back) << back.error().reason;
+        EXPECT_TRUE(json_object_equal(value.get(), back->get()));
+        // The first member written twice: json-c would keep the second.
+        const size_t open = text.find("{ \"");
+        if (open != 0 || !json_object_is_type(value.get(), json_type_object))
+            continue;
+        const size_t member_end = text.find_first_of(",}", text.find(':', open));
+        if (text.find_first_of("[{", open + 1) < member_end)
+            continue;
+        const std::string member = text.substr(open + 2, member_end - open - 2);
+        std::string twice = text;
+        twice.insert(open + 2, member + ", ");
+        EXPECT_STREQ(ds::parse(twice).error().reason, "a member name given twice in one object")
+            << twice;
+        ++repeated;
+    }
+    EXPECT_GT(repeated, 20);
 }
 
 TEST(CppKeyBuilding, EveryValueIsCheckedAgainstItsLevel)

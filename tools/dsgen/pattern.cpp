@@ -5,9 +5,8 @@
 // intersection: for the typedefs of ietf-inet-types and ietf-yang-types that
 // expression is written out here. Glibc's regcomp works on bytes in the C
 // locale, so the Unicode classes \p{L} and \p{N} become their ASCII part.
+#include "core/regex.h"
 #include "dsgen.h"
-
-#include <regex.h>
 
 #include <set>
 
@@ -361,30 +360,20 @@ known_intersection(struct ly_ctx *ctx, const struct lysc_type_str *type)
     return std::nullopt;
 }
 
+// Compiled as the library compiles the patterns it checks strings with.
 bool
 ere_compiles(const std::string &ere, std::string &error)
 {
-    regex_t re;
-    int rc = regcomp(&re, ere.c_str(), REG_EXTENDED | REG_NOSUB);
-    if (rc != 0) {
-        char text[128];
-        regerror(rc, &re, text, sizeof text);
-        error = std::string("the expression does not compile: ") + text;
-        return false;
-    }
-    regfree(&re);
-    return true;
+    Regex re(ere.c_str());
+    if (!re.ok())
+        error = "the expression does not compile: " + re.error();
+    return re.ok();
 }
 
 bool
 ere_matches(const std::string &ere, const std::string &text)
 {
-    regex_t re;
-    if (regcomp(&re, ere.c_str(), REG_EXTENDED | REG_NOSUB) != 0)
-        return false;
-    bool match = regexec(&re, text.c_str(), 0, nullptr, 0) == 0;
-    regfree(&re);
-    return match;
+    return Regex(ere.c_str()).matches(text.c_str());
 }
 
 } // namespace dsgen

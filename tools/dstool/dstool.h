@@ -7,6 +7,7 @@
 #define DSTOOL_DSTOOL_H
 
 #include "dstypes.h"
+#include "dstypes.hpp"
 
 #include <json-c/json.h>
 
@@ -37,15 +38,9 @@ struct Failure {
 
 [[noreturn]] void fail(int status, const std::string &input, const std::string &reason);
 
-// Owners of what the library and json-c hand out.
-struct JsonPut {
-    void
-    operator()(json_object *jo) const
-    {
-        json_object_put(jo);
-    }
-};
-using JsonPtr = std::unique_ptr<json_object, JsonPut>;
+// Owners of what the library and json-c hand out (json-c's owner is the
+// C++ header's).
+using JsonPtr = ds::detail::JsonPtr;
 struct FreeDeleter {
     void
     operator()(void *p) const

@@ -4,22 +4,21 @@
 // is refused here rather than silently cut short.
 #include "dstool.h"
 
+#include <charconv>
+
 namespace dstool
 {
 
 namespace
 {
 
+// The value of one hex digit, or -1.
 int
 hex_digit(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    int value = -1;
+    std::from_chars(&c, &c + 1, value, 16);
+    return value;
 }
 
 bool
@@ -117,25 +116,8 @@ std::vector<std::string>
 split_components(std::string_view text)
 {
     std::vector<std::string> components;
-    std::string current;
-    bool quoted = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (quoted && c == '\\' && i + 1 < text.size()) {
-            current += c;
-            current += text[++i];
-            continue;
-        }
-        if (c == '"')
-            quoted = !quoted;
-        if (c == '/' && !quoted) {
-            components.push_back(current);
-            current.clear();
-            continue;
-        }
-        current += c;
-    }
-    components.push_back(current);
+    ds::detail::for_each_component(
+        text, [&components](std::string_view part) { components.emplace_back(part); });
     return components;
 }
 

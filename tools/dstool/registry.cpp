@@ -29,24 +29,6 @@ base_name(const std::string &path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Collects nodes for ds__all_keys. The library is built without exceptions,
-// so an allocation failure is noted here and rethrown once the walk is over.
-struct KeyCollector {
-    std::vector<const DsKeyNode *> nodes;
-    bool out_of_memory = false;
-};
-
-void
-collect_key(void *ctx, const DsKeyNode *node)
-{
-    auto *collector = static_cast<KeyCollector *>(ctx);
-    try {
-        collector->nodes.push_back(node);
-    } catch (...) {
-        collector->out_of_memory = true;
-    }
-}
-
 } // namespace
 
 // The loader reports a module directory it cannot open with perror. That
@@ -206,11 +188,20 @@ std::vector<const DsKeyNode *>
 all_keys()
 {
     loaded_modules();
-    KeyCollector collector;
-    ds__all_keys(collect_key, &collector);
-    if (collector.out_of_memory)
+    // The walk runs inside the library, which is built without exceptions:
+    // an allocation failure is noted and rethrown once the walk is over.
+    std::vector<const DsKeyNode *> nodes;
+    bool out_of_memory = false;
+    ds::all_keys([&](ds::Key key) noexcept {
+        try {
+            nodes.push_back(key.get());
+        } catch (...) {
+            out_of_memory = true;
+        }
+    });
+    if (out_of_memory)
         throw std::bad_alloc();
-    return std::move(collector.nodes);
+    return nodes;
 }
 
 std::string

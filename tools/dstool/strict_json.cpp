@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <unordered_set>
 
 namespace dstool
 {
@@ -21,150 +20,21 @@ namespace dstool
 namespace
 {
 
-bool
-is_blank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-size_t
-skip_blanks(const std::string &text, size_t pos)
-{
-    while (pos < text.size() && is_blank(text[pos]))
-        ++pos;
-    return pos;
-}
-
-struct Parsed {
-    JsonPtr jo;
-    json_tokener_error error;
-    size_t end; // offset in the whole text where the tokener stopped
-};
-
-// One value from text[start, start + length), the terminating NUL included
-// when the range runs to the end of the text (it ends a number there).
-Parsed
-parse_range(const std::string &text, size_t start, size_t length, int flags)
-{
-    std::unique_ptr<json_tokener, void (*)(json_tokener *)> tok(json_tokener_new(),
-                                                                json_tokener_free);
-    if (tok == nullptr)
-        throw std::bad_alloc();
-    json_tokener_set_flags(tok.get(), flags);
-    bool to_end = start + length == text.size();
-    JsonPtr jo(json_tokener_parse_ex(tok.get(), text.c_str() + start,
-                                     static_cast<int>(length + (to_end ? 1 : 0))));
-    json_tokener_error error = json_tokener_get_error(tok.get());
-    size_t end = start + std::min(json_tokener_get_parse_end(tok.get()), length);
-    if (error == json_tokener_continue && !to_end) {
-        // The range ends inside what could still be a number: end it there.
-        jo.reset(json_tokener_parse_ex(tok.get(), "", 1));
-        error = json_tokener_get_error(tok.get());
-    }
-    if (error == json_tokener_continue)
-        error = json_tokener_error_parse_eof;
-    return Parsed{std::move(jo), error, end};
-}
-
 [[noreturn]] void
 refuse(const std::string &input, const std::string &reason)
 {
     fail(kStatusFailed, input, reason);
 }
 
-// Integers beyond 64 bits and NUL escapes, found in the text itself: json-c
-// clamps the one and keeps the other, so its objects no longer show them.
-void
-scan_value_text(const std::string &text, const std::string &input)
-{
-    bool in_string = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (in_string) {
-            if (c == '\\' && text.compare(i + 1, 5, "u0000") == 0)
-                refuse(input, "a \\u0000 escape at offset " + std::to_string(i) +
-                                  ": the library cuts texts at a NUL character");
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                in_string = false;
-            continue;
-        }
-        if (c == '"') {
-            in_string = true;
-            continue;
-        }
-        if (c != '-' && (c < '0' || c > '9'))
-            continue;
-        size_t end = text.find_first_not_of("+-.eE0123456789", i);
-        std::string number = text.substr(i, end == std::string::npos ? end : end - i);
-        if (number.find_first_of(".eE") == std::string::npos) {
-            errno = 0;
-            (void)std::strtoll(number.c_str(), nullptr, 10);
-            if (errno == ERANGE)
-                refuse(input, printable(number) + " is outside the 64-bit integer range "
-                                                  "-9223372036854775808..9223372036854775807");
-        }
-        i += number.size() - 1;
-    }
-}
-
-// The offset of the quote that ends the JSON string starting at text[start].
-size_t
-string_end(const std::string &text, size_t start)
-{
-    size_t i = start + 1;
-    while (i < text.size() && text[i] != '"')
-        i += text[i] == '\\' ? 2 : 1;
-    return i;
-}
-
 // A member name as json-c keys it: escapes decoded.
 std::string
-member_name(const std::string &token)
+member_name(std::string_view token)
 {
-    if (token.find('\\') == std::string::npos)
-        return token.substr(1, token.size() - 2);
-    JsonPtr name(json_tokener_parse(token.c_str()));
-    if (name == nullptr)
+    ds::detail::TokenerRun name = ds::detail::run_tokener(token, 0);
+    if (!name.value)
         throw std::bad_alloc();
-    return std::string(json_object_get_string(name.get()),
-                       static_cast<size_t>(json_object_get_string_len(name.get())));
-}
-
-// A name given twice in one object, found in the text: json-c keeps the last
-// member silently. text is one JSON value that the strict parser took.
-void
-refuse_duplicate_members(const std::string &text, const std::string &input)
-{
-    struct Level {
-        bool object;
-        bool expects_name;
-        std::unordered_set<std::string> names;
-    };
-    std::vector<Level> levels;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '{' || c == '[')
-            levels.push_back(Level{c == '{', c == '{', {}});
-        else if ((c == '}' || c == ']') && !levels.empty())
-            levels.pop_back();
-        else if (c == ',' && !levels.empty())
-            levels.back().expects_name = levels.back().object;
-        if (c != '"')
-            continue;
-        size_t end = string_end(text, i);
-        if (!levels.empty() && levels.back().expects_name) {
-            levels.back().expects_name = false;
-            std::string name = member_name(text.substr(i, end + 1 - i));
-            if (!levels.back().names.insert(name).second)
-                refuse(input, "member \"" + printable(name, 40) + "\" again at offset " +
-                                  std::to_string(i) +
-                                  ": an object holds each name once, and the library would "
-                                  "keep only the last");
-        }
-        i = end;
-    }
+    return std::string(json_object_get_string(name.value.get()),
+                       static_cast<size_t>(json_object_get_string_len(name.value.get())));
 }
 
 // Non-finite doubles (1e400, Infinity, NaN) have no JSON text of their own.
@@ -219,44 +89,73 @@ read_all_stdin()
     return text;
 }
 
+namespace
+{
+
+// The reason for each refusal of the shared strict reader, in the words the
+// tool has always used. Offsets inside the value count from its first
+// character, those of the text around it from the start of the input.
+std::string
+refusal(const std::string &text, const ds::detail::JsonReading &r, json_object *jo)
+{
+    using ds::detail::JsonFault;
+    const std::string_view token = std::string_view(text).substr(r.offset, r.length);
+    switch (r.fault) {
+    case JsonFault::nul_byte:
+        return "NUL byte at offset " + std::to_string(r.offset);
+    case JsonFault::empty:
+        return "no JSON value: the text is empty";
+    case JsonFault::blank:
+        return "no JSON value: the text is blank";
+    case JsonFault::too_long:
+        return "not JSON: longer than json-c reads";
+    case JsonFault::no_memory:
+        throw std::bad_alloc();
+    case JsonFault::syntax:
+        return std::string("not JSON: ") + json_tokener_error_desc(r.error) + " at offset " +
+               std::to_string(r.offset);
+    case JsonFault::second_value:
+        return "more than one JSON value: a second one begins at offset " +
+               std::to_string(r.offset);
+    case JsonFault::trailing_text:
+        return "text after the JSON value at offset " + std::to_string(r.offset) + ": " +
+               printable(std::string_view(text).substr(r.offset), 20);
+    case JsonFault::nul_escape:
+        return "a \\u0000 escape at offset " + std::to_string(r.offset - r.begin) +
+               ": the library cuts texts at a NUL character";
+    case JsonFault::wide_integer:
+        return printable(token) + " is outside the 64-bit integer range "
+                                  "-9223372036854775808..9223372036854775807";
+    case JsonFault::duplicate_member:
+        return "member \"" + printable(member_name(token), 40) + "\" again at offset " +
+               std::to_string(r.offset - r.begin) +
+               ": an object holds each name once, and the library would keep only the last";
+    case JsonFault::non_finite: {
+        std::string found = non_finite(jo, "", 0);
+        return found.empty() ? printable(token) + " is not a finite number" : found;
+    }
+    case JsonFault::none:
+        break;
+    }
+    return "";
+}
+
+} // namespace
+
 JsonValue
 strict_json(const std::string &text, const std::string &input)
 {
-    size_t nul = text.find('\0');
-    if (nul != std::string::npos)
-        refuse(input, "NUL byte at offset " + std::to_string(nul));
-    size_t start = skip_blanks(text, 0);
-    if (start == text.size())
-        refuse(input, text.empty() ? "no JSON value: the text is empty"
-                                   : "no JSON value: the text is blank");
-    Parsed first = parse_range(text, start, text.size() - start, 0);
-    if (first.error != json_tokener_success)
-        refuse(input, std::string("not JSON: ") + json_tokener_error_desc(first.error) +
-                          " at offset " + std::to_string(first.end));
-    Parsed strict = parse_range(text, start, first.end - start, JSON_TOKENER_STRICT);
-    if (strict.error != json_tokener_success)
-        refuse(input, std::string("not JSON: ") + json_tokener_error_desc(strict.error) +
-                          " at offset " + std::to_string(strict.end));
-    size_t rest = skip_blanks(text, first.end);
-    if (rest < text.size()) {
-        if (parse_range(text, rest, text.size() - rest, 0).error == json_tokener_success)
-            refuse(input, "more than one JSON value: a second one begins at offset " +
-                              std::to_string(rest));
-        refuse(input, "text after the JSON value at offset " + std::to_string(rest) + ": " +
-                          printable(std::string_view(text).substr(rest), 20));
+    ds::detail::JsonReading r = ds::detail::read_json(text);
+    if (r.fault == ds::detail::JsonFault::non_finite) {
+        // Said where inside the value, from the object json-c made of it.
+        ds::detail::TokenerRun whole = ds::detail::run_tokener(text, 0);
+        refuse(input, refusal(text, r, whole.value.get()));
     }
-    size_t end = first.end;
-    while (end > start && is_blank(text[end - 1]))
-        --end;
-    if (first.jo == nullptr)
+    if (r.fault != ds::detail::JsonFault::none)
+        refuse(input, refusal(text, r, nullptr));
+    if (!r.value)
         refuse(input, "JSON null is no value");
-    std::string value = text.substr(start, end - start);
-    scan_value_text(value, input);
-    refuse_duplicate_members(value, input);
-    std::string infinite = non_finite(first.jo.get(), "", 0);
-    if (!infinite.empty())
-        refuse(input, infinite);
-    return JsonValue{value, std::move(first.jo)};
+    return JsonValue{text.substr(r.begin, r.end - r.begin), JsonPtr(r.value.release())};
 }
 
 std::string
@@ -279,16 +178,17 @@ value_args(const std::vector<std::string> &args, size_t first)
     for (std::string &arg : values) {
         if (arg != "-")
             continue;
-        size_t start = skip_blanks(input, pos);
+        size_t start = ds::detail::skip_json_blanks(input, pos);
         size_t end = input.size();
         if (--dashes != 0) {
             // A piece that does not parse takes the rest, and its check says why.
-            Parsed next = parse_range(input, start, input.size() - start, 0);
+            ds::detail::TokenerRun next =
+                ds::detail::run_tokener(std::string_view(input).substr(start), 0);
             if (next.error == json_tokener_success)
-                end = next.end;
+                end = start + next.end;
         }
         pos = end;
-        while (end > start && is_blank(input[end - 1]))
+        while (end > start && ds::detail::is_json_blank(input[end - 1]))
             --end;
         arg = input.substr(start, end - start);
     }
