@@ -146,14 +146,14 @@ def large_cases():
     ]
 
 
-def group_modules(spec, example, fixtures):
+def group_modules(listed, example, fixtures):
     """The module files a group's MODULES names, in order; None for "missing"."""
-    if spec == "missing":
+    if listed == "missing":
         return None
-    if spec == "none":
+    if listed == "none":
         return []
     named = {"example": example}
-    return [named.get(name) or os.path.join(fixtures, name + ".so") for name in spec.split("+")]
+    return [named.get(name) or os.path.join(fixtures, name + ".so") for name in listed.split("+")]
 
 
 def fill_moddir(moddir, modules):
