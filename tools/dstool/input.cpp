@@ -16,9 +16,13 @@ namespace
 int
 hex_digit(char c)
 {
-    int value = -1;
-    std::from_chars(&c, &c + 1, value, 16);
-    return value;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
 bool
