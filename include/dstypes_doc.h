@@ -1,0 +1,116 @@
+/**
+ * @file dstypes_doc.h
+ * @brief libdstypes-doc: RFC 7951 JSON documents in and out of key paths.
+ *
+ * A document (a RESTCONF body, a NETCONF or gNMI payload, a saved
+ * configuration) is split into entries, each a key path of the module
+ * directory's key forest with the packed value stored there, and entries are
+ * joined back into the document as YANG tools print it. The schema comes
+ * from the modules' "ds_doc_schema" data (dstypes_doc_schema.h), which dsgen
+ * writes; keys of a module without it are refused.
+ *
+ * This header is plain C and compiles as C and as C++. Link with
+ * libdstypes-doc (pkg-config dstypes-doc, CMake dstypes::doc), which uses
+ * libdstypes. Nothing here takes a lock; the functions may be called from
+ * any number of threads at once on their own objects, after the rules of
+ * dstypes.h for the first lookup.
+ */
+#ifndef DSTYPES_DOC_H
+#define DSTYPES_DOC_H
+
+#include "dstypes.h"
+#include "dstypes_doc_schema.h"
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/** One entry of a document. */
+typedef struct DsDocEntry {
+    const char *path;     /**< the key path text, NUL-terminated */
+    size_t path_len;      /**< its length */
+    const DsKeyNode *key; /**< the key node of the path */
+    const void *value;    /**< the packed value; null for an entry without one
+                                 (a list entry, a presence container) */
+    size_t value_len;     /**< bytes at value: its leaf type's size, or 0 */
+} DsDocEntry;
+
+/**
+ * Receives one entry; the entry and what it points to are valid during the
+ * call only. Return 0 to go on, anything else to stop the split (which then
+ * returns that value).
+ */
+typedef int (*DsDocEntryFn)(const DsDocEntry *entry, void *arg);
+
+/**
+ * Why a document or an entry was refused: the place (a JSON pointer into the
+ * document, or the key path of an entry) and the reason, as one line of text.
+ * Owned by the caller, who releases it with ds_doc_error_free.
+ */
+typedef struct DsDocError DsDocError;
+
+/** The place of an error (never null); valid until the error is released. */
+const char *ds_doc_error_where(const DsDocError *error);
+/** The reason of an error (never null); valid until the error is released. */
+const char *ds_doc_error_reason(const DsDocError *error);
+/** Releases an error; null is allowed. */
+void ds_doc_error_free(DsDocError *error);
+
+/**
+ * Splits the document text[0..len) into entries and hands each, in document
+ * order, to fn. at: null or "" for a whole data tree; else the key path of
+ * the node whose body the text is (as a RESTCONF resource body). The whole
+ * document is checked before the first entry is handed out, so a refused
+ * document gives no entry. Memory held grows with the document's nesting
+ * depth, not with its size.
+ * Returns 0 when every entry was handed out, fn's non-zero result when fn
+ * stopped the split, -1 when the document is refused (with *error set when
+ * error is not null; the caller releases it).
+ */
+int ds_doc_split(const char *text, size_t len, const char *at, DsDocEntryFn fn, void *arg,
+                 DsDocError **error);
+
+/** Flags of ds_doc_join_print. */
+enum DsDocPrintFlag {
+    DS_DOC_PRINT_COMPACT = 1u, /**< no indentation and no final newline */
+};
+
+/** Entries gathered to be printed as one document. */
+typedef struct DsDocJoin DsDocJoin;
+
+/**
+ * Starts a join. at: null or "" for a whole data tree; else the key path of
+ * the node whose body is printed. Returns null when at names no node of a
+ * module with document data (with *error set), or when memory runs out.
+ */
+DsDocJoin *ds_doc_join_new(const char *at, DsDocError **error);
+
+/**
+ * Adds one entry: its key path text and packed value (null and 0 for an entry
+ * without a value). Entries may come in any order; list entries and
+ * leaf-list elements print in the order in which they come. Returns 0, or
+ * -1 when the entry is refused (with *error set); a refused entry leaves the
+ * join as it was.
+ */
+int ds_doc_join_add(DsDocJoin *join, const char *path, const void *value, size_t value_len,
+                    DsDocError **error);
+
+/**
+ * Prints the document of the entries added so far, in schema order.
+ * flags: DsDocPrintFlag bits. Returns the NUL-terminated text, which the
+ * caller releases with free(), or null (with *error set) when the entries do
+ * not make a document or memory runs out.
+ */
+char *ds_doc_join_print(const DsDocJoin *join, unsigned flags, DsDocError **error);
+
+/** Releases a join; null is allowed. */
+void ds_doc_join_free(DsDocJoin *join);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
