@@ -14,16 +14,15 @@
 // thread ends. The built-in rows' patterns skip the regex engine in the C
 // locale: exact matchers (builtin_patterns.cpp) give the same verdicts.
 #include "codec/codec.h"
+#include "core/regex.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <langinfo.h>
-#include <regex.h>
+#include <optional>
 
 namespace
 {
-
-constexpr int kFlags = REG_EXTENDED | REG_NOSUB;
 
 // The identity of the locale data that regcomp consults: the addresses of two
 // strings inside the current LC_CTYPE and LC_COLLATE data. Loaded locale data
@@ -41,10 +40,10 @@ struct LocaleStamp {
 };
 
 void
-report_bad_pattern(const DsType *type, int rc, const regex_t *compiled)
+report_bad_pattern(const DsType *type, const Regex &compiled)
 {
     char description[60];
-    regerror(rc, compiled, description, sizeof description);
+    compiled.describe(description, sizeof description);
     const char *name = type->name != nullptr ? type->name : "<unnamed type>";
     std::fprintf(stderr, "INTERNAL ERROR: regexp %s for type %s: %s\n", type->p.string.regex, name,
                  description);
@@ -57,32 +56,27 @@ class PatternCache
     PatternCache() = default;
     PatternCache(const PatternCache &) = delete;
     PatternCache &operator=(const PatternCache &) = delete;
-    ~PatternCache()
-    {
-        for (Slot &slot : slots_)
-            slot.clear();
-    }
 
     // The compiled pattern of the type, or null when it does not compile
     // (reported on standard error).
-    const regex_t *
+    const Regex *
     lookup(const DsType *type)
     {
         const char *pattern = type->p.string.regex;
         LocaleStamp stamp = LocaleStamp::current();
         Slot &slot = slots_[index_of(pattern)];
         if (slot.pattern == pattern && slot.stamp == stamp)
-            return &slot.compiled;
-        slot.clear();
-        int rc = regcomp(&slot.compiled, pattern, kFlags);
-        if (rc != 0) {
-            report_bad_pattern(type, rc, &slot.compiled);
-            regfree(&slot.compiled);
+            return &*slot.compiled;
+        slot.pattern = nullptr;
+        slot.compiled.emplace(pattern);
+        if (!slot.compiled->ok()) {
+            report_bad_pattern(type, *slot.compiled);
+            slot.compiled.reset();
             return nullptr;
         }
         slot.pattern = pattern;
         slot.stamp = stamp;
-        return &slot.compiled;
+        return &*slot.compiled;
     }
 
   private:
@@ -91,15 +85,7 @@ class PatternCache
     struct Slot {
         const char *pattern = nullptr; // null: empty
         LocaleStamp stamp{};
-        regex_t compiled{};
-
-        void
-        clear()
-        {
-            if (pattern != nullptr)
-                regfree(&compiled);
-            pattern = nullptr;
-        }
+        std::optional<Regex> compiled;
     };
 
     static size_t
@@ -132,10 +118,8 @@ pattern_matches(const DsType *type, const char *text)
     bool accepted = false;
     if (builtin_pattern_verdict(type->p.string.regex, text, &accepted))
         return accepted;
-    const regex_t *compiled = cache.lookup(type);
-    if (compiled == nullptr)
-        return true;
-    return regexec(compiled, text, 0, nullptr, 0) == 0;
+    const Regex *compiled = cache.lookup(type);
+    return compiled == nullptr || compiled->matches(text);
 }
 
 // The text is not read: only a pattern that does not compile has something
@@ -154,14 +138,10 @@ pattern_report_broken(const DsType *type)
 bool
 pattern_matches_uncached(const DsType *type, const char *text)
 {
-    regex_t compiled;
-    int rc = regcomp(&compiled, type->p.string.regex, kFlags);
-    if (rc != 0) {
-        report_bad_pattern(type, rc, &compiled);
-        regfree(&compiled);
+    Regex compiled(type->p.string.regex);
+    if (!compiled.ok()) {
+        report_bad_pattern(type, compiled);
         return true;
     }
-    bool matched = regexec(&compiled, text, 0, nullptr, 0) == 0;
-    regfree(&compiled);
-    return matched;
+    return compiled.matches(text);
 }

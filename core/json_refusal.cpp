@@ -3,7 +3,6 @@
 // packs into a scratch buffer of the type's size, as ds_jo_to_c packs into
 // its destination, so it refuses exactly where the converter did.
 #include "core/json_read.h"
-#include "core/regex.h"
 
 #include <cstdio>
 #include <vector>
@@ -23,8 +22,7 @@ struct Reasons {
     static bool
     pattern(const DsType *type, const char *text)
     {
-        Regex compiled(type->p.string.regex == nullptr ? "" : type->p.string.regex);
-        return !compiled.ok() || compiled.matches(text);
+        return pattern_accepts(type, text);
     }
     static void
     pattern_unread(const DsType *)

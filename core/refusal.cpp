@@ -2,8 +2,7 @@
 // refused text is shown.
 #include "core/grammar.h"
 #include "core/reason_text.h"
-
-#include <regex.h>
+#include "core/regex.h"
 
 #include <cstdio>
 
@@ -92,13 +91,8 @@ arm_label(const DsType *choice, int64_t value)
 bool
 pattern_accepts(const DsType *type, const char *text)
 {
-    const char *regex = type->p.string.regex == nullptr ? "" : type->p.string.regex;
-    regex_t compiled;
-    if (regcomp(&compiled, regex, REG_EXTENDED | REG_NOSUB) != 0)
-        return true;
-    bool match = regexec(&compiled, text, 0, nullptr, 0) == 0;
-    regfree(&compiled);
-    return match;
+    Regex compiled(type->p.string.regex == nullptr ? "" : type->p.string.regex);
+    return !compiled.ok() || compiled.matches(text);
 }
 
 std::string

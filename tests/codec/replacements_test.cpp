@@ -2,6 +2,7 @@
 // pattern matchers against regexec, address texts against inet_ntop, snprintf
 // and sscanf, the canonical printer against json-c.
 #include "codec/codec.h"
+#include "core/regex.h"
 #include "dstest.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,6 @@
 #include <arpa/inet.h>
 #include <cstdio>
 #include <random>
-#include <regex.h>
 
 namespace
 {
@@ -74,18 +74,17 @@ TEST(Replacements, ExactMatchersGiveRegexecVerdicts)
     bool expected = false;
     for (unsigned row : {8u, 9u, 11u, 12u, 14u, 16u, 19u}) {
         const char *pattern = ds_global_types[row].p.string.regex;
-        regex_t compiled;
-        ASSERT_EQ(regcomp(&compiled, pattern, REG_EXTENDED | REG_NOSUB), 0);
+        Regex compiled(pattern);
+        ASSERT_TRUE(compiled.ok());
         size_t accepted_count = 0;
         for (const std::string &text : texts) {
             bool accepted = false;
             ASSERT_TRUE(builtin_pattern_verdict(pattern, text.c_str(), &accepted)) << row;
-            expected = regexec(&compiled, text.c_str(), 0, nullptr, 0) == 0;
+            expected = compiled.matches(text.c_str());
             EXPECT_EQ(accepted, expected) << ds_global_types[row].name << " '" << text << "'";
             accepted_count += expected;
         }
         EXPECT_GT(accepted_count, 300u) << "too few accepted texts for row " << row;
-        regfree(&compiled);
     }
 }
 

@@ -4,8 +4,7 @@
 // their width holds, patterns that do not compile.
 #include "check.h"
 #include "core/grammar.h"
-
-#include <regex.h>
+#include "core/regex.h"
 
 #include <algorithm>
 
@@ -104,15 +103,9 @@ TypeChecker::check_string(const DsType *type, const std::string &where)
         bad(where, "string without a pattern");
         return;
     }
-    regex_t compiled;
-    int error = regcomp(&compiled, pattern, REG_EXTENDED | REG_NOSUB);
-    if (error == 0) {
-        regfree(&compiled);
-        return;
-    }
-    char text[256];
-    regerror(error, &compiled, text, sizeof text);
-    bad(where, "pattern " + check_quoted(pattern) + " does not compile: " + text);
+    Regex compiled(pattern);
+    if (!compiled.ok())
+        bad(where, "pattern " + check_quoted(pattern) + " does not compile: " + compiled.error());
 }
 
 void
