@@ -11,6 +11,7 @@
 // when the first six groups are zero or the first five are and the sixth is
 // ffff.
 #include "codec/codec.h"
+#include "core/hex.h"
 
 #include <cstdio>
 #include <cstring>
@@ -20,17 +21,7 @@ namespace
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-int
-hex_value(unsigned char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+using core::hex_value;
 
 char *
 append_decimal(char *out, unsigned value)

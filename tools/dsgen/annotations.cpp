@@ -8,6 +8,7 @@
 // The file is read strictly (json-c's strict mode refuses text after the
 // value), with no
 // unknown member, no number out of range, no text with a NUL in it.
+#include "core/json_ref.h"
 #include "dsgen.h"
 
 #include <json-c/json.h>
@@ -21,15 +22,6 @@ namespace dsgen
 
 namespace
 {
-
-struct JsonPut {
-    void
-    operator()(json_object *jo) const
-    {
-        json_object_put(jo);
-    }
-};
-using JsonPtr = std::unique_ptr<json_object, JsonPut>;
 
 class Reader
 {
@@ -162,7 +154,7 @@ load_annotations(const std::string &file, Annotations &out)
     if (!tok)
         return reader.fail("", "out of memory");
     json_tokener_set_flags(tok.get(), JSON_TOKENER_STRICT);
-    JsonPtr root(json_tokener_parse_ex(tok.get(), text.c_str(), static_cast<int>(text.size())));
+    JsonRef root(json_tokener_parse_ex(tok.get(), text.c_str(), static_cast<int>(text.size())));
     if (!root || json_tokener_get_error(tok.get()) != json_tokener_success)
         return reader.fail("", std::string("not JSON: ") +
                                    json_tokener_error_desc(json_tokener_get_error(tok.get())));

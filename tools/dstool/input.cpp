@@ -2,28 +2,14 @@
 // as hex, field texts, numbers, and the cutting of paths into components.
 // The library takes NUL-terminated texts, so an input that holds a NUL byte
 // is refused here rather than silently cut short.
+#include "core/hex.h"
 #include "dstool.h"
-
-#include <charconv>
 
 namespace dstool
 {
 
 namespace
 {
-
-// The value of one hex digit, or -1.
-int
-hex_digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool
 is_blank(char c)
@@ -65,14 +51,14 @@ parse_hex(const std::string &text, const std::string &context)
             ++i;
             continue;
         }
-        int high = hex_digit(text[i]);
+        int high = core::hex_value(static_cast<unsigned char>(text[i]));
         if (high < 0)
             fail(kStatusFailed, input_name(context, text),
                  "not a hex digit at offset " + std::to_string(i));
         if (i + 1 == text.size() || is_blank(text[i + 1]))
             fail(kStatusFailed, input_name(context, text),
                  "odd number of hex digits in a byte at offset " + std::to_string(i));
-        int low = hex_digit(text[i + 1]);
+        int low = core::hex_value(static_cast<unsigned char>(text[i + 1]));
         if (low < 0)
             fail(kStatusFailed, input_name(context, text),
                  "not a hex digit at offset " + std::to_string(i + 1));
