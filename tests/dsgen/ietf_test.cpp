@@ -25,18 +25,10 @@ namespace
 struct ly_ctx *
 context()
 {
+    static const char *all[] = {"*", nullptr};
     static struct ly_ctx *ctx = [] {
-        struct ly_ctx *c = nullptr;
-        ly_log_options(0);
-        ly_ctx_new(DSGEN_SEARCH_DIRS, LY_CTX_DISABLE_SEARCHDIR_CWD | LY_CTX_NO_YANGLIBRARY, &c);
-        const char *all[] = {"*", nullptr};
-        for (const std::string &file : split(DSGEN_YANG_FILES, ';')) {
-            struct ly_in *in = nullptr;
-            ly_in_new_filepath(file.c_str(), 0, &in);
-            lys_parse(c, in, LYS_IN_YANG, all, nullptr);
-            ly_in_free(in, 0);
-        }
-        return c;
+        std::vector<std::string> files = split(DSGEN_YANG_FILES, ';');
+        return yang_context(DSGEN_SEARCH_DIRS, files, {files.size(), all});
     }();
     return ctx;
 }
@@ -132,18 +124,8 @@ json_for(const DsType *type, const struct lysc_type *yang, const std::string &te
     if (type == &ds_global_types[DS_BUILTIN_BOOL] &&
         (text == "true" || text == "false" || yang->basetype == LY_TYPE_EMPTY))
         return json_object_new_boolean(text != "false"); // an empty leaf's only value is ""
-    if (type->kind == DS_KIND_BITMAP && yang->basetype == LY_TYPE_BITS) {
-        const auto *bits = reinterpret_cast<const struct lysc_type_bits *>(yang);
-        std::string positions;
-        for (const std::string &word : split(text, ' ')) {
-            std::string item = word;
-            for (LY_ARRAY_COUNT_TYPE i = 0; i < LY_ARRAY_COUNT(bits->bits); ++i)
-                if (word == bits->bits[i].name)
-                    item = std::to_string(bits->bits[i].position);
-            positions += (positions.empty() ? "" : ",") + item;
-        }
-        return json_object_new_string(positions.c_str());
-    }
+    if (type->kind == DS_KIND_BITMAP && yang->basetype == LY_TYPE_BITS)
+        return json_object_new_string(bit_positions(yang, text).c_str());
     return json_object_new_string_len(text.c_str(), static_cast<int>(text.size()));
 }
 

@@ -1,5 +1,6 @@
-// What the tests that hold a generated module against libyang share: the
-// levels of the loaded key forests with their schema paths, and leaf types.
+// What the tests that hold a generated module against libyang share: a
+// libyang context on the models, the levels of the loaded key forests with
+// their schema paths, leaf types, and bit names as the library's bit numbers.
 #pragma once
 
 #include "dstypes.h"
@@ -19,6 +20,56 @@ split(const std::string &text, char sep)
     for (std::string part; std::getline(in, part, sep);)
         parts.push_back(part);
     return parts;
+}
+
+// The models as libyang compiles them: files found in search_dirs (separated
+// by ":"), each parsed with its features (a null-ended list; "*" for all, null
+// for none). Null when libyang refuses one, with its words in *error.
+inline struct ly_ctx *
+yang_context(const char *search_dirs, const std::vector<std::string> &files,
+             const std::vector<const char **> &features,
+             std::vector<const struct lys_module *> *modules = nullptr,
+             std::string *error = nullptr)
+{
+    struct ly_ctx *ctx = nullptr;
+    ly_log_options(0);
+    if (ly_ctx_new(search_dirs, LY_CTX_DISABLE_SEARCHDIR_CWD | LY_CTX_NO_YANGLIBRARY, &ctx))
+        return nullptr;
+    for (size_t i = 0; i < files.size(); ++i) {
+        struct ly_in *in = nullptr;
+        ly_in_new_filepath(files[i].c_str(), 0, &in);
+        struct lys_module *module = nullptr;
+        LY_ERR err = lys_parse(ctx, in, LYS_IN_YANG, features[i], &module);
+        ly_in_free(in, 0);
+        if (modules != nullptr)
+            modules->push_back(module);
+        if (err != LY_SUCCESS) {
+            if (error != nullptr)
+                *error = ly_errmsg(ctx);
+            ly_ctx_destroy(ctx);
+            return nullptr;
+        }
+    }
+    return ctx;
+}
+
+// The bit numbers of a bits type's names, as the library's bitmap text: the
+// words of a libyang value joined by ","; a word that names no bit becomes
+// "?", which no bitmap reads.
+inline std::string
+bit_positions(const struct lysc_type *yang, const std::string &text)
+{
+    const auto *bits = reinterpret_cast<const struct lysc_type_bits *>(yang);
+    std::string positions;
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        std::string item = "?";
+        for (LY_ARRAY_COUNT_TYPE i = 0; i < LY_ARRAY_COUNT(bits->bits); ++i)
+            if (word == bits->bits[i].name)
+                item = std::to_string(bits->bits[i].position);
+        positions += (positions.empty() ? "" : ",") + item;
+    }
+    return positions;
 }
 
 // A leaf's or leaf-list's type, a leafref's target type for a leafref.

@@ -16,13 +16,7 @@ namespace
 struct ly_ctx *
 context()
 {
-    static struct ly_ctx *ctx = [] {
-        struct ly_ctx *c = nullptr;
-        ly_log_options(0);
-        ly_ctx_new(nullptr, LY_CTX_DISABLE_SEARCHDIR_CWD | LY_CTX_NO_YANGLIBRARY, &c);
-        lys_parse_path(c, DSGEN_TRANSLATIONS_YANG, LYS_IN_YANG, nullptr);
-        return c;
-    }();
+    static struct ly_ctx *ctx = yang_context(nullptr, {DSGEN_TRANSLATIONS_YANG}, {nullptr});
     return ctx;
 }
 

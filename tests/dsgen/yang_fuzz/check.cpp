@@ -88,37 +88,29 @@ const std::pair<const char *, Loosening> kLoosenings[] = {
 
 using Json = std::unique_ptr<json_object, decltype(&json_object_put)>;
 
+// The models, the first file with the features given to dsgen ("MOD:F,..."
+// or "*"), the others with all.
 struct ly_ctx *
 load_context(const std::string &features, const std::vector<std::string> &files,
              std::vector<const struct lys_module *> &modules)
 {
-    struct ly_ctx *ctx = nullptr;
-    ly_log_options(0);
-    std::string dir = files[0].substr(0, files[0].rfind('/'));
-    if (ly_ctx_new(dir.c_str(), LY_CTX_DISABLE_SEARCHDIR_CWD | LY_CTX_NO_YANGLIBRARY, &ctx))
-        return nullptr;
+    static const char *all[] = {"*", nullptr};
     std::vector<std::string> names;
+    std::vector<const char *> first;
     if (features != "*")
         names = split(features.substr(features.find(':') + 1), ',');
-    for (size_t i = 0; i < files.size(); ++i) {
-        std::vector<const char *> list;
-        if (i > 0 || features == "*")
-            list.push_back("*");
-        for (size_t n = 0; i == 0 && n < names.size(); ++n)
-            list.push_back(names[n].c_str());
-        list.push_back(nullptr);
-        struct ly_in *in = nullptr;
-        ly_in_new_filepath(files[i].c_str(), 0, &in);
-        struct lys_module *module = nullptr;
-        LY_ERR err = lys_parse(ctx, in, LYS_IN_YANG, list.data(), &module);
-        modules.push_back(module);
-        ly_in_free(in, 0);
-        if (err != LY_SUCCESS) {
-            std::printf("error: libyang refuses %s: %s\n", files[i].c_str(), ly_errmsg(ctx));
-            ly_ctx_destroy(ctx);
-            return nullptr;
-        }
-    }
+    for (const std::string &name : names)
+        first.push_back(name.c_str());
+    first.push_back(nullptr);
+    std::vector<const char **> lists(files.size(), all);
+    if (features != "*")
+        lists[0] = first.data();
+    std::string dir = files[0].substr(0, files[0].rfind('/'));
+    std::string error;
+    struct ly_ctx *ctx = yang_context(dir.c_str(), files, lists, &modules, &error);
+    if (ctx == nullptr)
+        std::printf("error: libyang refuses %s: %s\n", files[modules.size() - 1].c_str(),
+                    error.c_str());
     return ctx;
 }
 
@@ -392,19 +384,8 @@ json_for(const DsType *type, const struct lysc_type *yang, const std::string &te
             return number;
         json_object_put(number);
     }
-    if (type->kind == DS_KIND_BITMAP && yang->basetype == LY_TYPE_BITS) {
-        const auto *bits = (const struct lysc_type_bits *)yang;
-        std::string positions;
-        std::istringstream words(text);
-        for (std::string word; words >> word;) {
-            std::string item = "?"; // a word that names no bit has no bit number
-            for (LY_ARRAY_COUNT_TYPE i = 0; i < LY_ARRAY_COUNT(bits->bits); ++i)
-                if (word == bits->bits[i].name)
-                    item = std::to_string(bits->bits[i].position);
-            positions += (positions.empty() ? "" : ",") + item;
-        }
-        return json_object_new_string(positions.c_str());
-    }
+    if (type->kind == DS_KIND_BITMAP && yang->basetype == LY_TYPE_BITS)
+        return json_object_new_string(bit_positions(yang, text).c_str());
     return json_object_new_string_len(text.c_str(), static_cast<int>(text.size()));
 }
 
