@@ -1,7 +1,7 @@
 // One compiled POSIX extended regular expression, with the flags that the
 // library applies string patterns with (REG_EXTENDED | REG_NOSUB, matched
-// unanchored). The library's pattern cache, dsgen's pattern checks and
-// dstool's type checks all compile through it. Header-only, so that the
+// unanchored). The library's pattern cache, the reasons of a refusal,
+// dsgen's pattern checks and dstool's type checks all compile through it. Header-only, so that the
 // tools need none of the library's private objects.
 #ifndef DSTYPES_CORE_REGEX_H
 #define DSTYPES_CORE_REGEX_H
