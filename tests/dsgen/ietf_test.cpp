@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -107,26 +105,6 @@ add_type_samples(const struct lysc_type *type, std::set<std::string> &out)
         }
     }
     }
-}
-
-// The JSON value that stands for a libyang value text under a generated type.
-json_object *
-json_for(const DsType *type, const struct lysc_type *yang, const std::string &text)
-{
-    if (type->kind == DS_KIND_INT && !text.empty() &&
-        text.find_first_not_of("-0123456789") == std::string::npos) {
-        errno = 0;
-        char *end = nullptr;
-        long long value = std::strtoll(text.c_str(), &end, 10);
-        if (errno == 0 && *end == '\0')
-            return json_object_new_int64(value);
-    }
-    if (type == &ds_global_types[DS_BUILTIN_BOOL] &&
-        (text == "true" || text == "false" || yang->basetype == LY_TYPE_EMPTY))
-        return json_object_new_boolean(text != "false"); // an empty leaf's only value is ""
-    if (type->kind == DS_KIND_BITMAP && yang->basetype == LY_TYPE_BITS)
-        return json_object_new_string(bit_positions(yang, text).c_str());
-    return json_object_new_string_len(text.c_str(), static_cast<int>(text.size()));
 }
 
 // The documented differences: a 64-bit value above 2^63-1 is beyond every

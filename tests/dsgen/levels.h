@@ -5,8 +5,11 @@
 
 #include "dstypes.h"
 
+#include <json-c/json.h>
+
 #include <libyang/libyang.h>
 
+#include <cctype>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -115,4 +118,48 @@ forest_levels()
         },
         &out);
     return out;
+}
+
+// Whether a text is a number as JSON writes one: -?(0|[1-9][0-9]*)(.[0-9]+)?
+inline bool
+json_number(const std::string &text)
+{
+    auto digit = [&text](size_t i) {
+        return i < text.size() && std::isdigit((unsigned char)text[i]);
+    };
+    size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+    if (!digit(i) || (text[i] == '0' && digit(i + 1)))
+        return false;
+    while (digit(i))
+        ++i;
+    if (i < text.size() && text[i] == '.') {
+        size_t fraction = ++i;
+        while (digit(i))
+            ++i;
+        if (i == fraction)
+            return false;
+    }
+    return i == text.size();
+}
+
+// The JSON value that stands for a libyang value text under a type: a number
+// where the type reads numbers and the text is one, a boolean for "bool"
+// (an empty leaf's only value is ""), bit numbers for bit names, else the
+// text as a JSON string.
+inline json_object *
+json_for(const DsType *type, const struct lysc_type *yang, const std::string &text)
+{
+    if ((type->kind == DS_KIND_INT || type->kind == DS_KIND_DOUBLE) && json_number(text)) {
+        json_object *number = json_tokener_parse(text.c_str());
+        if (number != nullptr && (json_object_get_type(number) == json_type_int ||
+                                  json_object_get_type(number) == json_type_double))
+            return number;
+        json_object_put(number);
+    }
+    if (type == &ds_global_types[DS_BUILTIN_BOOL] &&
+        (text == "true" || text == "false" || yang->basetype == LY_TYPE_EMPTY))
+        return json_object_new_boolean(text != "false");
+    if (type->kind == DS_KIND_BITMAP && yang->basetype == LY_TYPE_BITS)
+        return json_object_new_string(bit_positions(yang, text).c_str());
+    return json_object_new_string_len(text.c_str(), static_cast<int>(text.size()));
 }

@@ -13,6 +13,7 @@
 // Output: "disagree PATH TEXT ours=N theirs=N TYPE" and "forest ..." lines,
 // then one "counts" line; exit 0 when the counts line was written.
 #include "../levels.h"
+#include "core/regex.h"
 #include "dstypes.h"
 
 #include <json-c/json.h>
@@ -33,7 +34,6 @@
 #include <string>
 #include <vector>
 
-#include <regex.h>
 #include <unistd.h>
 
 namespace
@@ -206,28 +206,6 @@ has_number(const struct lysc_type *type)
     return false;
 }
 
-// Whether a text is a number as JSON writes one: -?(0|[1-9][0-9]*)(.[0-9]+)?
-bool
-json_number(const std::string &text)
-{
-    auto digit = [&text](size_t i) {
-        return i < text.size() && std::isdigit((unsigned char)text[i]);
-    };
-    size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
-    if (!digit(i) || (text[i] == '0' && digit(i + 1)))
-        return false;
-    while (digit(i))
-        ++i;
-    if (i < text.size() && text[i] == '.') {
-        size_t fraction = ++i;
-        while (digit(i))
-            ++i;
-        if (i == fraction)
-            return false;
-    }
-    return i == text.size();
-}
-
 bool
 repeats_a_word(const std::string &text)
 {
@@ -291,12 +269,7 @@ plain_number(std::string text)
 bool
 matches(const char *ere, const std::string &text)
 {
-    regex_t re;
-    if (regcomp(&re, ere, REG_EXTENDED | REG_NOSUB) != 0)
-        return false;
-    bool match = regexec(&re, text.c_str(), 0, nullptr, 0) == 0;
-    regfree(&re);
-    return match;
+    return Regex(ere).matches(text.c_str());
 }
 
 // Whether one of the loosenings that dsgen announced for a type explains
@@ -369,24 +342,6 @@ excuse_for(const struct lysc_type *yang, const DsType *type, const std::string &
     if (announced(warned, yang, text))
         return Excuse::announced;
     return Excuse::count;
-}
-
-// The JSON value that stands for a libyang value text under a type: a number
-// where the type reads numbers and the text is one, bit numbers for bit
-// names, else the text as a JSON string.
-json_object *
-json_for(const DsType *type, const struct lysc_type *yang, const std::string &text)
-{
-    if ((type->kind == DS_KIND_INT || type->kind == DS_KIND_DOUBLE) && json_number(text)) {
-        json_object *number = json_tokener_parse(text.c_str());
-        if (number != nullptr && (json_object_get_type(number) == json_type_int ||
-                                  json_object_get_type(number) == json_type_double))
-            return number;
-        json_object_put(number);
-    }
-    if (type->kind == DS_KIND_BITMAP && yang->basetype == LY_TYPE_BITS)
-        return json_object_new_string(bit_positions(yang, text).c_str());
-    return json_object_new_string_len(text.c_str(), static_cast<int>(text.size()));
 }
 
 // The data leaves and leaf-lists of the implemented modules, operations and
