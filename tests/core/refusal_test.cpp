@@ -161,6 +161,39 @@ TEST(Refusal, JsonNamesPlaceRuleAndWhatTheTypeAllows)
     }
 }
 
+// Descriptors that no value fits are named by what is wrong with them.
+TEST(Refusal, JsonNamesWhatABrokenDescriptorLacks)
+{
+    static const DsEnumValue kFalse[] = {{"false", 0}};
+    static const DsField kDoubleField[] = {{"d", &ds_global_types[DS_BUILTIN_DOUBLE]}};
+    static const DsType kNoRows{"none", DS_KIND_ENUM, 1, {.enumeration = {&kSmall, 0, kColors}}};
+    static const DsType kNoBase{"nobase", DS_KIND_ENUM, 1, {.enumeration = {nullptr, 2, kColors}}};
+    static const DsType kFalseOnly{"bool", DS_KIND_ENUM, 1, {.enumeration = {&kSmall, 1, kFalse}}};
+    static const DsType kTight{"tight", DS_KIND_SEQUENCE, 4, {.sequence = {1, kDoubleField}}};
+    static const DsType kNarrow{"narrow", DS_KIND_CONVERTED, 2, {.converted = {&kIpText, 1}}};
+    const struct {
+        const DsType *type;
+        const char *json;
+        Rule rule;
+        const char *message;
+    } rows[] = {
+        {&kNoRows, "1", Rule::enum_empty, "the enumeration of none has no values"},
+        {&kNoBase, "1", Rule::enum_base, "the enumeration of nobase has no base type"},
+        {&kFalseOnly, "true", Rule::enum_value,
+         "true is not in the enumeration of bool (false = 0)"},
+        {&kTight, R"({"d": 1.5})", Rule::short_value,
+         "the part needs 8 bytes; the type's size leaves 4"},
+        {&kNarrow, R"("1.2.3.4")", Rule::converter,
+         "the converted type of narrow has 2 bytes, too few for its 4-byte address"},
+    };
+    for (const auto &row : rows) {
+        JsonRef jo = parse(row.json);
+        core::Refusal r = core::why_json(row.type, jo.get());
+        EXPECT_EQ(r.rule, row.rule) << row.json;
+        EXPECT_EQ(r.message, row.message);
+    }
+}
+
 // A valid packed box: ports [red speed 7, green "ab"], bits 1,3-4, ip 1.2.3.4.
 std::vector<uint8_t>
 valid_box()
