@@ -2,9 +2,9 @@
 # The README's CMake example exactly as printed, with its annotation file,
 # against a tree installed under a prefix: dstypes_add_schema_module()
 # compiles Debian's IETF models into a module that exports the five tables
-# and the document data, and passes dstool check; the project's plain install writes nothing (the
-# module directory lies outside every prefix), and its "modules" component
-# puts the module into the module directory.
+# and the document data, and passes dstool check; the project's plain install
+# writes nothing (the module directory lies outside every prefix), and its
+# "modules" component puts the module into the module directory.
 # usage: installed_tree.sh BUILD_DIR README LIBDIR (the build's CMAKE_INSTALL_LIBDIR)
 set -eu
 build=$1 readme=$2 libdir=$3
