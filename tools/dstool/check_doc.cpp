@@ -316,9 +316,11 @@ class DocChecker
             if (b > 0 && value.bits[b].position <= value.bits[b - 1].position)
                 out_.add(where, "bits not in ascending position order at row " + std::to_string(b));
         }
+        // uint64 bounds are the bits of uint64_t values: compared as such.
+        uint64_t flip = value.base == DS_DOC_UINT64 ? uint64_t{1} << 63 : 0;
+        auto bound = [&](uint32_t i) { return static_cast<int64_t>(value.ranges[i] ^ flip); };
         for (uint32_t r = 0; ranges && r < value.count; ++r)
-            if (value.ranges[2 * r] > value.ranges[2 * r + 1] ||
-                (r > 0 && value.ranges[2 * r] <= value.ranges[2 * r - 1]))
+            if (bound(2 * r) > bound(2 * r + 1) || (r > 0 && bound(2 * r) <= bound(2 * r - 1)))
                 out_.add(where, "range " + std::to_string(r) + " empty or out of order");
     }
 
