@@ -65,8 +65,8 @@ namespace
 JsonRef
 new_address_text(uint64_t converter, const uint8_t *p)
 {
-    char text[kAddressTextSize];
-    if (codec_address_text(converter, p, text) == 0)
+    char text[core::kAddressTextSize];
+    if (core::address_text(converter, p, text) == 0)
         return nullptr;
     return JsonRef(json_object_new_string(text));
 }

@@ -468,8 +468,8 @@ print_converted(TextOut &out, const DsType *type, DsCursor *cursor, unsigned dep
     uint32_t width = core::address_width(converter);
     if (width == 0 || width > cursor->remaining)
         return Status::invalid;
-    char text[kAddressTextSize];
-    if (codec_address_text(converter, cursor->p, text) == 0)
+    char text[core::kAddressTextSize];
+    if (core::address_text(converter, cursor->p, text) == 0)
         return Status::invalid;
     codec_advance(cursor, type->size);
     return append_quoted(out, text);

@@ -3,6 +3,7 @@
 #ifndef DSTYPES_CODEC_CODEC_H
 #define DSTYPES_CODEC_CODEC_H
 
+#include "core/address_text.h"
 #include "core/bit_text.h"
 #include "core/grammar.h"
 #include "core/json_ref.h"
@@ -107,25 +108,6 @@ void pattern_report_broken(const DsType *type);
 bool builtin_pattern_verdict(const char *pattern, const char *text, bool *accepted);
 // True when builtin_pattern_verdict gives a verdict for the pattern.
 bool builtin_pattern_applies(const char *pattern);
-
-// True when the calling thread's character classes and collation are the C
-// locale's, where bracket ranges are byte ranges and every byte is a character.
-bool codec_c_locale();
-
-// Address texts without printf and scanf where the bytes are provably the
-// same: codec_format_ipv4 and codec_format_ipv6 write what glibc's inet_ntop
-// writes for AF_INET and AF_INET6, codec_format_mac what "%2.2x:...:%2.2x" writes (both NUL-terminate out and
-// return the length); codec_parse_mac reads what sscanf with six "%hhx"
-// separated by ":" reads, true when all six were read.
-size_t codec_format_ipv4(const uint8_t bytes[4], char *out);
-size_t codec_format_ipv6(const uint8_t bytes[16], char *out);
-size_t codec_format_mac(const uint8_t bytes[6], char *out);
-bool codec_parse_mac(const char *text, uint8_t out[6]);
-// The text of a packed address of converter 1, 2 or 3 into out (room for
-// kAddressTextSize bytes: an IPv6 text with an embedded IPv4 address); its
-// length, 0 for any other converter.
-constexpr size_t kAddressTextSize = 46;
-size_t codec_address_text(uint64_t converter, const uint8_t *bytes, char *out);
 
 // The canonical text of a packed value of exactly the type's size, printed
 // without building json-c objects: the bytes that json_object_to_json_string

@@ -146,7 +146,7 @@ parse_address(uint64_t converter, const char *text, uint8_t *out)
         return inet_pton(AF_INET, text, out) == 1;
     if (converter == DS_CONVERT_IPV6)
         return inet_pton(AF_INET6, text, out) == 1;
-    return codec_parse_mac(text, out);
+    return core::parse_mac(text, out);
 }
 
 bool
