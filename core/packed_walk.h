@@ -142,7 +142,7 @@ template <class Sink> class PackedWalk
     // Elements 0 to count - 1, then the slots past the count, skipped
     // unread. A stored count above max_count converts all max_count slots
     // and fails validation.
-    bool
+    __attribute__((noinline)) bool
     array_value(const DsType *type, DsCursor *cursor, unsigned depth)
     {
         const DsType *element = type->p.array.element;
@@ -195,7 +195,7 @@ template <class Sink> class PackedWalk
         return true;
     }
 
-    bool
+    __attribute__((noinline)) bool
     sequence_value(const DsType *type, DsCursor *cursor, unsigned depth)
     {
         const DsField *fields = type->p.sequence.fields;
@@ -207,7 +207,7 @@ template <class Sink> class PackedWalk
                sink_.end_object(frame);
     }
 
-    bool
+    __attribute__((noinline)) bool
     choice_value(const DsType *type, DsCursor *cursor, unsigned depth)
     {
         const DsField *fields = type->p.choice.fields;
