@@ -6,8 +6,6 @@
 #include "codec/codec.h"
 #include "core/packed_walk.h"
 
-#include <cstdlib>
-
 namespace
 {
 
@@ -78,7 +76,6 @@ class JsonSink : public core::QuietSink
     {
         return put(JsonRef(json_object_new_string(text)));
     }
-    bool bitmap_value(const uint8_t *bytes, uint64_t nbytes, uint64_t bit_count);
     bool
     address_value(uint64_t converter, const uint8_t *bytes)
     {
@@ -140,24 +137,6 @@ class JsonSink : public core::QuietSink
     Frame *top_ = nullptr;
     JsonRef result_;
 };
-
-// Kept out of line so that the text buffer is not part of every frame of
-// the recursive walk.
-__attribute__((noinline)) bool
-JsonSink::bitmap_value(const uint8_t *bytes, uint64_t nbytes, uint64_t bit_count)
-{
-    uint64_t capacity = core::bit_text_capacity(bit_count);
-    char on_stack[core::kStackBitText];
-    std::unique_ptr<char, FreeDeleter> on_heap;
-    char *text = on_stack;
-    if (capacity > sizeof on_stack) {
-        on_heap.reset(static_cast<char *>(std::malloc(capacity)));
-        if (on_heap == nullptr)
-            return false;
-        text = on_heap.get();
-    }
-    return text_value(core::write_bit_ranges(text, bytes, nbytes, bit_count));
-}
 
 } // namespace
 

@@ -194,7 +194,6 @@ class PrintSink : public core::QuietSink
     {
         return quoted(text);
     }
-    bool bitmap_value(const uint8_t *bytes, uint64_t nbytes, uint64_t bit_count);
     bool
     address_value(uint64_t converter, const uint8_t *bytes)
     {
@@ -211,6 +210,11 @@ class PrintSink : public core::QuietSink
     refuse(const core::Fault &)
     {
         status_ = Status::invalid;
+    }
+    bool
+    out_of_memory()
+    {
+        return failed(Status::no_memory);
     }
 
   private:
@@ -234,26 +238,6 @@ class PrintSink : public core::QuietSink
     TextOut out_;
     Status status_ = Status::printed;
 };
-
-// The bit range text holds only digits, "," and "-": nothing to escape.
-// Kept out of line so that the text buffer is not part of every frame of the
-// recursive walk.
-__attribute__((noinline)) bool
-PrintSink::bitmap_value(const uint8_t *bytes, uint64_t nbytes, uint64_t bit_count)
-{
-    uint64_t capacity = core::bit_text_capacity(bit_count);
-    char on_stack[core::kStackBitText];
-    std::unique_ptr<char, FreeDeleter> on_heap;
-    char *text = on_stack;
-    if (capacity > sizeof on_stack) {
-        on_heap.reset(static_cast<char *>(std::malloc(capacity)));
-        if (on_heap == nullptr)
-            return failed(Status::no_memory);
-        text = on_heap.get();
-    }
-    const char *ranges = core::write_bit_ranges(text, bytes, nbytes, bit_count);
-    return append("\"", 1) && append(ranges, std::strlen(ranges)) && append("\"", 1);
-}
 
 } // namespace
 

@@ -10,9 +10,11 @@
 //   key(Frame &, name), member_end(Frame &, name)     around each member's value
 //   element(Frame &, i), element_end(Frame &)         around each array element
 //   arm(choice, value), arm_end()      around the members of an applying choice arm
-//   int_value, double_value, bool_value, text_value, bitmap_value, address_value
+//   int_value, double_value, bool_value, text_value (texts, enum names and
+//   bitmap texts), address_value
 //   pattern(string type, text)         the verdict of the string type's pattern
 //   refuse(const Fault &)              where the walk refuses; returns nothing
+//   out_of_memory()                    where the walk's own scratch space failed
 // Every hook but refuse returns false to stop the walk (a result that could
 // not be built); the walk then returns false without a fault.
 #ifndef DSTYPES_CORE_PACKED_SINK_H
@@ -97,102 +99,30 @@ read_int_or_enum(const DsType *type, DsCursor *cursor, int64_t *out, Fault *faul
 
 // A sink that builds nothing: every hook goes on. Sinks that only check or
 // only explain take it as their base and keep the hooks they need.
+// clang-format off
 struct QuietSink {
     struct Frame {
         template <class Sink> explicit Frame(Sink &) {}
     };
-    template <class F>
-    bool
-    begin_object(F &)
-    {
-        return true;
-    }
-    template <class F>
-    bool
-    end_object(F &)
-    {
-        return true;
-    }
-    template <class F>
-    bool
-    begin_array(F &)
-    {
-        return true;
-    }
-    template <class F>
-    bool
-    end_array(F &)
-    {
-        return true;
-    }
-    template <class F>
-    bool
-    key(F &, const char *)
-    {
-        return true;
-    }
-    template <class F>
-    bool
-    member_end(F &, const char *)
-    {
-        return true;
-    }
-    template <class F>
-    bool
-    element(F &, uint32_t)
-    {
-        return true;
-    }
-    template <class F>
-    bool
-    element_end(F &)
-    {
-        return true;
-    }
-    bool
-    arm(const DsType *, int64_t)
-    {
-        return true;
-    }
-    void
-    arm_end()
-    {
-    }
-    bool
-    int_value(int64_t)
-    {
-        return true;
-    }
-    bool
-    double_value(double)
-    {
-        return true;
-    }
-    bool
-    bool_value(bool)
-    {
-        return true;
-    }
-    bool
-    text_value(const char *)
-    {
-        return true;
-    }
-    bool
-    bitmap_value(const uint8_t *, uint64_t, uint64_t)
-    {
-        return true;
-    }
-    bool
-    address_value(uint64_t, const uint8_t *)
-    {
-        return true;
-    }
-    void
-    refuse(const Fault &)
-    {
-    }
+    template <class F> bool begin_object(F &) { return true; }
+    template <class F> bool end_object(F &) { return true; }
+    template <class F> bool begin_array(F &) { return true; }
+    template <class F> bool end_array(F &) { return true; }
+    template <class F> bool key(F &, const char *) { return true; }
+    template <class F> bool member_end(F &, const char *) { return true; }
+    template <class F> bool element(F &, uint32_t) { return true; }
+    template <class F> bool element_end(F &) { return true; }
+    bool arm(const DsType *, int64_t) { return true; }
+    void arm_end() {}
+    bool int_value(int64_t) { return true; }
+    bool double_value(double) { return true; }
+    bool bool_value(bool) { return true; }
+    bool text_value(const char *) { return true; }
+    bool address_value(uint64_t, const uint8_t *) { return true; }
+    void refuse(const Fault &) {}
+    bool out_of_memory() { return false; }
 };
+// clang-format on
 
 } // namespace core
 

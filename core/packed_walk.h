@@ -17,8 +17,10 @@
 #ifndef DSTYPES_CORE_PACKED_WALK_H
 #define DSTYPES_CORE_PACKED_WALK_H
 
+#include "core/bit_text.h"
 #include "core/packed_sink.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace core
@@ -271,8 +273,9 @@ template <class Sink> class PackedWalk
         return verdict;
     }
 
-    // The converter reads ceil(bit_count / 8) bytes; the validator passes
-    // over the type's size, any bits being valid.
+    // The converter reads ceil(bit_count / 8) bytes and gives their bit
+    // range text; the validator passes over the type's size, any bits being
+    // valid.
     bool
     bitmap_value(const DsType *type, DsCursor *cursor)
     {
@@ -283,7 +286,26 @@ template <class Sink> class PackedWalk
         const uint8_t *bytes = cursor->p;
         if (!skip_bytes(cursor, nbytes))
             return refuse(Fault{Rule::short_value, type, bytes, 0, nbytes});
-        return sink_.bitmap_value(bytes, nbytes, bit_count);
+        return bit_text(bytes, nbytes, bit_count);
+    }
+
+    // Out of line, so that the text buffer is not part of every frame of the
+    // recursive walk; a text too long for the stack is built on the heap.
+    __attribute__((noinline)) bool
+    bit_text(const uint8_t *bytes, uint64_t nbytes, uint64_t bit_count)
+    {
+        uint64_t capacity = bit_text_capacity(bit_count);
+        char on_stack[kStackBitText];
+        char *text = on_stack;
+        if (capacity > sizeof on_stack) {
+            text = static_cast<char *>(std::malloc(capacity));
+            if (text == nullptr)
+                return sink_.out_of_memory();
+        }
+        bool added = sink_.text_value(write_bit_ranges(text, bytes, nbytes, bit_count));
+        if (text != on_stack)
+            std::free(text);
+        return added;
     }
 
     // Converter 0 is the base type's own form, 1 to 3 an address of any
