@@ -77,13 +77,6 @@ class JsonSink : public core::QuietSink
         return put(JsonRef(json_object_new_string(text)));
     }
     bool
-    address_value(uint64_t converter, const uint8_t *bytes)
-    {
-        char text[core::kAddressTextSize];
-        core::address_text(converter, bytes, text);
-        return text_value(text);
-    }
-    bool
     pattern(const DsType *type, const char *text)
     {
         return pattern_matches(type, text);

@@ -195,13 +195,6 @@ class PrintSink : public core::QuietSink
         return quoted(text);
     }
     bool
-    address_value(uint64_t converter, const uint8_t *bytes)
-    {
-        char text[core::kAddressTextSize];
-        core::address_text(converter, bytes, text);
-        return quoted(text);
-    }
-    bool
     pattern(const DsType *type, const char *text)
     {
         return pattern_matches(type, text);

@@ -45,11 +45,7 @@ c_locale()
            nl_langinfo(_NL_COLLATE_CODESET) == nl_langinfo_l(_NL_COLLATE_CODESET, c);
 }
 
-namespace address_detail
-{
-
-constexpr char kHexDigits[] = "0123456789abcdef";
-
+// The value of one hex digit, or -1.
 inline int
 hex_value(unsigned char c)
 {
@@ -61,6 +57,11 @@ hex_value(unsigned char c)
         return c - 'A' + 10;
     return -1;
 }
+
+namespace address_detail
+{
+
+constexpr char kHexDigits[] = "0123456789abcdef";
 
 inline char *
 append_decimal(char *out, unsigned value)

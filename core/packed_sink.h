@@ -10,8 +10,8 @@
 //   key(Frame &, name), member_end(Frame &, name)     around each member's value
 //   element(Frame &, i), element_end(Frame &)         around each array element
 //   arm(choice, value), arm_end()      around the members of an applying choice arm
-//   int_value, double_value, bool_value, text_value (texts, enum names and
-//   bitmap texts), address_value
+//   int_value, double_value, bool_value, text_value (texts, enum names,
+//   bitmap and address texts)
 //   pattern(string type, text)         the verdict of the string type's pattern
 //   refuse(const Fault &)              where the walk refuses; returns nothing
 //   out_of_memory()                    where the walk's own scratch space failed
@@ -118,7 +118,6 @@ struct QuietSink {
     bool double_value(double) { return true; }
     bool bool_value(bool) { return true; }
     bool text_value(const char *) { return true; }
-    bool address_value(uint64_t, const uint8_t *) { return true; }
     void refuse(const Fault &) {}
     bool out_of_memory() { return false; }
 };

@@ -17,6 +17,7 @@
 #ifndef DSTYPES_CORE_PACKED_WALK_H
 #define DSTYPES_CORE_PACKED_WALK_H
 
+#include "core/address_text.h"
 #include "core/bit_text.h"
 #include "core/packed_sink.h"
 
@@ -328,7 +329,16 @@ template <class Sink> class PackedWalk
         if (width > cursor->remaining)
             return refuse(Fault{Rule::short_value, type, bytes, 0, width});
         skip_bytes(cursor, type->size);
-        return sink_.address_value(converter, bytes);
+        return address(converter, bytes);
+    }
+
+    // Out of line, as bit_text is.
+    __attribute__((noinline)) bool
+    address(uint64_t converter, const uint8_t *bytes)
+    {
+        char text[kAddressTextSize];
+        address_text(converter, bytes, text);
+        return sink_.text_value(text);
     }
 
     Sink &sink_;
