@@ -127,23 +127,12 @@ exact_matcher(const char *pattern)
 {
     for (const BuiltinMatcher &m : kMatchers) {
         if (ds_global_types[m.row].p.string.regex == pattern)
-            return codec_c_locale() ? m.found : nullptr;
+            return core::c_locale() ? m.found : nullptr;
     }
     return nullptr;
 }
 
 } // namespace
-
-bool
-codec_c_locale()
-{
-    // glibc hands out its static C locale object here: nothing is allocated.
-    static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", nullptr);
-    if (c_locale == nullptr)
-        return false;
-    return nl_langinfo(CODESET) == nl_langinfo_l(CODESET, c_locale) &&
-           nl_langinfo(_NL_COLLATE_CODESET) == nl_langinfo_l(_NL_COLLATE_CODESET, c_locale);
-}
 
 bool
 builtin_pattern_verdict(const char *pattern, const char *text, bool *accepted)

@@ -3,6 +3,7 @@
 #ifndef DSTYPES_CODEC_CODEC_H
 #define DSTYPES_CODEC_CODEC_H
 
+#include "core/address_text.h"
 #include "core/bit_text.h"
 #include "core/grammar.h"
 #include "core/json_ref.h"
@@ -71,15 +72,6 @@ codec_skip(DsCursor *cursor, uint64_t n)
     return true;
 }
 
-// ds__get_int_or_enum_val, refusing an enum without a base type.
-inline bool
-codec_read_int_or_enum(const DsType *type, DsCursor *cursor, int64_t *out)
-{
-    if (type->kind == DS_KIND_ENUM && type->p.enumeration.base == nullptr)
-        return false;
-    return ds__get_int_or_enum_val(type, cursor, out);
-}
-
 // True when the text is accepted by the string type's pattern: a POSIX
 // extended expression applied unanchored, so a match anywhere accepts. A
 // pattern that does not compile is reported on standard error and accepts.
@@ -87,16 +79,6 @@ codec_read_int_or_enum(const DsType *type, DsCursor *cursor, int64_t *out)
 bool pattern_matches(const DsType *type, const char *text);
 // The same verdict, compiling the pattern afresh (for tests and comparisons).
 bool pattern_matches_uncached(const DsType *type, const char *text);
-// The text of a string value: the bytes up to the NUL among the first size
-// bytes at p, or null when there is no NUL there or the pattern rejects it.
-inline const char *
-codec_string_text(const DsType *type, const uint8_t *p, size_t size)
-{
-    if (size == 0 || std::memchr(p, '\0', size) == nullptr)
-        return nullptr;
-    const char *text = reinterpret_cast<const char *>(p);
-    return pattern_matches(type, text) ? text : nullptr;
-}
 // For a text refused before its pattern was applied (by its length): what
 // pattern_matches would have written to standard error, and nothing else.
 void pattern_report_broken(const DsType *type);
@@ -107,25 +89,6 @@ void pattern_report_broken(const DsType *type);
 bool builtin_pattern_verdict(const char *pattern, const char *text, bool *accepted);
 // True when builtin_pattern_verdict gives a verdict for the pattern.
 bool builtin_pattern_applies(const char *pattern);
-
-// True when the calling thread's character classes and collation are the C
-// locale's, where bracket ranges are byte ranges and every byte is a character.
-bool codec_c_locale();
-
-// Address texts without printf and scanf where the bytes are provably the
-// same: codec_format_ipv4 and codec_format_ipv6 write what glibc's inet_ntop
-// writes for AF_INET and AF_INET6, codec_format_mac what "%2.2x:...:%2.2x" writes (both NUL-terminate out and
-// return the length); codec_parse_mac reads what sscanf with six "%hhx"
-// separated by ":" reads, true when all six were read.
-size_t codec_format_ipv4(const uint8_t bytes[4], char *out);
-size_t codec_format_ipv6(const uint8_t bytes[16], char *out);
-size_t codec_format_mac(const uint8_t bytes[6], char *out);
-bool codec_parse_mac(const char *text, uint8_t out[6]);
-// The text of a packed address of converter 1, 2 or 3 into out (room for
-// kAddressTextSize bytes: an IPv6 text with an embedded IPv4 address); its
-// length, 0 for any other converter.
-constexpr size_t kAddressTextSize = 46;
-size_t codec_address_text(uint64_t converter, const uint8_t *bytes, char *out);
 
 // The canonical text of a packed value of exactly the type's size, printed
 // without building json-c objects: the bytes that json_object_to_json_string
@@ -149,10 +112,54 @@ struct CanonicalText {
 CanonicalText codec_print_canonical(const DsType *type, const uint8_t *packed, char *buffer,
                                     size_t buffer_size);
 
-// The recursive walks behind the exported converters. Each moves the cursor
-// past the value it handled; jo_to_c_cursor only validates when cursor is null.
-json_object *c_to_jo_cursor(const DsType *type, DsCursor *cursor);
-bool c_value_is_valid_cursor(const DsType *type, DsCursor *cursor);
+// A text that starts in the caller's buffer and moves to the heap when it
+// outgrows it (json_print.cpp).
+class TextOut
+{
+  public:
+    TextOut(char *buffer, size_t size) : buf_(buffer), cap_(size) {}
+    TextOut(const TextOut &) = delete;
+    TextOut &operator=(const TextOut &) = delete;
+
+    // False when the text could not grow; it is then unchanged.
+    bool
+    append(const char *s, size_t n)
+    {
+        if (len_ + n >= cap_ && !grow(n))
+            return false;
+        std::memcpy(buf_ + len_, s, n);
+        len_ += n;
+        return true;
+    }
+    size_t
+    size() const
+    {
+        return len_;
+    }
+    // Moves [from, size()) to at, dropping the bytes that were in its way
+    // from at up to at + dropped, and shortens the text by dropped.
+    void move_tail(size_t at, size_t dropped, size_t from);
+    // Ends the text with a NUL and hands it over.
+    bool finish(CanonicalText *result);
+
+  private:
+    bool grow(size_t n);
+
+    char *buf_;
+    size_t cap_;
+    size_t len_ = 0;
+    std::unique_ptr<char, FreeDeleter> heap_;
+};
+
+// Append what json-c's printer writes, with json_object_to_json_string's
+// default flags, for a string (quoted and escaped), an integer and a double;
+// false when the text could not grow.
+bool codec_append_quoted(TextOut &out, const char *text);
+bool codec_append_int(TextOut &out, int64_t value);
+bool codec_append_double(TextOut &out, double value);
+
+// The JSON-to-packed walk behind ds_jo_to_c; it moves the cursor past the
+// value it wrote, and only validates when cursor is null.
 bool jo_to_c_cursor(const DsType *type, json_object *jo, DsCursor *cursor);
 
 #endif

@@ -29,7 +29,7 @@ struct Verdict {
     static bool
     parse_mac(const char *text, uint8_t out[6])
     {
-        return codec_parse_mac(text, out);
+        return core::parse_mac(text, out);
     }
     static constexpr core::BitTextError *
     bit_error()

@@ -3,6 +3,7 @@
 // caller to have checked the enclosing type's size against the cursor, except
 // where they compare against remaining themselves.
 #include "codec/codec.h"
+#include "core/packed_sink.h"
 
 #include <cstring>
 
@@ -30,29 +31,9 @@ ds__pack_int(uint32_t width, int64_t value, DsCursor *cursor)
     return true;
 }
 
+// The read and its checks are the packed walk's own (core/packed_walk.h).
 extern "C" DS_EXPORT bool
 ds__get_int_or_enum_val(const DsType *type, DsCursor *cursor, int64_t *out)
 {
-    // The enums on the way to the int type, outermost first.
-    const DsType *enums[core::kMaxEnumChain];
-    unsigned depth = 0;
-    for (; type != nullptr && type->kind == DS_KIND_ENUM; type = type->p.enumeration.base) {
-        if (depth == core::kMaxEnumChain)
-            return false;
-        enums[depth++] = type;
-    }
-    if (type == nullptr || type->size > cursor->remaining || !core::is_int_width(type->size))
-        return false;
-    int64_t value = 0;
-    ds__peek_int(type->size, core::is_signed_int(type), &value, cursor);
-    // Written before any check, also for an out-of-range value.
-    if (out != nullptr)
-        *out = value;
-    if (!core::int_in_range(type, value))
-        return false;
-    while (depth > 0) {
-        if (core::enum_row(enums[--depth], value) == nullptr)
-            return false;
-    }
-    return true;
+    return core::read_int_or_enum(type, cursor, out, nullptr);
 }

@@ -2,6 +2,7 @@
 // that keeps the first part refused, its place and the words for it. The walk
 // packs into a scratch buffer of the type's size, as ds_jo_to_c packs into
 // its destination, so it refuses exactly where the converter did.
+#include "core/address_text.h"
 #include "core/json_read.h"
 
 #include <cstdio>
@@ -31,8 +32,7 @@ struct Reasons {
     static bool
     parse_mac(const char *text, uint8_t out[6])
     {
-        return std::sscanf(text, "%hhx:%hhx:%hhx:%hhx:%hhx:%hhx", &out[0], &out[1], &out[2],
-                           &out[3], &out[4], &out[5]) == 6;
+        return core::parse_mac(text, out);
     }
     BitTextError *
     bit_error()

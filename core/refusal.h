@@ -49,6 +49,8 @@ enum class Rule : uint8_t {
     address,        // a text that is no address of the converter's kind
     converter,      // a converted type that cannot convert
     short_value,    // the packed value ends before the type does
+    no_name,        // a field without a name, which no member can carry
+    long_value,     // the packed value goes on after the type ends
 };
 
 struct Refusal {

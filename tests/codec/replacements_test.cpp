@@ -94,12 +94,12 @@ TEST(Replacements, AddressTextsAreThoseOfInetNtopPrintfAndSscanf)
         uint8_t b[16]; // zero and ffff groups often, so that runs and mapped forms occur
         for (int w = 0; w < 16; w += 2)
             b[w] = b[w + 1] = static_cast<uint8_t>(pick(3) == 0 ? rng() : pick(8) == 0 ? 0xff : 0);
-        char mine[kAddressTextSize], theirs[kAddressTextSize];
-        codec_format_ipv6(b, mine);
+        char mine[core::kAddressTextSize], theirs[core::kAddressTextSize];
+        core::format_ipv6(b, mine);
         ASSERT_STREQ(mine, inet_ntop(AF_INET6, b, theirs, sizeof theirs));
-        codec_format_ipv4(b + 12, mine);
+        core::format_ipv4(b + 12, mine);
         ASSERT_STREQ(mine, inet_ntop(AF_INET, b + 12, theirs, sizeof theirs));
-        codec_format_mac(b + 10, mine);
+        core::format_mac(b + 10, mine);
         std::snprintf(theirs, sizeof theirs, "%2.2x:%2.2x:%2.2x:%2.2x:%2.2x:%2.2x", b[10], b[11],
                       b[12], b[13], b[14], b[15]);
         ASSERT_STREQ(mine, theirs);
@@ -107,7 +107,7 @@ TEST(Replacements, AddressTextsAreThoseOfInetNtopPrintfAndSscanf)
     const Texts pieces = {"0", "a", "F", "1f", "123", ":", ":", " ", "+", "-", "0x", "x", "g"};
     for (const std::string &text : texts_to_try(pieces, 100000)) {
         uint8_t mine[6] = {}, theirs[6] = {};
-        bool read = codec_parse_mac(text.c_str(), mine);
+        bool read = core::parse_mac(text.c_str(), mine);
         int n = std::sscanf(text.c_str(), "%hhx:%hhx:%hhx:%hhx:%hhx:%hhx", &theirs[0], &theirs[1],
                             &theirs[2], &theirs[3], &theirs[4], &theirs[5]);
         ASSERT_EQ(read, n == 6) << "'" << text << "'";

@@ -31,8 +31,6 @@ context()
     return ctx;
 }
 
-}
-
 // The documented differences: a 64-bit value above 2^63-1 is beyond every
 // int descriptor, and a string that YANG leaves unbounded gets a size (the
 // --string-size default or the annotation's), so longer texts are refused.
