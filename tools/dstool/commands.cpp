@@ -184,7 +184,7 @@ commands()
          0,
          cmd_demo},
         {"check",
-         "check FILE.so...",
+         "check [DIR | FILE.so...]",
          "name every mistake in schema module files",
          "Opens each FILE as the loader would (any path, nothing installed) and\n"
          "prints one line per problem, naming the symbol and record: counts that\n"
@@ -193,12 +193,39 @@ commands()
          "type names hidden by a built-in type, an earlier module or an earlier\n"
          "row, sizes that disagree with their parts, unknown kinds and converters,\n"
          "and patterns that do not compile. Prints \"FILE: ok\" for a clean file.\n"
+         "A directory DIR (without argument, the module directory\n" DSTOOL_MODULE_DIR
+         ") is checked as the loader reads it: the modules in\n"
+         "the order they load, names it passes over, files that fail to load, type\n"
+         "names an earlier module hides, the memory maps the modules take, and\n"
+         "who besides root and the directory's owner can change the directory,\n"
+         "a module or a directory above (group- or world-writable, owned by\n"
+         "another user, a symbolic link out of the directory): every program\n"
+         "that uses the library runs that code. Prints \"DIR: ok\" when clean.\n"
          "Exits 1 when it found a problem.\n",
          {},
          nullptr,
-         1,
+         0,
          SIZE_MAX,
          cmd_check},
+        {"compat",
+         "compat OLD.so NEW.so [--json]",
+         "whether a new module reads every value an old one stored",
+         "Opens both schema modules side by side and compares every key of OLD\n"
+         "with the key of the same name in NEW: its typed levels and its leaf\n"
+         "type must read the stored bytes as OLD did (size, kind, signedness,\n"
+         "field offsets and types, enumeration numbers, bitmap width, array and\n"
+         "string room, a range that holds every old value). Prints one line per\n"
+         "changed key, grouped breaking (stored values unreadable, changed or lost;\n"
+         "removed keys) and compatible (added keys, wider ranges in the same size,\n"
+         "new enumeration values, identities, bits or arms), then the verdict.\n"
+         "Uses the YANG data that dsgen writes (\"ds_doc_schema\") where both\n"
+         "modules have it. Exits 0 when nothing breaks, 1 when something does,\n"
+         "2 for a wrong command line or a file that does not open.\n",
+         {kJsonOption},
+         nullptr,
+         2,
+         2,
+         cmd_compat},
     };
     return table;
 }
