@@ -58,6 +58,12 @@ $ field 5 '/vlans/*/name' 1
 $ field x '/vlans/*/name' 1
 ! dstool: field: /vlans/*/name field 1 of x level 2 (id: vlan-id): not JSON: unexpected character at offset 0
 [1]
+$ compat x.so
+! dstool: compat: missing arguments: compat OLD.so NEW.so [--json] (see dstool compat --help)
+[2]
+$ compat nosuch.so other.so
+! dstool: compat: nosuch.so: does not open: ./nosuch.so: cannot open shared object file: No such file or directory
+[2]
 $ demo x
 ! dstool: demo: too many arguments: demo [--json] (see dstool demo --help)
 [2]
@@ -87,7 +93,8 @@ $ --help
     find-key    the key that a key path names
     field       field N of a key's field text
     demo        the round trip on the example module
-    check       name every mistake in schema module files
+    check       name every mistake in schema module files or a module directory
+    compat      whether a new module reads every value an old one stored
   
   Options, before or after the command:
     --json      print the result as JSON (shape in the README); not for check

@@ -185,7 +185,7 @@ commands()
          cmd_demo},
         {"check",
          "check [DIR | FILE.so...]",
-         "name every mistake in schema module files",
+         "name every mistake in schema module files or a module directory",
          "Opens each FILE as the loader would (any path, nothing installed) and\n"
          "prints one line per problem, naming the symbol and record: counts that\n"
          "disagree with their tables, names meant for the five module symbols that\n"
