@@ -173,6 +173,61 @@ def compat_debian(a, work):
     return failures
 
 
+# Hand-written descriptors that a hostile or broken module may hold: an
+# array that is its own element, a sequence DAG whose 2^40 ways all lead to
+# one changed int, types nested 70 deep, and a key chain 71 levels deep.
+HOSTILE = r"""#include <dstypes.h>
+#define SEQ(fields) {NULL, DS_KIND_SEQUENCE, 1, {.sequence = {sizeof fields / sizeof *fields, fields}}}
+static const DsType cycle = {NULL, DS_KIND_ARRAY, 3, {.array = {1, &cycle}}};
+static const DsType dag[41], nested[70];
+static const DsField dag_fields[40][2] = {%(dag_fields)s};
+static const DsType dag[41] = {%(dag)s, {NULL, DS_KIND_INT, 1, {.integer = {0, %(max)d}}}};
+static const DsField nested_fields[69][1] = {%(nested_fields)s};
+static const DsType nested[70] = {%(nested)s, {NULL, DS_KIND_INT, 1, {.integer = {0, 9}}}};
+const DsKeyNode ds_keys[] = {
+    {0, 0, 1, "cycle", NULL, &cycle}, {0, 0, 1, "dag", NULL, &dag[0]},
+    {0, 0, 1, "nested", NULL, &nested[0]}, {0, 1, 0, "deep", NULL, NULL},
+    [4 ... 72] = {-1, 1, 0, "n", NULL, NULL}, [73] = {-1, 0, 0, "n", NULL, &ds_global_types[DS_BUILTIN_U8]},
+};
+"""
+
+
+def hostile_source(max_value):
+    return HOSTILE % {
+        "dag_fields": ", ".join('{{"a", &dag[%d]}, {"b", &dag[%d]}}' % (i + 1, i + 1) for i in range(40)),
+        "dag": ", ".join("SEQ(dag_fields[%d])" % i for i in range(40)), "max": max_value,
+        "nested_fields": ", ".join('{{"f", &nested[%d]}}' % (i + 1) for i in range(69)),
+        "nested": ", ".join("SEQ(nested_fields[%d])" % i for i in range(69))}
+
+
+def compat_bounds(a, work):
+    modules = []
+    for name, max_value in (("hostile_old", 10), ("hostile_new", 5)):
+        c, so = os.path.join(work, name + ".c"), os.path.join(work, name + ".so")
+        open(c, "w").write(hostile_source(max_value))
+        done = run([a.cc, "-shared", "-fPIC", "-I", a.include, "-o", so, c])
+        if done.returncode != 0:
+            return report("hostile modules build", [done.stderr])
+        modules.append(so)
+    done = run([a.tool, "compat", *modules])
+    lines = groups_of(done.stdout)["breaking"]
+    dag = "/dag: leaf%s: range 0..10 -> 0..5 (stored 6..10 refused); " % (".a" * 40)
+    expected = [
+        # Each pair once: the DAG's 2^40 ways cost 40 comparisons, not the work bound.
+        ("the DAG's change, its first ways listed", lambda x: x.startswith(dag) and x.endswith(
+            "more changes not listed") and x.count(";") == 16),
+        ("nesting bounded", lambda x: x == "/nested: leaf%s: not compared: nested deeper than 64 "
+         "descriptors" % (".f" * 64)),
+        ("key depth bounded", lambda x: x == "/deep%s: keys below lie deeper than 64 levels: not "
+         "compared" % ("/n" * 63)),
+    ]
+    failures = 0
+    for row, check in expected:
+        failures += report(row, [] if any(check(x) for x in lines) else ["no such line in %r" % lines])
+    return failures + report("a self-referencing array compares equal, exit 1 for the rest", [] if (
+        len(lines) == 3 and done.returncode == 1 and not done.stderr) else [done.stdout, done.stderr])
+
+
 def report(row, problems):
     print(("FAIL %s\n  %s" % (row, "\n  ".join(problems))) if problems else "ok   " + row)
     return 1 if problems else 0
@@ -287,14 +342,14 @@ def main():
     parser.add_argument("--dsgen", default="")
     parser.add_argument("--yuma", default="")
     a = parser.parse_args()
-    if a.group.startswith("Compat") and not a.dsgen or a.group == "CompatDebianRevisions" and (
+    if a.group in ("CompatOneChangePerRow", "CompatDebianRevisions") and not a.dsgen or a.group == "CompatDebianRevisions" and (
             not a.yuma or a.yuma.endswith("NOTFOUND")):
         print("SKIP: needs dsgen%s" % (" and libyuma-base" if a.group == "CompatDebianRevisions" else ""))
         return 77
     work = tempfile.mkdtemp(prefix="dstool-schema-checks-")
     try:
         run_group = {"CompatOneChangePerRow": compat_rows, "CompatDebianRevisions": compat_debian,
-                     "CheckDirNamesEveryState": check_dir}[a.group]
+                     "CompatBoundsItsWork": compat_bounds, "CheckDirNamesEveryState": check_dir}[a.group]
         return 1 if run_group(a, work) else 0
     finally:
         subprocess.run(["chmod", "-R", "u+rwx", work])

@@ -17,6 +17,7 @@ namespace
 constexpr unsigned kMaxDepth = 64;     // descriptors nested deeper are not compared
 constexpr size_t kMaxWork = 4'000'000; // rows compared in one run, at most
 constexpr unsigned kMaxBaseHops = 16;  // converter-0 wrappers followed, at most
+constexpr size_t kMaxChanges = 16;     // changes listed for one value, at most
 
 Change
 breaking(const std::string &what)
@@ -85,11 +86,21 @@ value_noun(const char *name)
 
 } // namespace
 
+// A value that reaches one changed descriptor along many ways (a field table
+// whose rows share a type, nested again and again) lists the first ways
+// only, so that the changes stay few however often the pair is met.
 void
 add_changes(Changes &out, const Changes &part, const std::string &prefix)
 {
-    for (const Change &change : part)
-        out.push_back(Change{change.breaking, prefix + change.where, change.what});
+    for (const Change &change : part) {
+        if (out.size() < kMaxChanges) {
+            out.push_back(Change{change.breaking, prefix + change.where, change.what});
+            continue;
+        }
+        if (out.size() == kMaxChanges)
+            out.push_back(Change{false, "", "more changes not listed"});
+        out.back().breaking = out.back().breaking || change.breaking;
+    }
 }
 
 bool
