@@ -83,6 +83,7 @@ $ --help
     types       table of the types of the built-in table and of every loaded module
     type        the whole description of one type
     keys        every key of every module
+    tree        the key forests as YANG tree diagrams
     alarms      the key of every alarm row
     validate    check a JSON value against a type
     canonical   the canonical JSON text of a value
@@ -936,6 +937,48 @@ $ keys --module tools_generated.so
   tools_generated.so  /gen:ports/port/*/mtu    name ((anonymous string))  (anonymous int)
   tools_generated.so  /gen:ports/port/*/admin  name ((anonymous string))  (anonymous enum)
   tools_generated.so  /gen:ports/port/*/load   name ((anonymous string))  gen:percent
+$ tree --module tools_generated.so
+  module: gen
+    +--rw ports
+       +--rw port* [name]
+          +--rw name        (anonymous string), 17 bytes
+          +--rw mtu?        (anonymous int), 2 bytes
+          +--ro admin?      (anonymous enum), 1 byte
+          +--ro (measure)
+             +--:(load)
+                +--ro load?   gen:percent, 1 byte
+$ tree --module example.so
+  module: example.so
+    +--interfaces
+    |  +--[name: interface]
+    |     +--state         oper-state, 1 byte
+    |     +--admin         bool, 1 byte
+    |     +--speed         if-speed, 4 bytes
+    |     +--mtu           if-mtu, 2 bytes
+    |     +--description   if-description, 65 bytes
+    |     +--counters      if-counters, 24 bytes
+    |     +--utilization   if-utilization, 8 bytes
+    |     +--vlans         vlan-bitmap, 512 bytes
+    |     +--units
+    |        +--[unit: if-unit]
+    |           +--address         ipv4, 4 bytes
+    |           +--prefix-length   if-prefix-length, 1 byte
+    +--system
+    |  +--hostname             dnsname, 253 bytes
+    |  +--ipv4-address         ipv4, 4 bytes
+    |  +--ipv6-address         ipv6, 16 bytes
+    |  +--mac-address          macaddress, 6 bytes
+    |  +--router-id            sys-router-id, 4 bytes
+    |  +--dns-servers          sys-dns-servers, 18 bytes
+    |  +--management-address   sys-address, 17 bytes
+    |  +--boot-time            timestamp, 8 bytes
+    +--vlans
+    |  +--[id: vlan-id]
+    |     +--name     word, 33 bytes
+    |     +--uplink   interface, 4 bytes
+    +--users
+       +--[user: word]
+          +--role   user-role, 1 byte
 $ alarms --module tools_generated.so
   MODULE              ROW  KEY
   tools_generated.so  0    /gen:ports/port/*/admin

@@ -243,6 +243,66 @@ def report(row, problems):
     return 1 if problems else 0
 
 
+# --- tree ---
+
+def tree_nodes(text):
+    """{path: (flags, marks, keys)} of the data nodes of a tree diagram:
+    names without their module, choices as "(name)", cases as ":(name)";
+    an augment section's nodes under the augment's target. Actions, uses
+    and notifications ("-x", "-u", "-n" flags) and what lies below them are
+    not data."""
+    nodes, names, base, indent, inside, skip = {}, [], (), 2, False, None
+    for line in text.splitlines():
+        augment = re.fullmatch(r"  augment (\S+):", line)
+        if line.startswith("module: ") or augment:
+            base = tuple(c.split(":")[-1] for c in augment.group(1).strip("/").split("/")) if augment else ()
+            indent, inside, skip = (4 if augment else 2), True, None
+            continue
+        if re.fullmatch(r"  \S.*:", line):
+            inside = False  # rpcs, notifications, groupings
+        node = re.fullmatch(r"([ |]*)[+xo]--((?:rw|ro) )?(\S+)( \[[^]]*\])?.*", line)
+        if not node or not inside:
+            continue
+        depth = (len(node.group(1)) - indent) // 3
+        if skip is not None and depth > skip:
+            continue
+        skip = depth if node.group(3).startswith("-") else None
+        if skip is not None:
+            continue
+        name = node.group(3)
+        marks = re.search(r"[*?!]*$", name).group(0)
+        name = name[:len(name) - len(marks)]
+        if not name.startswith(("(", ":(")):
+            name = name.split(":")[-1]
+        names[depth:] = [name]
+        flags = (node.group(2) or "").strip()
+        nodes[base + tuple(names)] = (flags, "" if name.startswith(":(") else marks, (node.group(4) or "").strip())
+    return nodes
+
+
+def tree_matches(a, work):
+    y, t = a.yuma, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "dsgen")
+    nmda, ietf = y + "/nmda-modules/ietf", y + "/modules/ietf"
+    sets = [("ietf", [nmda, ietf], [nmda + "/ietf-interfaces@2018-02-20.yang", nmda + "/ietf-ip@2018-02-22.yang",
+                                    ietf + "/ietf-system@2014-08-06.yang", ietf + "/ietf-routing@2016-11-04.yang",
+                                    ietf + "/ietf-hardware@2018-03-13.yang", ietf + "/iana-if-type@2014-05-08.yang"]),
+            ("translations", [t], [os.path.join(t, "translations.yang")])]
+    failures = 0
+    for name, dirs, files in sets:
+        c = os.path.join(work, name + ".c")
+        so = os.path.join(a.moddir, name + ".so")
+        run([a.dsgen, *sum((["-p", d] for d in dirs), []), "-o", c, *files])
+        run([a.cc, "-shared", "-fPIC", "-I", a.include, "-o", so, c])
+        ours = tree_nodes(run([a.tool, "tree", "--module", name + ".so"]).stdout)
+        theirs = tree_nodes(run([a.ly_tree, ":".join(dirs), *files]).stdout)
+        os.unlink(so)
+        problems = ["%s: %r, ours %r" % ("/".join(path), got, ours.get(path))
+                    for path, got in sorted(theirs.items()) if ours.get(path) != got]
+        failures += report("%s: libyang's %d data nodes at the same place with the same flags, marks and keys"
+                           % (name, len(theirs)), problems[:20] if theirs else ["libyang printed nothing"])
+    return failures
+
+
 # --- check DIR ---
 
 def other_user():
@@ -351,15 +411,17 @@ def main():
         parser.add_argument(name, required=True)
     parser.add_argument("--dsgen", default="")
     parser.add_argument("--yuma", default="")
+    parser.add_argument("--ly-tree", dest="ly_tree", default="")
     a = parser.parse_args()
-    if a.group in ("CompatOneChangePerRow", "CompatDebianRevisions") and not a.dsgen or a.group == "CompatDebianRevisions" and (
+    if a.group in ("CompatOneChangePerRow", "CompatDebianRevisions", "TreeMatchesLibyang") and not a.dsgen or a.group in ("CompatDebianRevisions", "TreeMatchesLibyang") and (
             not a.yuma or a.yuma.endswith("NOTFOUND")):
         print("SKIP: needs dsgen%s" % (" and libyuma-base" if a.group == "CompatDebianRevisions" else ""))
         return 77
     work = tempfile.mkdtemp(prefix="dstool-schema-checks-")
     try:
         run_group = {"CompatOneChangePerRow": compat_rows, "CompatDebianRevisions": compat_debian,
-                     "CompatBoundsItsWork": compat_bounds, "CheckDirNamesEveryState": check_dir}[a.group]
+                     "CompatBoundsItsWork": compat_bounds, "CheckDirNamesEveryState": check_dir,
+                     "TreeMatchesLibyang": tree_matches}[a.group]
         return 1 if run_group(a, work) else 0
     finally:
         subprocess.run(["chmod", "-R", "u+rwx", work])

@@ -62,6 +62,22 @@ commands()
          0,
          0,
          cmd_keys},
+        {"tree",
+         "tree [--module FILE]",
+         "the key forests as YANG tree diagrams",
+         "Draws each module's key forest as an RFC 8340 tree diagram, as yanglint\n"
+         "-f tree and pyang draw YANG: for a module that dsgen made (it exports\n"
+         "\"ds_doc_schema\"), +--rw for configuration and +--ro for state, * and\n"
+         "the keys in brackets for a list, * for a leaf-list, ? for an optional\n"
+         "leaf, ! for a presence container, (choice) and :(case) lines, top-level\n"
+         "nodes by YANG module; for a hand-written module its literal levels by\n"
+         "name and its typed levels as [name: type]. Each leaf shows its type and\n"
+         "packed size.\n",
+         {kModuleOption},
+         nullptr,
+         0,
+         0,
+         cmd_tree},
         {"alarms",
          "alarms [--module FILE] [--json]",
          "the key of every alarm row",

@@ -259,6 +259,7 @@ int cmd_field(const Invocation &inv);
 int cmd_demo(const Invocation &inv);
 int cmd_check(const Invocation &inv);
 int cmd_compat(const Invocation &inv);
+int cmd_tree(const Invocation &inv);
 
 } // namespace dstool
 
