@@ -12,6 +12,7 @@ output must hold the row's lines, and exit 1 exactly when one is a problem.
 Exit 77 marks a group skipped (no dsgen, no YANG files)."""
 
 import argparse
+import json
 import os
 import pwd
 import re
@@ -293,11 +294,18 @@ def tree_matches(a, work):
         so = os.path.join(a.moddir, name + ".so")
         run([a.dsgen, *sum((["-p", d] for d in dirs), []), "-o", c, *files])
         run([a.cc, "-shared", "-fPIC", "-I", a.include, "-o", so, c])
-        ours = tree_nodes(run([a.tool, "tree", "--module", name + ".so"]).stdout)
+        text = run([a.tool, "tree", "--module", name + ".so"]).stdout
+        sections = json.loads(run([a.tool, "tree", "--module", name + ".so", "--json"]).stdout)
+        ours = tree_nodes(text)
         theirs = tree_nodes(run([a.ly_tree, ":".join(dirs), *files]).stdout)
         os.unlink(so)
         problems = ["%s: %r, ours %r" % ("/".join(path), got, ours.get(path))
                     for path, got in sorted(theirs.items()) if ours.get(path) != got]
+        # --json holds the same lines, nested.
+        flat = lambda nodes: sum(([n["node"]] + flat(n["children"]) for n in nodes), [])
+        if [x for s in sections for x in ["module: " + s["module"]] + flat(s["nodes"])] != [
+                re.sub(r"^[ |]*\+--|   +\S.*$", "", x) for x in text.splitlines() if x]:
+            problems.append("--json differs from the text: %r" % sections[:1])
         failures += report("%s: libyang's %d data nodes at the same place with the same flags, marks and keys"
                            % (name, len(theirs)), problems[:20] if theirs else ["libyang printed nothing"])
     return failures

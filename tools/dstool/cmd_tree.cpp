@@ -243,31 +243,40 @@ draw(const std::vector<Line> &lines, const std::string &prefix, std::string &out
     }
 }
 
-// The top-level lines by YANG module, modules by name, as YANG tools print.
-std::string
-module_tree(const DsModule *module)
+json_object *
+lines_json(const std::vector<Line> &lines)
+{
+    JsonPtr array = json_array_or_throw();
+    for (const Line &line : lines) {
+        JsonPtr node = json_object_or_throw();
+        json_set(node.get(), "node", line.head);
+        json_set(node.get(), "type",
+                 json_text_or_null(line.type.empty() ? nullptr : line.type.c_str()));
+        json_set(node.get(), "children", lines_json(line.children));
+        json_append(array.get(), node.release());
+    }
+    return array.release();
+}
+
+using Section = std::pair<std::string, std::vector<Line>>; // "module: NAME" and its lines
+
+// The top-level lines by YANG module, modules by name, as YANG tools print;
+// a hand-written module is one section named after its file.
+std::vector<Section>
+module_sections(const DsModule *module)
 {
     Forest forest = forest_of(module);
     if (forest.keys.nodes == nullptr)
-        return "";
+        return {};
     std::vector<Line> top = TreeBuilder(forest).children(nullptr, 0);
-    std::string out;
-    if (forest.doc == nullptr) {
-        out += "module: ";
-        out += module_name(module);
-        out += '\n';
-        draw(top, "  ", out);
-        return out;
-    }
+    if (forest.doc == nullptr)
+        return {Section{module_name(module), std::move(top)}};
     std::map<std::string, std::vector<Line>> by_module;
     for (Line &line : top)
         by_module[line.module].push_back(std::move(line));
-    for (auto &[name, lines] : by_module) {
-        out += out.empty() ? "module: " : "\nmodule: ";
-        out += name;
-        out += '\n';
-        draw(with_choices(std::move(lines)), "  ", out);
-    }
+    std::vector<Section> out;
+    for (auto &[name, lines] : by_module)
+        out.emplace_back(name, with_choices(std::move(lines)));
     return out;
 }
 
@@ -277,14 +286,27 @@ int
 cmd_tree(const Invocation &inv)
 {
     const DsModule *only = selected_module(inv);
-    std::string out;
+    std::string text;
+    JsonPtr json = json_array_or_throw();
     for (const DsModule *m = loaded_modules(); m != nullptr; m = m->next) {
         if ((only != nullptr && m != only) || m->keys == nullptr)
             continue;
-        std::string tree = module_tree(m);
-        out += (out.empty() || tree.empty() ? "" : "\n") + tree;
+        for (const Section &section : module_sections(m)) {
+            text += text.empty() ? "module: " : "\nmodule: ";
+            text += section.first;
+            text += '\n';
+            draw(section.second, "  ", text);
+            JsonPtr entry = json_object_or_throw();
+            json_set(entry.get(), "module", section.first);
+            json_set(entry.get(), "file", module_name(m));
+            json_set(entry.get(), "nodes", lines_json(section.second));
+            json_append(json.get(), entry.release());
+        }
     }
-    print(out);
+    if (inv.has("--json"))
+        print_json(json.get());
+    else
+        print(text);
     return kStatusOk;
 }
 

@@ -63,7 +63,7 @@ commands()
          0,
          cmd_keys},
         {"tree",
-         "tree [--module FILE]",
+         "tree [--module FILE] [--json]",
          "the key forests as YANG tree diagrams",
          "Draws each module's key forest as an RFC 8340 tree diagram, as yanglint\n"
          "-f tree and pyang draw YANG: for a module that dsgen made (it exports\n"
@@ -73,7 +73,7 @@ commands()
          "nodes by YANG module; for a hand-written module its literal levels by\n"
          "name and its typed levels as [name: type]. Each leaf shows its type and\n"
          "packed size.\n",
-         {kModuleOption},
+         {kModuleOption, kJsonOption},
          nullptr,
          0,
          0,
