@@ -58,6 +58,12 @@ $ field 5 '/vlans/*/name' 1
 $ field x '/vlans/*/name' 1
 ! dstool: field: /vlans/*/name field 1 of x level 2 (id: vlan-id): not JSON: unexpected character at offset 0
 [1]
+$ compat x.so
+! dstool: compat: missing arguments: compat OLD.so NEW.so [--json] (see dstool compat --help)
+[2]
+$ compat nosuch.so other.so
+! dstool: compat: nosuch.so: does not open: ./nosuch.so: cannot open shared object file: No such file or directory
+[2]
 $ demo x
 ! dstool: demo: too many arguments: demo [--json] (see dstool demo --help)
 [2]
@@ -77,6 +83,7 @@ $ --help
     types       table of the types of the built-in table and of every loaded module
     type        the whole description of one type
     keys        every key of every module
+    tree        the key forests as YANG tree diagrams
     alarms      the key of every alarm row
     validate    check a JSON value against a type
     canonical   the canonical JSON text of a value
@@ -87,7 +94,8 @@ $ --help
     find-key    the key that a key path names
     field       field N of a key's field text
     demo        the round trip on the example module
-    check       name every mistake in schema module files
+    check       name every mistake in schema module files or a module directory
+    compat      whether a new module reads every value an old one stored
   
   Options, before or after the command:
     --json      print the result as JSON (shape in the README); not for check
@@ -929,6 +937,48 @@ $ keys --module tools_generated.so
   tools_generated.so  /gen:ports/port/*/mtu    name ((anonymous string))  (anonymous int)
   tools_generated.so  /gen:ports/port/*/admin  name ((anonymous string))  (anonymous enum)
   tools_generated.so  /gen:ports/port/*/load   name ((anonymous string))  gen:percent
+$ tree --module tools_generated.so
+  module: gen
+    +--rw ports
+       +--rw port* [name]
+          +--rw name        (anonymous string), 17 bytes
+          +--rw mtu?        (anonymous int), 2 bytes
+          +--ro admin?      (anonymous enum), 1 byte
+          +--ro (measure)
+             +--:(load)
+                +--ro load?   gen:percent, 1 byte
+$ tree --module example.so
+  module: example.so
+    +--interfaces
+    |  +--[name: interface]
+    |     +--state         oper-state, 1 byte
+    |     +--admin         bool, 1 byte
+    |     +--speed         if-speed, 4 bytes
+    |     +--mtu           if-mtu, 2 bytes
+    |     +--description   if-description, 65 bytes
+    |     +--counters      if-counters, 24 bytes
+    |     +--utilization   if-utilization, 8 bytes
+    |     +--vlans         vlan-bitmap, 512 bytes
+    |     +--units
+    |        +--[unit: if-unit]
+    |           +--address         ipv4, 4 bytes
+    |           +--prefix-length   if-prefix-length, 1 byte
+    +--system
+    |  +--hostname             dnsname, 253 bytes
+    |  +--ipv4-address         ipv4, 4 bytes
+    |  +--ipv6-address         ipv6, 16 bytes
+    |  +--mac-address          macaddress, 6 bytes
+    |  +--router-id            sys-router-id, 4 bytes
+    |  +--dns-servers          sys-dns-servers, 18 bytes
+    |  +--management-address   sys-address, 17 bytes
+    |  +--boot-time            timestamp, 8 bytes
+    +--vlans
+    |  +--[id: vlan-id]
+    |     +--name     word, 33 bytes
+    |     +--uplink   interface, 4 bytes
+    +--users
+       +--[user: word]
+          +--role   user-role, 1 byte
 $ alarms --module tools_generated.so
   MODULE              ROW  KEY
   tools_generated.so  0    /gen:ports/port/*/admin

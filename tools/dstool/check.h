@@ -32,6 +32,25 @@ std::string check_quoted(const char *text);
 // A record in messages: "ds_types[3] \"name\"".
 std::string check_record(const char *symbol, size_t index, const char *name);
 
+// Type names that a checked file's types come after: those of the modules
+// the directory lists before it, then those of the files checked before it.
+struct EarlierNames {
+    std::map<std::string, std::string> owner; // type name -> path of its module
+};
+void add_names(EarlierNames &names, const DsType *types, uint32_t count, const std::string &module);
+// Rows without a name, and names hidden by a built-in type, by an earlier
+// module or by an earlier row of the same table.
+void check_type_names(const DsType *types, uint32_t count, const EarlierNames &earlier,
+                      Findings &out);
+
+// --- A module directory as the loader reads it (check_dir.cpp) ---
+
+// Every entry of dir in the loader's order: what loads, what is skipped and
+// why, what fails, names hidden across modules, the memory maps the modules
+// take, and who besides root and the directory's owner can change what
+// every program runs. Returns the number of problems.
+size_t check_directory(const std::string &dir);
+
 // --- ELF symbol tables (check_elf.cpp) ---
 
 struct ElfSymbol {

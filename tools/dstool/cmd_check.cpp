@@ -36,6 +36,42 @@ check_record(const char *symbol, size_t index, const char *name)
     return std::string(symbol) + "[" + std::to_string(index) + "] " + check_quoted(name);
 }
 
+void
+add_names(EarlierNames &names, const DsType *types, uint32_t count, const std::string &module)
+{
+    for (uint32_t i = 0; i < count; ++i) {
+        if (types[i].name != nullptr)
+            names.owner.emplace(types[i].name, module);
+    }
+}
+
+void
+check_type_names(const DsType *types, uint32_t count, const EarlierNames &earlier, Findings &out)
+{
+    std::map<std::string, uint32_t> first_row;
+    for (uint32_t i = 0; i < count; ++i) {
+        const char *name = types[i].name;
+        std::string where = check_record("ds_types", i, name);
+        if (name == nullptr || *name == '\0') {
+            out.add(where, std::string(name == nullptr ? "no" : "empty") +
+                               " name: every row of the table needs one");
+            continue;
+        }
+        for (uint16_t b = 0; b < ds_global_type_count; ++b) {
+            if (std::strcmp(ds_global_types[b].name, name) == 0)
+                out.add(where, "hidden by the built-in type of the same name");
+        }
+        auto owner = earlier.owner.find(name);
+        if (owner != earlier.owner.end())
+            out.add(where, "hidden by the type of the same name in " + owner->second +
+                               ", which comes earlier");
+        auto [row, fresh] = first_row.emplace(name, i);
+        if (!fresh)
+            out.add(where,
+                    "duplicate of ds_types[" + std::to_string(row->second) + "], which hides it");
+    }
+}
+
 namespace
 {
 
@@ -93,15 +129,6 @@ check_counted_table(const Exported &count, const Exported &table, const char *co
 
 // --- Type names across modules ---
 
-// Type names that a checked file's types come after: those of the modules
-// that the module directory lists before it (all of them, for a file that
-// is not in the directory), then those of the files checked before it. A
-// file named like an installed module takes that module's place in the
-// listing, so the installed copy is the one it replaces, not an earlier one.
-struct EarlierNames {
-    std::map<std::string, std::string> owner; // type name -> path of its module
-};
-
 std::string
 base_name(const std::string &path)
 {
@@ -117,15 +144,6 @@ real_path(const std::string &path)
     std::string text = resolved;
     std::free(resolved);
     return text;
-}
-
-void
-add_names(EarlierNames &names, const DsType *types, uint32_t count, const std::string &module)
-{
-    for (uint32_t i = 0; i < count; ++i) {
-        if (types[i].name != nullptr)
-            names.owner.emplace(types[i].name, module);
-    }
 }
 
 // The schema modules of the module directory in listing order, loaded by
@@ -163,33 +181,6 @@ earlier_names(const std::vector<const DsModule *> &directory, const std::string 
     for (const auto &[name, module] : checked.owner)
         names.owner.emplace(name, module);
     return names;
-}
-
-void
-check_type_names(const DsType *types, uint32_t count, const EarlierNames &earlier, Findings &out)
-{
-    std::map<std::string, uint32_t> first_row;
-    for (uint32_t i = 0; i < count; ++i) {
-        const char *name = types[i].name;
-        std::string where = check_record("ds_types", i, name);
-        if (name == nullptr || *name == '\0') {
-            out.add(where, std::string(name == nullptr ? "no" : "empty") +
-                               " name: every row of the table needs one");
-            continue;
-        }
-        for (uint16_t b = 0; b < ds_global_type_count; ++b) {
-            if (std::strcmp(ds_global_types[b].name, name) == 0)
-                out.add(where, "hidden by the built-in type of the same name");
-        }
-        auto owner = earlier.owner.find(name);
-        if (owner != earlier.owner.end())
-            out.add(where, "hidden by the type of the same name in " + owner->second +
-                               ", which comes earlier");
-        auto [row, fresh] = first_row.emplace(name, i);
-        if (!fresh)
-            out.add(where,
-                    "duplicate of ds_types[" + std::to_string(row->second) + "], which hides it");
-    }
 }
 
 // --- One file ---
@@ -239,13 +230,34 @@ check_file(const std::string &path, const EarlierNames &earlier, EarlierNames &c
 
 } // namespace
 
+namespace
+{
+
+bool
+is_directory(const std::string &path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
 int
 cmd_check(const Invocation &inv)
 {
+    std::vector<std::string> files, dirs;
+    for (const std::string &arg : inv.args)
+        (is_directory(arg) ? dirs : files).push_back(arg);
+    if (inv.args.empty())
+        dirs.push_back(DSTOOL_MODULE_DIR);
+    size_t problems = 0;
+    for (const std::string &dir : dirs)
+        problems += check_directory(dir);
+    if (files.empty())
+        return problems == 0 ? kStatusOk : kStatusFailed;
     std::vector<const DsModule *> directory = directory_modules();
     EarlierNames checked;
-    size_t problems = 0;
-    for (const std::string &file : inv.args) {
+    for (const std::string &file : files) {
         Findings findings{file};
         EarlierNames earlier = earlier_names(directory, file, checked);
         check_file(file, earlier, checked, findings);

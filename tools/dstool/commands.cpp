@@ -62,6 +62,22 @@ commands()
          0,
          0,
          cmd_keys},
+        {"tree",
+         "tree [--module FILE] [--json]",
+         "the key forests as YANG tree diagrams",
+         "Draws each module's key forest as an RFC 8340 tree diagram, as yanglint\n"
+         "-f tree and pyang draw YANG: for a module that dsgen made (it exports\n"
+         "\"ds_doc_schema\"), +--rw for configuration and +--ro for state, * and\n"
+         "the keys in brackets for a list, * for a leaf-list, ? for an optional\n"
+         "leaf, ! for a presence container, (choice) and :(case) lines, top-level\n"
+         "nodes by YANG module; for a hand-written module its literal levels by\n"
+         "name and its typed levels as [name: type]. Each leaf shows its type and\n"
+         "packed size.\n",
+         {kModuleOption, kJsonOption},
+         nullptr,
+         0,
+         0,
+         cmd_tree},
         {"alarms",
          "alarms [--module FILE] [--json]",
          "the key of every alarm row",
@@ -184,8 +200,8 @@ commands()
          0,
          cmd_demo},
         {"check",
-         "check FILE.so...",
-         "name every mistake in schema module files",
+         "check [DIR | FILE.so...]",
+         "name every mistake in schema module files or a module directory",
          "Opens each FILE as the loader would (any path, nothing installed) and\n"
          "prints one line per problem, naming the symbol and record: counts that\n"
          "disagree with their tables, names meant for the module symbols that\n"
@@ -195,12 +211,39 @@ commands()
          "patterns that do not compile, and document data (\"ds_doc_schema\", which\n"
          "dsgen writes) that does not describe the key forest and its types.\n"
          "Prints \"FILE: ok\" for a clean file.\n"
+         "A directory DIR (without argument, the module directory\n" DSTOOL_MODULE_DIR
+         ") is checked as the loader reads it: the modules in\n"
+         "the order they load, names it passes over, files that fail to load, type\n"
+         "names an earlier module hides, the memory maps the modules take, and\n"
+         "who besides root and the directory's owner can change the directory,\n"
+         "a module or a directory above (group- or world-writable, owned by\n"
+         "another user, a symbolic link out of the directory): every program\n"
+         "that uses the library runs that code. Prints \"DIR: ok\" when clean.\n"
          "Exits 1 when it found a problem.\n",
          {},
          nullptr,
-         1,
+         0,
          SIZE_MAX,
          cmd_check},
+        {"compat",
+         "compat OLD.so NEW.so [--json]",
+         "whether a new module reads every value an old one stored",
+         "Opens both schema modules side by side and compares every key of OLD\n"
+         "with the key of the same name in NEW: its typed levels and its leaf\n"
+         "type must read the stored bytes as OLD did (size, kind, signedness,\n"
+         "field offsets and types, enumeration numbers, bitmap width, array and\n"
+         "string room, a range that holds every old value). Prints one line per\n"
+         "changed key, grouped breaking (stored values unreadable, changed or lost;\n"
+         "removed keys) and compatible (added keys, wider ranges in the same size,\n"
+         "new enumeration values, identities, bits or arms), then the verdict.\n"
+         "Uses the YANG data that dsgen writes (\"ds_doc_schema\") where both\n"
+         "modules have it. Exits 0 when nothing breaks, 1 when something does,\n"
+         "2 for a wrong command line or a file that does not open.\n",
+         {kJsonOption},
+         nullptr,
+         2,
+         2,
+         cmd_compat},
     };
     return table;
 }

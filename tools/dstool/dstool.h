@@ -139,6 +139,9 @@ std::string module_of(const void *address);
 // path, or a path dlopen resolves to one), null without --module; a lookup
 // failure when no loaded module matches.
 const DsModule *selected_module(const Invocation &inv);
+// The size of the object that a loaded shared object exports at address,
+// from its dynamic symbol table; 0 when no exported object starts there.
+size_t exported_size(const void *address);
 // Whether address lies in the module's shared object.
 bool module_holds(const DsModule *module, const void *address);
 // The type named name, or a lookup failure.
@@ -255,6 +258,8 @@ int cmd_find_key(const Invocation &inv);
 int cmd_field(const Invocation &inv);
 int cmd_demo(const Invocation &inv);
 int cmd_check(const Invocation &inv);
+int cmd_compat(const Invocation &inv);
+int cmd_tree(const Invocation &inv);
 
 } // namespace dstool
 
