@@ -9,6 +9,8 @@
 // read and write the same forms.
 #include "document/doc.h"
 
+#include <regex.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -106,12 +108,33 @@ read_integer(std::string_view text, bool &negative, uint64_t &magnitude)
     return true;
 }
 
-// The canonical decimal text of an integer of base, or false with reason.
+// Whether value (magnitude and sign) lies in one of the type's range pairs;
+// a bound of INT64_MAX stands for every larger uint64 too.
 bool
-canonical_integer(uint8_t base, std::string_view text, std::string &out, std::string &reason)
+in_ranges(const DsDocValue &value, bool negative, uint64_t magnitude)
+{
+    if (value.ranges == nullptr || value.count == 0)
+        return true;
+    for (uint32_t i = 0; i < value.count; ++i) {
+        int64_t min = value.ranges[2 * i], max = value.ranges[2 * i + 1];
+        bool above_min = negative ? min < 0 && magnitude <= 0 - static_cast<uint64_t>(min)
+                                  : min <= 0 || magnitude >= static_cast<uint64_t>(min);
+        bool below_max = negative ? max >= 0 || magnitude >= 0 - static_cast<uint64_t>(max)
+                                  : max == INT64_MAX || (max >= 0 && magnitude <= uint64_t(max));
+        if (above_min && below_max)
+            return true;
+    }
+    return false;
+}
+
+// The canonical decimal text of an integer of the type, or false with reason.
+bool
+canonical_integer(const DsDocValue &value, std::string_view text, std::string &out,
+                  std::string &reason)
 {
     bool negative = false;
     uint64_t magnitude = 0;
+    uint8_t base = value.base;
     IntBounds bounds = int_bounds(base);
     if (!read_integer(text, negative, magnitude)) {
         reason = std::string("not an integer of type ") + base_name(base);
@@ -121,6 +144,10 @@ canonical_integer(uint8_t base, std::string_view text, std::string &out, std::st
                          : magnitude <= bounds.max;
     if (!fits) {
         reason = std::string("out of the range of type ") + base_name(base);
+        return false;
+    }
+    if (!in_ranges(value, negative, magnitude)) {
+        reason = "out of the type's range";
         return false;
     }
     out = (negative && magnitude != 0 ? "-" : "") + std::to_string(magnitude);
@@ -201,6 +228,18 @@ canonical_decimal(const DsDocValue &value, std::string_view text, std::string &o
     }
     out = decimal_text(scaled, value.fraction_digits);
     return true;
+}
+
+// Whether an anchored POSIX extended expression matches the whole text.
+bool
+pattern_accepts(const char *pattern, const std::string &text)
+{
+    regex_t compiled;
+    if (regcomp(&compiled, pattern, REG_EXTENDED | REG_NOSUB) != 0)
+        return true; // a module whose expression does not compile checks nothing here
+    bool match = regexec(&compiled, text.c_str(), 0, nullptr, 0) == 0;
+    regfree(&compiled);
+    return match;
 }
 
 const DsDocBit *
@@ -340,7 +379,7 @@ canonical_member(const DsDocValue &value, const char *own_module, const Scalar &
     case DS_DOC_UINT32:
     case DS_DOC_INT64:
     case DS_DOC_UINT64:
-        return canonical_integer(value.base, in.text, out, reason);
+        return canonical_integer(value, in.text, out, reason);
     case DS_DOC_DECIMAL64:
         return canonical_decimal(value, in.text, out, reason);
     case DS_DOC_BITS:
@@ -357,6 +396,10 @@ canonical_member(const DsDocValue &value, const char *own_module, const Scalar &
         }
         if (value.canon == DS_DOC_CANON_NONE)
             out = in.text;
+        if (value.pattern != nullptr && !pattern_accepts(value.pattern, out)) {
+            reason = "not a text of the member type's pattern";
+            return false;
+        }
         return true;
     default:
         out = in.text;
@@ -608,7 +651,7 @@ scalar_to_library(const DsDocValue &value, const DsType *type, const char *own_m
         return nullptr;
     }
     // A union's leaf type holds the chosen member's canonical text.
-    static const DsDocValue kText{DS_DOC_STRING, 0, 0, 0, 0, nullptr, nullptr, nullptr};
+    static const DsDocValue kText{DS_DOC_STRING, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
     return library_form(value.base == DS_DOC_UNION ? kText : value, type, text, reason);
 }
 
