@@ -204,6 +204,7 @@ library_to_scalar(const DsDocValue &value, json_object *library, Scalar &out, st
     case DS_DOC_EMPTY:
         out.kind = Scalar::Kind::empty;
         ok = text == "true" || text.empty();
+        out.text.clear();
         break;
     case DS_DOC_BITS:
         ok = !json_object_is_type(library, json_type_string) || text.empty() ||
