@@ -192,7 +192,8 @@ SplitWalk::entry_keys(const DsKeyNode *first, size_t start, Keys &keys)
             if (!in_.read_string(name) || !in_.take(':'))
                 return syntax();
             size_t i = 0;
-            while (i < levels.size() && name != nodes[i].doc->name)
+            while (i < levels.size() && name != nodes[i].doc->name &&
+                   name != std::string(module_of(nodes[i])) + ":" + nodes[i].doc->name)
                 ++i;
             if (i == levels.size()) {
                 if (!in_.skip_value())

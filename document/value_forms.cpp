@@ -117,13 +117,17 @@ bool
 canonical_identity(const char *own_module, std::string_view text, std::string &out,
                    std::string &reason)
 {
-    if (text.empty() || text.find(':') == 0 || text.back() == ':') {
+    if (text.empty() || text == ":" || text.back() == ':') {
         reason = "not an identity name";
         return false;
     }
-    out = text.find(':') == std::string_view::npos
-              ? std::string(own_module) + ":" + std::string(text)
-              : std::string(text);
+    // No module, or an empty one (":name", which libyang 2 reads so): the
+    // node's own.
+    size_t colon = text.find(':');
+    if (colon == std::string_view::npos || colon == 0)
+        out = std::string(own_module) + ":" + std::string(text.substr(colon == 0 ? 1 : 0));
+    else
+        out = text;
     return true;
 }
 
@@ -211,7 +215,7 @@ canonical_member(const DsDocValue &value, const char *own_module, const Scalar &
     case DS_DOC_UINT32:
     case DS_DOC_INT64:
     case DS_DOC_UINT64:
-        return canonical_integer(value, in.text, out, reason);
+        return canonical_integer(value, in.text, in.kind == Scalar::Kind::number, out, reason);
     case DS_DOC_DECIMAL64:
         return canonical_decimal(value, in.text, out, reason);
     case DS_DOC_BITS:

@@ -12,8 +12,9 @@ constexpr int64_t kMaxExact = int64_t(1) << 53; // the largest integer a double 
 
 // The canonical decimal text of an integer (base and ranges of value), and
 // of a decimal64 value, or false with reason (value_numbers.cpp).
-bool canonical_integer(const DsDocValue &value, std::string_view text, std::string &out,
-                       std::string &reason);
+// json_number: the text is a JSON number, which may have an exponent.
+bool canonical_integer(const DsDocValue &value, std::string_view text, bool json_number,
+                       std::string &out, std::string &reason);
 bool canonical_decimal(const DsDocValue &value, std::string_view text, std::string &out,
                        std::string &reason);
 // The YANG name of a DsDocBase ("int8"), "?" for none.

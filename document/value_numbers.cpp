@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 namespace doc
 {
@@ -58,9 +59,10 @@ int_bounds(uint8_t base)
     }
 }
 
-// An integer text as YANG reads it: blanks around it, an optional sign,
-// decimal digits. Gives the magnitude and sign; false when it is no
-// integer or has more than 20 digits' worth of value.
+// An integer text as YANG tools read it (strtoll with base 0): blanks
+// around it, an optional sign, then "0x" and hex digits, "0" and octal
+// digits, or decimal digits. Gives the magnitude and sign; false when it is
+// no integer or its magnitude passes 2^64-1.
 bool
 read_integer(std::string_view text, bool &negative, uint64_t &magnitude)
 {
@@ -68,16 +70,25 @@ read_integer(std::string_view text, bool &negative, uint64_t &magnitude)
     negative = !text.empty() && text.front() == '-';
     if (!text.empty() && (text.front() == '-' || text.front() == '+'))
         text.remove_prefix(1);
+    unsigned radix = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        radix = 16;
+        text.remove_prefix(2);
+    } else if (text.size() > 1 && text[0] == '0') {
+        radix = 8;
+    }
     if (text.empty())
         return false;
     magnitude = 0;
     for (char c : text) {
-        if (c < '0' || c > '9')
+        int digit = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : 99;
+        if (digit >= static_cast<int>(radix) ||
+            magnitude > (UINT64_MAX - static_cast<uint64_t>(digit)) / radix)
             return false;
-        uint64_t digit = static_cast<uint64_t>(c - '0');
-        if (magnitude > (UINT64_MAX - digit) / 10)
-            return false;
-        magnitude = magnitude * 10 + digit;
+        magnitude = magnitude * radix + static_cast<uint64_t>(digit);
     }
     return true;
 }
@@ -103,20 +114,58 @@ in_ranges(const DsDocValue &value, bool negative, uint64_t magnitude)
 
 } // namespace
 
+// A JSON number with an exponent as the integer it stands for, as libyang 2
+// reads one ("1.5e1" is 15); false when it has a fraction left or is far
+// beyond any integer type.
+bool
+exponent_integer(std::string_view text, std::string &out)
+{
+    size_t e = text.find_first_of("eE");
+    bool negative = !text.empty() && text.front() == '-';
+    std::string_view mantissa = text.substr(negative ? 1 : 0, e - (negative ? 1 : 0));
+    long exponent = std::strtol(std::string(text.substr(e + 1)).c_str(), nullptr, 10);
+    size_t point = mantissa.find('.');
+    std::string digits(mantissa.substr(0, point));
+    if (point != std::string_view::npos) {
+        digits += mantissa.substr(point + 1);
+        exponent -= static_cast<long>(mantissa.size() - point - 1);
+    }
+    if (exponent > 40)
+        return false;
+    for (; exponent > 0; --exponent)
+        digits += '0';
+    for (; exponent < 0 && !digits.empty(); ++exponent) {
+        if (digits.back() != '0')
+            return false;
+        digits.pop_back();
+    }
+    out = (negative ? "-" : "") + (digits.empty() ? std::string("0") : digits);
+    return true;
+}
+
 // The canonical decimal text of an integer of the type, or false with reason.
 bool
-canonical_integer(const DsDocValue &value, std::string_view text, std::string &out,
-                  std::string &reason)
+canonical_integer(const DsDocValue &value, std::string_view text, bool json_number,
+                  std::string &out, std::string &reason)
 {
     bool negative = false;
     uint64_t magnitude = 0;
     uint8_t base = value.base;
     IntBounds bounds = int_bounds(base);
+    std::string plain;
+    if (json_number && text.find_first_of("eE") != std::string_view::npos) {
+        if (!exponent_integer(text, plain)) {
+            reason = std::string("not an integer of type ") + base_name(base);
+            return false;
+        }
+        text = plain;
+    }
     if (!read_integer(text, negative, magnitude)) {
         reason = std::string("not an integer of type ") + base_name(base);
         return false;
     }
-    bool fits = negative ? bounds.is_signed && magnitude <= uint64_t(-(bounds.min + 1)) + 1
+    bool fits = negative ? magnitude == 0 ||
+                               (bounds.is_signed && magnitude <= uint64_t(-(bounds.min + 1)) + 1)
                          : magnitude <= bounds.max;
     if (!fits) {
         reason = std::string("out of the range of type ") + base_name(base);
@@ -133,14 +182,17 @@ canonical_integer(const DsDocValue &value, std::string_view text, std::string &o
 namespace
 {
 
-// A decimal64 text in units of 10^-digits: blanks around it, an optional
-// sign, digits, and an optional point with at least one digit after it.
+// A decimal64 text in units of 10^-digits as YANG tools read it: blanks
+// around it, an optional sign, digits, and an optional point with at least
+// one digit after it; fraction digits past the type's must be zeros. A sign
+// alone reads as 0, as libyang 2 reads it.
 bool
 read_decimal(std::string_view text, unsigned digits, int64_t &scaled, std::string &reason)
 {
     text = trimmed(text);
     bool negative = !text.empty() && text.front() == '-';
-    if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+    bool sign = !text.empty() && (text.front() == '-' || text.front() == '+');
+    if (sign)
         text.remove_prefix(1);
     size_t point = text.find('.');
     std::string_view whole = text.substr(0, point);
@@ -148,11 +200,13 @@ read_decimal(std::string_view text, unsigned digits, int64_t &scaled, std::strin
     auto all_digits = [](std::string_view s) {
         return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
     };
-    if (whole.empty() || !all_digits(whole) || !all_digits(fraction) ||
+    if ((whole.empty() && !(sign && text.empty())) || !all_digits(whole) || !all_digits(fraction) ||
         (point != std::string_view::npos && fraction.empty())) {
         reason = "not a decimal64 number";
         return false;
     }
+    while (fraction.size() > digits && fraction.back() == '0')
+        fraction.remove_suffix(1);
     if (fraction.size() > digits) {
         reason = "more than " + std::to_string(digits) + " fraction digits";
         return false;
