@@ -147,10 +147,23 @@ linked(const DsKeyNode *key, int16_t link)
     return link != 0 ? key + link : nullptr;
 }
 
+// The module entry found last: a walk asks for nodes of one module in a row.
+std::atomic<const ModuleData *> g_last{nullptr};
+
+bool
+holds(const ModuleData *data, const DsKeyNode *key)
+{
+    return data != nullptr && data->schema != nullptr && key >= data->module->keys &&
+           key < data->module->keys + data->schema->node_count;
+}
+
 // The module entry whose key forest holds key.
 const ModuleData *
 module_holding(const DsKeyNode *key)
 {
+    const ModuleData *last = g_last.load(std::memory_order_relaxed);
+    if (holds(last, key))
+        return last;
     const ModuleTable *table = module_table();
     if (table == nullptr)
         return nullptr;
@@ -158,8 +171,10 @@ module_holding(const DsKeyNode *key)
         const DsKeyNode *first = data.module->keys;
         if (key < first)
             continue;
-        if (data.schema != nullptr && key < first + data.schema->node_count)
+        if (data.schema != nullptr && key < first + data.schema->node_count) {
+            g_last.store(&data, std::memory_order_relaxed);
             return &data;
+        }
         // Without data the forest's extent is unknown: walk up to its top
         // and along the top-level chain from the first node.
         if (data.schema == nullptr) {

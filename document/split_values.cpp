@@ -112,11 +112,11 @@ SplitWalk::leaf_list(const DsKeyNode *key, const Node &node)
     if (array == nullptr)
         return fail("out of memory");
     std::vector<std::string> texts; // for the check of repeated values
-    const size_t where_length = where_.size();
+    const size_t depth = place_.depth();
     uint32_t count = 0;
     if (!in_.take(']')) {
         do {
-            where_ += "/" + std::to_string(count);
+            place_.enter(static_cast<size_t>(count));
             if (count == type->p.array.max_count)
                 return fail("more values than the " + std::to_string(count) +
                             " that the library's array holds");
@@ -134,7 +134,7 @@ SplitWalk::leaf_list(const DsKeyNode *key, const Node &node)
                 return fail("a value that the leaf-list has already");
             texts.push_back(std::move(text));
             json_object_array_add(array.get(), element.release());
-            where_.resize(where_length);
+            place_.leave(depth);
             ++count;
         } while (in_.take(','));
         if (!in_.take(']'))
@@ -202,10 +202,10 @@ SplitWalk::entry_keys(const DsKeyNode *first, size_t start, Keys &keys)
             }
             if (found[i])
                 return fail_at(name, "the member appears twice");
-            where_ += "/" + pointer_segment(name);
+            place_.enter(nodes[i].doc->name);
             if (!scalar(values[i], "list key"))
                 return false;
-            where_.resize(where_.size() - pointer_segment(name).size() - 1);
+            place_.leave(place_.depth() - 1);
             found[i] = true;
             --missing;
         } while (missing > 0 && in_.take(','));
@@ -215,11 +215,10 @@ SplitWalk::entry_keys(const DsKeyNode *first, size_t start, Keys &keys)
             return fail("the list entry lacks its key \"" + std::string(nodes[i].doc->name) + "\"");
     keys.texts.resize(levels.size());
     for (size_t i = 0; i < levels.size(); ++i) {
-        size_t length = where_.size();
-        where_ += "/" + pointer_segment(nodes[i].doc->name);
+        place_.enter(nodes[i].doc->name);
         if (!key_text(levels[i], nodes[i], values[i], keys.texts[i]))
             return false;
-        where_.resize(length);
+        place_.leave(place_.depth() - 1);
     }
     in_.seek(start);
     return true;

@@ -12,13 +12,20 @@ namespace doc
 namespace
 {
 
+// Whether name is the NUL-terminated text, without measuring the text first.
+bool
+same(std::string_view name, const char *text)
+{
+    return std::strncmp(text, name.data(), name.size()) == 0 && text[name.size()] == '\0';
+}
+
 // Whether a document's member name names the node: its key name, or, where
 // that has no module (a node of its parent's module), also "module:name",
 // which YANG tools take though RFC 7951 writes the simple form.
 bool
 names(std::string_view name, const DsKeyNode *key, const char *simple)
 {
-    if (name == key->name)
+    if (same(name, key->name))
         return true;
     size_t colon = name.find(':');
     if (colon == std::string_view::npos || std::strchr(key->name, ':') != nullptr ||
@@ -29,17 +36,41 @@ names(std::string_view name, const DsKeyNode *key, const char *simple)
     return node.doc != nullptr && name.substr(0, colon) == module_of(node);
 }
 
+const DsKeyNode *
+next_of(const DsKeyNode *parent, const DsKeyNode *child)
+{
+    return parent != nullptr ? next_sibling(child) : next_top_node(child);
+}
+
 // The key node among the children of parent (the top-level nodes of every
 // module when parent is null) that a document names name; typed levels are
-// not members.
+// not members. The search starts at hint (the sibling after the member
+// before, as documents mostly follow the schema's order) and goes round.
 const DsKeyNode *
-find_child(const DsKeyNode *parent, std::string_view name)
+find_child(const DsKeyNode *parent, std::string_view name, const DsKeyNode *hint)
 {
-    const DsKeyNode *child = parent != nullptr ? first_child(parent) : first_top_node();
-    while (child != nullptr) {
+    const DsKeyNode *first = parent != nullptr ? first_child(parent) : first_top_node();
+    for (const DsKeyNode *child = hint != nullptr ? hint : first; child != nullptr;
+         child = next_of(parent, child))
         if (child->field_type == nullptr && names(name, child, child->name))
             return child;
-        child = parent != nullptr ? next_sibling(child) : next_top_node(child);
+    for (const DsKeyNode *child = first; hint != nullptr && child != hint;
+         child = next_of(parent, child))
+        if (child->field_type == nullptr && names(name, child, child->name))
+            return child;
+    return nullptr;
+}
+
+// The typed level from first on (a list entry's keys) that name names.
+const DsKeyNode *
+find_key(const DsKeyNode *first, std::string_view name)
+{
+    for (const DsKeyNode *level = first; level != nullptr && level->field_type != nullptr;
+         level = first_child(level)) {
+        std::string why;
+        Node node = node_of(level, why);
+        if (node.doc != nullptr && names(name, level, node.doc->name))
+            return level;
     }
     return nullptr;
 }
@@ -88,19 +119,38 @@ pointer_segment(std::string_view name)
     return out;
 }
 
+std::string
+Place::pointer() const
+{
+    std::string out;
+    for (const Step &step : steps_) {
+        out += '/';
+        if (step.index != 0)
+            out += std::to_string(step.index - 1);
+        else
+            out += pointer_segment(step.name != nullptr ? step.name : step.own);
+    }
+    return out;
+}
+
 bool
 SplitWalk::fail(std::string reason)
 {
-    if (reason_.empty())
+    if (reason_.empty()) {
         reason_ = std::move(reason);
+        where_ = place_.pointer();
+    }
     return false;
 }
 
 bool
 SplitWalk::fail_at(const std::string &member, std::string reason)
 {
-    where_ += "/" + pointer_segment(member);
-    return fail(std::move(reason));
+    if (reason_.empty()) {
+        reason_ = std::move(reason);
+        where_ = place_.pointer() + "/" + pointer_segment(member);
+    }
+    return false;
 }
 
 bool
@@ -127,7 +177,7 @@ SplitWalk::whole(bool emit)
     emit_ = emit;
     in_.seek(0);
     path_.clear();
-    where_.clear();
+    place_.leave(0);
     if (in_.peek() != JsonReader::Token::object)
         return fail("a document is a JSON object");
     if (!object_members(nullptr, nullptr))
@@ -142,7 +192,7 @@ SplitWalk::body(bool emit, const DsKeyNode *at, const std::string &prefix, const
     emit_ = emit;
     in_.seek(0);
     path_ = prefix;
-    where_.clear();
+    place_.leave(0);
     std::string why;
     Node node = node_of(at, why);
     if (node.doc == nullptr)
@@ -155,13 +205,13 @@ SplitWalk::body(bool emit, const DsKeyNode *at, const std::string &prefix, const
         return syntax();
     if (read != name)
         return fail_at(read, "the body's one member must be \"" + name + "\"");
-    where_ += "/" + pointer_segment(name);
+    place_.enter_copy(name);
     if (!in_.take(':'))
         return fail("not JSON: a ':' was expected");
     bool ok = only != nullptr ? list(at, node, only) : member(at, node);
     if (!ok)
         return false;
-    where_.clear();
+    place_.leave(0);
     if (!in_.take('}'))
         return fail("a body has one member and nothing after it");
     return in_.at_end() ||
@@ -201,48 +251,44 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
                                                         : fail("a JSON object was expected");
     if (in_.take('}'))
         return true;
-    std::vector<const DsKeyNode *> seen;
+    // The members so far, with the choices they sit in.
+    std::vector<std::pair<const DsKeyNode *, const char *>> seen;
+    const DsKeyNode *hint = nullptr;
     std::string name;
-    const size_t where_length = where_.size(), path_length = path_.size();
+    const size_t depth = place_.depth(), path_length = path_.size();
     do {
         if (!in_.read_string(name))
             return syntax();
-        const DsKeyNode *child = nullptr;
-        for (const DsKeyNode *level = first_key; level != nullptr;
-             level = level->first_child != 0 && first_child(level)->field_type != nullptr
-                         ? first_child(level)
-                         : nullptr) {
-            std::string why;
-            Node level_node = node_of(level, why);
-            if (level_node.doc != nullptr && names(name, level, level_node.doc->name))
-                child = level;
-        }
-        bool is_key = child != nullptr;
-        if (child == nullptr)
-            child = find_child(parent, name);
+        const DsKeyNode *child = find_child(parent, name, hint);
+        bool is_key = child == nullptr && first_key != nullptr &&
+                      (child = find_key(first_key, name)) != nullptr;
+        if (!is_key && child != nullptr)
+            hint = next_of(parent, child);
         if (child == nullptr)
             return fail_at(name, "no such member here (unknown, misspelt or of another module)");
         std::string why;
         Node node = node_of(child, why);
         if (node.doc == nullptr)
             return fail_at(name, why);
-        for (const DsKeyNode *other : seen) {
+        for (const auto &[other, choices] : seen) {
             if (other == child)
                 return fail_at(name, "the member appears twice");
-            std::string clash;
-            const DsDocNode *other_doc = node_of(other, why).doc;
-            if (!is_key && other_doc != nullptr)
-                clash = case_clash(other_doc->choices, node.doc->choices);
+            std::string clash = is_key || choices == nullptr || node.doc->choices == nullptr
+                                    ? ""
+                                    : case_clash(choices, node.doc->choices);
             if (!clash.empty())
                 return fail_at(name, "of another case of choice \"" + clash + "\" than \"" +
                                          other->name + "\"");
         }
-        seen.push_back(child);
+        seen.emplace_back(child, node.doc->choices);
         if (!in_.take(':'))
             return in_.peek() == JsonReader::Token::end
                        ? syntax()
                        : fail_at(name, "not JSON: a ':' was expected");
-        where_ += "/" + pointer_segment(name);
+        if (same(name, child->name))
+            place_.enter(child->name);
+        else
+            place_.enter_copy(name);
         if (is_key) {
             if (!in_.skip_value())
                 return syntax();
@@ -252,7 +298,7 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
             if (!member(child, node))
                 return false;
         }
-        where_.resize(where_length);
+        place_.leave(depth);
         path_.resize(path_length);
     } while (in_.take(','));
     if (!in_.take('}'))
@@ -269,13 +315,13 @@ SplitWalk::list(const DsKeyNode *key, const Node &node, const Keys *only)
         return fail("a list is a JSON array of its entries");
     EntryTable seen;
     size_t index = 0;
-    const size_t where_length = where_.size(), path_length = path_.size();
+    const size_t depth = place_.depth(), path_length = path_.size();
     if (!in_.take(']')) {
         do {
-            where_ += "/" + std::to_string(index);
+            place_.enter(index);
             if (!list_entry(key, node, index, only, seen))
                 return false;
-            where_.resize(where_length);
+            place_.leave(depth);
             path_.resize(path_length);
             ++index;
         } while (in_.take(','));

@@ -16,6 +16,50 @@
 namespace doc
 {
 
+// The document place of the member a walk is in, kept as steps and written
+// as a JSON pointer (RFC 6901) only when a refusal needs it.
+class Place
+{
+  public:
+    size_t
+    depth() const
+    {
+        return steps_.size();
+    }
+    // A member by its name, which must outlive the step (the module's static
+    // names), or by a name of its own (copied).
+    void
+    enter(const char *name)
+    {
+        steps_.push_back({name, 0, {}});
+    }
+    void
+    enter_copy(std::string name)
+    {
+        steps_.push_back({nullptr, 0, std::move(name)});
+    }
+    // An element of an array, from 0.
+    void
+    enter(size_t index)
+    {
+        steps_.push_back({nullptr, index + 1, {}});
+    }
+    void
+    leave(size_t depth)
+    {
+        steps_.resize(depth);
+    }
+    std::string pointer() const;
+
+  private:
+    struct Step {
+        const char *name; // null: own or index
+        size_t index;     // element + 1; 0: a member
+        std::string own;
+    };
+    std::vector<Step> steps_;
+};
+
 class SplitWalk
 {
   public:
@@ -88,7 +132,8 @@ class SplitWalk
     bool emit_ = false;
     int stopped_ = 0;
     std::string path_;  // key path of the member the walk is in
-    std::string where_; // its place: a JSON pointer into the document
+    Place place_;       // its place in the document
+    std::string where_; // the place of the refusal, as a JSON pointer
     std::string reason_;
     std::vector<unsigned char> packed_; // the packed value of the entry at hand
 };

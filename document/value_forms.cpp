@@ -50,16 +50,52 @@ base_name(uint8_t base)
 namespace
 {
 
-// Whether an anchored POSIX extended expression matches the whole text.
+// A thread's compiled union member patterns, by the pattern's address
+// (module data, never unloaded): compiling one costs up to a millisecond,
+// matching microseconds. A few are kept, the oldest replaced.
+class PatternCache
+{
+  public:
+    ~PatternCache()
+    {
+        for (Slot &slot : slots_)
+            if (slot.pattern != nullptr && slot.compiled_ok)
+                regfree(&slot.compiled);
+    }
+    // Whether pattern matches text; a pattern that does not compile matches
+    // everything (the module's fault, which dstool check reports).
+    bool
+    matches(const char *pattern, const std::string &text)
+    {
+        Slot *slot = nullptr;
+        for (Slot &s : slots_)
+            slot = s.pattern == pattern ? &s : slot;
+        if (slot == nullptr) {
+            slot = &slots_[next_++ % kSlots];
+            if (slot->pattern != nullptr && slot->compiled_ok)
+                regfree(&slot->compiled);
+            slot->pattern = pattern;
+            slot->compiled_ok = regcomp(&slot->compiled, pattern, REG_EXTENDED | REG_NOSUB) == 0;
+        }
+        return !slot->compiled_ok || regexec(&slot->compiled, text.c_str(), 0, nullptr, 0) == 0;
+    }
+
+  private:
+    static constexpr size_t kSlots = 16;
+    struct Slot {
+        const char *pattern = nullptr;
+        regex_t compiled;
+        bool compiled_ok = false;
+    };
+    Slot slots_[kSlots];
+    size_t next_ = 0;
+};
+
 bool
 pattern_accepts(const char *pattern, const std::string &text)
 {
-    regex_t compiled;
-    if (regcomp(&compiled, pattern, REG_EXTENDED | REG_NOSUB) != 0)
-        return true; // a module whose expression does not compile checks nothing here
-    bool match = regexec(&compiled, text.c_str(), 0, nullptr, 0) == 0;
-    regfree(&compiled);
-    return match;
+    thread_local PatternCache cache;
+    return cache.matches(pattern, text);
 }
 
 } // namespace
