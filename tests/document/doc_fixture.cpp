@@ -20,7 +20,8 @@ const DsEnumValue kColors[] = {{"red", 0}, {"green", 1}};
 const DsEnumValue kIdentities[] = {{"dt:a-id", 1}, {"dt:b-id", 2}};
 
 // Types of the module: text of 15 characters, the enumerations, the bits,
-// an IPv6 address text, the leaf-list array and the union's text.
+// a text of 63 characters (addresses, prefixes, times), the leaf-list array
+// and the union's text.
 DsType g_types[] = {
     {"dt:text15", DS_KIND_STRING, 16, {{reinterpret_cast<uint64_t>(".*"), 0, 0}}},
     {"dt:color", DS_KIND_ENUM, 1, {{0, 2, reinterpret_cast<uint64_t>(kColors)}}},
@@ -50,6 +51,12 @@ const DsDocValue kPerms{DS_DOC_BITS, 0, 0, 0, 2, kBits, nullptr, nullptr, nullpt
 const DsDocValue kKind{DS_DOC_IDENTITYREF, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
 const DsDocValue kAddr{DS_DOC_STRING, DS_DOC_CANON_IPV6_ADDRESS, 0, 0, 0, nullptr, nullptr, nullptr,
                        nullptr};
+const DsDocValue kNet{DS_DOC_STRING, DS_DOC_CANON_IPV4_PREFIX, 0, 0, 0, nullptr, nullptr, nullptr,
+                      nullptr};
+const DsDocValue kNet6{DS_DOC_STRING, DS_DOC_CANON_IPV6_PREFIX, 0, 0, 0, nullptr, nullptr, nullptr,
+                       nullptr};
+const DsDocValue kStamp{
+    DS_DOC_STRING, DS_DOC_CANON_DATE_AND_TIME, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
 const DsDocValue kEither{DS_DOC_UNION, 0, 0, 0, 2, nullptr, kUnionMembers, nullptr, nullptr};
 
 // One key node in pre-order: its depth, name, types and document record.
@@ -81,6 +88,9 @@ const Row kRows[] = {
     {1, "addr", nullptr, &g_types[4], DS_DOC_LEAF, C, &kAddr, nullptr, 0, 0},
     {1, "tags", nullptr, &g_types[5], DS_DOC_LEAF_LIST, C, &kString, nullptr, 0, 0},
     {1, "either", nullptr, &g_types[6], DS_DOC_LEAF, C, &kEither, nullptr, 0, 0},
+    {1, "net", nullptr, &g_types[4], DS_DOC_LEAF, C, &kNet, nullptr, 0, 0},
+    {1, "net6", nullptr, &g_types[4], DS_DOC_LEAF, C, &kNet6, nullptr, 0, 0},
+    {1, "stamp", nullptr, &g_types[4], DS_DOC_LEAF, C, &kStamp, nullptr, 0, 0},
     {1, "opts", nullptr, nullptr, DS_DOC_PRESENCE, C, nullptr, nullptr, 0, 0},
     {2, "x", nullptr, builtin(DS_BUILTIN_U8), DS_DOC_LEAF, C, &kUint8, nullptr, 0, 0},
     {1, "item", nullptr, nullptr, DS_DOC_LIST, C, nullptr, nullptr, 1, 0},
