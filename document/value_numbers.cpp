@@ -93,8 +93,8 @@ read_integer(std::string_view text, bool &negative, uint64_t &magnitude)
     return true;
 }
 
-// Whether value (magnitude and sign) lies in one of the type's range pairs;
-// a bound of INT64_MAX stands for every larger uint64 too.
+// Whether value (magnitude and sign) lies in one of the type's range pairs:
+// signed 64-bit bounds, or for uint64 the bits of unsigned ones.
 bool
 in_ranges(const DsDocValue &value, bool negative, uint64_t magnitude)
 {
@@ -102,11 +102,17 @@ in_ranges(const DsDocValue &value, bool negative, uint64_t magnitude)
         return true;
     for (uint32_t i = 0; i < value.count; ++i) {
         int64_t min = value.ranges[2 * i], max = value.ranges[2 * i + 1];
-        bool above_min = negative ? min < 0 && magnitude <= 0 - static_cast<uint64_t>(min)
-                                  : min <= 0 || magnitude >= static_cast<uint64_t>(min);
-        bool below_max = negative ? max >= 0 || magnitude >= 0 - static_cast<uint64_t>(max)
-                                  : max == INT64_MAX || (max >= 0 && magnitude <= uint64_t(max));
-        if (above_min && below_max)
+        bool in = false;
+        if (value.base == DS_DOC_UINT64)
+            in = (!negative || magnitude == 0) && magnitude >= static_cast<uint64_t>(min) &&
+                 magnitude <= static_cast<uint64_t>(max);
+        else if (negative)
+            in = min < 0 && magnitude <= 0 - static_cast<uint64_t>(min) &&
+                 (max >= 0 || magnitude >= 0 - static_cast<uint64_t>(max));
+        else
+            in = max >= 0 && magnitude <= static_cast<uint64_t>(max) &&
+                 (min <= 0 || magnitude >= static_cast<uint64_t>(min));
+        if (in)
             return true;
     }
     return false;
@@ -171,6 +177,7 @@ canonical_integer(const DsDocValue &value, std::string_view text, bool json_numb
         reason = std::string("out of the range of type ") + base_name(base);
         return false;
     }
+    negative = negative && magnitude != 0;
     if (!in_ranges(value, negative, magnitude)) {
         reason = "out of the type's range";
         return false;
