@@ -1,36 +1,34 @@
 // A document through ds_doc_split over the document test module
-// (tests/document/doc_fixture.cpp), whole or as the body at one of a few key
+// (tests/document/doc_fixture.cpp, the only module in this target's module
+// directory), whole or as the body at one of a few key
 // paths (the first byte picks). Properties: a refused document hands out no
 // entry and says where and why; an accepted one hands out entries whose key
 // paths find their keys and whose values are valid packed values of the
 // keys' leaf types, and splitting it again gives the same entries.
-#include "fuzz_support.h"
-
 #include "dstypes_doc.h"
 
-#include <dlfcn.h>
-
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
+
+namespace fuzz
+{
+
+void
+require(bool holds, const char *property, const std::string &detail = "")
+{
+    if (holds)
+        return;
+    std::fprintf(stderr, "property violated: %s\n%s\n", property, detail.c_str());
+    std::abort();
+}
+
+} // namespace fuzz
 
 namespace
 {
-
-DsModule builtin_record, fixture_record;
-
-void
-use_doc_module()
-{
-    if (module_list != nullptr)
-        return;
-    void *handle = dlopen(DOC_FIXTURE_MODULE, RTLD_NOW);
-    fuzz::require(handle != nullptr, "the document test module loads", DOC_FIXTURE_MODULE);
-    fixture_record = DsModule{
-        nullptr, 0,     0, nullptr, static_cast<const DsKeyNode *>(dlsym(handle, "ds_keys")),
-        nullptr, handle};
-    builtin_record = DsModule{
-        &fixture_record, ds_global_type_count, 0, ds_global_types, nullptr, nullptr, nullptr};
-    module_list = &builtin_record;
-}
 
 const char *const kAt[] = {nullptr,         "/dt:top",      "/dt:top/item/\"a\"", "/dt:top/item",
                            "/dt:top/count", "/dt:top/tags", "/dt:top/opts"};
@@ -60,7 +58,6 @@ record(const DsDocEntry *entry, void *arg)
 extern "C" int
 LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    use_doc_module();
     const char *at = size > 0 ? kAt[data[0] % (sizeof kAt / sizeof kAt[0])] : nullptr;
     const char *text = size > 0 ? reinterpret_cast<const char *>(data + 1) : "";
     size_t length = size > 0 ? size - 1 : 0;
