@@ -87,6 +87,7 @@ $ --help
     find-key    the key that a key path names
     field       field N of a key's field text
     demo        the round trip on the example module
+    doc split   an RFC 7951 document as key paths and packed values
     check       name every mistake in schema module files
   
   Options, before or after the command:
