@@ -199,6 +199,24 @@ commands()
          0,
          0,
          cmd_demo},
+        {"doc split",
+         "doc split [--at KEYPATH] [FILE|-]",
+         "an RFC 7951 document as key paths and packed values",
+         "Reads the RFC 7951 JSON document in FILE (standard input for \"-\" or\n"
+         "none) against the document data of the modules (which dsgen writes)\n"
+         "and prints one entry a line in document order: the key path, a TAB and\n"
+         "the packed value as \"dstool pack\" prints it (nothing after the TAB for\n"
+         "a list entry or presence container). The whole document is checked\n"
+         "first: when it is refused, nothing is printed on standard output and\n"
+         "the error names the member's place (a JSON pointer) and the reason.\n",
+         {{"--at", "KEYPATH",
+           "the document is the body of the node KEYPATH names, as a RESTCONF\n"
+           "                 resource: {\"module:name\": ...}; a list entry's path\n"
+           "                 names it by all its keys"}},
+         nullptr,
+         0,
+         1,
+         cmd_doc_split},
         {"check",
          "check [DIR | FILE.so...]",
          "name every mistake in schema module files or a module directory",

@@ -159,6 +159,10 @@ run(int argc, char **argv, std::string &command)
         return kStatusOk;
     }
     const CommandSpec *command_spec = find_command(first);
+    // A command of two words ("doc split"): the family, then its command.
+    if (command_spec == nullptr && leading + 1 < words.size() &&
+        (command_spec = find_command(first + " " + words[leading + 1])) != nullptr)
+        words.erase(words.begin() + static_cast<std::ptrdiff_t>(leading));
     if (command_spec == nullptr)
         fail(kStatusUsage, printable(first), "unknown command (see dstool --help)");
     command = command_spec->name;

@@ -1,0 +1,106 @@
+// libdstypes-doc's private helpers, shared by the split and the join side:
+// the error record, the document data of a key node's module, and the
+// value forms (RFC 7951 values against the library's JSON forms). Nothing
+// here is exported.
+#ifndef DSTYPES_DOCUMENT_DOC_H
+#define DSTYPES_DOCUMENT_DOC_H
+
+#include "dstypes.h"
+#include "dstypes_doc.h"
+
+#include <json-c/json.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// The exported functions of the library (dstypes-doc.map lists them).
+#define DOC_EXPORT __attribute__((visibility("default")))
+
+struct DsDocError {
+    std::string where;
+    std::string reason;
+};
+
+namespace doc
+{
+
+// Owner of a json-c object.
+struct JsonPut {
+    void
+    operator()(json_object *jo) const
+    {
+        json_object_put(jo);
+    }
+};
+using JsonPtr = std::unique_ptr<json_object, JsonPut>;
+
+// --- Errors (error.cpp) ---
+
+// Stores a new error in *out when out is not null; returns -1, the refusal
+// result of the calls that take an error.
+int set_error(DsDocError **out, std::string where, std::string reason);
+
+// --- Document data of key nodes (schema.cpp) ---
+
+// A key node with its module's document data.
+struct Node {
+    const DsKeyNode *key = nullptr;
+    const DsDocNode *doc = nullptr;
+    const DsDocSchema *schema = nullptr;
+};
+
+// The document data of key's module and key's record in it; node.doc is
+// null and reason says why when the module has no usable data (a
+// hand-written module, or one of an unknown version or with broken
+// records). The data of each module is checked once, on first use.
+Node node_of(const DsKeyNode *key, std::string &reason);
+// The YANG module name of a node.
+const char *module_of(const Node &node);
+// Links of the key forest; null where there is none.
+const DsKeyNode *first_child(const DsKeyNode *key);
+const DsKeyNode *next_sibling(const DsKeyNode *key);
+const DsKeyNode *parent_of(const DsKeyNode *key);
+// The top-level key nodes of every loaded module in list order, walked one
+// after another: the first one, and the one after a top-level node.
+const DsKeyNode *first_top_node();
+const DsKeyNode *next_top_node(const DsKeyNode *key);
+// The node's name as a document writes it below a node of module parent
+// ("module:name" when the modules differ; null parent: at the top).
+std::string member_name(const Node &node, const char *parent_module);
+
+// --- Value forms (value_forms.cpp) ---
+
+// One scalar of an RFC 7951 document: a string (its text unescaped, NUL
+// characters included), a number (its text as written), true, false, or
+// [null] (the value of an empty leaf).
+struct Scalar {
+    enum class Kind : uint8_t { string, number, boolean, empty };
+    Kind kind = Kind::string;
+    std::string text; // string: the text; number: as written; boolean: "true"/"false"
+};
+
+// The library's JSON form, for the leaf type type, of a document value, or
+// null with reason: the value's YANG type (value) says how the document
+// writes it, own_module is the node's module (for identities written without one).
+// The library's own checks (ranges, patterns, sizes) are the caller's.
+JsonPtr scalar_to_library(const DsDocValue &value, const DsType *type, const char *own_module,
+                          const Scalar &in, std::string &reason);
+
+// The document form of a value in the library's JSON form (as ds_c_to_jo
+// gives it: a number, a string, a bitmap's bit numbers, the "bool" enum's
+// boolean), canonical as YANG tools print it, or false with reason. A
+// union's value takes the JSON type of the first member type that reads it.
+bool library_to_scalar(const DsDocValue &value, json_object *library, Scalar &out,
+                       std::string &reason);
+
+// --- Canonical texts (canon.cpp) ---
+
+// The canonical form of a text of the given DsDocCanon as YANG tools print
+// it, or false when the text is no such value.
+bool canonical_text(uint8_t canon, std::string_view text, std::string &out);
+
+} // namespace doc
+
+#endif

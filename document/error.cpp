@@ -1,0 +1,45 @@
+// The error record that the document calls hand to their callers: where a
+// document or entry was refused and why, released with ds_doc_error_free.
+#include "document/doc.h"
+
+#include <new>
+
+namespace doc
+{
+
+int
+set_error(DsDocError **out, std::string where, std::string reason)
+{
+    if (out == nullptr)
+        return -1;
+    *out = new (std::nothrow) DsDocError{};
+    if (*out != nullptr) {
+        (*out)->where = std::move(where);
+        (*out)->reason = std::move(reason);
+    }
+    return -1;
+}
+
+} // namespace doc
+
+extern "C" {
+
+DOC_EXPORT const char *
+ds_doc_error_where(const DsDocError *error)
+{
+    return error != nullptr ? error->where.c_str() : "";
+}
+
+DOC_EXPORT const char *
+ds_doc_error_reason(const DsDocError *error)
+{
+    return error != nullptr ? error->reason.c_str() : "";
+}
+
+DOC_EXPORT void
+ds_doc_error_free(DsDocError *error)
+{
+    delete error;
+}
+
+} // extern "C"
