@@ -1,0 +1,445 @@
+// The join side of documents: entries (key path and packed value, in any
+// order) are gathered into a data tree and printed as one RFC 7951 document.
+// Each entry is checked whole before it changes the tree: its path names a
+// key of a module with document data, its value fits its leaf type, its key
+// levels hold valid keys, and it does not land in a case of a choice beside
+// data of another case. The printer (join_print.cpp) lays the tree out.
+#include "document/join_tree.h"
+
+#include <cstring>
+#include <new>
+
+struct DsDocJoin {
+    doc::Node at;                           // the printed body's node; key null: whole tree
+    std::vector<const DsKeyNode *> at_keys; // at's levels, top first
+    std::vector<std::string> at_ids;        // their identities (see level_identity)
+    doc::JoinNode root;
+};
+
+namespace doc
+{
+
+namespace
+{
+
+constexpr uint32_t kMaxLevels = 32;
+
+// The components of a key path after its leading "/", cut at each "/"
+// outside a quoted stretch (where a backslash escapes the next character).
+std::vector<std::string_view>
+path_components(std::string_view path)
+{
+    std::vector<std::string_view> out;
+    size_t start = 1;
+    bool quoted = false;
+    for (size_t i = 1; i < path.size(); ++i) {
+        if (quoted && path[i] == '\\') {
+            ++i;
+        } else if (path[i] == '"') {
+            quoted = !quoted;
+        } else if (path[i] == '/' && !quoted) {
+            out.push_back(path.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    if (start < path.size())
+        out.push_back(path.substr(start));
+    return out;
+}
+
+// One level of an entry's path, resolved against the schema.
+struct Level {
+    Node node;
+    std::string_view component;
+};
+
+// The levels of the key that path names, each with its document data, or
+// false with reason.
+bool
+resolve_levels(const char *path, std::vector<Level> &out, std::string &reason)
+{
+    const DsKeyNode *key = ds_find_key(path, 0);
+    if (key == nullptr) {
+        reason = "names no key of a loaded module";
+        return false;
+    }
+    const DsKeyNode *levels[kMaxLevels];
+    uint32_t depth = ds__get_key_levels(key, levels, kMaxLevels);
+    std::vector<std::string_view> components = path_components(path);
+    if (depth == 0 || components.size() != depth) {
+        reason = "names no key of a loaded module";
+        return false;
+    }
+    for (uint32_t i = 0; i < depth; ++i) {
+        Node node = node_of(levels[i], reason);
+        if (node.doc == nullptr)
+            return false;
+        out.push_back({node, components[i]});
+    }
+    return true;
+}
+
+// The packed value of a typed level's component: the identity of a list
+// entry is its key levels' packed values, one after another.
+bool
+level_identity(const Level &level, std::string &identity, json_object **library,
+               std::string &reason)
+{
+    std::string text(level.component);
+    json_tokener_error error = json_tokener_success;
+    JsonPtr jo(json_tokener_parse_verbose(text.c_str(), &error));
+    const DsType *type = level.node.key->field_type;
+    std::string packed(ds_type_size(type), '\0');
+    if (error != json_tokener_success || jo == nullptr ||
+        !ds_jo_to_c(type, jo.get(), packed.data(), packed.size())) {
+        reason = "key " + text + " is not a valid " +
+                 (level.node.doc->name ? level.node.doc->name : "key");
+        return false;
+    }
+    identity += packed;
+    if (library != nullptr)
+        *library = ds_c_to_jo(type, packed.data(), packed.size());
+    return true;
+}
+
+// The document form of a value of node (of the packed type type) in the
+// library's JSON form, brought into the canonical text that YANG tools print.
+bool
+document_scalar(const Node &node, const DsType *type, json_object *library, Scalar &out,
+                std::string &reason)
+{
+    const DsDocValue *value = node.doc->value;
+    if (value == nullptr) {
+        reason = "the module's document data gives no type for it";
+        return false;
+    }
+    if (!library_to_scalar(node, *value, type, library, out, reason))
+        return false;
+    if (out.kind != Scalar::Kind::string || value->base != DS_DOC_STRING ||
+        value->canon == DS_DOC_CANON_NONE)
+        return true;
+    std::string canonical;
+    if (!canonical_text(value->canon, out.text, canonical)) {
+        reason = "value \"" + out.text + "\" is not valid for its type";
+        return false;
+    }
+    out.text = std::move(canonical);
+    return true;
+}
+
+// One list entry on the way: the list's level, the entry's identity and its
+// key values.
+struct Step {
+    size_t level = 0; // index of the list's (or other node's) level
+    bool entry = false;
+    std::string identity;
+    std::vector<Scalar> keys;
+};
+
+// The choice/case pairs of a node, outermost first.
+std::vector<std::pair<std::string_view, std::string_view>>
+choice_cases(const char *choices)
+{
+    std::vector<std::pair<std::string_view, std::string_view>> out;
+    if (choices == nullptr)
+        return out;
+    std::vector<std::string_view> parts = path_components(std::string("/") + choices);
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        std::string_view choice = parts[i];
+        if (!choice.empty() && choice.back() == '!')
+            choice.remove_suffix(1);
+        out.emplace_back(choice, parts[i + 1]);
+    }
+    return out;
+}
+
+// The name of the choice in which a and b sit in different cases; empty
+// when they do not exclude each other.
+std::string
+conflicting_choice(const DsDocNode *a, const DsDocNode *b)
+{
+    auto ca = choice_cases(a->choices);
+    auto cb = choice_cases(b->choices);
+    for (size_t i = 0; i < ca.size() && i < cb.size(); ++i) {
+        if (ca[i].first != cb[i].first)
+            return {};
+        if (ca[i].second != cb[i].second)
+            return std::string(ca[i].first);
+    }
+    return {};
+}
+
+JoinNode *
+find_child(const JoinNode *parent, const DsKeyNode *key)
+{
+    if (parent == nullptr)
+        return nullptr;
+    for (const auto &child : parent->children)
+        if (child->node.key == key)
+            return child.get();
+    return nullptr;
+}
+
+// Why a new child of parent at level cannot be created; empty when it can.
+std::string
+creation_conflict(const JoinNode *parent, const Node &node)
+{
+    if (parent == nullptr || node.doc->choices == nullptr)
+        return {};
+    for (const auto &child : parent->children) {
+        std::string choice = conflicting_choice(node.doc, child->node.doc);
+        if (!choice.empty())
+            return "is in another case of choice " + choice + " than " + child->node.doc->name;
+    }
+    return {};
+}
+
+} // namespace
+
+// The data node that a join's at names, or null when no entry reached it.
+const JoinNode *
+find_at(const DsDocJoin &join)
+{
+    const JoinNode *node = &join.root;
+    std::string identity;
+    for (size_t i = 0; i < join.at_keys.size() && node != nullptr; ++i) {
+        if (join.at_keys[i]->field_type != nullptr) {
+            identity += join.at_ids[i];
+            bool last_key =
+                i + 1 == join.at_keys.size() || join.at_keys[i + 1]->field_type == nullptr;
+            if (last_key) {
+                auto it = node->by_identity.find(identity);
+                node = it != node->by_identity.end() ? it->second : nullptr;
+                identity.clear();
+            }
+            continue;
+        }
+        node = find_child(node, join.at_keys[i]);
+    }
+    return node;
+}
+
+// Checks an entry against the tree and the schema, then adds it; the tree
+// is changed only when every check passed.
+int
+join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len, DsDocError **error)
+{
+    std::string reason;
+    std::vector<Level> levels;
+    if (!resolve_levels(path, levels, reason))
+        return set_error(error, path, reason);
+    // The walk: find what exists, and prepare what is missing.
+    std::vector<Step> steps;
+    const JoinNode *cur = &join.root;
+    for (size_t i = 0; i < levels.size(); ++i) {
+        const Node &node = levels[i].node;
+        if (i < join.at_keys.size() && node.key != join.at_keys[i])
+            return set_error(error, path, "is not below the joined node");
+        Step step;
+        step.level = i;
+        if (node.doc->kind == DS_DOC_LIST_KEY)
+            return set_error(error, path, "names a key level without its list");
+        const JoinNode *next = find_child(cur, node.key);
+        if (next == nullptr) {
+            std::string conflict = creation_conflict(cur, node);
+            if (!conflict.empty())
+                return set_error(error, path, node.doc->name + (" " + conflict));
+        }
+        if (node.doc->kind == DS_DOC_LIST) {
+            size_t count = node.doc->key_count == 0 ? 1 : node.doc->key_count;
+            if (i + count >= levels.size())
+                return set_error(error, path, "names a list, not one of its entries");
+            step.entry = true;
+            for (size_t k = 1; k <= count; ++k) {
+                json_object *library = nullptr;
+                std::string one;
+                if (!level_identity(levels[i + k], one, &library, reason))
+                    return set_error(error, path, reason);
+                JsonPtr owner(library);
+                if (i + k < join.at_ids.size() && one != join.at_ids[i + k])
+                    return set_error(error, path, "is not below the joined node");
+                step.identity += one;
+                Scalar key;
+                if (library == nullptr ||
+                    !document_scalar(levels[i + k].node, levels[i + k].node.key->field_type,
+                                     library, key, reason))
+                    return set_error(error, path,
+                                     "key " + std::string(levels[i + k].component) + ": " + reason);
+                step.keys.push_back(std::move(key));
+            }
+            const JoinNode *entry = nullptr;
+            if (next != nullptr) {
+                auto it = next->by_identity.find(step.identity);
+                entry = it != next->by_identity.end() ? it->second : nullptr;
+            }
+            cur = entry;
+            i += count;
+        } else {
+            cur = next;
+        }
+        steps.push_back(std::move(step));
+    }
+    if (levels.size() < join.at_ids.size())
+        return set_error(error, path, "is not below the joined node");
+    // The value of the entry's own node.
+    const Node &last = levels.back().node;
+    const Node &owner = steps.back().entry ? levels[steps.back().level].node : last;
+    std::vector<Scalar> values;
+    bool takes_value = owner.doc->kind == DS_DOC_LEAF || owner.doc->kind == DS_DOC_LEAF_LIST;
+    if (owner.doc->kind == DS_DOC_CONTAINER)
+        return set_error(error, path, "names a container without presence, which has no entry");
+    if (!takes_value && (value != nullptr || value_len != 0))
+        return set_error(error, path, "takes no value");
+    if (cur != nullptr && (cur->given || !cur->values.empty()))
+        return set_error(error, path, "is given twice");
+    if (takes_value) {
+        const DsType *type = last.key->leaf_type;
+        if (value == nullptr || type == nullptr || value_len != ds_type_size(type))
+            return set_error(error, path,
+                             "value of " + std::to_string(value_len) +
+                                 " bytes where its type has " +
+                                 std::to_string(type ? ds_type_size(type) : 0));
+        JsonPtr library(ds_c_to_jo(type, value, value_len));
+        if (library == nullptr)
+            return set_error(error, path, "value is not valid for its type");
+        bool list = owner.doc->kind == DS_DOC_LEAF_LIST;
+        if (list && (type->kind != DS_KIND_ARRAY || type->p.array.element == nullptr))
+            return set_error(error, path, "a leaf-list whose type is not an array");
+        const DsType *item_type = list ? type->p.array.element : type;
+        size_t count = list ? json_object_array_length(library.get()) : 1;
+        for (size_t e = 0; e < count; ++e) {
+            Scalar scalar;
+            json_object *item = list ? json_object_array_get_idx(library.get(), e) : library.get();
+            if (!document_scalar(owner, item_type, item, scalar, reason))
+                return set_error(error, path, reason);
+            values.push_back(std::move(scalar));
+        }
+        if (list && (owner.doc->flags & DS_DOC_CONFIG) != 0)
+            for (size_t a = 0; a < values.size(); ++a)
+                for (size_t b = a + 1; b < values.size(); ++b)
+                    if (values[a].text == values[b].text && values[a].kind == values[b].kind)
+                        return set_error(error, path,
+                                         "value \"" + values[a].text +
+                                             "\" appears twice in a configuration leaf-list");
+        if (!list && values[0].kind == Scalar::Kind::boolean && values[0].text == "false" &&
+            owner.doc->value->base == DS_DOC_EMPTY)
+            values.clear(); // an empty leaf that is not set is not in the document
+    }
+    // Every check passed: build what is missing.
+    JoinNode *node = &join.root;
+    for (Step &step : steps) {
+        const Node &schema = levels[step.level].node;
+        JoinNode *next = find_child(node, schema.key);
+        if (next == nullptr) {
+            node->children.push_back(std::make_unique<JoinNode>());
+            next = node->children.back().get();
+            next->node = schema;
+        }
+        if (!step.entry) {
+            node = next;
+            continue;
+        }
+        auto it = next->by_identity.find(step.identity);
+        if (it != next->by_identity.end()) {
+            node = it->second;
+            continue;
+        }
+        size_t count = schema.doc->key_count == 0 ? 1 : schema.doc->key_count;
+        next->entries.push_back(std::make_unique<JoinNode>());
+        JoinNode *entry = next->entries.back().get();
+        entry->node = levels[step.level + count].node;
+        entry->keys = std::move(step.keys);
+        next->by_identity.emplace(step.identity, entry);
+        node = entry;
+    }
+    node->given = !takes_value;
+    node->values = std::move(values);
+    if (takes_value && node->values.empty())
+        node->given = false;
+    return 0;
+}
+
+} // namespace doc
+
+extern "C" {
+
+DOC_EXPORT DsDocJoin *
+ds_doc_join_new(const char *at, DsDocError **error)
+{
+    try {
+        auto join = std::make_unique<DsDocJoin>();
+        if (at != nullptr && at[0] != '\0') {
+            std::string reason;
+            std::vector<doc::Level> levels;
+            if (!doc::resolve_levels(at, levels, reason)) {
+                doc::set_error(error, at, reason);
+                return nullptr;
+            }
+            join->at = levels.back().node;
+            for (const doc::Level &level : levels) {
+                std::string identity;
+                if (level.node.key->field_type != nullptr &&
+                    !doc::level_identity(level, identity, nullptr, reason)) {
+                    doc::set_error(error, at, reason);
+                    return nullptr;
+                }
+                join->at_ids.push_back(std::move(identity));
+                join->at_keys.push_back(level.node.key);
+            }
+            if (join->at.doc->kind == DS_DOC_LIST)
+                doc::set_error(error, at, "names a list, not one of its entries");
+            if (join->at.doc->kind == DS_DOC_LIST)
+                return nullptr;
+        }
+        return join.release();
+    } catch (const std::bad_alloc &) {
+        doc::set_error(error, at != nullptr ? at : "", "out of memory");
+        return nullptr;
+    }
+}
+
+DOC_EXPORT int
+ds_doc_join_add(DsDocJoin *join, const char *path, const void *value, size_t value_len,
+                DsDocError **error)
+{
+    if (join == nullptr || path == nullptr)
+        return doc::set_error(error, path != nullptr ? path : "", "no join or no path");
+    try {
+        return doc::join_add(*join, path, value, value_len, error);
+    } catch (const std::bad_alloc &) {
+        return doc::set_error(error, path, "out of memory");
+    }
+}
+
+DOC_EXPORT char *
+ds_doc_join_print(const DsDocJoin *join, unsigned flags, DsDocError **error)
+{
+    if (join == nullptr) {
+        doc::set_error(error, "", "no join");
+        return nullptr;
+    }
+    try {
+        std::string out;
+        bool compact = (flags & DS_DOC_PRINT_COMPACT) != 0;
+        if (join->at.key == nullptr)
+            doc::print_tree(join->root, compact, out);
+        else
+            doc::print_body(doc::find_at(*join), join->at, compact, out);
+        char *text = static_cast<char *>(std::malloc(out.size() + 1));
+        if (text == nullptr)
+            throw std::bad_alloc();
+        std::memcpy(text, out.c_str(), out.size() + 1);
+        return text;
+    } catch (const std::bad_alloc &) {
+        doc::set_error(error, "", "out of memory");
+        return nullptr;
+    }
+}
+
+DOC_EXPORT void
+ds_doc_join_free(DsDocJoin *join)
+{
+    delete join;
+}
+
+} // extern "C"
