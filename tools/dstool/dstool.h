@@ -255,6 +255,7 @@ int cmd_find_key(const Invocation &inv);
 int cmd_field(const Invocation &inv);
 int cmd_demo(const Invocation &inv);
 int cmd_check(const Invocation &inv);
+int cmd_doc_join(const Invocation &inv);
 
 } // namespace dstool
 
