@@ -63,23 +63,37 @@ enum DsDocBase {
     DS_DOC_UNION = 18,
 };
 
-/** The canonical form of a text (DsDocValue.canon), as YANG tools print it. */
+/**
+ * The canonical form of a text (DsDocValue.canon): the texts that YANG tools
+ * (libyang 2's type plugins) rewrite when they store a value. Every other
+ * text, of any typedef, is stored and printed as it was written: IPv4
+ * addresses (with or without a zone), MAC and hex strings, UUIDs and domain
+ * names keep their text and case.
+ */
 enum DsDocCanon {
     DS_DOC_CANON_NONE = 0,          /**< the text as it is */
-    DS_DOC_CANON_IPV4_ADDRESS = 1,  /**< ietf-inet-types ipv4-address(-no-zone) */
-    DS_DOC_CANON_IPV6_ADDRESS = 2,  /**< ietf-inet-types ipv6-address(-no-zone) */
-    DS_DOC_CANON_IPV4_PREFIX = 3,   /**< ietf-inet-types ipv4-prefix */
-    DS_DOC_CANON_IPV6_PREFIX = 4,   /**< ietf-inet-types ipv6-prefix */
-    DS_DOC_CANON_DATE_AND_TIME = 5, /**< ietf-yang-types date-and-time */
-    DS_DOC_CANON_HEX_STRING = 6,    /**< ietf-yang-types hex-string, phys-address, mac-address */
-    DS_DOC_CANON_UUID = 7,          /**< ietf-yang-types uuid */
+    DS_DOC_CANON_IPV6_ADDRESS = 1,  /**< ietf-inet-types ipv6-address(-no-zone): lower case,
+                                         compressed as inet_ntop writes it, a zone kept as
+                                         it is */
+    DS_DOC_CANON_IPV4_PREFIX = 2,   /**< ietf-inet-types ipv4-prefix: the bits past the
+                                         prefix length cleared (192.0.2.1/24 is 192.0.2.0/24) */
+    DS_DOC_CANON_IPV6_PREFIX = 3,   /**< ietf-inet-types ipv6-prefix: the bits past the
+                                         prefix length cleared, then as an IPv6 address */
+    DS_DOC_CANON_DATE_AND_TIME = 4, /**< ietf-yang-types date-and-time: the same instant in
+                                         the local time zone ("Z" and "-05:00" become the
+                                         local offset; "-00:00", an unknown offset, stays),
+                                         fraction digits kept */
 };
 
 /** Flags of a node (DsDocNode.flags). */
 enum DsDocFlag {
     DS_DOC_CONFIG = 1u,       /**< config true (clear: state data) */
-    DS_DOC_MANDATORY = 2u,    /**< leaf or choice marked mandatory */
-    DS_DOC_USER_ORDERED = 4u, /**< list or leaf-list ordered-by user */
+    DS_DOC_MANDATORY = 2u,    /**< a leaf marked mandatory, or a list key */
+    DS_DOC_USER_ORDERED = 4u, /**< config list or leaf-list ordered-by user (state data has
+                                   no order of its own) */
+    DS_DOC_WHEN = 8u,         /**< the node, or a choice, case, uses or augment it comes
+                                   from, has a "when" condition: it exists only where that
+                                   holds, and its defaults only appear then */
 };
 
 /** One bit of a bits type. */
@@ -88,17 +102,29 @@ typedef struct DsDocBit {
     uint32_t position;
 } DsDocBit;
 
-/** How a value is written in an RFC 7951 document. */
+/**
+ * How a value is written in an RFC 7951 document. int64, uint64 and decimal64
+ * values are JSON strings, the smaller integers numbers; bits are their names
+ * separated by a space; identities are "module:identity"; empty is [null].
+ */
 typedef struct DsDocValue {
     uint8_t base;                     /**< DsDocBase */
     uint8_t canon;                    /**< DsDocCanon, for a string */
     uint8_t fraction_digits;          /**< decimal64: 1..18; else 0 */
     uint8_t reserved;                 /**< 0 */
-    uint32_t count;                   /**< rows of bits, members or ranges (pairs), by base */
+    uint32_t count;                   /**< rows of bits, members or range pairs, by base */
     const DsDocBit *bits;             /**< bits: the bits in position order */
-    const struct DsDocValue *members; /**< union: the member types in order */
-    const int64_t *ranges;            /**< decimal64: count pairs min, max in units of
-                                  10^-fraction_digits; null: the whole type */
+    const struct DsDocValue *members; /**< union: the member types in the order in which
+                                           they are tried (nested unions flattened) */
+    const int64_t *ranges;            /**< integer or decimal64: count pairs min, max, in
+                                           ascending order (decimal64 in units of
+                                           10^-fraction_digits; uint64 bounds above
+                                           2^63-1 written as INT64_MAX); null: the whole
+                                           type */
+    const char *pattern;              /**< string member of a union: the anchored POSIX
+                                           extended expression of its texts (its patterns
+                                           and length); null: every text, or not a union
+                                           member (a leaf's own type checks its texts) */
 } DsDocValue;
 
 /** The YANG side of one key node (same index as its DsKeyNode). */
@@ -106,17 +132,30 @@ typedef struct DsDocNode {
     uint8_t kind;             /**< DsDocKind */
     uint8_t flags;            /**< DsDocFlag bits */
     uint16_t module;          /**< index into DsDocSchema.modules: the node's YANG module */
-    uint32_t order;           /**< place among its siblings in print order (0 first):
-                                    list keys first, a module's own nodes before the
-                                    ones other modules augment, as YANG tools print */
-    const char *name;         /**< the YANG identifier, without its module */
+    uint32_t order;           /**< place among the members of its JSON object in print
+                                    order (0 first), as YANG tools print: a list
+                                    entry's keys first (a key level's order is its
+                                    key_index, the entry's other members follow from
+                                    key_count on), then schema order, a module's own
+                                    nodes before the ones that other modules augment.
+                                    Top-level nodes print by module name (strcmp of
+                                    modules[module]), then in schema order; their
+                                    order counts this forest's top-level nodes so */
+    const char *name;         /**< the YANG identifier, without its module (the key
+                                    node's name without "module:"; "position" for
+                                    the level of a keyless list) */
     const DsDocValue *value;  /**< leaf, leaf-list, list key: how its values are
-                                    written; null for the other kinds */
-    const char *default_json; /**< leaf: its default value as compact RFC 7951 JSON
-                                    text (a leaf-list: an array); null: none */
-    const char *choices;      /**< choices and cases the node sits in, outermost first,
+                                    written; null for the other kinds and for the
+                                    position level of a keyless list */
+    const char *default_json; /**< leaf: its default value as YANG tools print it,
+                                    compact RFC 7951 JSON text (a leaf-list: an array
+                                    of its defaults); null: none */
+    const char *choices;      /**< the choices and cases between the node and its
+                                    parent in the data tree, outermost first, as
                                     "choice/case" pairs joined by "/", a mandatory
-                                    choice's name followed by "!"; null: none */
+                                    choice's name followed by "!" (a case written as
+                                    a shorthand has the name of its node); null:
+                                    none */
     uint16_t key_count;       /**< list: the number of its keys, whose levels follow
                                     in order; 0 for a keyless list, whose one
                                     level (a "u32", the entry's position) follows */
@@ -136,6 +175,21 @@ typedef struct DsDocSchema {
 
 #ifdef __cplusplus
 }
+#endif
+
+/* The layouts are binary interface on LP64 targets: modules are built
+   against them. */
+#if defined(__LP64__)
+#ifdef __cplusplus
+#define DS_DOC_STATIC_ASSERT static_assert
+#else
+#define DS_DOC_STATIC_ASSERT _Static_assert
+#endif
+DS_DOC_STATIC_ASSERT(sizeof(DsDocBit) == 16, "DsDocBit is 16 bytes");
+DS_DOC_STATIC_ASSERT(sizeof(DsDocValue) == 40, "DsDocValue is 40 bytes");
+DS_DOC_STATIC_ASSERT(sizeof(DsDocNode) == 48, "DsDocNode is 48 bytes");
+DS_DOC_STATIC_ASSERT(sizeof(DsDocSchema) == 32, "DsDocSchema is 32 bytes");
+#undef DS_DOC_STATIC_ASSERT
 #endif
 
 #endif

@@ -33,7 +33,7 @@ prefix="$work/root/p"
 lib="$prefix/$libdir"
 for f in "$includedir/dstypes.h" "$includedir/dstypes.hpp" "$includedir/dstypes_base.hpp" \
          "$includedir/dstypes_json.hpp" "$includedir/dstypes_keys.hpp" "$includedir/dstypes_parse.hpp" \
-         "$includedir/dstypes_path.hpp" "$includedir/dstypes_views.hpp" "$libdir/libdstypes.so" "$libdir/librk_syslog.so" \
+         "$includedir/dstypes_path.hpp" "$includedir/dstypes_views.hpp" "$includedir/dstypes_doc_schema.h" "$libdir/libdstypes.so" "$libdir/librk_syslog.so" \
          "$libdir/pkgconfig/dstypes.pc" "$libdir/pkgconfig/dstypes++.pc" "$libdir/cmake/dstypes/dstypesConfig.cmake"; do
     test -e "$prefix/$f" || { echo "not installed: $f"; exit 1; }
 done

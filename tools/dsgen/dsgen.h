@@ -6,6 +6,7 @@
 #define DSTYPES_TOOLS_DSGEN_DSGEN_H
 
 #include "dstypes.h"
+#include "dstypes_doc_schema.h"
 
 #include <libyang/libyang.h>
 
@@ -125,6 +126,11 @@ struct KeyLevel {
     std::vector<int> children;
     std::string key_name;    // "/a/*/b", as ds_key_name prints it
     std::string schema_path; // data path without typed levels, for annotations
+    // The schema node of the level (a typed level: its key leaf; null for
+    // the position of a keyless list), and a typed level's place among the
+    // list's keys.
+    const struct lysc_node *node = nullptr;
+    int key_index = -1;
 };
 
 struct Model {
@@ -148,6 +154,10 @@ class TypeMapper
     }
     // Returns an unset reference after reporting an error.
     TypeRef map_leaf(const struct lysc_node *node, const std::string &schema_path);
+    // The anchored expression that a string member of a mapped union was
+    // given in the union's alternation; null when it takes every text or the
+    // union did not need one.
+    const std::string *member_pattern(const struct lysc_type *member) const;
 
   private:
     struct UnionText;
@@ -195,6 +205,7 @@ class TypeMapper
     const Options &options_;
     Annotations &annotations_;
     struct ly_ctx *ctx_;
+    std::map<const struct lysc_type *, std::string> member_patterns_;
 };
 
 // Shared by the files of the type mapping (types*.cpp).
@@ -233,11 +244,41 @@ struct Forest {
 };
 bool walk_models(const Model &model, TypeMapper &mapper, Forest &forest);
 
+// The levels of a forest in the order of the exported key table: pre-order,
+// each subtree after its root.
+std::vector<int> preorder(const Forest &forest);
+
+// The document data (dstypes_doc_schema.h) of a forest, as C++ records
+// that emit_doc_schema prints; one DocNode per level, in preorder.
+struct DocValue {
+    uint8_t base = 0, canon = 0, fraction_digits = 0;
+    std::vector<std::pair<std::string, uint32_t>> bits; // in position order
+    std::vector<DocValue> members;
+    std::vector<int64_t> ranges; // min, max pairs; empty: none
+    std::optional<std::string> pattern;
+};
+struct DocNode {
+    uint8_t kind = 0, flags = 0;
+    uint16_t module = 0;
+    uint32_t order = 0;
+    std::string name;
+    std::optional<DocValue> value;
+    std::optional<std::string> default_json, choices;
+    uint16_t key_count = 0, key_index = 0;
+};
+struct DocSchema {
+    std::vector<DocNode> nodes;
+    std::vector<std::string> modules;
+};
+DocSchema build_doc_schema(const Forest &forest, const TypeMapper &mapper);
+
 // Output.
 std::string mangle(const std::string &name);
 std::string c_string_literal(const std::string &text);
 std::string emit_module(const Model &model, const TypeTable &table, const Forest &forest,
-                        const Annotations &annotations);
+                        const Annotations &annotations, const DocSchema &doc);
+// The definitions of "ds_doc_schema" and its tables, for the module's source.
+std::string emit_doc_schema(const DocSchema &doc);
 std::string emit_header(const Model &model, const TypeTable &table, const Forest &forest,
                         const std::string &guard_name);
 

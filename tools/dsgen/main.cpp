@@ -205,7 +205,7 @@ compile(const Options &options)
                          "spell the path as /module:node/child, without list keys");
     std::string source, header;
     if (walked && !had_errors()) {
-        source = emit_module(model, table, forest, annotations);
+        source = emit_module(model, table, forest, annotations, build_doc_schema(forest, mapper));
         if (!options.out_h.empty())
             header = emit_header(model, table, forest, guard_from(options.out_h));
     }

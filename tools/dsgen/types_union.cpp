@@ -111,6 +111,8 @@ TypeMapper::add_union_string(const struct lysc_node *node, const struct lysc_typ
         return false;
     text.any_text = text.any_text || *ere == kAnyText;
     text.alternatives.push_back(unanchored(*ere == kAnyText ? "^.*$" : *ere));
+    if (*ere != kAnyText)
+        member_patterns_[reinterpret_cast<const struct lysc_type *>(member)] = *ere;
     // The union holds the member's longest text: the bound of its last
     // length part.
     uint64_t longest =
@@ -205,6 +207,13 @@ TypeMapper::union_ere(const struct lysc_node *node, const UnionText &text)
                        "give the expression as \"pattern\" for this path in the annotation file");
     }
     return ere;
+}
+
+const std::string *
+TypeMapper::member_pattern(const struct lysc_type *member) const
+{
+    auto found = member_patterns_.find(member);
+    return found == member_patterns_.end() ? nullptr : &found->second;
 }
 
 TypeRef

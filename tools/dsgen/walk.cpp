@@ -55,14 +55,18 @@ class Walker
             name = std::string(node->module->name) + ":" + name;
         int index = add_level(parent, name, name);
         forest_.levels[index].schema_path += "/" + name;
+        forest_.levels[index].node = node;
         return index;
     }
 
     int
-    add_typed(int parent, const std::string &name, TypeRef type)
+    add_typed(int parent, const std::string &name, TypeRef type, const struct lysc_node *key,
+              int key_index)
     {
         int index = add_level(parent, name, "*");
         forest_.levels[index].field_type = type;
+        forest_.levels[index].node = key;
+        forest_.levels[index].key_index = key_index;
         return index;
     }
 
@@ -115,14 +119,15 @@ class Walker
     {
         int level = add_literal(parent, node);
         if (node->flags & LYS_KEYLESS) {
-            level = add_typed(level, "position", builtin_ref(DS_BUILTIN_U32));
+            level = add_typed(level, "position", builtin_ref(DS_BUILTIN_U32), nullptr, 0);
         } else {
+            int key_index = 0;
             for (const struct lysc_node *key = lysc_node_child(node);
                  key != nullptr && lysc_is_key(key); key = key->next) {
                 std::string path = forest_.levels[level].schema_path + "/" + key->name;
                 TypeRef type = mapper_.map_leaf(key, path);
                 ok_ = ok_ && type.is_set();
-                level = add_typed(level, key->name, type);
+                level = add_typed(level, key->name, type, key, key_index++);
                 forest_.levels[level].schema_path = path;
             }
             // Leaves below the keys sit under the list's path, not the key's.
