@@ -1,8 +1,9 @@
-// Canonical texts of the string types that YANG tools rewrite: addresses
-// come back as inet_ntop writes them (IPv6 lowercased and compressed), a
+// Canonical texts of the string types that YANG tools rewrite: an IPv6
+// address comes back as inet_ntop writes it (lowercased and compressed), a
 // prefix with its host bits cleared, a date-and-time in the local time zone
-// with its offset written out. MAC addresses, hex strings and UUIDs keep
-// the text as given, as YANG tools do.
+// with its offset written out ("-00:00", an unknown offset, stays). IPv4
+// addresses, MAC addresses, hex strings and UUIDs keep the text as given,
+// as YANG tools do.
 #include "document/doc.h"
 
 #include <arpa/inet.h>
@@ -25,13 +26,13 @@ is_zone_char(char c)
 
 // An address with an optional "%zone" (letters and digits) behind it.
 bool
-canonical_address(int family, std::string_view text, bool zone_allowed, std::string &out)
+canonical_address(int family, std::string_view text, std::string &out)
 {
     size_t percent = text.find('%');
     std::string_view zone;
     if (percent != std::string_view::npos) {
         zone = text.substr(percent + 1);
-        if (!zone_allowed || zone.empty())
+        if (zone.empty())
             return false;
         for (char c : zone)
             if (!is_zone_char(c))
@@ -133,6 +134,10 @@ canonical_date_and_time(std::string_view text, std::string &out)
         at = end;
     }
     std::string_view zone = text.substr(at);
+    if (zone == "-00:00") { // an unknown offset: the text stays as it is
+        out = text;
+        return true;
+    }
     int sign = 0;
     if (zone == "Z" || zone == "z") {
         sign = 1;
@@ -167,10 +172,8 @@ bool
 canonical_text(uint8_t canon, std::string_view text, std::string &out)
 {
     switch (canon) {
-    case DS_DOC_CANON_IPV4_ADDRESS:
-        return canonical_address(AF_INET, text, true, out);
     case DS_DOC_CANON_IPV6_ADDRESS:
-        return canonical_address(AF_INET6, text, true, out);
+        return canonical_address(AF_INET6, text, out);
     case DS_DOC_CANON_IPV4_PREFIX:
         return canonical_prefix(AF_INET, text, out);
     case DS_DOC_CANON_IPV6_PREFIX:

@@ -88,6 +88,13 @@ struct Scalar {
 JsonPtr scalar_to_library(const DsDocValue &value, const DsType *type, const char *own_module,
                           const Scalar &in, std::string &reason);
 
+// The document form of a value in the library's JSON form (as ds_c_to_jo
+// gives it: a number, a string, a bitmap's bit numbers, the "bool" enum's
+// boolean), canonical as YANG tools print it, or false with reason. A
+// union's value takes the JSON type of the first member type that reads it.
+bool library_to_scalar(const DsDocValue &value, json_object *library, Scalar &out,
+                       std::string &reason);
+
 // --- Canonical texts (canon.cpp) ---
 
 // The canonical form of a text of the given DsDocCanon as YANG tools print

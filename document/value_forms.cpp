@@ -9,9 +9,12 @@
 // read and write the same forms.
 #include "document/doc.h"
 
+#include <regex.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -105,12 +108,33 @@ read_integer(std::string_view text, bool &negative, uint64_t &magnitude)
     return true;
 }
 
-// The canonical decimal text of an integer of base, or false with reason.
+// Whether value (magnitude and sign) lies in one of the type's range pairs;
+// a bound of INT64_MAX stands for every larger uint64 too.
 bool
-canonical_integer(uint8_t base, std::string_view text, std::string &out, std::string &reason)
+in_ranges(const DsDocValue &value, bool negative, uint64_t magnitude)
+{
+    if (value.ranges == nullptr || value.count == 0)
+        return true;
+    for (uint32_t i = 0; i < value.count; ++i) {
+        int64_t min = value.ranges[2 * i], max = value.ranges[2 * i + 1];
+        bool above_min = negative ? min < 0 && magnitude <= 0 - static_cast<uint64_t>(min)
+                                  : min <= 0 || magnitude >= static_cast<uint64_t>(min);
+        bool below_max = negative ? max >= 0 || magnitude >= 0 - static_cast<uint64_t>(max)
+                                  : max == INT64_MAX || (max >= 0 && magnitude <= uint64_t(max));
+        if (above_min && below_max)
+            return true;
+    }
+    return false;
+}
+
+// The canonical decimal text of an integer of the type, or false with reason.
+bool
+canonical_integer(const DsDocValue &value, std::string_view text, std::string &out,
+                  std::string &reason)
 {
     bool negative = false;
     uint64_t magnitude = 0;
+    uint8_t base = value.base;
     IntBounds bounds = int_bounds(base);
     if (!read_integer(text, negative, magnitude)) {
         reason = std::string("not an integer of type ") + base_name(base);
@@ -120,6 +144,10 @@ canonical_integer(uint8_t base, std::string_view text, std::string &out, std::st
                          : magnitude <= bounds.max;
     if (!fits) {
         reason = std::string("out of the range of type ") + base_name(base);
+        return false;
+    }
+    if (!in_ranges(value, negative, magnitude)) {
+        reason = "out of the type's range";
         return false;
     }
     out = (negative && magnitude != 0 ? "-" : "") + std::to_string(magnitude);
@@ -200,6 +228,18 @@ canonical_decimal(const DsDocValue &value, std::string_view text, std::string &o
     }
     out = decimal_text(scaled, value.fraction_digits);
     return true;
+}
+
+// Whether an anchored POSIX extended expression matches the whole text.
+bool
+pattern_accepts(const char *pattern, const std::string &text)
+{
+    regex_t compiled;
+    if (regcomp(&compiled, pattern, REG_EXTENDED | REG_NOSUB) != 0)
+        return true; // a module whose expression does not compile checks nothing here
+    bool match = regexec(&compiled, text.c_str(), 0, nullptr, 0) == 0;
+    regfree(&compiled);
+    return match;
 }
 
 const DsDocBit *
@@ -339,7 +379,7 @@ canonical_member(const DsDocValue &value, const char *own_module, const Scalar &
     case DS_DOC_UINT32:
     case DS_DOC_INT64:
     case DS_DOC_UINT64:
-        return canonical_integer(value.base, in.text, out, reason);
+        return canonical_integer(value, in.text, out, reason);
     case DS_DOC_DECIMAL64:
         return canonical_decimal(value, in.text, out, reason);
     case DS_DOC_BITS:
@@ -356,6 +396,10 @@ canonical_member(const DsDocValue &value, const char *own_module, const Scalar &
         }
         if (value.canon == DS_DOC_CANON_NONE)
             out = in.text;
+        if (value.pattern != nullptr && !pattern_accepts(value.pattern, out)) {
+            reason = "not a text of the member type's pattern";
+            return false;
+        }
         return true;
     default:
         out = in.text;
@@ -455,7 +499,142 @@ library_form(const DsDocValue &value, const DsType *type, const std::string &tex
     return JsonPtr(json_object_new_string_len(text.data(), static_cast<int>(text.size())));
 }
 
+// "1,3-5" (a bitmap's text) as the bits' names in position order.
+bool
+bit_names(const DsDocValue &value, std::string_view numbers, std::string &out)
+{
+    std::vector<bool> set;
+    while (!numbers.empty()) {
+        size_t end = std::min(numbers.find(','), numbers.size());
+        std::string item(numbers.substr(0, end));
+        unsigned first = 0, last = 0;
+        char dash = 0;
+        int read = std::sscanf(item.c_str(), "%u%c%u", &first, &dash, &last);
+        if (read == 1)
+            last = first;
+        else if (read != 3 || dash != '-')
+            return false;
+        if (last >= 65536 || first > last)
+            return false;
+        if (set.size() <= last)
+            set.resize(last + 1);
+        for (unsigned bit = first; bit <= last; ++bit)
+            set[bit] = true;
+        numbers.remove_prefix(std::min(end + 1, numbers.size()));
+    }
+    out.clear();
+    for (uint32_t i = 0; i < value.count; ++i) {
+        uint32_t position = value.bits[i].position;
+        if (position < set.size() && set[position]) {
+            out += (out.empty() ? "" : " ") + std::string(value.bits[i].name);
+            set[position] = false;
+        }
+    }
+    return std::find(set.begin(), set.end(), true) == set.end();
+}
+
+// The library's JSON value as text: a string's text, a number's digits, a
+// boolean's name.
+std::string
+library_text(json_object *library)
+{
+    switch (json_object_get_type(library)) {
+    case json_type_string:
+        return std::string(json_object_get_string(library),
+                           static_cast<size_t>(json_object_get_string_len(library)));
+    case json_type_boolean:
+        return json_object_get_boolean(library) ? "true" : "false";
+    case json_type_int:
+        return std::to_string(json_object_get_int64(library));
+    default:
+        return json_object_to_json_string_ext(library, JSON_C_TO_STRING_PLAIN);
+    }
+}
+
+// A union's text as the document writes it: under the first member type
+// that reads the text, in that member's JSON type.
+bool
+union_scalar(const DsDocValue &value, const std::string &text, Scalar &out)
+{
+    for (uint32_t i = 0; i < value.count; ++i) {
+        const DsDocValue &member = value.members[i];
+        if (member.base == DS_DOC_UNION) {
+            if (union_scalar(member, text, out))
+                return true;
+            continue;
+        }
+        Scalar in;
+        in.text = text;
+        if (kind_fits(member.base, Scalar::Kind::number))
+            in.kind = Scalar::Kind::number;
+        else if (member.base == DS_DOC_BOOLEAN)
+            in.kind =
+                text == "true" || text == "false" ? Scalar::Kind::boolean : Scalar::Kind::string;
+        else if (member.base == DS_DOC_EMPTY)
+            in.kind = text.empty() ? Scalar::Kind::empty : Scalar::Kind::string;
+        std::string canonical, reason;
+        if (!canonical_member(member, "", in, canonical, reason) ||
+            (in.kind == Scalar::Kind::number && canonical != text))
+            continue;
+        out.kind = in.kind;
+        out.text = in.kind == Scalar::Kind::empty ? "" : canonical;
+        return true;
+    }
+    return false;
+}
+
 } // namespace
+
+bool
+library_to_scalar(const DsDocValue &value, json_object *library, Scalar &out, std::string &reason)
+{
+    std::string text = library_text(library);
+    out.text = text;
+    out.kind = Scalar::Kind::string;
+    bool ok = true;
+    switch (value.base) {
+    case DS_DOC_INT8:
+    case DS_DOC_INT16:
+    case DS_DOC_INT32:
+    case DS_DOC_UINT8:
+    case DS_DOC_UINT16:
+    case DS_DOC_UINT32:
+        out.kind = Scalar::Kind::number;
+        break;
+    case DS_DOC_DECIMAL64: {
+        double scale = std::pow(10.0, value.fraction_digits);
+        double number = json_object_is_type(library, json_type_string)
+                            ? std::strtod(text.c_str(), nullptr)
+                            : json_object_get_double(library);
+        ok = std::isfinite(number) && std::fabs(number * scale) <= double(kMaxExact);
+        if (ok)
+            out.text = decimal_text(std::llround(number * scale), value.fraction_digits);
+        break;
+    }
+    case DS_DOC_BOOLEAN:
+        out.kind = Scalar::Kind::boolean;
+        break;
+    case DS_DOC_EMPTY:
+        out.kind = Scalar::Kind::empty;
+        ok = text == "true" || text.empty();
+        break;
+    case DS_DOC_BITS:
+        ok = !json_object_is_type(library, json_type_string) || text.empty() ||
+             (text[0] >= '0' && text[0] <= '9' ? bit_names(value, text, out.text) : true);
+        break;
+    case DS_DOC_STRING:
+        ok = value.canon == DS_DOC_CANON_NONE || canonical_text(value.canon, text, out.text);
+        break;
+    case DS_DOC_UNION:
+        ok = union_scalar(value, text, out);
+        break;
+    default:
+        break;
+    }
+    if (!ok)
+        reason = "the value \"" + text + "\" has no " + base_name(value.base) + " form";
+    return ok;
+}
 
 JsonPtr
 scalar_to_library(const DsDocValue &value, const DsType *type, const char *own_module,
@@ -472,7 +651,7 @@ scalar_to_library(const DsDocValue &value, const DsType *type, const char *own_m
         return nullptr;
     }
     // A union's leaf type holds the chosen member's canonical text.
-    static const DsDocValue kText{DS_DOC_STRING, 0, 0, 0, 0, nullptr, nullptr, nullptr};
+    static const DsDocValue kText{DS_DOC_STRING, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
     return library_form(value.base == DS_DOC_UNION ? kText : value, type, text, reason);
 }
 
