@@ -102,29 +102,16 @@ level_identity(const Level &level, std::string &identity, json_object **library,
     return true;
 }
 
-// The document form of a value of node (of the packed type type) in the
-// library's JSON form, brought into the canonical text that YANG tools print.
+// The document form of a value of node in the library's JSON form,
+// canonical as YANG tools print it.
 bool
-document_scalar(const Node &node, const DsType *type, json_object *library, Scalar &out,
-                std::string &reason)
+document_scalar(const Node &node, json_object *library, Scalar &out, std::string &reason)
 {
-    const DsDocValue *value = node.doc->value;
-    if (value == nullptr) {
+    if (node.doc->value == nullptr) {
         reason = "the module's document data gives no type for it";
         return false;
     }
-    if (!library_to_scalar(node, *value, type, library, out, reason))
-        return false;
-    if (out.kind != Scalar::Kind::string || value->base != DS_DOC_STRING ||
-        value->canon == DS_DOC_CANON_NONE)
-        return true;
-    std::string canonical;
-    if (!canonical_text(value->canon, out.text, canonical)) {
-        reason = "value \"" + out.text + "\" is not valid for its type";
-        return false;
-    }
-    out.text = std::move(canonical);
-    return true;
+    return library_to_scalar(*node.doc->value, library, out, reason);
 }
 
 // One list entry on the way: the list's level, the entry's identity and its
@@ -135,6 +122,36 @@ struct Step {
     std::string identity;
     std::vector<Scalar> keys;
 };
+
+// The identity and key values of the list entry whose list is levels[list]
+// and whose count key levels follow it; false with reason when a key is no
+// valid value, or when the entry is not the one that at_ids names.
+bool
+entry_step(const std::vector<Level> &levels, size_t list, size_t count,
+           const std::vector<std::string> &at_ids, Step &step, std::string &reason)
+{
+    for (size_t i = list + 1; i <= list + count; ++i) {
+        json_object *library = nullptr;
+        std::string one;
+        if (!level_identity(levels[i], one, &library, reason))
+            return false;
+        JsonPtr owner(library);
+        if (i < at_ids.size() && one != at_ids[i]) {
+            reason = "is not below the joined node";
+            return false;
+        }
+        step.identity += one;
+        if (levels[i].node.doc->value == nullptr)
+            continue; // a keyless list's position is no member of the entry
+        Scalar key;
+        if (library == nullptr || !document_scalar(levels[i].node, library, key, reason)) {
+            reason = "key " + std::string(levels[i].component) + ": " + reason;
+            return false;
+        }
+        step.keys.push_back(std::move(key));
+    }
+    return true;
+}
 
 // The choice/case pairs of a node, outermost first.
 std::vector<std::pair<std::string_view, std::string_view>>
@@ -250,23 +267,8 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
             if (i + count >= levels.size())
                 return set_error(error, path, "names a list, not one of its entries");
             step.entry = true;
-            for (size_t k = 1; k <= count; ++k) {
-                json_object *library = nullptr;
-                std::string one;
-                if (!level_identity(levels[i + k], one, &library, reason))
-                    return set_error(error, path, reason);
-                JsonPtr owner(library);
-                if (i + k < join.at_ids.size() && one != join.at_ids[i + k])
-                    return set_error(error, path, "is not below the joined node");
-                step.identity += one;
-                Scalar key;
-                if (library == nullptr ||
-                    !document_scalar(levels[i + k].node, levels[i + k].node.key->field_type,
-                                     library, key, reason))
-                    return set_error(error, path,
-                                     "key " + std::string(levels[i + k].component) + ": " + reason);
-                step.keys.push_back(std::move(key));
-            }
+            if (!entry_step(levels, i, count, join.at_ids, step, reason))
+                return set_error(error, path, reason);
             const JoinNode *entry = nullptr;
             if (next != nullptr) {
                 auto it = next->by_identity.find(step.identity);
@@ -305,12 +307,11 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
         bool list = owner.doc->kind == DS_DOC_LEAF_LIST;
         if (list && (type->kind != DS_KIND_ARRAY || type->p.array.element == nullptr))
             return set_error(error, path, "a leaf-list whose type is not an array");
-        const DsType *item_type = list ? type->p.array.element : type;
         size_t count = list ? json_object_array_length(library.get()) : 1;
         for (size_t e = 0; e < count; ++e) {
             Scalar scalar;
             json_object *item = list ? json_object_array_get_idx(library.get(), e) : library.get();
-            if (!document_scalar(owner, item_type, item, scalar, reason))
+            if (!document_scalar(owner, item, scalar, reason))
                 return set_error(error, path, reason);
             values.push_back(std::move(scalar));
         }
@@ -321,9 +322,6 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
                         return set_error(error, path,
                                          "value \"" + values[a].text +
                                              "\" appears twice in a configuration leaf-list");
-        if (!list && values[0].kind == Scalar::Kind::boolean && values[0].text == "false" &&
-            owner.doc->value->base == DS_DOC_EMPTY)
-            values.clear(); // an empty leaf that is not set is not in the document
     }
     // Every check passed: build what is missing.
     JoinNode *node = &join.root;
@@ -354,8 +352,6 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     }
     node->given = !takes_value;
     node->values = std::move(values);
-    if (takes_value && node->values.empty())
-        node->given = false;
     return 0;
 }
 

@@ -20,6 +20,7 @@ namespace
 // A member of an object: given data, or a default that validation adds
 // (a state leaf, or a container holding such leaves).
 struct Member {
+    std::string_view top_module; // top-level members print by module name first
     uint64_t rank = 0;
     std::string name;
     const JoinNode *data = nullptr; // given data; null for an added default
@@ -66,7 +67,8 @@ holds_state_default(const DsKeyNode *container)
     std::string reason;
     for (const DsKeyNode *k = first_child(container); k != nullptr; k = next_sibling(k)) {
         Node node = node_of(k, reason);
-        if (node.doc == nullptr || node.doc->choices != nullptr)
+        if (node.doc == nullptr || node.doc->choices != nullptr ||
+            (node.doc->flags & DS_DOC_WHEN) != 0)
             continue;
         uint8_t kind = node.doc->kind;
         if ((kind == DS_DOC_LEAF || kind == DS_DOC_LEAF_LIST) && node.doc->default_json &&
@@ -107,7 +109,8 @@ class Printer
         std::vector<Member> out;
         if (data != nullptr)
             for (const auto &child : data->children)
-                out.push_back({rank(child->node, tops),
+                out.push_back({top_module(child->node, tops),
+                               rank(child->node, tops),
                                member_name(child->node, module),
                                child.get(),
                                child->node,
@@ -116,8 +119,9 @@ class Printer
             schema_parent != nullptr ? first_child(schema_parent) : first_top_node();
         for (; k != nullptr; k = schema_parent != nullptr ? next_sibling(k) : next_top_node(k))
             add_default(k, data, module, tops, out);
-        std::stable_sort(out.begin(), out.end(),
-                         [](const Member &a, const Member &b) { return a.rank < b.rank; });
+        std::stable_sort(out.begin(), out.end(), [](const Member &a, const Member &b) {
+            return a.top_module != b.top_module ? a.top_module < b.top_module : a.rank < b.rank;
+        });
         return out;
     }
 
@@ -196,7 +200,7 @@ class Printer
         std::string reason;
         for (size_t i = 0; i < levels.size() && i < data.keys.size(); ++i) {
             Node key = node_of(levels[i], reason);
-            Member m{0, member_name(key, module), nullptr, key, {data.keys[i]}};
+            Member m{{}, 0, member_name(key, module), nullptr, key, {data.keys[i]}};
             all.push_back(std::move(m));
         }
         for (Member &m : members(&data, data.node.key, module, nullptr))
@@ -248,6 +252,12 @@ class Printer
         out_ += ']';
     }
 
+    static std::string_view
+    top_module(const Node &node, const std::map<const DsDocSchema *, uint64_t> *tops)
+    {
+        return tops != nullptr ? module_of(node) : std::string_view();
+    }
+
     static uint64_t
     rank(const Node &node, const std::map<const DsDocSchema *, uint64_t> *tops)
     {
@@ -267,14 +277,18 @@ class Printer
     {
         std::string reason;
         Node node = node_of(k, reason);
-        if (node.doc == nullptr || !is_state(node) || !case_taken(node, data))
+        // A node under a "when" condition exists only where the condition
+        // holds, which the document data cannot tell: no default is added.
+        if (node.doc == nullptr || !is_state(node) || (node.doc->flags & DS_DOC_WHEN) != 0 ||
+            !case_taken(node, data))
             return;
         if (data != nullptr)
             for (const auto &child : data->children)
                 if (child->node.key == k)
                     return;
         uint8_t kind = node.doc->kind;
-        Member m{rank(node, tops), member_name(node, module), nullptr, node, {}};
+        Member m{
+            top_module(node, tops), rank(node, tops), member_name(node, module), nullptr, node, {}};
         if ((kind == DS_DOC_LEAF || kind == DS_DOC_LEAF_LIST) && node.doc->default_json) {
             m.defaults = default_scalars(node.doc->default_json);
             out.push_back(std::move(m));
@@ -370,7 +384,7 @@ print_body(const JoinNode *node, const Node &at, bool compact, std::string &out)
         return;
     }
     if (node != nullptr)
-        members.push_back({0, member_name(node->node, nullptr), node, node->node, {}});
+        members.push_back({{}, 0, member_name(node->node, nullptr), node, node->node, {}});
     print_top(printer, members, compact, out);
 }
 

@@ -39,13 +39,6 @@ void print_body(const JoinNode *node, const Node &at, bool compact, std::string 
 // The data node that a join's at names, or null when no entry reached it.
 const JoinNode *find_at(const DsDocJoin &join);
 
-// The document form of a value of node, whose YANG type is value and whose
-// packed type is type, from the library's JSON form (library); false with
-// reason when the value has no document form. Canonical texts of strings
-// (DsDocValue.canon) are the caller's.
-bool library_to_scalar(const Node &node, const DsDocValue &value, const DsType *type,
-                       json_object *library, Scalar &out, std::string &reason);
-
 // Appends the text of a JSON string with the escapes YANG tools write:
 // quote, backslash, and control characters as \u00XX.
 void append_json_string(std::string &out, std::string_view text);

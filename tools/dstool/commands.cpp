@@ -210,8 +210,9 @@ commands()
          "state defaults added. Keys must be of modules that dsgen wrote. Exits 1\n"
          "and prints nothing when an entry is refused, naming its line.\n",
          {{"--compact", nullptr, "no indentation and no final newline"},
-          {"--at", "KEYPATH", "print the body of the node KEYPATH names, as RESTCONF\n"
-                              "                 returns that resource; entries lie below it"}},
+          {"--at", "KEYPATH",
+           "print the body of the node KEYPATH names, as RESTCONF\n"
+           "                 returns that resource; entries lie below it"}},
          nullptr,
          0,
          1,
