@@ -47,10 +47,12 @@ value_ok(const DsDocValue *value, int depth)
     return true;
 }
 
+// A list key's value is checked where it is read: the position level of a
+// keyless list has none.
 bool
 needs_value(uint8_t kind)
 {
-    return kind == DS_DOC_LEAF || kind == DS_DOC_LEAF_LIST || kind == DS_DOC_LIST_KEY;
+    return kind == DS_DOC_LEAF || kind == DS_DOC_LEAF_LIST;
 }
 
 // Why the records of a module's data cannot be used; empty when they can.
@@ -69,7 +71,7 @@ check_records(const DsDocSchema *schema)
         const DsDocNode &node = schema->nodes[i];
         bool ok = node.kind >= DS_DOC_CONTAINER && node.kind <= DS_DOC_LEAF_LIST &&
                   node.module < schema->module_count && node.name != nullptr &&
-                  (!needs_value(node.kind) || value_ok(node.value, 0));
+                  (node.value == nullptr ? !needs_value(node.kind) : value_ok(node.value, 0));
         if (!ok)
             return "its document record " + std::to_string(i) + " is broken";
     }

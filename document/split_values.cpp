@@ -1,0 +1,268 @@
+// The split walk's values: leaves, leaf-lists and list keys read from the
+// document, turned into the library's JSON forms (value_forms.cpp) and
+// packed with the library's own checks; and the check that no two entries
+// of one list have the same keys.
+#include "document/split_walk.h"
+
+#include "core/refusal.h"
+
+#include <algorithm>
+
+namespace doc
+{
+
+namespace
+{
+
+uint64_t
+hash_texts(const std::vector<std::string> &texts)
+{
+    uint64_t hash = 14695981039346656037ull;
+    for (const std::string &text : texts) {
+        for (unsigned char c : text)
+            hash = (hash ^ c) * 1099511628211ull;
+        hash = (hash ^ 0xFF) * 1099511628211ull; // between texts: no text holds a raw 0xFF
+    }
+    return hash;
+}
+
+} // namespace
+
+bool
+SplitWalk::scalar(Scalar &out, const char *what)
+{
+    std::string_view word;
+    switch (in_.peek()) {
+    case JsonReader::Token::string:
+        out.kind = Scalar::Kind::string;
+        return in_.read_string(out.text) || syntax();
+    case JsonReader::Token::number:
+        out.kind = Scalar::Kind::number;
+        return in_.read_number(out.text) || syntax();
+    case JsonReader::Token::literal:
+        if (!in_.read_literal(word))
+            return syntax();
+        if (word == "null")
+            return fail(std::string("JSON null is no value of a ") + what +
+                        " (an empty leaf is [null])");
+        out.kind = Scalar::Kind::boolean;
+        out.text = word;
+        return true;
+    case JsonReader::Token::array:
+        in_.take('[');
+        if (in_.peek() == JsonReader::Token::literal && in_.read_literal(word) && word == "null" &&
+            in_.take(']')) {
+            out.kind = Scalar::Kind::empty;
+            out.text.clear();
+            return true;
+        }
+        return fail(std::string("an array where a ") + what + " has one value");
+    case JsonReader::Token::object:
+        return fail(std::string("an object where a ") + what + " has one value");
+    default:
+        return syntax();
+    }
+}
+
+// Packs value into packed_ under type, refusing what the library would
+// change or cannot hold with that reason, and what it refuses with the
+// rule that refuses it.
+bool
+SplitWalk::pack(const DsType *type, json_object *value)
+{
+    packed_.assign(ds_type_size(type), 0);
+    if (type->kind == DS_KIND_STRING && json_object_is_type(value, json_type_string)) {
+        size_t length = static_cast<size_t>(json_object_get_string_len(value));
+        if (length + 1 > type->size)
+            return fail("the text is " + std::to_string(length) +
+                        " bytes long; the library holds " + std::to_string(type->size - 1) +
+                        " here");
+    }
+    if (ds_jo_to_c(type, value, packed_.data(), packed_.size()) != nullptr)
+        return true;
+    core::Refusal refusal = core::why_json(type, value);
+    return fail(refusal ? refusal.message : "not a value of the node's type");
+}
+
+bool
+SplitWalk::leaf(const DsKeyNode *key, const Node &node)
+{
+    Scalar value;
+    if (!scalar(value, "leaf"))
+        return false;
+    std::string reason;
+    JsonPtr library =
+        scalar_to_library(*node.doc->value, key->leaf_type, module_of(node), value, reason);
+    if (library == nullptr)
+        return fail(reason);
+    if (!pack(key->leaf_type, library.get()))
+        return false;
+    return emit_entry(key, packed_.data(), packed_.size());
+}
+
+bool
+SplitWalk::leaf_list(const DsKeyNode *key, const Node &node)
+{
+    const DsType *type = key->leaf_type;
+    if (type == nullptr || type->kind != DS_KIND_ARRAY)
+        return fail("the leaf-list's key holds no array");
+    if (!in_.take('['))
+        return fail("a leaf-list is a JSON array of its values");
+    JsonPtr array(json_object_new_array());
+    if (array == nullptr)
+        return fail("out of memory");
+    std::vector<std::string> texts; // for the check of repeated values
+    const size_t where_length = where_.size();
+    uint32_t count = 0;
+    if (!in_.take(']')) {
+        do {
+            where_ += "/" + std::to_string(count);
+            if (count == type->p.array.max_count)
+                return fail("more values than the " + std::to_string(count) +
+                            " that the library's array holds");
+            Scalar value;
+            std::string reason;
+            if (!scalar(value, "leaf-list value"))
+                return false;
+            JsonPtr element = scalar_to_library(*node.doc->value, type->p.array.element,
+                                                module_of(node), value, reason);
+            if (element == nullptr)
+                return fail(reason);
+            std::string text = json_object_to_json_string(element.get());
+            if ((node.doc->flags & DS_DOC_CONFIG) != 0 &&
+                std::find(texts.begin(), texts.end(), text) != texts.end())
+                return fail("a value that the leaf-list has already");
+            texts.push_back(std::move(text));
+            json_object_array_add(array.get(), element.release());
+            where_.resize(where_length);
+            ++count;
+        } while (in_.take(','));
+        if (!in_.take(']'))
+            return in_.peek() == JsonReader::Token::end
+                       ? syntax()
+                       : fail("not JSON: a ',' or ']' was expected");
+    }
+    if (!pack(type, array.get()))
+        return false;
+    return emit_entry(key, packed_.data(), packed_.size());
+}
+
+// The canonical JSON text of one key value: packed under the level's field
+// type and converted back, as ds_build_key writes the component.
+bool
+SplitWalk::key_text(const DsKeyNode *level, const Node &node, const Scalar &value,
+                    std::string &text)
+{
+    std::string reason;
+    JsonPtr library =
+        scalar_to_library(*node.doc->value, level->field_type, module_of(node), value, reason);
+    if (library == nullptr)
+        return fail(reason);
+    if (!pack(level->field_type, library.get()))
+        return false;
+    JsonPtr back(ds_c_to_jo(level->field_type, packed_.data(), packed_.size()));
+    if (back == nullptr)
+        return fail("the key's packed value does not convert back");
+    text = json_object_to_json_string(back.get());
+    return true;
+}
+
+// The keys of the list entry at start (typed levels from first on), read
+// ahead of its other members; the reader is back at start afterwards.
+bool
+SplitWalk::entry_keys(const DsKeyNode *first, size_t start, Keys &keys)
+{
+    std::vector<const DsKeyNode *> levels;
+    std::vector<Node> nodes;
+    for (const DsKeyNode *level = first; level != nullptr && level->field_type != nullptr;
+         level = first_child(level)) {
+        std::string why;
+        nodes.push_back(node_of(level, why));
+        if (nodes.back().doc == nullptr || nodes.back().doc->value == nullptr)
+            return fail("a key level without document data");
+        levels.push_back(level);
+    }
+    std::vector<Scalar> values(levels.size());
+    std::vector<bool> found(levels.size(), false);
+    size_t missing = levels.size();
+    std::string name;
+    in_.take('{');
+    if (!in_.take('}')) {
+        do {
+            if (!in_.read_string(name) || !in_.take(':'))
+                return syntax();
+            size_t i = 0;
+            while (i < levels.size() && name != nodes[i].doc->name)
+                ++i;
+            if (i == levels.size()) {
+                if (!in_.skip_value())
+                    return syntax();
+                continue;
+            }
+            if (found[i])
+                return fail_at(name, "the member appears twice");
+            where_ += "/" + pointer_segment(name);
+            if (!scalar(values[i], "list key"))
+                return false;
+            where_.resize(where_.size() - pointer_segment(name).size() - 1);
+            found[i] = true;
+            --missing;
+        } while (missing > 0 && in_.take(','));
+    }
+    for (size_t i = 0; i < levels.size(); ++i)
+        if (!found[i])
+            return fail("the list entry lacks its key \"" + std::string(nodes[i].doc->name) + "\"");
+    keys.texts.resize(levels.size());
+    for (size_t i = 0; i < levels.size(); ++i) {
+        size_t length = where_.size();
+        where_ += "/" + pointer_segment(nodes[i].doc->name);
+        if (!key_text(levels[i], nodes[i], values[i], keys.texts[i]))
+            return false;
+        where_.resize(length);
+    }
+    in_.seek(start);
+    return true;
+}
+
+// Whether an earlier entry of the list has the same keys. A hash met again
+// is confirmed by reading that entry's keys once more, so that only a real
+// repeat is refused; the reader is back at start afterwards.
+bool
+SplitWalk::duplicate_entry(EntryTable &seen, const DsKeyNode *first, const Keys &keys, size_t start)
+{
+    if (2 * (seen.used + 1) > seen.slots.size() / 2) {
+        EntryTable grown;
+        grown.slots.assign(std::max<size_t>(32, seen.slots.size() * 2), 0);
+        size_t mask = grown.slots.size() / 2 - 1;
+        for (size_t i = 0; i < seen.slots.size(); i += 2) {
+            if (seen.slots[i + 1] == 0)
+                continue;
+            size_t at = seen.slots[i] & mask;
+            while (grown.slots[2 * at + 1] != 0)
+                at = (at + 1) & mask;
+            grown.slots[2 * at] = seen.slots[i];
+            grown.slots[2 * at + 1] = seen.slots[i + 1];
+        }
+        grown.used = seen.used;
+        seen = std::move(grown);
+    }
+    uint64_t hash = hash_texts(keys.texts);
+    size_t mask = seen.slots.size() / 2 - 1;
+    size_t at = hash & mask;
+    for (; seen.slots[2 * at + 1] != 0; at = (at + 1) & mask) {
+        if (seen.slots[2 * at] != hash)
+            continue;
+        Keys earlier;
+        bool same =
+            entry_keys(first, seen.slots[2 * at + 1] - 1, earlier) && earlier.texts == keys.texts;
+        in_.seek(start);
+        if (same)
+            return true;
+    }
+    seen.slots[2 * at] = hash;
+    seen.slots[2 * at + 1] = start + 1;
+    ++seen.used;
+    return false;
+}
+
+} // namespace doc

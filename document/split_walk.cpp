@@ -1,0 +1,304 @@
+// The split walk over the document's structure: objects, members, lists and
+// their entries, each member found among the key forest's children of the
+// node around it. Values (leaves, leaf-lists, list keys) are read in
+// split_values.cpp. Entries are handed out only on the second pass.
+#include "document/split_walk.h"
+
+#include <cstring>
+
+namespace doc
+{
+
+namespace
+{
+
+// The key node among the children of parent (the top-level nodes of every
+// module when parent is null) that a document names name; typed levels are
+// not members.
+const DsKeyNode *
+find_child(const DsKeyNode *parent, std::string_view name)
+{
+    const DsKeyNode *child = parent != nullptr ? first_child(parent) : first_top_node();
+    while (child != nullptr) {
+        if (child->field_type == nullptr && name == child->name)
+            return child;
+        child = parent != nullptr ? next_sibling(child) : next_top_node(child);
+    }
+    return nullptr;
+}
+
+// The next "choice/case" pair of a choices text, moving text past it.
+bool
+next_choice(std::string_view &text, std::string_view &choice, std::string_view &which)
+{
+    if (text.empty())
+        return false;
+    size_t slash = text.find('/');
+    choice = text.substr(0, slash);
+    if (!choice.empty() && choice.back() == '!')
+        choice.remove_suffix(1);
+    text = slash == std::string_view::npos ? "" : text.substr(slash + 1);
+    slash = text.find('/');
+    which = text.substr(0, slash);
+    text = slash == std::string_view::npos ? "" : text.substr(slash + 1);
+    return true;
+}
+
+// The choice in which two sibling nodes sit in different cases; empty when
+// they do not.
+std::string
+case_clash(const char *a, const char *b)
+{
+    std::string_view left = a != nullptr ? a : "", right = b != nullptr ? b : "";
+    std::string_view choice_a, case_a, choice_b, case_b;
+    while (next_choice(left, choice_a, case_a) && next_choice(right, choice_b, case_b)) {
+        if (choice_a != choice_b)
+            return "";
+        if (case_a != case_b)
+            return std::string(choice_a);
+    }
+    return "";
+}
+
+} // namespace
+
+std::string
+pointer_segment(std::string_view name)
+{
+    std::string out;
+    for (char c : name)
+        out += c == '~' ? "~0" : c == '/' ? "~1" : std::string(1, c);
+    return out;
+}
+
+bool
+SplitWalk::fail(std::string reason)
+{
+    if (reason_.empty())
+        reason_ = std::move(reason);
+    return false;
+}
+
+bool
+SplitWalk::fail_at(const std::string &member, std::string reason)
+{
+    where_ += "/" + pointer_segment(member);
+    return fail(std::move(reason));
+}
+
+bool
+SplitWalk::syntax()
+{
+    return fail("not JSON: " + in_.error() + " (at byte " + std::to_string(in_.offset()) + ")");
+}
+
+bool
+SplitWalk::emit_entry(const DsKeyNode *key, const void *value, size_t size)
+{
+    if (!emit_)
+        return true;
+    DsDocEntry entry{path_.c_str(), path_.size(), key, value, size};
+    stopped_ = fn_(&entry, arg_);
+    return stopped_ == 0;
+}
+
+bool
+SplitWalk::whole(bool emit)
+{
+    emit_ = emit;
+    in_.seek(0);
+    path_.clear();
+    where_.clear();
+    if (in_.peek() != JsonReader::Token::object)
+        return fail("a document is a JSON object");
+    if (!object_members(nullptr, nullptr))
+        return false;
+    return in_.at_end() ||
+           fail("text after the document (at byte " + std::to_string(in_.offset()) + ")");
+}
+
+bool
+SplitWalk::body(bool emit, const DsKeyNode *at, const std::string &prefix, const Keys *only)
+{
+    emit_ = emit;
+    in_.seek(0);
+    path_ = prefix;
+    where_.clear();
+    std::string why;
+    Node node = node_of(at, why);
+    if (node.doc == nullptr)
+        return fail(why);
+    std::string name = member_name(node, nullptr), read;
+    if (!in_.take('{'))
+        return in_.peek() == JsonReader::Token::invalid ? syntax()
+                                                        : fail("a body is a JSON object");
+    if (!in_.read_string(read))
+        return syntax();
+    if (read != name)
+        return fail_at(read, "the body's one member must be \"" + name + "\"");
+    where_ += "/" + pointer_segment(name);
+    if (!in_.take(':'))
+        return fail("not JSON: a ':' was expected");
+    bool ok = only != nullptr ? list(at, node, only) : member(at, node);
+    if (!ok)
+        return false;
+    where_.clear();
+    if (!in_.take('}'))
+        return fail("a body has one member and nothing after it");
+    return in_.at_end() ||
+           fail("text after the body (at byte " + std::to_string(in_.offset()) + ")");
+}
+
+bool
+SplitWalk::member(const DsKeyNode *key, const Node &node)
+{
+    switch (node.doc->kind) {
+    case DS_DOC_CONTAINER:
+    case DS_DOC_PRESENCE:
+        if (in_.peek() != JsonReader::Token::object)
+            return fail("a container is a JSON object");
+        if (node.doc->kind == DS_DOC_PRESENCE && !emit_entry(key, nullptr, 0))
+            return false;
+        return object_members(key, nullptr);
+    case DS_DOC_LIST:
+        return list(key, node, nullptr);
+    case DS_DOC_LEAF:
+        return leaf(key, node);
+    case DS_DOC_LEAF_LIST:
+        return leaf_list(key, node);
+    default:
+        return fail("the node cannot be a member of a document");
+    }
+}
+
+// The members of one object: the children of parent; for a list entry with
+// keys also its keys (the typed levels from first_key on, read before by
+// entry_keys, so only passed over here).
+bool
+SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
+{
+    if (!in_.take('{'))
+        return in_.peek() == JsonReader::Token::invalid ? syntax()
+                                                        : fail("a JSON object was expected");
+    if (in_.take('}'))
+        return true;
+    std::vector<const DsKeyNode *> seen;
+    std::string name;
+    const size_t where_length = where_.size(), path_length = path_.size();
+    do {
+        if (!in_.read_string(name))
+            return syntax();
+        const DsKeyNode *child = nullptr;
+        for (const DsKeyNode *level = first_key; level != nullptr;
+             level = level->first_child != 0 && first_child(level)->field_type != nullptr
+                         ? first_child(level)
+                         : nullptr) {
+            std::string why;
+            Node level_node = node_of(level, why);
+            if (level_node.doc != nullptr && name == level_node.doc->name)
+                child = level;
+        }
+        bool is_key = child != nullptr;
+        if (child == nullptr)
+            child = find_child(parent, name);
+        if (child == nullptr)
+            return fail_at(name, "no such member here (unknown, misspelt or of another module)");
+        std::string why;
+        Node node = node_of(child, why);
+        if (node.doc == nullptr)
+            return fail_at(name, why);
+        for (const DsKeyNode *other : seen) {
+            if (other == child)
+                return fail_at(name, "the member appears twice");
+            std::string clash;
+            const DsDocNode *other_doc = node_of(other, why).doc;
+            if (!is_key && other_doc != nullptr)
+                clash = case_clash(other_doc->choices, node.doc->choices);
+            if (!clash.empty())
+                return fail_at(name, "of another case of choice \"" + clash + "\" than \"" +
+                                         other->name + "\"");
+        }
+        seen.push_back(child);
+        if (!in_.take(':'))
+            return in_.peek() == JsonReader::Token::end
+                       ? syntax()
+                       : fail_at(name, "not JSON: a ':' was expected");
+        where_ += "/" + pointer_segment(name);
+        if (is_key) {
+            if (!in_.skip_value())
+                return syntax();
+        } else {
+            path_ += "/";
+            path_ += child->name;
+            if (!member(child, node))
+                return false;
+        }
+        where_.resize(where_length);
+        path_.resize(path_length);
+    } while (in_.take(','));
+    if (!in_.take('}'))
+        return in_.peek() == JsonReader::Token::end || in_.peek() == JsonReader::Token::invalid
+                   ? syntax()
+                   : fail("not JSON: a ',' or '}' was expected");
+    return true;
+}
+
+bool
+SplitWalk::list(const DsKeyNode *key, const Node &node, const Keys *only)
+{
+    if (!in_.take('['))
+        return fail("a list is a JSON array of its entries");
+    EntryTable seen;
+    size_t index = 0;
+    const size_t where_length = where_.size(), path_length = path_.size();
+    if (!in_.take(']')) {
+        do {
+            where_ += "/" + std::to_string(index);
+            if (!list_entry(key, node, index, only, seen))
+                return false;
+            where_.resize(where_length);
+            path_.resize(path_length);
+            ++index;
+        } while (in_.take(','));
+        if (!in_.take(']'))
+            return in_.peek() == JsonReader::Token::end
+                       ? syntax()
+                       : fail("not JSON: a ',' or ']' was expected");
+    }
+    if (only != nullptr && index != 1)
+        return fail("the body of a list entry holds that one entry");
+    return true;
+}
+
+bool
+SplitWalk::list_entry(const DsKeyNode *key, const Node &node, size_t index, const Keys *only,
+                      EntryTable &seen)
+{
+    const DsKeyNode *first = first_child(key);
+    if (first == nullptr || first->field_type == nullptr)
+        return fail("the list has no key levels");
+    if (in_.peek() != JsonReader::Token::object)
+        return in_.peek() == JsonReader::Token::invalid ? syntax()
+                                                        : fail("a list entry is a JSON object");
+    Keys keys;
+    const DsKeyNode *last = first;
+    if (node.doc->key_count == 0) {
+        keys.texts.push_back(std::to_string(index + 1));
+    } else {
+        if (!entry_keys(first, in_.offset(), keys))
+            return false;
+        for (size_t i = 1; i < keys.texts.size(); ++i)
+            last = first_child(last);
+        if (duplicate_entry(seen, first, keys, in_.offset()))
+            return fail("a second entry with the same keys");
+    }
+    if (only != nullptr && only->texts != keys.texts)
+        return fail("the entry's keys are not those of the key path");
+    for (const std::string &text : keys.texts)
+        path_ += "/" + text;
+    if (!emit_entry(last, nullptr, 0))
+        return false;
+    return object_members(last, node.doc->key_count != 0 ? first : nullptr);
+}
+
+} // namespace doc

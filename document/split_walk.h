@@ -1,0 +1,100 @@
+// The split walk (split_walk.cpp, split_values.cpp): an RFC 7951 document
+// read against the key forest and its document data. It runs twice over the
+// text: once to check everything, once to hand the entries out, so that a
+// refused document gives none. It holds the key path and the document place
+// of the member it is in, and, for each list open around that member, what
+// it needs to find a repeated entry; nothing else grows with the document.
+#ifndef DSTYPES_DOCUMENT_SPLIT_WALK_H
+#define DSTYPES_DOCUMENT_SPLIT_WALK_H
+
+#include "document/doc.h"
+#include "document/json_reader.h"
+
+#include <string>
+#include <vector>
+
+namespace doc
+{
+
+class SplitWalk
+{
+  public:
+    // One list entry's keys: their canonical JSON texts, the path components.
+    struct Keys {
+        std::vector<std::string> texts;
+    };
+
+    SplitWalk(const char *text, size_t length, DsDocEntryFn fn, void *arg)
+        : in_(text, length), fn_(fn), arg_(arg)
+    {
+    }
+
+    // One pass over a whole data tree, or over the body of the node at
+    // (with the key path text prefix, its typed components canonical).
+    // Returns false when the document is refused (where()/reason() say
+    // why) or the callback stopped the walk (stopped() is its result).
+    bool whole(bool emit);
+    // at is the node of the body's one member; only, when not null, the keys
+    // of the one list entry that the body of a list entry holds.
+    bool body(bool emit, const DsKeyNode *at, const std::string &prefix, const Keys *only);
+
+    const std::string &
+    where() const
+    {
+        return where_;
+    }
+    const std::string &
+    reason() const
+    {
+        return reason_;
+    }
+    int
+    stopped() const
+    {
+        return stopped_;
+    }
+
+  private:
+  private:
+    // The entries of one list read so far: an open hash table of pairs
+    // (hash of the keys, place of the entry + 1); 16 bytes a slot.
+    struct EntryTable {
+        std::vector<uint64_t> slots;
+        size_t used = 0;
+    };
+
+    bool fail(std::string reason);
+    bool fail_at(const std::string &member, std::string reason);
+    bool syntax();
+    bool emit_entry(const DsKeyNode *key, const void *value, size_t size);
+
+    bool member(const DsKeyNode *key, const Node &node);
+    bool object_members(const DsKeyNode *parent, const DsKeyNode *first_key);
+    bool list(const DsKeyNode *key, const Node &node, const Keys *only);
+    bool list_entry(const DsKeyNode *key, const Node &node, size_t index, const Keys *only,
+                    EntryTable &seen);
+    bool entry_keys(const DsKeyNode *key, size_t start, Keys &keys);
+    bool key_text(const DsKeyNode *level, const Node &node, const Scalar &value, std::string &text);
+    bool leaf(const DsKeyNode *key, const Node &node);
+    bool leaf_list(const DsKeyNode *key, const Node &node);
+    bool scalar(Scalar &out, const char *what);
+    bool pack(const DsType *type, json_object *value);
+    bool duplicate_entry(EntryTable &seen, const DsKeyNode *first, const Keys &keys, size_t start);
+
+    JsonReader in_;
+    DsDocEntryFn fn_;
+    void *arg_;
+    bool emit_ = false;
+    int stopped_ = 0;
+    std::string path_;  // key path of the member the walk is in
+    std::string where_; // its place: a JSON pointer into the document
+    std::string reason_;
+    std::vector<unsigned char> packed_; // the packed value of the entry at hand
+};
+
+// "~" and "/" of a member name escaped for a JSON pointer.
+std::string pointer_segment(std::string_view name);
+
+} // namespace doc
+
+#endif

@@ -1,0 +1,174 @@
+// ds_doc_split on the hand-written module doc_fixture (doc_fixture.yang):
+// the entries of documents with every kind of node and value form, byte for
+// byte, and refusals with their place and reason.
+#include "dstypes_doc.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+std::string
+hex(const void *bytes, size_t size)
+{
+    std::string out;
+    char pair[4];
+    for (size_t i = 0; i < size; ++i) {
+        std::snprintf(pair, sizeof pair, "%s%02x", i == 0 ? "" : " ",
+                      static_cast<const unsigned char *>(bytes)[i]);
+        out += pair;
+    }
+    return out;
+}
+
+int
+collect(const DsDocEntry *entry, void *arg)
+{
+    auto *lines = static_cast<std::vector<std::string> *>(arg);
+    lines->push_back(std::string(entry->path, entry->path_len) + "\t" +
+                     hex(entry->value, entry->value_len));
+    return 0;
+}
+
+struct Outcome {
+    int result;
+    std::vector<std::string> lines;
+    std::string where, reason;
+};
+
+Outcome
+split(const std::string &text, const char *at = nullptr)
+{
+    Outcome out;
+    DsDocError *error = nullptr;
+    out.result = ds_doc_split(text.data(), text.size(), at, collect, &out.lines, &error);
+    if (error != nullptr) {
+        out.where = ds_doc_error_where(error);
+        out.reason = ds_doc_error_reason(error);
+    }
+    ds_doc_error_free(error);
+    return out;
+}
+
+TEST(Split, EveryValueFormBecomesItsPackedEntry)
+{
+    Outcome out = split(R"({"dt:top": {
+        "name": "eth/0", "count": 7, "big": "+0012", "ratio": "99.5", "flag": [null],
+        "on": true, "color": "green", "perms": " write  read", "kind": "a-id",
+        "addr": "2001:DB8::0:1", "tags": ["x", "y"], "either": 5,
+        "opts": {"x": 1}, "c2": 3}})");
+    ASSERT_EQ(out.result, 0) << out.where << ": " << out.reason;
+    std::vector<std::string> want = {
+        "/dt:top/name\t65 74 68 2f 30 00 00 00 00 00 00 00 00 00 00 00",
+        "/dt:top/count\t07",
+        "/dt:top/big\t0c 00 00 00 00 00 00 00",
+        "/dt:top/ratio\t00 00 00 00 00 e0 58 40",
+        "/dt:top/flag\t01",
+        "/dt:top/on\t01",
+        "/dt:top/color\t01",
+        "/dt:top/perms\t05",
+        "/dt:top/kind\t01 00 00 00",
+    };
+    ASSERT_GE(out.lines.size(), want.size() + 5);
+    for (size_t i = 0; i < want.size(); ++i)
+        EXPECT_EQ(out.lines[i], want[i]);
+    EXPECT_EQ(out.lines[9].substr(0, 24), "/dt:top/addr\t32 30 30 31"); // "2001:db8::1"
+    EXPECT_EQ(out.lines[12], "/dt:top/opts\t");
+    EXPECT_EQ(out.lines[13], "/dt:top/opts/x\t01");
+    EXPECT_EQ(out.lines[14], "/dt:top/c2\t03");
+}
+
+TEST(Split, ListEntriesComeAtTheirLastKeyLevelWithKeysFromAnywhereInTheEntry)
+{
+    Outcome out = split(R"({"dt:top": {"item": [
+        {"v": -1, "id": "a/b", "sub": [{"w": 2, "b": "q", "a": 1}, {"a": 1, "b": "r"}]},
+        {"id": "c"}], "log": [{"msg": "m1"}, {"msg": "m1"}]}})");
+    ASSERT_EQ(out.result, 0) << out.where << ": " << out.reason;
+    std::vector<std::string> want = {
+        "/dt:top/item/\"a\\/b\"\t",
+        "/dt:top/item/\"a\\/b\"/v\tff ff ff ff",
+        "/dt:top/item/\"a\\/b\"/sub/1/\"q\"\t",
+        "/dt:top/item/\"a\\/b\"/sub/1/\"q\"/w\t02",
+        "/dt:top/item/\"a\\/b\"/sub/1/\"r\"\t",
+        "/dt:top/item/\"c\"\t",
+        "/dt:top/log/1\t",
+        "/dt:top/log/1/msg\t6d 31 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
+        "/dt:top/log/2\t",
+        "/dt:top/log/2/msg\t6d 31 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
+    };
+    EXPECT_EQ(out.lines, want);
+}
+
+TEST(Split, RefusedDocumentsGiveNoEntryAndNameThePlace)
+{
+    struct Row {
+        const char *text;
+        const char *where;
+        const char *reason_start;
+    };
+    const Row rows[] = {
+        {R"({"dt:top": {"count": 256}})", "/dt:top/count", "out of the range of type uint8"},
+        {R"({"dt:top": {"count": "7"}})", "/dt:top/count", "a string where the type wants"},
+        {R"({"dt:top": {"big": 7}})", "/dt:top/big", "a number where the type wants"},
+        {R"({"dt:top": {"big": "9223372036854775808"}})", "/dt:top/big", "out of the range"},
+        {R"({"dt:top": {"name": "sixteen chars ok"}})", "/dt:top/name", "the text is 16 bytes"},
+        {R"({"dt:top": {"ratio": "1.234"}})", "/dt:top/ratio", "more than 2 fraction digits"},
+        {R"({"dt:top": {"ratio": "100.01"}})", "/dt:top/ratio", "out of the decimal64"},
+        {R"({"dt:top": {"perms": "read read"}})", "/dt:top/perms", "bit \"read\" is named twice"},
+        {R"({"dt:top": {"kind": "other:a-id"}})", "/dt:top/kind", ""},
+        {R"({"dt:top": {"flag": null}})", "/dt:top/flag", "JSON null is no value"},
+        {R"({"dt:top": {"nmae": "x"}})", "/dt:top/nmae", "no such member here"},
+        {R"({"dt:top": {"count": 1, "count": 2}})", "/dt:top/count", "the member appears twice"},
+        {R"({"dt:top": {"c1": 1, "c2": 2}})", "/dt:top/c2", "of another case of choice \"how\""},
+        {R"({"dt:top": {"item": [{"v": 1}]}})", "/dt:top/item/0", "the list entry lacks its key"},
+        {R"({"dt:top": {"item": [{"id": "a"}, {"id": "a"}]}})", "/dt:top/item/1",
+         "a second entry with the same keys"},
+        {R"({"dt:top": {"tags": ["x", "x"]}})", "/dt:top/tags/1", "a value that the leaf-list"},
+        {R"({"dt:top": {"tags": ["1", "2", "3", "4", "5"]}})", "/dt:top/tags/4",
+         "more values than the 4"},
+        {R"({"dt:top": {"name": "a\u0000b"}})", "/dt:top/name", "the text holds a NUL"},
+        {R"({"dt:top": {"count": 1}} x)", "", "text after the document"},
+        {R"({"dt:top": {"count": 1})", "", "not JSON"},
+        {"{\"dt:top\": {\"name\": \"\xC3\x28\"}}", "/dt:top/name", "not JSON: invalid UTF-8"},
+        {R"({"top": {}})", "/top", "no such member here"},
+    };
+    for (const Row &row : rows) {
+        Outcome out = split(row.text);
+        EXPECT_EQ(out.result, -1) << row.text;
+        EXPECT_TRUE(out.lines.empty()) << row.text;
+        EXPECT_EQ(out.where, row.where) << row.text;
+        EXPECT_EQ(out.reason.rfind(row.reason_start, 0), 0u) << row.text << ": " << out.reason;
+    }
+}
+
+TEST(Split, BodiesAtAKeyPath)
+{
+    Outcome entry = split(R"({"dt:item": [{"id": "a", "v": 2}]})", "/dt:top/item/\"a\"");
+    ASSERT_EQ(entry.result, 0) << entry.where << ": " << entry.reason;
+    EXPECT_EQ(entry.lines, (std::vector<std::string>{"/dt:top/item/\"a\"\t",
+                                                     "/dt:top/item/\"a\"/v\t02 00 00 00"}));
+    Outcome other = split(R"({"dt:item": [{"id": "b"}]})", "/dt:top/item/\"a\"");
+    EXPECT_EQ(other.reason, "the entry's keys are not those of the key path");
+    Outcome leaf = split(R"({"dt:count": 9})", "/dt:top/count");
+    EXPECT_EQ(leaf.lines, std::vector<std::string>{"/dt:top/count\t09"});
+    Outcome bad = split(R"({"dt:count": 9})", "/dt:top/nothing");
+    EXPECT_EQ(bad.where, "/dt:top/nothing");
+}
+
+TEST(Split, CallbackStopsTheSplit)
+{
+    std::string text = R"({"dt:top": {"count": 1, "on": false}})";
+    int calls = 0;
+    auto stop = [](const DsDocEntry *, void *arg) {
+        ++*static_cast<int *>(arg);
+        return 7;
+    };
+    EXPECT_EQ(ds_doc_split(text.data(), text.size(), nullptr, stop, &calls, nullptr), 7);
+    EXPECT_EQ(calls, 1);
+}
+
+} // namespace
