@@ -68,7 +68,10 @@ add_line(DsDocJoin *join, const std::string &line, size_t number)
     std::string path = line.substr(0, tab);
     if (path.find('\0') != std::string::npos)
         fail(kStatusFailed, input, "the key path holds a NUL character");
-    std::vector<uint8_t> value = parse_hex(line.substr(tab + 1), input);
+    std::string hex_text = line.substr(tab + 1);
+    std::vector<uint8_t> value;
+    if (hex_text.find_first_not_of(" \t\r") != std::string::npos)
+        value = parse_hex(hex_text, input);
     DsDocError *error = nullptr;
     if (ds_doc_join_add(join, path.c_str(), value.empty() ? nullptr : value.data(), value.size(),
                         &error) != 0)

@@ -1,0 +1,24 @@
+# The join side held against libyang on dsgen's module of the IETF models
+# (compiled here as tests/dsgen compiles them, with iana-hardware), where
+# dsgen and the models of libyuma-base are at hand.
+find_path(DOC_YUMA_DIR modules/ietf/ietf-system@2014-08-06.yang PATHS /usr/share/yuma NO_DEFAULT_PATH)
+if(TARGET dsgen AND DOC_YUMA_DIR)
+  set(nmda ${DOC_YUMA_DIR}/nmda-modules/ietf)
+  set(ietf ${DOC_YUMA_DIR}/modules/ietf)
+  set(doc_ietf_files
+    ${nmda}/ietf-interfaces@2018-02-20.yang ${nmda}/ietf-ip@2018-02-22.yang
+    ${ietf}/ietf-system@2014-08-06.yang ${ietf}/ietf-routing@2016-11-04.yang
+    ${ietf}/ietf-hardware@2018-03-13.yang ${ietf}/iana-hardware@2018-03-13.yang
+    ${ietf}/iana-if-type@2014-05-08.yang)
+  dstypes_add_schema_module(doc_ietf ${doc_ietf_files} SEARCH_PATH ${nmda} ${ietf}
+    ANNOTATIONS ${PROJECT_SOURCE_DIR}/tests/dsgen/ietf.annotations.json NO_INSTALL)
+  dstest_scenario(doc_join_ietf_test SOURCES join_ietf_test.cpp ietf_documents.cpp MODULES doc_ietf)
+  string(REPLACE ";" "\;" files "${doc_ietf_files}")
+  target_compile_definitions(doc_join_ietf_test PRIVATE "DOC_YANG_FILES=\"${files}\""
+    "DOC_SEARCH_DIRS=\"${nmda}:${ietf}\"")
+  target_link_libraries(doc_join_ietf_test PRIVATE dstypes_doc_obj PkgConfig::LIBYANG)
+  # gcc 12 sees an overlap in string concatenation that is not there
+  target_compile_options(doc_join_ietf_test PRIVATE $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict>)
+else()
+  message(STATUS "join tests against libyang skipped: no dsgen, or no YANG files of libyuma-base")
+endif()
