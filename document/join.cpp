@@ -6,6 +6,7 @@
 // data of another case. The printer (join_print.cpp) lays the tree out.
 #include "document/join_tree.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -160,7 +161,13 @@ choice_cases(const char *choices)
     std::vector<std::pair<std::string_view, std::string_view>> out;
     if (choices == nullptr)
         return out;
-    std::vector<std::string_view> parts = path_components(std::string("/") + choices);
+    // YANG identifiers hold no "/": the pairs are cut at every one.
+    std::vector<std::string_view> parts;
+    for (std::string_view all(choices); !all.empty();) {
+        size_t end = std::min(all.find('/'), all.size());
+        parts.push_back(all.substr(0, end));
+        all.remove_prefix(std::min(end + 1, all.size()));
+    }
     for (size_t i = 0; i + 1 < parts.size(); i += 2) {
         std::string_view choice = parts[i];
         if (!choice.empty() && choice.back() == '!')

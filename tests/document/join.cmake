@@ -17,6 +17,8 @@ if(TARGET dsgen AND DOC_YUMA_DIR)
   target_compile_definitions(doc_join_ietf_test PRIVATE "DOC_YANG_FILES=\"${files}\""
     "DOC_SEARCH_DIRS=\"${nmda}:${ietf}\"")
   target_link_libraries(doc_join_ietf_test PRIVATE dstypes_doc_obj PkgConfig::LIBYANG)
+  target_compile_definitions(doc_join_ietf_test PRIVATE DOC_DSTOOL="$<TARGET_FILE:dstool_testcopy>")
+  add_dependencies(doc_join_ietf_test dstool_testcopy)
   # gcc 12 sees an overlap in string concatenation that is not there
   target_compile_options(doc_join_ietf_test PRIVATE $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict>)
 else()

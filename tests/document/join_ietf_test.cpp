@@ -9,11 +9,15 @@
 #include <libyang/libyang.h>
 
 #include <gtest/gtest.h>
+#include <json-c/json.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <map>
 #include <random>
 #include <sstream>
@@ -246,6 +250,144 @@ TEST(JoinIetf, BodyOfAListEntryPrintsAsLibyangPrintsTheNode)
         ++bodies;
     }
     EXPECT_GT(bodies, 20);
+}
+
+// The packed value of a JSON value (the library's form) for the key at path.
+std::string
+packed(const std::string &path, const char *json)
+{
+    const DsType *type = ds_key_leaf_type(ds_find_key(path.c_str(), 1));
+    json_object *jo = json_tokener_parse(json);
+    std::string out(type != nullptr ? ds_type_size(type) : 0, '\0');
+    if (type == nullptr || jo == nullptr || !ds_jo_to_c(type, jo, out.data(), out.size()))
+        out = "unpackable";
+    json_object_put(jo);
+    return out;
+}
+
+const std::string kIf = "/ietf-interfaces:interfaces/interface/\"eth0\"";
+const std::string kAddress = kIf + "/ietf-ip:ipv4/address/\"192.0.2.1\"";
+
+// Each refused entry says why, names its path, and leaves the join as it was.
+TEST(JoinIetf, RefusedEntriesSayWhyAndChangeNothing)
+{
+    struct Row {
+        std::string path;
+        std::string value;
+        std::string reason;
+    };
+    const std::vector<Row> rows = {
+        {"/no-such:thing", "", "names no key of a loaded module"},
+        {kIf + "/description", "abc", "value of 3 bytes where its type has 65"},
+        {kIf + "/if-index", std::string(4, '\0'), "value is not valid for its type"},
+        {kIf, "x", "takes no value"},
+        {"/ietf-interfaces:interfaces", "",
+         "names a container without presence, which has no entry"},
+        {"/ietf-interfaces:interfaces/interface", "", "names a list, not one of its entries"},
+        {"/ietf-interfaces:interfaces/interface/42", "", "key 42 is not a valid name"},
+        {kIf + "/enabled", packed(kIf + "/enabled", "false"), "is given twice"},
+        {kAddress + "/netmask", packed(kAddress + "/netmask", "\"255.0.0.0\""),
+         "netmask is in another case of choice subnet than prefix-length"},
+        {"/ietf-system:system/dns-resolver/search",
+         packed("/ietf-system:system/dns-resolver/search", "[\"a.org\",\"a.org\"]"),
+         "value \"a.org\" appears twice in a configuration leaf-list"},
+    };
+    DsDocError *raw = nullptr;
+    DsDocJoin *j = ds_doc_join_new(nullptr, &raw);
+    ASSERT_NE(j, nullptr);
+    ASSERT_EQ(ds_doc_join_add(j, kIf.c_str(), nullptr, 0, &raw), 0);
+    std::string on = packed(kIf + "/enabled", "true");
+    ASSERT_EQ(ds_doc_join_add(j, (kIf + "/enabled").c_str(), on.data(), on.size(), &raw), 0);
+    std::string length = packed(kAddress + "/prefix-length", "24");
+    ASSERT_EQ(ds_doc_join_add(j, (kAddress + "/prefix-length").c_str(), length.data(),
+                              length.size(), &raw),
+              0);
+    char *before = ds_doc_join_print(j, DS_DOC_PRINT_COMPACT, &raw);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.path);
+        EXPECT_EQ(ds_doc_join_add(j, row.path.c_str(),
+                                  row.value.empty() ? nullptr : row.value.data(), row.value.size(),
+                                  &raw),
+                  -1);
+        ASSERT_NE(raw, nullptr);
+        EXPECT_EQ(ds_doc_error_where(raw), row.path);
+        EXPECT_EQ(ds_doc_error_reason(raw), row.reason);
+        ds_doc_error_free(raw);
+        raw = nullptr;
+        char *after = ds_doc_join_print(j, DS_DOC_PRINT_COMPACT, &raw);
+        EXPECT_STREQ(after, before);
+        std::free(after);
+    }
+    std::free(before);
+    ds_doc_join_free(j);
+    // A body takes only entries below its node.
+    j = ds_doc_join_new(kIf.c_str(), &raw);
+    std::string other = "/ietf-interfaces:interfaces/interface/\"eth1\"";
+    EXPECT_EQ(ds_doc_join_add(j, other.c_str(), nullptr, 0, &raw), -1);
+    EXPECT_EQ(error_text(raw), other + ": is not below the joined node");
+    ds_doc_join_free(j);
+}
+
+struct ToolRun {
+    int status;
+    std::string out, err;
+};
+
+// dstool doc join on the given standard input.
+ToolRun
+dstool(const std::string &arguments, const std::string &input)
+{
+    char in_name[] = "/tmp/doc_join_inXXXXXX", err_name[] = "/tmp/doc_join_errXXXXXX";
+    close(mkstemp(in_name));
+    close(mkstemp(err_name));
+    FILE *f = std::fopen(in_name, "w");
+    std::fwrite(input.data(), 1, input.size(), f);
+    std::fclose(f);
+    std::string command =
+        std::string(DOC_DSTOOL) + " doc join " + arguments + " <" + in_name + " 2>" + err_name;
+    ToolRun run;
+    FILE *p = popen(command.c_str(), "r");
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;)
+        run.out.append(buffer, n);
+    run.status = WEXITSTATUS(pclose(p));
+    std::ifstream err(err_name);
+    std::getline(err, run.err, '\0');
+    std::remove(in_name);
+    std::remove(err_name);
+    return run;
+}
+
+// The command prints what the library prints, and nothing when it refuses.
+TEST(JoinIetf, DstoolDocJoinFollowsTheExitCodeRule)
+{
+    std::string text = dstest::ietf_document(3, 2), error, lines;
+    std::vector<Entry> entries = split(text, error);
+    ASSERT_EQ(error, "");
+    for (const Entry &e : entries) {
+        lines += e.path + "\t";
+        for (unsigned char c : e.value) {
+            char pair[4];
+            std::snprintf(pair, sizeof pair, "%02x ", c);
+            lines += pair;
+        }
+        lines += "\n";
+    }
+    Printed expected = join(entries);
+    ToolRun pretty = dstool("", lines), compact = dstool("--compact -", lines);
+    EXPECT_EQ(pretty.status, 0);
+    EXPECT_EQ(pretty.out, expected.pretty);
+    EXPECT_EQ(compact.out, expected.compact);
+    ToolRun refused = dstool("", lines + kIf + "\tzz\n");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
+    ToolRun no_tab = dstool("", "/ietf-interfaces:interfaces\n");
+    EXPECT_EQ(no_tab.status, 1);
+    EXPECT_EQ(no_tab.err, "dstool: doc join: line 1: no TAB between the key path and the value\n");
+    ToolRun twice = dstool("", kIf + "\t\n" + kIf + "\t\n");
+    EXPECT_EQ(twice.err, "dstool: doc join: line 2: " + kIf + ": is given twice\n");
+    EXPECT_EQ(dstool("--no-such-option", "").status, 2);
+    EXPECT_EQ(dstool("a b", "").status, 2);
 }
 
 } // namespace
