@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <unordered_set>
 
 struct DsDocJoin {
     doc::Node at;                           // the printed body's node; key null: whole tree
@@ -152,6 +153,18 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
         step.keys.push_back(std::move(key));
     }
     return true;
+}
+
+// The first element that comes twice among a leaf-list's elements; null
+// when none does (YANG allows repeated elements in state data only).
+const Scalar *
+repeated(const std::vector<Scalar> &values)
+{
+    std::unordered_set<std::string> seen;
+    for (const Scalar &value : values)
+        if (!seen.insert(value.text).second)
+            return &value;
+    return nullptr;
 }
 
 // The choice/case pairs of a node, outermost first.
@@ -322,13 +335,12 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
                 return set_error(error, path, reason);
             values.push_back(std::move(scalar));
         }
-        if (list && (owner.doc->flags & DS_DOC_CONFIG) != 0)
-            for (size_t a = 0; a < values.size(); ++a)
-                for (size_t b = a + 1; b < values.size(); ++b)
-                    if (values[a].text == values[b].text && values[a].kind == values[b].kind)
-                        return set_error(error, path,
-                                         "value \"" + values[a].text +
-                                             "\" appears twice in a configuration leaf-list");
+        const Scalar *twice =
+            list && (owner.doc->flags & DS_DOC_CONFIG) != 0 ? repeated(values) : nullptr;
+        if (twice != nullptr)
+            return set_error(error, path,
+                             "value \"" + twice->text +
+                                 "\" appears twice in a configuration leaf-list");
     }
     // Every check passed: build what is missing.
     JoinNode *node = &join.root;
