@@ -21,6 +21,10 @@ if(TARGET dsgen AND DOC_YUMA_DIR)
   add_dependencies(doc_join_ietf_test dstool_testcopy)
   # gcc 12 sees an overlap in string concatenation that is not there
   target_compile_options(doc_join_ietf_test PRIVATE $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict>)
+  # The C++ face, as its users build it: without exceptions.
+  dstest_scenario(doc_hpp_test SOURCES doc_hpp_test.cpp MODULES doc_ietf)
+  target_link_libraries(doc_hpp_test PRIVATE dstypes_doc_obj)
+  target_compile_options(doc_hpp_test PRIVATE -fno-exceptions)
 else()
   message(STATUS "join tests against libyang skipped: no dsgen, or no YANG files of libyuma-base")
 endif()
