@@ -28,3 +28,8 @@ if(TARGET dsgen AND DOC_YUMA_DIR)
 else()
   message(STATUS "join tests against libyang skipped: no dsgen, or no YANG files of libyuma-base")
 endif()
+
+# libdstypes-doc exports exactly the names of its version script.
+add_test(NAME exports.doc_only_listed_names
+  COMMAND ${PROJECT_SOURCE_DIR}/tests/check_exports.sh $<TARGET_FILE:dstypes_doc>
+          ${PROJECT_SOURCE_DIR}/document/dstypes-doc.map)
