@@ -118,9 +118,9 @@ typedef struct DsDocValue {
                                            they are tried (nested unions flattened) */
     const int64_t *ranges;            /**< integer or decimal64: count pairs min, max, in
                                            ascending order (decimal64 in units of
-                                           10^-fraction_digits; uint64 bounds above
-                                           2^63-1 written as INT64_MAX); null: the whole
-                                           type */
+                                           10^-fraction_digits; uint64: the bits of the
+                                           uint64_t bounds, to be read as uint64_t); null:
+                                           the whole type */
     const char *pattern;              /**< string member of a union: the anchored POSIX
                                            extended expression of its texts (its patterns
                                            and length); null: every text, or not a union

@@ -2,9 +2,9 @@
 # The README's CMake example exactly as printed, with its annotation file,
 # against a tree installed under a prefix: dstypes_add_schema_module()
 # compiles Debian's IETF models into a module that exports the five tables
-# and passes dstool check; the project's plain install writes nothing (the
-# module directory lies outside every prefix), and its "modules" component
-# puts the module into the module directory.
+# and the document data, and passes dstool check; the project's plain install
+# writes nothing (the module directory lies outside every prefix), and its
+# "modules" component puts the module into the module directory.
 # usage: installed_tree.sh BUILD_DIR README LIBDIR (the build's CMAKE_INSTALL_LIBDIR)
 set -eu
 build=$1 readme=$2 libdir=$3
@@ -25,7 +25,7 @@ cmake -S "$work/src" -B "$work/build" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/build" >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
 module="$work/build/ietf_ip.so"
 exports=$(nm -D --defined-only "$module" | awk '$3 ~ /^ds_/ {print $3}' | sort | tr '\n' ' ')
-[ "$exports" = "ds_alarm_count ds_alarms ds_keys ds_type_count ds_types " ] ||
+[ "$exports" = "ds_alarm_count ds_alarms ds_doc_schema ds_keys ds_type_count ds_types " ] ||
     { echo "ietf_ip.so exports: $exports"; exit 1; }
 "$prefix/bin/dstool" check "$module"
 

@@ -1078,6 +1078,21 @@ $ check $FIXTURES/tools_mistakes.so
   $FIXTURES/tools_mistakes.so: ds_keys[9] "twin": same name as its earlier sibling ds_keys[8] "twin", which a key path reaches first
   $FIXTURES/tools_mistakes.so: ds_keys[11] "late": comes after the typed level ds_keys[10] "id" among its siblings, which fits every component first: no key path reaches it
 [1]
+$ check $FIXTURES/tools_doc_mistakes.so
+  $FIXTURES/tools_doc_mistakes.so: ds_doc_schema: version 2 unknown: this dstool reads version 1
+  $FIXTURES/tools_doc_mistakes.so: ds_doc_schema.nodes[0] "gen:ports": module "other", but the key name says "gen"
+  $FIXTURES/tools_doc_mistakes.so: ds_doc_schema.nodes[0] "gen:ports": choices "choice-alone" are not "choice/case" pairs joined by "/"
+  $FIXTURES/tools_doc_mistakes.so: ds_doc_schema.nodes[1] "port": a list of 2 keys not followed by 2 key levels in order, each the only child of the one before
+  $FIXTURES/tools_doc_mistakes.so: ds_doc_schema.nodes[2] "name" value: int8 does not fit the string of 17 bytes that holds the value
+  $FIXTURES/tools_doc_mistakes.so: ds_doc_schema.nodes[3] "mtu" value: fraction digits 0 on decimal64, not 1..18
+  $FIXTURES/tools_doc_mistakes.so: ds_doc_schema.nodes[3] "mtu" value: decimal64 does not fit the int of 2 bytes that holds the value
+  $FIXTURES/tools_doc_mistakes.so: ds_doc_schema.nodes[3] "mtu": default "{" is not JSON
+  $FIXTURES/tools_doc_mistakes.so: ds_doc_schema.nodes[4] "admin" value: bits does not fit the enum of 1 byte that holds the value
+  $FIXTURES/tools_doc_mistakes.so: ds_doc_schema.nodes[5] "load": module 2 beyond the 2 modules
+  $FIXTURES/tools_doc_mistakes.so: ds_doc_schema.nodes[5] "load": name "weight" is not the key node's "load"
+  $FIXTURES/tools_doc_mistakes.so: ds_doc_schema.nodes[5] "load" value: identityref does not fit the "gen:percent" int of 1 byte that holds the value
+  $FIXTURES/tools_doc_mistakes.so: ds_doc_schema.nodes[4] "admin": order 1 also that of sibling ds_doc_schema.nodes[3] "mtu"
+[1]
 $ validate alarm '{"eventId": 7, "eventId": 8, "timestamp": 1.5}'
 ! dstool: validate: alarm {"eventId": 7, "eventId": 8, "timestamp": 1.5}: member "eventId" again at offset 15: an object holds each name once, and the library would keep only the last
 [1]

@@ -84,7 +84,7 @@ canon_of(const struct lysc_type *type)
     return DS_DOC_CANON_NONE;
 }
 
-// Range parts as pairs; unsigned bounds above INT64_MAX are written as it.
+// Range parts as pairs; unsigned bounds as the bits of their uint64_t.
 std::vector<int64_t>
 range_pairs(const struct lysc_range *range, bool is_unsigned)
 {
@@ -96,8 +96,8 @@ range_pairs(const struct lysc_range *range, bool is_unsigned)
     {
         const auto &part = range->parts[i];
         if (is_unsigned) {
-            out.push_back(static_cast<int64_t>(std::min<uint64_t>(part.min_u64, INT64_MAX)));
-            out.push_back(static_cast<int64_t>(std::min<uint64_t>(part.max_u64, INT64_MAX)));
+            out.push_back(static_cast<int64_t>(part.min_u64));
+            out.push_back(static_cast<int64_t>(part.max_u64));
         } else {
             out.push_back(part.min_64);
             out.push_back(part.max_64);

@@ -1,12 +1,15 @@
 // dstool check's parts, one file per job: the ELF symbol tables and the names
 // in them (check_elf.cpp), the type descriptors (check_types.cpp), the key
-// forests (check_keys.cpp), and the tables, names across modules and the
+// forests (check_keys.cpp), the document data (check_doc.cpp), and the tables, names across modules and the
 // command itself (cmd_check.cpp). Every problem is one line,
 // "FILE: WHERE: WHAT", WHERE being a symbol or a record of one.
 #ifndef DSTOOL_CHECK_H
 #define DSTOOL_CHECK_H
 
 #include "dstool.h"
+#include "keys/keys.h"
+
+#include <dstypes_doc_schema.h>
 
 namespace dstool
 {
@@ -80,7 +83,16 @@ class TypeChecker
 
 // The links of the exported forest, the names a key path cannot reach, and
 // the field and leaf types of every node.
-void check_keys(const Exported &keys, TypeChecker &types, Findings &out);
+// links receives the links that walks of the forest may follow (empty when
+// there is no forest).
+void check_keys(const Exported &keys, TypeChecker &types, Findings &out,
+                std::vector<uint8_t> &links);
+
+// --- Document data (check_doc.cpp) ---
+
+// The "ds_doc_schema" data against the forest it describes; nothing when
+// the module does not export it.
+void check_doc(const Exported &doc, const KeyForest &forest, Findings &out);
 
 } // namespace dstool
 

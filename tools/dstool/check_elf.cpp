@@ -1,5 +1,5 @@
 // dstool check, ELF part: reads a module file's symbol tables without the
-// loader, so that names meant for the five module symbols but not seen by it
+// loader, so that names meant for the module symbols but not seen by it
 // (a typo, C++ linkage, hidden visibility) can be named.
 #include "check.h"
 
@@ -18,8 +18,8 @@ namespace dstool
 namespace
 {
 
-const char *const kModuleSymbols[] = {"ds_types", "ds_type_count", "ds_keys", "ds_alarms",
-                                      "ds_alarm_count"};
+const char *const kModuleSymbols[] = {"ds_types",  "ds_type_count",  "ds_keys",
+                                      "ds_alarms", "ds_alarm_count", "ds_doc_schema"};
 
 template <typename T>
 bool

@@ -125,7 +125,7 @@ check_siblings(const KeyForest &forest, const DsKeyNode *first, Findings &out)
 } // namespace
 
 void
-check_keys(const Exported &keys, TypeChecker &types, Findings &out)
+check_keys(const Exported &keys, TypeChecker &types, Findings &out, std::vector<uint8_t> &links)
 {
     if (keys.address == nullptr)
         return;
@@ -139,7 +139,8 @@ check_keys(const Exported &keys, TypeChecker &types, Findings &out)
         return;
     }
     const auto *nodes = static_cast<const DsKeyNode *>(keys.address);
-    std::vector<uint8_t> flags(count);
+    std::vector<uint8_t> &flags = links;
+    flags.assign(count, 0);
     ForestReport report{nodes, static_cast<uint32_t>(count), &out};
     if (!keys_check_links(nodes, report.count, flags.data(), report_link, &report))
         throw std::bad_alloc();

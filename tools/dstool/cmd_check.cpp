@@ -4,8 +4,8 @@
 // names that look like the five module symbols but are not them, opens the
 // file as the loader would (any path, nothing installed), compares each count
 // with the size of its table, checks the key forest (links, and names that no
-// key path reaches) and every type the module holds or reaches, and the type
-// names hidden by a built-in type, by an earlier module or by an earlier row.
+// key path reaches), the document data that dsgen writes beside it, every
+// type the module holds or reaches, and the type names hidden by a built-in type, by an earlier module or by an earlier row.
 // A file named like an installed module is taken as its replacement. Exit 1
 // when it found any problem.
 #include "check.h"
@@ -222,8 +222,11 @@ check_file(const std::string &path, const EarlierNames &earlier, EarlierNames &c
     check_type_names(type_table, type_rows, earlier, out);
     for (uint32_t i = 0; i < type_rows; ++i)
         checker.check(&type_table[i], check_record("ds_types", i, type_table[i].name));
-    check_keys(keys, checker, out);
+    std::vector<uint8_t> links;
+    check_keys(keys, checker, out, links);
     const auto *nodes = static_cast<const DsKeyNode *>(keys.address);
+    check_doc(exported(handle, symbols, "ds_doc_schema"),
+              KeyForest{nodes, static_cast<uint32_t>(links.size()), links.data()}, out);
     const auto *rows = static_cast<const DsAlarm *>(alarms.address);
     for (uint32_t i = 0; i < alarm_rows; ++i) {
         const DsKeyNode *key = rows[i].key;
