@@ -88,6 +88,7 @@ $ --help
     field       field N of a key's field text
     demo        the round trip on the example module
     check       name every mistake in schema module files
+    doc join    entries joined into an RFC 7951 document
   
   Options, before or after the command:
     --json      print the result as JSON (shape in the README); not for check
