@@ -25,6 +25,18 @@ if(TARGET dsgen AND DOC_YUMA_DIR)
   dstest_scenario(doc_hpp_test SOURCES doc_hpp_test.cpp MODULES doc_ietf)
   target_link_libraries(doc_hpp_test PRIVATE dstypes_doc_obj)
   target_compile_options(doc_hpp_test PRIVATE -fno-exceptions)
+
+  # The work-counting build of the document library (see join_linear_test.cpp).
+  get_target_property(doc_sources dstypes_doc_obj SOURCES)
+  add_library(dstypes_doc_counted_obj OBJECT ${doc_sources})
+  target_include_directories(dstypes_doc_counted_obj PUBLIC ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR})
+  target_compile_options(dstypes_doc_counted_obj PRIVATE -fsanitize-coverage=trace-pc
+                         $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict>)
+  target_link_libraries(dstypes_doc_counted_obj PUBLIC PkgConfig::JSONC dstypes_core ${CMAKE_DL_LIBS})
+  set_target_properties(dstypes_doc_counted_obj PROPERTIES CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  dstest_scenario(doc_join_linear_test SOURCES join_linear_test.cpp MODULES doc_ietf)
+  target_link_libraries(doc_join_linear_test PRIVATE dstypes_doc_counted_obj)
 else()
   message(STATUS "join tests against libyang skipped: no dsgen, or no YANG files of libyuma-base")
 endif()
