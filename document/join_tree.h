@@ -30,6 +30,42 @@ struct JoinNode {
     std::unordered_map<std::string, JoinNode *> by_identity;
 };
 
+// One level of an entry's path, resolved against the schema.
+struct Level {
+    Node node;
+    std::string_view component; // the path's text of the level
+};
+
+// The levels of the key that path names, each with its document data, or
+// false with reason.
+bool resolve_levels(const char *path, std::vector<Level> &out, std::string &reason);
+// Appends the packed value of a typed level's component to identity (the
+// identity of a list entry is its key levels' packed values, one after
+// another); with library, also its library JSON form, which the caller owns.
+bool level_identity(const Level &level, std::string &identity, json_object **library,
+                    std::string &reason);
+
+// The child of parent (null: none) that stands for the schema node key.
+JoinNode *find_child(const JoinNode *parent, const DsKeyNode *key);
+
+} // namespace doc
+
+// A join: its entries' data tree, and the node whose body it prints.
+struct DsDocJoin {
+    doc::Node at;                           // the printed body's node; key null: whole tree
+    std::vector<const DsKeyNode *> at_keys; // at's levels, top first
+    std::vector<std::string> at_ids;        // their identities (see level_identity)
+    doc::JoinNode root;
+};
+
+namespace doc
+{
+
+// Checks an entry against the join's tree and the schema, then adds it;
+// the tree is changed only when every check passed. Returns 0 or -1.
+int join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
+             DsDocError **error);
+
 // Appends the document of the data tree below root (whose children are the
 // top-level nodes) to out: compact, or indented as YANG tools print it.
 void print_tree(const JoinNode &root, bool compact, std::string &out);
