@@ -224,32 +224,40 @@ TEST(JoinIetf, RoundTripsPrintAsLibyangInBothLayouts)
     EXPECT_EQ(refused_by_libyang, 0);
 }
 
-// --at: the entries below one interface print as RESTCONF's body of that
-// resource, which is libyang's print of the node alone.
-TEST(JoinIetf, BodyOfAListEntryPrintsAsLibyangPrintsTheNode)
+// --at: the entries below one node print as RESTCONF's body of that
+// resource, which is libyang's print of the node alone: a list entry, a
+// container, a state container holding defaults, a leaf.
+TEST(JoinIetf, BodiesPrintAsLibyangPrintsTheNodeAlone)
 {
+    const std::string eth0 = "/ietf-interfaces:interfaces/interface/\"eth0\"";
+    const std::string rib = "/ietf-routing:routing-state/ribs/rib/\"main\"";
+    const std::vector<std::pair<std::string, std::string>> nodes = {
+        {eth0, "/ietf-interfaces:interfaces/interface[name='eth0']"},
+        {eth0 + "/statistics", "/ietf-interfaces:interfaces/interface[name='eth0']/statistics"},
+        {eth0 + "/if-index", "/ietf-interfaces:interfaces/interface[name='eth0']/if-index"},
+        {rib, "/ietf-routing:routing-state/ribs/rib[name='main']"},
+        {"/ietf-routing:routing-state/ribs", "/ietf-routing:routing-state/ribs"}};
     int bodies = 0;
-    for (uint32_t seed = 1; seed <= 60; ++seed) {
-        std::string text = dstest::ietf_document(seed, 2);
-        if (text.find("\"eth0\"") == std::string::npos)
-            continue;
-        Printed expected =
-            libyang_print(text, "/ietf-interfaces:interfaces/interface[name='eth0']");
-        ASSERT_EQ(expected.error, "") << text;
-        std::string error;
-        std::vector<Entry> below;
-        const std::string at = "/ietf-interfaces:interfaces/interface/\"eth0\"";
-        for (Entry &e : split(text, error))
-            if (e.path.compare(0, at.size(), at) == 0 &&
-                (e.path.size() == at.size() || e.path[at.size()] == '/'))
-                below.push_back(std::move(e));
-        Printed got = join(below, at.c_str());
-        ASSERT_EQ(got.error, "") << text;
-        EXPECT_EQ(got.pretty, expected.pretty) << text;
-        EXPECT_EQ(got.compact, expected.compact) << text;
-        ++bodies;
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        std::string text = dstest::ietf_document(seed, 2), error;
+        std::vector<Entry> entries = split(text, error);
+        for (const auto &[at, xpath] : nodes) {
+            Printed expected = libyang_print(text, xpath.c_str());
+            if (!expected.error.empty())
+                continue; // no such node in this document
+            std::vector<Entry> below;
+            for (const Entry &e : entries)
+                if (e.path.compare(0, at.size(), at) == 0 &&
+                    (e.path.size() == at.size() || e.path[at.size()] == '/'))
+                    below.push_back(e);
+            Printed got = join(below, at.c_str());
+            ASSERT_EQ(got.error, "") << text;
+            EXPECT_EQ(got.pretty, expected.pretty) << at << "\n" << text;
+            EXPECT_EQ(got.compact, expected.compact) << at << "\n" << text;
+            ++bodies;
+        }
     }
-    EXPECT_GT(bodies, 20);
+    EXPECT_GT(bodies, 100);
 }
 
 // The packed value of a JSON value (the library's form) for the key at path.
