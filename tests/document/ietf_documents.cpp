@@ -243,6 +243,16 @@ routing_state(Draw &d, int count)
                      {"ribs", d.object({{"rib", Draw::array({rib})}})}});
 }
 
+// A union of uint16 and an enumeration: a number or a name.
+std::string
+alarms(Draw &d)
+{
+    std::string changes = d.maybe() ? std::to_string(d.number(0, 65535)) : "\"infinite\"";
+    return d.object({{"control", d.object({{"max-alarm-status-changes", changes},
+                                           {"notify-status-changes",
+                                            d.maybe() ? "\"raise-and-clear\"" : ""}})}});
+}
+
 } // namespace
 
 std::string
@@ -253,7 +263,8 @@ ietf_document(uint32_t seed, int size)
     return d.object({{"ietf-interfaces:interfaces", d.maybe(80) ? interfaces(d, count + 1) : ""},
                      {"ietf-system:system", d.maybe() ? system_config(d, count) : ""},
                      {"ietf-hardware:hardware", d.maybe() ? hardware(d, count) : ""},
-                     {"ietf-routing:routing-state", routing_state(d, count)}});
+                     {"ietf-routing:routing-state", routing_state(d, count)},
+                     {"ietf-alarms:alarms", d.maybe() ? alarms(d) : ""}});
 }
 
 } // namespace dstest

@@ -1,6 +1,6 @@
 // Generated RFC 7951 documents of the IETF models that the join tests
 // compile (ietf-interfaces with ietf-ip and iana-if-type, ietf-system,
-// ietf-hardware with iana-hardware, ietf-routing): valid data written with
+// ietf-hardware with iana-hardware, ietf-routing, ietf-alarms): valid data written with
 // non-canonical values where YANG allows them (upper-case and uncompressed
 // IPv6, "+7", "Z" and other time offsets, identities without their
 // module, control characters in texts), each from a seed.

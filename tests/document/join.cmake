@@ -1,5 +1,6 @@
 # The join side held against libyang on dsgen's module of the IETF models
-# (compiled here as tests/dsgen compiles them, with iana-hardware), where
+# (compiled here as tests/dsgen compiles them, with iana-hardware, and
+# ietf-alarms for its union of a number and an enumeration), where
 # dsgen and the models of libyuma-base are at hand.
 find_path(DOC_YUMA_DIR modules/ietf/ietf-system@2014-08-06.yang PATHS /usr/share/yuma NO_DEFAULT_PATH)
 if(TARGET dsgen AND DOC_YUMA_DIR)
@@ -9,7 +10,7 @@ if(TARGET dsgen AND DOC_YUMA_DIR)
     ${nmda}/ietf-interfaces@2018-02-20.yang ${nmda}/ietf-ip@2018-02-22.yang
     ${ietf}/ietf-system@2014-08-06.yang ${ietf}/ietf-routing@2016-11-04.yang
     ${ietf}/ietf-hardware@2018-03-13.yang ${ietf}/iana-hardware@2018-03-13.yang
-    ${ietf}/iana-if-type@2014-05-08.yang)
+    ${ietf}/iana-if-type@2014-05-08.yang ${ietf}/ietf-alarms@2019-09-11.yang)
   dstypes_add_schema_module(doc_ietf ${doc_ietf_files} SEARCH_PATH ${nmda} ${ietf}
     ANNOTATIONS ${PROJECT_SOURCE_DIR}/tests/dsgen/ietf.annotations.json NO_INSTALL)
   dstest_scenario(doc_join_ietf_test SOURCES join_ietf_test.cpp ietf_documents.cpp MODULES doc_ietf)
