@@ -110,26 +110,41 @@ typedef struct DsDocJoin DsDocJoin;
 
 /**
  * Starts a join. at: null or "" for a whole data tree; else the key path of
- * the node whose body is printed. Returns null when at names no node of a
- * module with document data (with *error set), or when memory runs out.
+ * the node whose body is printed (a container, a list entry, a leaf), and
+ * every entry must lie at or below it. Returns null when at names no node of
+ * a module with document data or names a list rather than one of its entries
+ * (with *error set), or when memory runs out. The caller releases the join
+ * with ds_doc_join_free.
  */
 DsDocJoin *ds_doc_join_new(const char *at, DsDocError **error);
 
 /**
  * Adds one entry: its key path text and packed value (null and 0 for an entry
- * without a value). Entries may come in any order; list entries and
- * leaf-list elements print in the order in which they come. Returns 0, or
- * -1 when the entry is refused (with *error set); a refused entry leaves the
- * join as it was.
+ * without a value: a list entry, a presence container). Entries may come in
+ * any order; a list's entries print in the order in which the first entry
+ * at or below each of them came, a leaf-list's elements in the order of its
+ * array. Returns 0, or -1 when the entry is refused (with *error set, its
+ * place being path); a refused entry leaves the join as it was. Refused: a
+ * path that names no key of a module with document data, or a container
+ * without presence or a list rather than an entry; a value of another size
+ * than its leaf type's, one that the type does not accept, or a value for
+ * an entry without one; a key level that its field type does not accept; an
+ * entry given twice; a repeated element of a configuration leaf-list; a node
+ * in a case of a choice beside data of another case; with at, an entry that
+ * is not at or below it.
  */
 int ds_doc_join_add(DsDocJoin *join, const char *path, const void *value, size_t value_len,
                     DsDocError **error);
 
 /**
- * Prints the document of the entries added so far, in schema order.
- * flags: DsDocPrintFlag bits. Returns the NUL-terminated text, which the
- * caller releases with free(), or null (with *error set) when the entries do
- * not make a document or memory runs out.
+ * Prints the document of the entries added so far as YANG tools (libyang 2)
+ * print the same data after validating it: members in schema order, names
+ * qualified with their module at the top and where the module changes,
+ * values in their canonical text, and the defaults of state leaves that no
+ * entry gave (validation adds them). Indented by two blanks per level with a
+ * final newline, or compact without one (DS_DOC_PRINT_COMPACT). flags:
+ * DsDocPrintFlag bits. Returns the NUL-terminated text, which the caller
+ * releases with free(), or null (with *error set) when memory runs out.
  */
 char *ds_doc_join_print(const DsDocJoin *join, unsigned flags, DsDocError **error);
 

@@ -33,8 +33,11 @@ prefix="$work/root/p"
 lib="$prefix/$libdir"
 for f in "$includedir/dstypes.h" "$includedir/dstypes.hpp" "$includedir/dstypes_base.hpp" \
          "$includedir/dstypes_json.hpp" "$includedir/dstypes_keys.hpp" "$includedir/dstypes_parse.hpp" \
-         "$includedir/dstypes_path.hpp" "$includedir/dstypes_views.hpp" "$includedir/dstypes_doc_schema.h" "$libdir/libdstypes.so" "$libdir/librk_syslog.so" \
-         "$libdir/pkgconfig/dstypes.pc" "$libdir/pkgconfig/dstypes++.pc" "$libdir/cmake/dstypes/dstypesConfig.cmake"; do
+         "$includedir/dstypes_path.hpp" "$includedir/dstypes_views.hpp" "$includedir/dstypes_doc_schema.h" \
+         "$includedir/dstypes_doc.h" "$includedir/dstypes_doc.hpp" "$libdir/libdstypes-doc.so" \
+         "$libdir/pkgconfig/dstypes-doc.pc" "$libdir/libdstypes.so" "$libdir/librk_syslog.so" \
+         "$libdir/pkgconfig/dstypes.pc" "$libdir/pkgconfig/dstypes++.pc" "$libdir/cmake/dstypes/dstypesConfig.cmake" \
+         "$libdir/cmake/dstypes/dstypesDocTargets.cmake"; do
     test -e "$prefix/$f" || { echo "not installed: $f"; exit 1; }
 done
 export PKG_CONFIG_PATH="$lib/pkgconfig"
@@ -53,8 +56,10 @@ run=${DSTEST_EMULATOR:-}
 pc() { echo "$($pkg_config --cflags --libs "$1") -Wl,-rpath-link,$lib"; }
 ${CC:-cc} $flags -o "$work/c_pc" "$src/c_consumer.c" $(pc dstypes)
 ${CXX:-c++} $flags -o "$work/cpp_pc" "$src/cpp_consumer.cpp" $(pc dstypes)
+${CC:-cc} $flags -o "$work/doc_pc" "$src/doc_consumer.c" $(pc dstypes-doc)
 $run "$work/c_pc"
 $run "$work/cpp_pc"
+$run "$work/doc_pc" 2>/dev/null
 
 # The README's examples, exactly as a reader would copy them.
 block() { awk -v open="\`\`\`$1" '$0 == open { on = 1; next } on && /^```$/ { exit } on' "$readme"; }
@@ -74,9 +79,10 @@ cmake -S "$src" -B "$work/cm" -DCMAKE_PREFIX_PATH="$prefix" -DDSTYPES_README_EXA
 cmake --build "$work/cm" >/dev/null
 $run "$work/cm/c_consumer"
 $run "$work/cm/cpp_consumer"
+$run "$work/cm/doc_consumer" 2>/dev/null
 $run "$work/cm/readme_cpp_example" >/dev/null
 # A C project never meets the C++ requirement that dstypes::dstypes carries.
 cmake -S "$src" -B "$work/c_only" -DCMAKE_PREFIX_PATH="$prefix" -DDSTYPES_C_ONLY=ON -DCMAKE_C_FLAGS="$flags" >/dev/null
 cmake --build "$work/c_only" >/dev/null
 $run "$work/c_only/c_consumer"
-echo "8 consumers built, 7 ran, against the tree installed under the prefix alone"
+echo "11 consumers built, 9 ran, against the tree installed under the prefix alone"

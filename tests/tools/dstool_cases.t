@@ -95,6 +95,7 @@ $ --help
     field       field N of a key's field text
     demo        the round trip on the example module
     doc split   an RFC 7951 document as key paths and packed values
+    doc join    entries joined into an RFC 7951 document
     check       name every mistake in schema module files or a module directory
     compat      whether a new module reads every value an old one stored
   

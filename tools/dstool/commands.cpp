@@ -217,6 +217,24 @@ commands()
          0,
          1,
          cmd_doc_split},
+        {"doc join",
+         "doc join [--compact] [--at KEYPATH] [FILE|-]",
+         "entries joined into an RFC 7951 document",
+         "Reads entries, one a line: a key path, a TAB, and the packed value as\n"
+         "\"dstool pack\" prints it (empty for a list entry or a presence\n"
+         "container), from FILE or standard input (\"-\", the default), in any\n"
+         "order, and prints the document they make as YANG tools print it: schema\n"
+         "order, list entries and leaf-list elements in the order they came,\n"
+         "state defaults added. Keys must be of modules that dsgen wrote. Exits 1\n"
+         "and prints nothing when an entry is refused, naming its line.\n",
+         {{"--compact", nullptr, "no indentation and no final newline"},
+          {"--at", "KEYPATH",
+           "print the body of the node KEYPATH names, as RESTCONF\n"
+           "                 returns that resource; entries lie below it"}},
+         nullptr,
+         0,
+         1,
+         cmd_doc_join},
         {"check",
          "check [DIR | FILE.so...]",
          "name every mistake in schema module files or a module directory",

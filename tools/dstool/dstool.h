@@ -263,6 +263,7 @@ int cmd_demo(const Invocation &inv);
 int cmd_check(const Invocation &inv);
 int cmd_compat(const Invocation &inv);
 int cmd_tree(const Invocation &inv);
+int cmd_doc_join(const Invocation &inv);
 int cmd_doc_split(const Invocation &inv);
 
 } // namespace dstool

@@ -158,11 +158,13 @@ run(int argc, char **argv, std::string &command)
         print(tool_help());
         return kStatusOk;
     }
+    // A command of two words ("doc join") is named by both.
+    if (find_command(first) == nullptr && leading + 1 < words.size() &&
+        find_command(first + " " + words[leading + 1]) != nullptr) {
+        first += " " + words[leading + 1];
+        words.erase(words.begin() + static_cast<std::ptrdiff_t>(leading) + 1);
+    }
     const CommandSpec *command_spec = find_command(first);
-    // A command of two words ("doc split"): the family, then its command.
-    if (command_spec == nullptr && leading + 1 < words.size() &&
-        (command_spec = find_command(first + " " + words[leading + 1])) != nullptr)
-        words.erase(words.begin() + static_cast<std::ptrdiff_t>(leading));
     if (command_spec == nullptr)
         fail(kStatusUsage, printable(first), "unknown command (see dstool --help)");
     command = command_spec->name;

@@ -1,0 +1,119 @@
+// The C calls of the join side: a join gathers entries into a data tree
+// (join_entry.cpp checks and adds each one) and prints it as one RFC 7951
+// document (join_print.cpp), whole or as the body of one node.
+#include "document/join_tree.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace doc
+{
+
+// The data node that a join's at names, or null when no entry reached it.
+const JoinNode *
+find_at(const DsDocJoin &join)
+{
+    const JoinNode *node = &join.root;
+    std::string identity;
+    for (size_t i = 0; i < join.at_keys.size() && node != nullptr; ++i) {
+        if (join.at_keys[i]->field_type != nullptr) {
+            identity += join.at_ids[i];
+            bool last_key =
+                i + 1 == join.at_keys.size() || join.at_keys[i + 1]->field_type == nullptr;
+            if (last_key) {
+                auto it = node->by_identity.find(identity);
+                node = it != node->by_identity.end() ? it->second : nullptr;
+                identity.clear();
+            }
+            continue;
+        }
+        node = find_child(node, join.at_keys[i]);
+    }
+    return node;
+}
+
+} // namespace doc
+
+extern "C" {
+
+DOC_EXPORT DsDocJoin *
+ds_doc_join_new(const char *at, DsDocError **error)
+{
+    try {
+        auto join = std::make_unique<DsDocJoin>();
+        if (at != nullptr && at[0] != '\0') {
+            std::string reason;
+            std::vector<doc::Level> levels;
+            if (!doc::resolve_levels(at, levels, reason)) {
+                doc::set_error(error, at, reason);
+                return nullptr;
+            }
+            join->at = levels.back().node;
+            for (const doc::Level &level : levels) {
+                std::string identity;
+                if (level.node.key->field_type != nullptr &&
+                    !doc::level_identity(level, identity, nullptr, reason)) {
+                    doc::set_error(error, at, reason);
+                    return nullptr;
+                }
+                join->at_ids.push_back(std::move(identity));
+                join->at_keys.push_back(level.node.key);
+            }
+            if (join->at.doc->kind == DS_DOC_LIST)
+                doc::set_error(error, at, "names a list, not one of its entries");
+            if (join->at.doc->kind == DS_DOC_LIST)
+                return nullptr;
+        }
+        return join.release();
+    } catch (const std::bad_alloc &) {
+        doc::set_error(error, at != nullptr ? at : "", "out of memory");
+        return nullptr;
+    }
+}
+
+DOC_EXPORT int
+ds_doc_join_add(DsDocJoin *join, const char *path, const void *value, size_t value_len,
+                DsDocError **error)
+{
+    if (join == nullptr || path == nullptr)
+        return doc::set_error(error, path != nullptr ? path : "", "no join or no path");
+    try {
+        return doc::join_add(*join, path, value, value_len, error);
+    } catch (const std::bad_alloc &) {
+        return doc::set_error(error, path, "out of memory");
+    }
+}
+
+DOC_EXPORT char *
+ds_doc_join_print(const DsDocJoin *join, unsigned flags, DsDocError **error)
+{
+    if (join == nullptr) {
+        doc::set_error(error, "", "no join");
+        return nullptr;
+    }
+    try {
+        std::string out;
+        bool compact = (flags & DS_DOC_PRINT_COMPACT) != 0;
+        if (join->at.key == nullptr)
+            doc::print_tree(join->root, compact, out);
+        else
+            doc::print_body(doc::find_at(*join), join->at, compact, out);
+        char *text = static_cast<char *>(std::malloc(out.size() + 1));
+        if (text == nullptr)
+            throw std::bad_alloc();
+        std::memcpy(text, out.c_str(), out.size() + 1);
+        return text;
+    } catch (const std::bad_alloc &) {
+        doc::set_error(error, "", "out of memory");
+        return nullptr;
+    }
+}
+
+DOC_EXPORT void
+ds_doc_join_free(DsDocJoin *join)
+{
+    delete join;
+}
+
+} // extern "C"

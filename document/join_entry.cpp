@@ -1,0 +1,365 @@
+// Entries on their way into a join: an entry's key path resolved against
+// the schema level by level, its list entries identified by their packed
+// keys, its value checked and brought into its document form, and its place
+// in the tree checked against choices, all before anything changes; then
+// the nodes it needs are built. The C calls live in join.cpp.
+#include "document/join_tree.h"
+
+#include <algorithm>
+#include <new>
+#include <unordered_set>
+
+namespace doc
+{
+
+namespace
+{
+
+constexpr uint32_t kMaxLevels = 32;
+
+// The components of a key path after its leading "/", cut at each "/"
+// outside a quoted stretch (where a backslash escapes the next character).
+std::vector<std::string_view>
+path_components(std::string_view path)
+{
+    std::vector<std::string_view> out;
+    size_t start = 1;
+    bool quoted = false;
+    for (size_t i = 1; i < path.size(); ++i) {
+        if (quoted && path[i] == '\\') {
+            ++i;
+        } else if (path[i] == '"') {
+            quoted = !quoted;
+        } else if (path[i] == '/' && !quoted) {
+            out.push_back(path.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    if (start < path.size())
+        out.push_back(path.substr(start));
+    return out;
+}
+
+// The levels of the key that path names, each with its document data, or
+// false with reason.
+} // namespace
+
+bool
+resolve_levels(const char *path, std::vector<Level> &out, std::string &reason)
+{
+    const DsKeyNode *key = ds_find_key(path, 0);
+    if (key == nullptr) {
+        reason = "names no key of a loaded module";
+        return false;
+    }
+    const DsKeyNode *levels[kMaxLevels];
+    uint32_t depth = ds__get_key_levels(key, levels, kMaxLevels);
+    std::vector<std::string_view> components = path_components(path);
+    if (depth == 0 || components.size() != depth) {
+        reason = "names no key of a loaded module";
+        return false;
+    }
+    for (uint32_t i = 0; i < depth; ++i) {
+        Node node = node_of(levels[i], reason);
+        if (node.doc == nullptr)
+            return false;
+        out.push_back({node, components[i]});
+    }
+    return true;
+}
+
+// The packed value of a typed level's component: the identity of a list
+// entry is its key levels' packed values, one after another.
+bool
+level_identity(const Level &level, std::string &identity, json_object **library,
+               std::string &reason)
+{
+    std::string text(level.component);
+    json_tokener_error error = json_tokener_success;
+    JsonPtr jo(json_tokener_parse_verbose(text.c_str(), &error));
+    const DsType *type = level.node.key->field_type;
+    std::string packed(ds_type_size(type), '\0');
+    if (error != json_tokener_success || jo == nullptr ||
+        !ds_jo_to_c(type, jo.get(), packed.data(), packed.size())) {
+        reason = "key " + text + " is not a valid " +
+                 (level.node.doc->name ? level.node.doc->name : "key");
+        return false;
+    }
+    identity += packed;
+    if (library != nullptr)
+        *library = ds_c_to_jo(type, packed.data(), packed.size());
+    return true;
+}
+
+JoinNode *
+find_child(const JoinNode *parent, const DsKeyNode *key)
+{
+    if (parent == nullptr)
+        return nullptr;
+    for (const auto &child : parent->children)
+        if (child->node.key == key)
+            return child.get();
+    return nullptr;
+}
+
+namespace
+{
+
+// The document form of a value of node in the library's JSON form,
+// canonical as YANG tools print it.
+bool
+document_scalar(const Node &node, json_object *library, Scalar &out, std::string &reason)
+{
+    if (node.doc->value == nullptr) {
+        reason = "the module's document data gives no type for it";
+        return false;
+    }
+    return library_to_scalar(*node.doc->value, library, out, reason);
+}
+
+// One list entry on the way: the list's level, the entry's identity and its
+// key values.
+struct Step {
+    size_t level = 0; // index of the list's (or other node's) level
+    bool entry = false;
+    std::string identity;
+    std::vector<Scalar> keys;
+};
+
+// The identity and key values of the list entry whose list is levels[list]
+// and whose count key levels follow it; false with reason when a key is no
+// valid value, or when the entry is not the one that at_ids names.
+bool
+entry_step(const std::vector<Level> &levels, size_t list, size_t count,
+           const std::vector<std::string> &at_ids, Step &step, std::string &reason)
+{
+    for (size_t i = list + 1; i <= list + count; ++i) {
+        json_object *library = nullptr;
+        std::string one;
+        if (!level_identity(levels[i], one, &library, reason))
+            return false;
+        JsonPtr owner(library);
+        if (i < at_ids.size() && one != at_ids[i]) {
+            reason = "is not below the joined node";
+            return false;
+        }
+        step.identity += one;
+        if (levels[i].node.doc->value == nullptr)
+            continue; // a keyless list's position is no member of the entry
+        Scalar key;
+        if (library == nullptr || !document_scalar(levels[i].node, library, key, reason)) {
+            reason = "key " + std::string(levels[i].component) + ": " + reason;
+            return false;
+        }
+        step.keys.push_back(std::move(key));
+    }
+    return true;
+}
+
+// The first element that comes twice among a leaf-list's elements; null
+// when none does (YANG allows repeated elements in state data only).
+const Scalar *
+repeated(const std::vector<Scalar> &values)
+{
+    std::unordered_set<std::string> seen;
+    for (const Scalar &value : values)
+        if (!seen.insert(value.text).second)
+            return &value;
+    return nullptr;
+}
+
+// The choice/case pairs of a node, outermost first.
+std::vector<std::pair<std::string_view, std::string_view>>
+choice_cases(const char *choices)
+{
+    std::vector<std::pair<std::string_view, std::string_view>> out;
+    if (choices == nullptr)
+        return out;
+    // YANG identifiers hold no "/": the pairs are cut at every one.
+    std::vector<std::string_view> parts;
+    for (std::string_view all(choices); !all.empty();) {
+        size_t end = std::min(all.find('/'), all.size());
+        parts.push_back(all.substr(0, end));
+        all.remove_prefix(std::min(end + 1, all.size()));
+    }
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        std::string_view choice = parts[i];
+        if (!choice.empty() && choice.back() == '!')
+            choice.remove_suffix(1);
+        out.emplace_back(choice, parts[i + 1]);
+    }
+    return out;
+}
+
+// The name of the choice in which a and b sit in different cases; empty
+// when they do not exclude each other.
+std::string
+conflicting_choice(const DsDocNode *a, const DsDocNode *b)
+{
+    auto ca = choice_cases(a->choices);
+    auto cb = choice_cases(b->choices);
+    for (size_t i = 0; i < ca.size() && i < cb.size(); ++i) {
+        if (ca[i].first != cb[i].first)
+            return {};
+        if (ca[i].second != cb[i].second)
+            return std::string(ca[i].first);
+    }
+    return {};
+}
+
+// Why a new child of parent at level cannot be created; empty when it can.
+std::string
+creation_conflict(const JoinNode *parent, const Node &node)
+{
+    if (parent == nullptr || node.doc->choices == nullptr)
+        return {};
+    for (const auto &child : parent->children) {
+        std::string choice = conflicting_choice(node.doc, child->node.doc);
+        if (!choice.empty())
+            return "is in another case of choice " + choice + " than " + child->node.doc->name;
+    }
+    return {};
+}
+
+// The walk of an entry's levels over the tree: what exists, and what to
+// build (steps); cur ends at the entry's own node, or null when it is new.
+bool
+plan_walk(const DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &steps,
+          const JoinNode *&cur, std::string &reason)
+{
+    cur = &join.root;
+    for (size_t i = 0; i < levels.size(); ++i) {
+        const Node &node = levels[i].node;
+        reason = "is not below the joined node";
+        if (i < join.at_keys.size() && node.key != join.at_keys[i])
+            return false;
+        reason = "names a key level without its list";
+        if (node.doc->kind == DS_DOC_LIST_KEY)
+            return false;
+        const JoinNode *next = find_child(cur, node.key);
+        reason = next == nullptr ? creation_conflict(cur, node) : "";
+        if (!reason.empty()) {
+            reason = node.doc->name + (" " + reason);
+            return false;
+        }
+        Step step;
+        step.level = i;
+        cur = next;
+        if (node.doc->kind == DS_DOC_LIST) {
+            size_t count = node.doc->key_count == 0 ? 1 : node.doc->key_count;
+            reason = "names a list, not one of its entries";
+            if (i + count >= levels.size())
+                return false;
+            step.entry = true;
+            if (!entry_step(levels, i, count, join.at_ids, step, reason))
+                return false;
+            auto it = next != nullptr ? next->by_identity.find(step.identity)
+                                      : decltype(next->by_identity)::const_iterator();
+            cur = next != nullptr && it != next->by_identity.end() ? it->second : nullptr;
+            i += count;
+        }
+        steps.push_back(std::move(step));
+    }
+    reason = "is not below the joined node";
+    return levels.size() >= join.at_ids.size();
+}
+
+// The document values of a leaf's or leaf-list's packed value, checked as
+// its type and YANG require; false with reason.
+bool
+entry_values(const Node &owner, const DsType *type, const void *value, size_t value_len,
+             std::vector<Scalar> &values, std::string &reason)
+{
+    if (value == nullptr || type == nullptr || value_len != ds_type_size(type)) {
+        reason = "value of " + std::to_string(value_len) + " bytes where its type has " +
+                 std::to_string(type ? ds_type_size(type) : 0);
+        return false;
+    }
+    JsonPtr library(ds_c_to_jo(type, value, value_len));
+    reason = "value is not valid for its type";
+    if (library == nullptr)
+        return false;
+    bool list = owner.doc->kind == DS_DOC_LEAF_LIST;
+    reason = "a leaf-list whose type is not an array";
+    if (list && (type->kind != DS_KIND_ARRAY || type->p.array.element == nullptr))
+        return false;
+    size_t count = list ? json_object_array_length(library.get()) : 1;
+    for (size_t e = 0; e < count; ++e) {
+        Scalar scalar;
+        json_object *item = list ? json_object_array_get_idx(library.get(), e) : library.get();
+        if (!document_scalar(owner, item, scalar, reason))
+            return false;
+        values.push_back(std::move(scalar));
+    }
+    const Scalar *twice =
+        list && (owner.doc->flags & DS_DOC_CONFIG) != 0 ? repeated(values) : nullptr;
+    if (twice != nullptr) {
+        reason = "value \"" + twice->text + "\" appears twice in a configuration leaf-list";
+        return false;
+    }
+    return true;
+}
+
+// Builds what the steps found missing and returns the entry's own node.
+JoinNode *
+apply_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &steps)
+{
+    JoinNode *node = &join.root;
+    for (Step &step : steps) {
+        const Node &schema = levels[step.level].node;
+        JoinNode *next = find_child(node, schema.key);
+        if (next == nullptr) {
+            node->children.push_back(std::make_unique<JoinNode>());
+            next = node->children.back().get();
+            next->node = schema;
+        }
+        node = next;
+        if (!step.entry)
+            continue;
+        auto it = next->by_identity.find(step.identity);
+        if (it != next->by_identity.end()) {
+            node = it->second;
+            continue;
+        }
+        size_t count = schema.doc->key_count == 0 ? 1 : schema.doc->key_count;
+        next->entries.push_back(std::make_unique<JoinNode>());
+        node = next->entries.back().get();
+        node->node = levels[step.level + count].node;
+        node->keys = std::move(step.keys);
+        next->by_identity.emplace(step.identity, node);
+    }
+    return node;
+}
+
+} // namespace
+
+// Checks an entry against the tree and the schema, then adds it; the tree
+// is changed only when every check passed.
+int
+join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len, DsDocError **error)
+{
+    std::string reason;
+    std::vector<Level> levels;
+    std::vector<Step> steps;
+    const JoinNode *cur = nullptr;
+    if (!resolve_levels(path, levels, reason) || !plan_walk(join, levels, steps, cur, reason))
+        return set_error(error, path, reason);
+    const Node &last = levels.back().node;
+    const Node &owner = steps.back().entry ? levels[steps.back().level].node : last;
+    bool takes_value = owner.doc->kind == DS_DOC_LEAF || owner.doc->kind == DS_DOC_LEAF_LIST;
+    if (owner.doc->kind == DS_DOC_CONTAINER)
+        return set_error(error, path, "names a container without presence, which has no entry");
+    if (!takes_value && (value != nullptr || value_len != 0))
+        return set_error(error, path, "takes no value");
+    if (cur != nullptr && (cur->given || !cur->values.empty()))
+        return set_error(error, path, "is given twice");
+    std::vector<Scalar> values;
+    if (takes_value && !entry_values(owner, last.key->leaf_type, value, value_len, values, reason))
+        return set_error(error, path, reason);
+    JoinNode *node = apply_walk(join, levels, steps);
+    node->given = !takes_value;
+    node->values = std::move(values);
+    return 0;
+}
+
+} // namespace doc
