@@ -143,17 +143,13 @@ JsonReader::read_escape(std::string &out)
     uint32_t code = 0;
     if (!hex4(code))
         return fail("a \\u escape without four hex digits");
-    if (code >= 0xDC00 && code <= 0xDFFF)
-        return fail("a \\u escape of a lone low surrogate");
-    if (code >= 0xD800 && code <= 0xDBFF) {
-        uint32_t low = 0;
-        if (end_ - at_ < 2 || at_[0] != '\\' || at_[1] != 'u')
-            return fail("a \\u escape of a high surrogate without its low half");
-        at_ += 2;
-        if (!hex4(low) || low < 0xDC00 || low > 0xDFFF)
-            return fail("a \\u escape of a high surrogate without its low half");
-        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-    }
+    // What a YANG text may hold (XML's characters): no other control
+    // characters than tab, line feed and carriage return, no surrogates (so
+    // no pairs of escapes either, as YANG tools read them), no U+FFFE or
+    // U+FFFF, nor, as an escape, the noncharacters U+FDD0 to U+FDEF.
+    if ((code < 0x20 && code != '\t' && code != '\n' && code != '\r') ||
+        (code >= 0xD800 && code <= 0xDFFF) || (code >= 0xFDD0 && code <= 0xFDEF) || code >= 0xFFFE)
+        return fail("a YANG text cannot hold the character of this \\u escape");
     append_utf8(out, code);
     return true;
 }
@@ -175,6 +171,8 @@ JsonReader::read_utf8(std::string &out)
         ok = (static_cast<unsigned char>(at_[i]) & 0xC0) == 0x80;
     if (!ok)
         return fail("invalid UTF-8 in a string");
+    if (lead == 0xEF && second == 0xBF && (static_cast<unsigned char>(at_[2]) & 0xFE) == 0xBE)
+        return fail("a YANG text cannot hold U+FFFE or U+FFFF");
     out.append(at_, static_cast<size_t>(extra + 1));
     at_ += extra + 1;
     return true;

@@ -192,7 +192,8 @@ SplitWalk::entry_keys(const DsKeyNode *first, size_t start, Keys &keys)
             if (!in_.read_string(name) || !in_.take(':'))
                 return syntax();
             size_t i = 0;
-            while (i < levels.size() && name != nodes[i].doc->name)
+            while (i < levels.size() && name != nodes[i].doc->name &&
+                   name != std::string(module_of(nodes[i])) + ":" + nodes[i].doc->name)
                 ++i;
             if (i == levels.size()) {
                 if (!in_.skip_value())
@@ -224,43 +225,68 @@ SplitWalk::entry_keys(const DsKeyNode *first, size_t start, Keys &keys)
     return true;
 }
 
-// Whether an earlier entry of the list has the same keys. A hash met again
-// is confirmed by reading that entry's keys once more, so that only a real
-// repeat is refused; the reader is back at start afterwards.
+// A slot of the repeated-entry table: the entry's place + 1 above 24 bits
+// of its keys' hash (the bits above those that pick the slot); 0: empty.
+constexpr unsigned kTagBits = 24;
+
+static uint64_t
+slot_of(size_t start, uint64_t hash)
+{
+    return (uint64_t(start + 1) << kTagBits) | (hash >> (64 - kTagBits));
+}
+
+static size_t
+place_of(uint64_t slot)
+{
+    return static_cast<size_t>(slot >> kTagBits) - 1;
+}
+
+// The keys' hash of the list entry at start, read again.
+uint64_t
+SplitWalk::rehash(const DsKeyNode *first, size_t start)
+{
+    Keys keys;
+    entry_keys(first, start, keys);
+    return hash_texts(keys.texts);
+}
+
+// Whether an earlier entry of the list has the same keys. The table holds 8
+// bytes a slot and is at most three quarters full; a slot whose tag matches
+// is confirmed by reading that entry's keys again, and so is every entry
+// when the table doubles (which reads each entry once more in all). The
+// reader is back at start afterwards.
 bool
 SplitWalk::duplicate_entry(EntryTable &seen, const DsKeyNode *first, const Keys &keys, size_t start)
 {
-    if (2 * (seen.used + 1) > seen.slots.size() / 2) {
-        EntryTable grown;
-        grown.slots.assign(std::max<size_t>(32, seen.slots.size() * 2), 0);
-        size_t mask = grown.slots.size() / 2 - 1;
-        for (size_t i = 0; i < seen.slots.size(); i += 2) {
-            if (seen.slots[i + 1] == 0)
+    if (4 * (seen.used + 1) > 3 * seen.slots.size()) {
+        std::vector<uint64_t> grown(std::max<size_t>(16, seen.slots.size() * 2), 0);
+        size_t mask = grown.size() - 1;
+        for (uint64_t slot : seen.slots) {
+            if (slot == 0)
                 continue;
-            size_t at = seen.slots[i] & mask;
-            while (grown.slots[2 * at + 1] != 0)
+            size_t at = rehash(first, place_of(slot)) & mask;
+            while (grown[at] != 0)
                 at = (at + 1) & mask;
-            grown.slots[2 * at] = seen.slots[i];
-            grown.slots[2 * at + 1] = seen.slots[i + 1];
+            grown[at] = slot;
         }
-        grown.used = seen.used;
-        seen = std::move(grown);
+        seen.slots = std::move(grown);
+        in_.seek(start);
     }
     uint64_t hash = hash_texts(keys.texts);
-    size_t mask = seen.slots.size() / 2 - 1;
+    uint64_t tag = hash >> (64 - kTagBits);
+    size_t mask = seen.slots.size() - 1;
     size_t at = hash & mask;
-    for (; seen.slots[2 * at + 1] != 0; at = (at + 1) & mask) {
-        if (seen.slots[2 * at] != hash)
+    for (; seen.slots[at] != 0; at = (at + 1) & mask) {
+        if ((seen.slots[at] & ((uint64_t(1) << kTagBits) - 1)) != tag)
             continue;
         Keys earlier;
         bool same =
-            entry_keys(first, seen.slots[2 * at + 1] - 1, earlier) && earlier.texts == keys.texts;
+            entry_keys(first, place_of(seen.slots[at]), earlier) && earlier.texts == keys.texts;
         in_.seek(start);
         if (same)
             return true;
     }
-    seen.slots[2 * at] = hash;
-    seen.slots[2 * at + 1] = start + 1;
+    seen.slots[at] = slot_of(start, hash);
     ++seen.used;
     return false;
 }

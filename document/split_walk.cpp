@@ -12,6 +12,23 @@ namespace doc
 namespace
 {
 
+// Whether a document's member name names the node: its key name, or, where
+// that has no module (a node of its parent's module), also "module:name",
+// which YANG tools take though RFC 7951 writes the simple form.
+bool
+names(std::string_view name, const DsKeyNode *key, const char *simple)
+{
+    if (name == key->name)
+        return true;
+    size_t colon = name.find(':');
+    if (colon == std::string_view::npos || std::strchr(key->name, ':') != nullptr ||
+        name.substr(colon + 1) != simple)
+        return false;
+    std::string why;
+    Node node = node_of(key, why);
+    return node.doc != nullptr && name.substr(0, colon) == module_of(node);
+}
+
 // The key node among the children of parent (the top-level nodes of every
 // module when parent is null) that a document names name; typed levels are
 // not members.
@@ -20,7 +37,7 @@ find_child(const DsKeyNode *parent, std::string_view name)
 {
     const DsKeyNode *child = parent != nullptr ? first_child(parent) : first_top_node();
     while (child != nullptr) {
-        if (child->field_type == nullptr && name == child->name)
+        if (child->field_type == nullptr && names(name, child, child->name))
             return child;
         child = parent != nullptr ? next_sibling(child) : next_top_node(child);
     }
@@ -89,7 +106,9 @@ SplitWalk::fail_at(const std::string &member, std::string reason)
 bool
 SplitWalk::syntax()
 {
-    return fail("not JSON: " + in_.error() + " (at byte " + std::to_string(in_.offset()) + ")");
+    bool text_rule = in_.error().rfind("a YANG text", 0) == 0;
+    return fail((text_rule ? "" : "not JSON: ") + in_.error() + " (at byte " +
+                std::to_string(in_.offset()) + ")");
 }
 
 bool
@@ -195,7 +214,7 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
                          : nullptr) {
             std::string why;
             Node level_node = node_of(level, why);
-            if (level_node.doc != nullptr && name == level_node.doc->name)
+            if (level_node.doc != nullptr && names(name, level, level_node.doc->name))
                 child = level;
         }
         bool is_key = child != nullptr;

@@ -56,8 +56,8 @@ class SplitWalk
 
   private:
   private:
-    // The entries of one list read so far: an open hash table of pairs
-    // (hash of the keys, place of the entry + 1); 16 bytes a slot.
+    // The entries of one list read so far: an open hash table of their
+    // places, tagged with part of their keys' hash (split_values.cpp).
     struct EntryTable {
         std::vector<uint64_t> slots;
         size_t used = 0;
@@ -80,6 +80,7 @@ class SplitWalk
     bool scalar(Scalar &out, const char *what);
     bool pack(const DsType *type, json_object *value);
     bool duplicate_entry(EntryTable &seen, const DsKeyNode *first, const Keys &keys, size_t start);
+    uint64_t rehash(const DsKeyNode *first, size_t start);
 
     JsonReader in_;
     DsDocEntryFn fn_;

@@ -61,14 +61,41 @@ void ds_doc_error_free(DsDocError *error);
 
 /**
  * Splits the document text[0..len) into entries and hands each, in document
- * order, to fn. at: null or "" for a whole data tree; else the key path of
- * the node whose body the text is (as a RESTCONF resource body). The whole
- * document is checked before the first entry is handed out, so a refused
- * document gives no entry. Memory held grows with the document's nesting
- * depth, not with its size.
+ * order, to fn: a presence container's and a list entry's (at its last key
+ * level, the keys in its path) before their members'; a leaf's and a
+ * leaf-list's (its array) with the packed value.
+ *
+ * at: null or "" for a whole data tree, an RFC 7951 JSON object whose
+ * members are top-level nodes qualified by their modules. Else the key path
+ * of the node whose body the text is, as a RESTCONF resource body: an object
+ * with that node as its one member, "module:name". A list entry's path names
+ * it by all its keys, and its body is the list with that one entry, whose
+ * keys must be those of the path.
+ *
+ * Entry paths are key paths as ds_build_key writes them: typed components
+ * are the JSON texts of the packed values (so canonical, "/" escaped), and
+ * the level of a keyless list is the entry's position counted from 1.
+ * Values are checked as the library checks them and as YANG does where the
+ * module says how (ranges, fraction digits, bit and identity names, list
+ * keys, no unknown or repeated member, no member of a second case, no
+ * repeated list entry or config leaf-list value), and stored in the
+ * canonical form (dstypes_doc_schema.h, DsDocCanon). Values that the library
+ * cannot hold are refused with that reason: integers above 2^63-1, texts
+ * longer than the leaf type holds or with a NUL character, decimal64 values
+ * beyond 2^53 units, more leaf-list values than its array holds.
+ *
+ * The whole document is checked before the first entry is handed out, so a
+ * refused document gives no entry. Memory held grows with the document's
+ * nesting depth, not with its size, but for the check of repeated list
+ * entries: 8 bytes a slot (at most 22 bytes an entry, the table three
+ * quarters full at most and doubling) for each list open around the member
+ * being read.
+ *
  * Returns 0 when every entry was handed out, fn's non-zero result when fn
  * stopped the split, -1 when the document is refused (with *error set when
- * error is not null; the caller releases it).
+ * error is not null; the caller releases it). The error's place is a JSON
+ * pointer (RFC 6901) into the document ("" for the document itself), or the
+ * text of at when at names no node that has a body.
  */
 int ds_doc_split(const char *text, size_t len, const char *at, DsDocEntryFn fn, void *arg,
                  DsDocError **error);

@@ -57,7 +57,7 @@ split(const std::string &text, const char *at = nullptr)
 TEST(Split, EveryValueFormBecomesItsPackedEntry)
 {
     Outcome out = split(R"({"dt:top": {
-        "name": "eth/0", "count": 7, "big": "+0012", "ratio": "99.5", "flag": [null],
+        "name": "eth/0", "count": 7, "big": "+0014", "ratio": "99.5", "flag": [null],
         "on": true, "color": "green", "perms": " write  read", "kind": "a-id",
         "addr": "2001:DB8::0:1", "tags": ["x", "y"], "either": 5,
         "opts": {"x": 1}, "c2": 3}})");
@@ -65,7 +65,7 @@ TEST(Split, EveryValueFormBecomesItsPackedEntry)
     std::vector<std::string> want = {
         "/dt:top/name\t65 74 68 2f 30 00 00 00 00 00 00 00 00 00 00 00",
         "/dt:top/count\t07",
-        "/dt:top/big\t0c 00 00 00 00 00 00 00",
+        "/dt:top/big\t0c 00 00 00 00 00 00 00", // octal, as YANG tools read it
         "/dt:top/ratio\t00 00 00 00 00 e0 58 40",
         "/dt:top/flag\t01",
         "/dt:top/on\t01",
@@ -130,7 +130,8 @@ TEST(Split, RefusedDocumentsGiveNoEntryAndNameThePlace)
         {R"({"dt:top": {"tags": ["x", "x"]}})", "/dt:top/tags/1", "a value that the leaf-list"},
         {R"({"dt:top": {"tags": ["1", "2", "3", "4", "5"]}})", "/dt:top/tags/4",
          "more values than the 4"},
-        {R"({"dt:top": {"name": "a\u0000b"}})", "/dt:top/name", "the text holds a NUL"},
+        {R"({"dt:top": {"name": "a\u0000b"}})", "/dt:top/name",
+         "a YANG text cannot hold the character"},
         {R"({"dt:top": {"count": 1}} x)", "", "text after the document"},
         {R"({"dt:top": {"count": 1})", "", "not JSON"},
         {"{\"dt:top\": {\"name\": \"\xC3\x28\"}}", "/dt:top/name", "not JSON: invalid UTF-8"},

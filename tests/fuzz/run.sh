@@ -15,7 +15,7 @@ src=$(cd "$(dirname "$0")/../.." && pwd)
 build=${2:-$src/build-fuzz}
 mkdir -p "$build"
 build=$(cd "$build" && pwd) # absolute: each target runs from inside it
-targets="canonical packed keys field bitmap descriptors forest replacements"
+targets="canonical packed keys field bitmap descriptors forest replacements split"
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g"
 cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" -DDSTYPES_FUZZ=ON >/dev/null

@@ -87,8 +87,9 @@ $ --help
     find-key    the key that a key path names
     field       field N of a key's field text
     demo        the round trip on the example module
-    check       name every mistake in schema module files
+    doc split   an RFC 7951 document as key paths and packed values
     doc join    entries joined into an RFC 7951 document
+    check       name every mistake in schema module files
   
   Options, before or after the command:
     --json      print the result as JSON (shape in the README); not for check
@@ -1124,3 +1125,35 @@ $ field '{"kind":"Virtual","index":2}/7/8' '/interfaces/*/units/*/address' 1
 $ field '{"kind":"Virtual","index":2}/7' '/interfaces/*/units/*/address' 2
   json: 7
   packed: 07 00
+## DocumentsSplitIntoEntries tools_doc
+$ doc split -
+< "{\"dt:top\": {\"count\": 7, \"item\": [{\"v\": -2, \"id\": \"a/b\"}], \"flag\": [null]}}"
+  /dt:top/count	07
+  /dt:top/item/"a\/b"	
+  /dt:top/item/"a\/b"/v	fe ff ff ff
+  /dt:top/flag	01
+$ doc split --at '/dt:top/item/"a"'
+< "{\"dt:item\": [{\"id\": \"a\", \"v\": 1}]}"
+  /dt:top/item/"a"	
+  /dt:top/item/"a"/v	01 00 00 00
+$ doc split
+< "{\"dt:top\": {\"count\": 7, \"item\": [{\"id\": \"a\"}, {\"id\": \"a\"}]}}"
+! dstool: doc split: standard input: /dt:top/item/1: a second entry with the same keys
+[1]
+$ doc split -
+< "{\"dt:top\": {\"big\": \"9223372036854775808\"}}"
+! dstool: doc split: standard input: /dt:top/big: out of the range of type int64
+[1]
+$ doc split --at /dt:top/nothing -
+< "{}"
+! dstool: doc split: standard input: /dt:top/nothing: no key of a loaded module has this path
+[1]
+$ doc split /nonexistent/doc.json
+! dstool: doc split: /nonexistent/doc.json: No such file or directory
+[1]
+$ doc split a b
+! dstool: doc split: too many arguments: doc split [--at KEYPATH] [FILE|-] (see dstool doc split --help)
+[2]
+$ doc split --at
+! dstool: doc split: option --at needs KEYPATH (see dstool doc split --help)
+[2]

@@ -6,9 +6,6 @@
 #include "dstool.h"
 #include "dstypes_doc.h"
 
-#include <fstream>
-#include <sstream>
-
 namespace dstool
 {
 
@@ -40,21 +37,6 @@ fail_doc(const std::string &input, DsDocError *raw)
     std::string reason = error ? ds_doc_error_reason(error.get()) : "out of memory";
     std::string where = error ? ds_doc_error_where(error.get()) : "";
     fail(kStatusFailed, input + (where.empty() ? "" : ": " + printable(where, 200)), reason);
-}
-
-std::string
-read_input(const Invocation &inv)
-{
-    if (inv.args.empty() || inv.args[0] == "-")
-        return read_all_stdin();
-    std::ifstream file(inv.args[0], std::ios::binary);
-    if (!file)
-        fail(kStatusFailed, printable(inv.args[0]), errno_text(errno));
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad())
-        fail(kStatusFailed, printable(inv.args[0]), errno_text(errno));
-    return text.str();
 }
 
 // Adds the entry of one input line.
@@ -90,7 +72,7 @@ cmd_doc_join(const Invocation &inv)
     std::unique_ptr<DsDocJoin, JoinFree> join(ds_doc_join_new(at_path, &error));
     if (join == nullptr)
         fail_doc("--at", error);
-    std::string text = read_input(inv);
+    std::string text = read_file_arg(inv.args.empty() ? "-" : inv.args[0]);
     size_t number = 0;
     for (size_t start = 0; start < text.size();) {
         size_t end = text.find('\n', start);

@@ -183,22 +183,24 @@ commands()
          0,
          0,
          cmd_demo},
-        {"check",
-         "check FILE.so...",
-         "name every mistake in schema module files",
-         "Opens each FILE as the loader would (any path, nothing installed) and\n"
-         "prints one line per problem, naming the symbol and record: counts that\n"
-         "disagree with their tables, names meant for the five module symbols that\n"
-         "the loader will not find, key links that leave the forest or go round,\n"
-         "type names hidden by a built-in type, an earlier module or an earlier\n"
-         "row, sizes that disagree with their parts, unknown kinds and converters,\n"
-         "and patterns that do not compile. Prints \"FILE: ok\" for a clean file.\n"
-         "Exits 1 when it found a problem.\n",
-         {},
+        {"doc split",
+         "doc split [--at KEYPATH] [FILE|-]",
+         "an RFC 7951 document as key paths and packed values",
+         "Reads the RFC 7951 JSON document in FILE (standard input for \"-\" or\n"
+         "none) against the document data of the modules (which dsgen writes)\n"
+         "and prints one entry a line in document order: the key path, a TAB and\n"
+         "the packed value as \"dstool pack\" prints it (nothing after the TAB for\n"
+         "a list entry or presence container). The whole document is checked\n"
+         "first: when it is refused, nothing is printed on standard output and\n"
+         "the error names the member's place (a JSON pointer) and the reason.\n",
+         {{"--at", "KEYPATH",
+           "the document is the body of the node KEYPATH names, as a RESTCONF\n"
+           "                 resource: {\"module:name\": ...}; a list entry's path\n"
+           "                 names it by all its keys"}},
          nullptr,
+         0,
          1,
-         SIZE_MAX,
-         cmd_check},
+         cmd_doc_split},
         {"doc join",
          "doc join [--compact] [--at KEYPATH] [FILE|-]",
          "entries joined into an RFC 7951 document",
@@ -217,6 +219,22 @@ commands()
          0,
          1,
          cmd_doc_join},
+        {"check",
+         "check FILE.so...",
+         "name every mistake in schema module files",
+         "Opens each FILE as the loader would (any path, nothing installed) and\n"
+         "prints one line per problem, naming the symbol and record: counts that\n"
+         "disagree with their tables, names meant for the five module symbols that\n"
+         "the loader will not find, key links that leave the forest or go round,\n"
+         "type names hidden by a built-in type, an earlier module or an earlier\n"
+         "row, sizes that disagree with their parts, unknown kinds and converters,\n"
+         "and patterns that do not compile. Prints \"FILE: ok\" for a clean file.\n"
+         "Exits 1 when it found a problem.\n",
+         {},
+         nullptr,
+         1,
+         SIZE_MAX,
+         cmd_check},
     };
     return table;
 }

@@ -84,6 +84,9 @@ std::string errno_text(int error);
 std::string read_text_arg(const std::string &arg, const std::string &context);
 // All of standard input; a read error is a failure.
 std::string read_all_stdin();
+// All of the file FILE, or of standard input for "-" or no name; a file that
+// cannot be read is a failure (status 1).
+std::string read_file_arg(const std::string &arg);
 // How an input is named in messages: its text, shortened.
 std::string input_name(const std::string &text);
 // The same after context and a blank, when context is not empty.
@@ -256,6 +259,7 @@ int cmd_field(const Invocation &inv);
 int cmd_demo(const Invocation &inv);
 int cmd_check(const Invocation &inv);
 int cmd_doc_join(const Invocation &inv);
+int cmd_doc_split(const Invocation &inv);
 
 } // namespace dstool
 

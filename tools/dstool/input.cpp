@@ -4,7 +4,9 @@
 // is refused here rather than silently cut short.
 #include "dstool.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
 
 namespace dstool
 {
@@ -40,6 +42,26 @@ read_text_arg(const std::string &arg, const std::string &context)
     size_t nul = text.find('\0');
     if (nul != std::string::npos)
         fail(kStatusFailed, input_name(context, text), "NUL byte at offset " + std::to_string(nul));
+    return text;
+}
+
+std::string
+read_file_arg(const std::string &arg)
+{
+    if (arg.empty() || arg == "-")
+        return read_all_stdin();
+    std::FILE *file = std::fopen(arg.c_str(), "rb");
+    if (file == nullptr)
+        fail(kStatusFailed, printable(arg), errno_text(errno));
+    std::string text;
+    char chunk[65536];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        text.append(chunk, got);
+    bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed)
+        fail(kStatusFailed, printable(arg), "read error");
     return text;
 }
 

@@ -1,0 +1,40 @@
+// What the two sides of the value forms share (value_forms.cpp, the
+// document's side; value_library.cpp, the library's side).
+#ifndef DSTYPES_DOCUMENT_VALUE_FORMS_H
+#define DSTYPES_DOCUMENT_VALUE_FORMS_H
+
+#include "document/doc.h"
+
+namespace doc
+{
+
+constexpr int64_t kMaxExact = int64_t(1) << 53; // the largest integer a double holds exactly
+
+// The canonical decimal text of an integer (base and ranges of value), and
+// of a decimal64 value, or false with reason (value_numbers.cpp).
+// json_number: the text is a JSON number, which may have an exponent.
+bool canonical_integer(const DsDocValue &value, std::string_view text, bool json_number,
+                       std::string &out, std::string &reason);
+bool canonical_decimal(const DsDocValue &value, std::string_view text, std::string &out,
+                       std::string &reason);
+// The YANG name of a DsDocBase ("int8"), "?" for none.
+const char *base_name(uint8_t base);
+// A decimal64 value in units of 10^-digits as YANG tools print it: at
+// least one fraction digit, no trailing zeros after it ("100.0", "-0.25").
+std::string decimal_text(int64_t scaled, unsigned digits);
+// The bit of a bits type named name, or null.
+const DsDocBit *find_bit(const DsDocValue &value, std::string_view name);
+// Whether a document writes values of base as a scalar of this kind.
+bool kind_fits(uint8_t base, Scalar::Kind kind);
+// The canonical text of a document scalar under one member type (not a
+// union), or false with reason.
+bool canonical_member(const DsDocValue &value, const char *own_module, const Scalar &in,
+                      std::string &out, std::string &reason);
+// The member of a union that takes a scalar (the first whose JSON type fits
+// and that reads the value) with the canonical text, or null with reason.
+const DsDocValue *union_member(const DsDocValue &value, const char *own_module, const Scalar &in,
+                               std::string &out, std::string &reason);
+
+} // namespace doc
+
+#endif

@@ -1,0 +1,246 @@
+// The library's side of the value forms (value_forms.cpp reads and writes
+// the document's side): a canonical document value put into the form that
+// a leaf type of the library holds (numbers, booleans, bitmaps of bit
+// numbers, texts), and a value in the library's JSON form written back as
+// the document writes it. Split and join both come through here.
+#include "document/value_forms.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace doc
+{
+
+namespace
+{
+
+// The bit numbers of a canonical bits text ("a c" -> "0,2"), as a bitmap
+// reads them.
+std::string
+bit_numbers(const DsDocValue &value, std::string_view text)
+{
+    std::string numbers;
+    while (!text.empty()) {
+        size_t end = std::min(text.find(' '), text.size());
+        if (const DsDocBit *bit = find_bit(value, text.substr(0, end)))
+            numbers += (numbers.empty() ? "" : ",") + std::to_string(bit->position);
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return numbers;
+}
+
+// The library's form of a canonical text of base for a leaf type of the
+// given kind: numbers, booleans and bitmaps where the type holds them, the
+// text where it holds a string.
+JsonPtr
+library_form(const DsDocValue &value, const DsType *type, const std::string &text,
+             std::string &reason)
+{
+    uint32_t kind = type->kind;
+    if (kind == DS_KIND_CONVERTED && type->p.converted.converter == DS_CONVERT_BASE &&
+        type->p.converted.base != nullptr)
+        kind = type->p.converted.base->kind;
+    switch (value.base) {
+    case DS_DOC_INT8:
+    case DS_DOC_INT16:
+    case DS_DOC_INT32:
+    case DS_DOC_INT64:
+    case DS_DOC_UINT8:
+    case DS_DOC_UINT16:
+    case DS_DOC_UINT32:
+    case DS_DOC_UINT64:
+        if (kind != DS_KIND_INT && kind != DS_KIND_ENUM && kind != DS_KIND_DOUBLE)
+            break;
+        if (text.size() >= 19 && text.front() != '-' &&
+            std::strtoull(text.c_str(), nullptr, 10) > uint64_t(INT64_MAX)) {
+            reason = "above 2^63-1, the largest integer the library holds";
+            return nullptr;
+        }
+        return JsonPtr(json_object_new_int64(std::strtoll(text.c_str(), nullptr, 10)));
+    case DS_DOC_DECIMAL64: {
+        if (kind != DS_KIND_DOUBLE)
+            break;
+        double number = std::strtod(text.c_str(), nullptr);
+        if (std::fabs(number) * std::pow(10.0, value.fraction_digits) > double(kMaxExact)) {
+            reason = "beyond 2^53 units of its last fraction digit, more than the library's "
+                     "double holds exactly";
+            return nullptr;
+        }
+        return JsonPtr(json_object_new_double(number));
+    }
+    case DS_DOC_BOOLEAN:
+    case DS_DOC_EMPTY:
+        if (kind == DS_KIND_ENUM)
+            return JsonPtr(json_object_new_boolean(value.base == DS_DOC_EMPTY || text == "true"));
+        break;
+    case DS_DOC_BITS:
+        if (kind == DS_KIND_BITMAP)
+            return JsonPtr(json_object_new_string(bit_numbers(value, text).c_str()));
+        break;
+    default:
+        break;
+    }
+    return JsonPtr(json_object_new_string_len(text.data(), static_cast<int>(text.size())));
+}
+
+// "1,3-5" (a bitmap's text) as the bits' names in position order.
+bool
+bit_names(const DsDocValue &value, std::string_view numbers, std::string &out)
+{
+    std::vector<bool> set;
+    while (!numbers.empty()) {
+        size_t end = std::min(numbers.find(','), numbers.size());
+        std::string item(numbers.substr(0, end));
+        unsigned first = 0, last = 0;
+        char dash = 0;
+        int read = std::sscanf(item.c_str(), "%u%c%u", &first, &dash, &last);
+        if (read == 1)
+            last = first;
+        else if (read != 3 || dash != '-')
+            return false;
+        if (last >= 65536 || first > last)
+            return false;
+        if (set.size() <= last)
+            set.resize(last + 1);
+        for (unsigned bit = first; bit <= last; ++bit)
+            set[bit] = true;
+        numbers.remove_prefix(std::min(end + 1, numbers.size()));
+    }
+    out.clear();
+    for (uint32_t i = 0; i < value.count; ++i) {
+        uint32_t position = value.bits[i].position;
+        if (position < set.size() && set[position]) {
+            out += (out.empty() ? "" : " ") + std::string(value.bits[i].name);
+            set[position] = false;
+        }
+    }
+    return std::find(set.begin(), set.end(), true) == set.end();
+}
+
+// The library's JSON value as text: a string's text, a number's digits, a
+// boolean's name.
+std::string
+library_text(json_object *library)
+{
+    switch (json_object_get_type(library)) {
+    case json_type_string:
+        return std::string(json_object_get_string(library),
+                           static_cast<size_t>(json_object_get_string_len(library)));
+    case json_type_boolean:
+        return json_object_get_boolean(library) ? "true" : "false";
+    case json_type_int:
+        return std::to_string(json_object_get_int64(library));
+    default:
+        return json_object_to_json_string_ext(library, JSON_C_TO_STRING_PLAIN);
+    }
+}
+
+// A union's text as the document writes it: under the first member type
+// that reads the text, in that member's JSON type.
+bool
+union_scalar(const DsDocValue &value, const std::string &text, Scalar &out)
+{
+    for (uint32_t i = 0; i < value.count; ++i) {
+        const DsDocValue &member = value.members[i];
+        if (member.base == DS_DOC_UNION) {
+            if (union_scalar(member, text, out))
+                return true;
+            continue;
+        }
+        Scalar in;
+        in.text = text;
+        if (kind_fits(member.base, Scalar::Kind::number))
+            in.kind = Scalar::Kind::number;
+        else if (member.base == DS_DOC_BOOLEAN)
+            in.kind =
+                text == "true" || text == "false" ? Scalar::Kind::boolean : Scalar::Kind::string;
+        else if (member.base == DS_DOC_EMPTY)
+            in.kind = text.empty() ? Scalar::Kind::empty : Scalar::Kind::string;
+        std::string canonical, reason;
+        if (!canonical_member(member, "", in, canonical, reason) ||
+            (in.kind == Scalar::Kind::number && canonical != text))
+            continue;
+        out.kind = in.kind;
+        out.text = in.kind == Scalar::Kind::empty ? "" : canonical;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool
+library_to_scalar(const DsDocValue &value, json_object *library, Scalar &out, std::string &reason)
+{
+    std::string text = library_text(library);
+    out.text = text;
+    out.kind = Scalar::Kind::string;
+    bool ok = true;
+    switch (value.base) {
+    case DS_DOC_INT8:
+    case DS_DOC_INT16:
+    case DS_DOC_INT32:
+    case DS_DOC_UINT8:
+    case DS_DOC_UINT16:
+    case DS_DOC_UINT32:
+        out.kind = Scalar::Kind::number;
+        break;
+    case DS_DOC_DECIMAL64: {
+        double scale = std::pow(10.0, value.fraction_digits);
+        double number = json_object_is_type(library, json_type_string)
+                            ? std::strtod(text.c_str(), nullptr)
+                            : json_object_get_double(library);
+        ok = std::isfinite(number) && std::fabs(number * scale) <= double(kMaxExact);
+        if (ok)
+            out.text = decimal_text(std::llround(number * scale), value.fraction_digits);
+        break;
+    }
+    case DS_DOC_BOOLEAN:
+        out.kind = Scalar::Kind::boolean;
+        break;
+    case DS_DOC_EMPTY:
+        out.kind = Scalar::Kind::empty;
+        ok = text == "true" || text.empty();
+        out.text.clear();
+        break;
+    case DS_DOC_BITS:
+        ok = !json_object_is_type(library, json_type_string) || text.empty() ||
+             (text[0] >= '0' && text[0] <= '9' ? bit_names(value, text, out.text) : true);
+        break;
+    case DS_DOC_STRING:
+        ok = value.canon == DS_DOC_CANON_NONE || canonical_text(value.canon, text, out.text);
+        break;
+    case DS_DOC_UNION:
+        ok = union_scalar(value, text, out);
+        break;
+    default:
+        break;
+    }
+    if (!ok)
+        reason = "the value \"" + text + "\" has no " + base_name(value.base) + " form";
+    return ok;
+}
+
+JsonPtr
+scalar_to_library(const DsDocValue &value, const DsType *type, const char *own_module,
+                  const Scalar &in, std::string &reason)
+{
+    std::string text;
+    bool ok = value.base == DS_DOC_UNION
+                  ? union_member(value, own_module, in, text, reason) != nullptr
+                  : canonical_member(value, own_module, in, text, reason);
+    if (!ok)
+        return nullptr;
+    if (text.find('\0') != std::string::npos) {
+        reason = "the text holds a NUL character, which the library's text cannot hold";
+        return nullptr;
+    }
+    // A union's leaf type holds the chosen member's canonical text.
+    static const DsDocValue kText{DS_DOC_STRING, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
+    return library_form(value.base == DS_DOC_UNION ? kText : value, type, text, reason);
+}
+
+} // namespace doc

@@ -1,0 +1,202 @@
+// The spellings of values and members that a document may use, split over
+// the hand-written module doc_fixture and held against libyang's strict,
+// validated parse of the same documents over its twin doc_fixture.yang:
+// the same verdict, and for a value both take, libyang's canonical value.
+#include "document/doc.h"
+#include "dstypes_doc.h"
+
+#include <libyang/libyang.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+
+struct ly_ctx *
+context()
+{
+    static struct ly_ctx *ctx = [] {
+        struct ly_ctx *c = nullptr;
+        ly_log_options(LY_LOSTORE_LAST);
+        ly_ctx_new(nullptr, LY_CTX_DISABLE_SEARCHDIR_CWD | LY_CTX_NO_YANGLIBRARY, &c);
+        lys_parse_path(c, DOC_FIXTURE_YANG, LYS_IN_YANG, nullptr);
+        return c;
+    }();
+    return ctx;
+}
+
+struct Entry {
+    std::string path;
+    const DsKeyNode *key;
+    std::vector<unsigned char> value;
+};
+
+int
+keep(const DsDocEntry *entry, void *arg)
+{
+    const auto *bytes = static_cast<const unsigned char *>(entry->value);
+    static_cast<std::vector<Entry> *>(arg)->push_back(
+        {std::string(entry->path, entry->path_len), entry->key,
+         std::vector<unsigned char>(bytes, bytes + entry->value_len)});
+    return 0;
+}
+
+// The document value of the last entry, as the document writes it.
+std::string
+last_value(const std::vector<Entry> &entries)
+{
+    const Entry &entry = entries.back();
+    std::string reason;
+    doc::Node node = doc::node_of(entry.key, reason);
+    doc::JsonPtr library(
+        ds_c_to_jo(ds_key_leaf_type(entry.key), entry.value.data(), entry.value.size()));
+    doc::Scalar scalar;
+    if (library == nullptr ||
+        !doc::library_to_scalar(*node.doc->value, library.get(), scalar, reason))
+        return "(no document form: " + reason + ")";
+    return scalar.text;
+}
+
+TEST(SplitForms, SpellingsGetLibyangsVerdictAndCanonicalValue)
+{
+    setenv("TZ", "UTC", 1);
+    tzset();
+    const char *members[] = {
+        // numbers of the small widths are JSON numbers
+        R"("count": 7)",
+        R"("count": -0)",
+        R"("count": 1e1)",
+        R"("count": 7.0)",
+        R"("count": 255)",
+        R"("count": 256)",
+        R"("count": "7")",
+        R"("count": true)",
+        R"("count": [7])",
+        // 64-bit integers are strings
+        R"("big": "7")",
+        R"("big": "+7")",
+        R"("big": "-0")",
+        R"("big": "007")",
+        R"("big": " 7")",
+        R"("big": "7 ")",
+        R"("big": "0x10")",
+        R"("big": "")",
+        R"("big": "-9223372036854775808")",
+        R"("big": "9223372036854775808")",
+        R"("big": 7)",
+        R"("big": "7.0")",
+        // decimal64 with two fraction digits, 0..100
+        R"("ratio": "1.5")",
+        R"("ratio": "100.00")",
+        R"("ratio": "1.")",
+        R"("ratio": ".5")",
+        R"("ratio": "1.505")",
+        R"("ratio": "1.500")",
+        R"("ratio": "+1.5")",
+        R"("ratio": "-0.00")",
+        R"("ratio": "100.01")",
+        R"("ratio": "1e1")",
+        R"("ratio": 1.5)",
+        R"("ratio": " 1.5")",
+        // empty, boolean, enumeration
+        R"("flag": [null])",
+        R"("flag": [])",
+        R"("flag": null)",
+        R"("flag": "")",
+        R"("flag": [null, null])",
+        R"("on": false)",
+        R"("on": "true")",
+        R"("on": 1)",
+        R"("color": "red")",
+        R"("color": "Red")",
+        R"("color": 0)",
+        R"("color": "red ")",
+        // bits
+        R"("perms": "write read")",
+        R"("perms": "")",
+        R"("perms": " read  ")",
+        R"("perms": "read read")",
+        R"("perms": "READ")",
+        R"("perms": "read,write")",
+        // identities
+        R"("kind": "a-id")",
+        R"("kind": "dt:a-id")",
+        R"("kind": "dt:base-id")",
+        R"("kind": "other:a-id")",
+        R"("kind": ":a-id")",
+        R"("kind": "dt:")",
+        // an IPv6 address is written again; a zone stays
+        R"("addr": "2001:DB8:0:0::1")",
+        R"("addr": "::FFFF:1.2.3.4")",
+        R"("addr": "fe80::1%eth0")",
+        R"("addr": "1.2.3.4")",
+        R"("addr": "2001:db8::1/64")",
+        R"("addr": "::1%")",
+        // a union of int8 and string: the JSON type picks the member
+        R"("either": 5)",
+        R"("either": "5")",
+        R"("either": -129)",
+        R"("either": "text")",
+        R"("either": true)",
+        R"("either": 1.5)",
+        // strings
+        R"("name": "a\u00e9\ud83d\ude00")",
+        R"("name": "a\/b")",
+        R"("name": "\ud800")",
+        R"("name": "fifteen chars..")",
+        R"("name": "\ufffe")",
+        R"("name": "a\u007f\u0009")",
+        R"("name": "a\u001fb")",
+        R"("name": "\ufdd0")",
+        "\"name\": \"\xef\xb7\x90\"",
+        "\"name\": \"\xef\xbf\xbf\"",
+        "\"name\": \"\xf0\x9f\xbf\xbf\"",
+        // leaf-lists, lists and containers
+        R"("tags": ["a", "b"])",
+        R"("tags": [])",
+        R"("tags": ["a", "a"])",
+        R"("tags": "a")",
+        R"("item": [])",
+        R"("item": {})",
+        R"("item": [{"id": "a"}, {"id": "a"}])",
+        R"("item": [{"id": "a", "sub": [{"b": "x", "a": 1}, {"a": 1, "b": "x"}]}])",
+        R"("log": [{"msg": "x"}, {"msg": "x"}])",
+        R"("opts": {})",
+        R"("opts": [])",
+        R"("c1": 1, "c2": 2)",
+        // member names: qualified where the module does not change, unknown
+        R"("dt:count": 7)",
+        R"("dt:item": [{"dt:id": "a"}])",
+        R"("nosuch": 1)",
+    };
+    size_t compared = 0;
+    for (const char *member : members) {
+        std::string text = std::string(R"({"dt:top": {)") + member + "}}";
+        struct lyd_node *tree = nullptr;
+        LY_ERR rc =
+            lyd_parse_data_mem(context(), text.c_str(), LYD_JSON, LYD_PARSE_STRICT, 0, &tree);
+        std::vector<Entry> entries;
+        DsDocError *error = nullptr;
+        int ours = ds_doc_split(text.data(), text.size(), nullptr, keep, &entries, &error);
+        std::string why = error != nullptr ? ds_doc_error_reason(error) : "";
+        ds_doc_error_free(error);
+        bool beyond = why.find("the library holds") != std::string::npos;
+        if (!beyond) {
+            EXPECT_EQ(ours == 0, rc == LY_SUCCESS)
+                << text << "\nlibyang: " << (rc == LY_SUCCESS ? "takes it" : ly_errmsg(context()))
+                << "\nsplit: " << (ours == 0 ? "takes it" : why);
+        }
+        if (ours == 0 && rc == LY_SUCCESS && !entries.empty() && !entries.back().value.empty() &&
+            lyd_child(tree) != nullptr && lyd_child(tree)->schema->nodetype == LYS_LEAF) {
+            EXPECT_EQ(last_value(entries), lyd_get_value(lyd_child(tree))) << text;
+            ++compared;
+        }
+        lyd_free_all(tree);
+    }
+    EXPECT_GT(compared, 30u);
+}
+
+} // namespace
