@@ -86,12 +86,12 @@ append_addresses(std::string &out, Numbers &rng, uint32_t i)
            (i >> 8) & 255, i & 255, 16 + (i >> 16), (i >> 8) & 255, i & 255, 16 + rng.next(15));
     append(out,
            ",\"ietf-ip:ipv6\":{\"enabled\":true,\"forwarding\":false,\"mtu\":1500,\"address\":["
-           "{\"ip\":\"2001:db8:%x::1\",\"prefix-length\":64,\"origin\":\"static\","
+           "{\"ip\":\"2001:db8:%x:%x::1\",\"prefix-length\":64,\"origin\":\"static\","
            "\"status\":\"preferred\"},"
            "{\"ip\":\"fe80::%x:%x\",\"prefix-length\":64,\"origin\":\"link-layer\","
            "\"status\":\"preferred\"}],\"dup-addr-detect-transmits\":1,"
            "\"autoconf\":{\"create-global-addresses\":true}}",
-           i, rng.next(1u << 16), i & 0xffff);
+           i >> 16, i & 0xffff, rng.next(1u << 16), i & 0xffff);
 }
 
 void
