@@ -22,3 +22,15 @@ target_compile_options(doc_hpp_test PRIVATE -fno-exceptions)
 # The join's work counted (see join_linear_test.cpp).
 dstest_scenario(doc_join_linear_test SOURCES join_linear_test.cpp MODULES doc_join_ietf)
 target_link_libraries(doc_join_linear_test PRIVATE dstypes_doc_counted_obj)
+
+# A model with what the IETF ones lack (dsgen's document data test model).
+set(join_shapes ${PROJECT_SOURCE_DIR}/tests/dsgen/doc-shapes.yang
+  ${PROJECT_SOURCE_DIR}/tests/dsgen/aaa-doc-aug.yang)
+dstypes_add_schema_module(doc_join_shapes ${join_shapes}
+  SEARCH_PATH ${PROJECT_SOURCE_DIR}/tests/dsgen NO_INSTALL)
+dstest_scenario(doc_join_shapes_test SOURCES join_shapes_test.cpp MODULES doc_join_shapes)
+string(REPLACE ";" "\;" join_shapes "${join_shapes}")
+target_compile_definitions(doc_join_shapes_test PRIVATE "DOC_SHAPES_FILES=\"${join_shapes}\""
+  DOC_SHAPES_DIR="${PROJECT_SOURCE_DIR}/tests/dsgen")
+target_link_libraries(doc_join_shapes_test PRIVATE dstypes_doc_obj PkgConfig::LIBYANG)
+target_compile_options(doc_join_shapes_test PRIVATE $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict>)

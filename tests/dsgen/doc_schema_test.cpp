@@ -1,4 +1,5 @@
-// The document data of dsgen's IETF module ("ds_doc_schema") held against
+// The document data of a module that dsgen made ("ds_doc_schema": of the
+// IETF models, and of doc-shapes.yang with what they lack) held against
 // libyang on the same models: every record against its compiled schema
 // node, and documents written from the records alone (names, kinds, keys,
 // choices, JSON forms by base, defaults) that libyang must take strictly and
@@ -23,8 +24,9 @@ namespace
 
 using JsonPtr = std::unique_ptr<json_object, decltype(&json_object_put)>;
 
-// The models with every feature on; iana-hardware implemented, so that a
-// component's class has identities to take.
+// The models with every feature on, and a module that the generated one
+// does not hold but whose identities documents may take (iana-hardware for
+// a component's class).
 struct ly_ctx *
 context()
 {
@@ -34,8 +36,9 @@ context()
         ly_ctx_new(DSGEN_SEARCH_DIRS, LY_CTX_DISABLE_SEARCHDIR_CWD | LY_CTX_NO_YANGLIBRARY, &c);
         const char *all[] = {"*", nullptr};
         std::vector<std::string> files = split(DSGEN_YANG_FILES, ';');
-        files.push_back(files.back().substr(0, files.back().rfind('/')) +
-                        "/iana-hardware@2018-03-13.yang");
+#ifdef DSGEN_EXTRA_YANG
+        files.push_back(DSGEN_EXTRA_YANG);
+#endif
         for (const std::string &file : files) {
             struct ly_in *in = nullptr;
             ly_in_new_filepath(file.c_str(), 0, &in);
@@ -251,8 +254,8 @@ sample_json(const DsDocValue &value, const struct lysc_node *node)
     return "";
 }
 
-// Writes documents from the records: document n takes, of every choice,
-// its (n mod cases)-th case; members are written in reverse print order.
+// Writes documents from the records, one per combination of the cases of
+// the choices; members are written in reverse print order.
 class DocumentWriter
 {
   public:
@@ -264,8 +267,12 @@ class DocumentWriter
                 if (std::find(cases.begin(), cases.end(), chosen) == cases.end())
                     cases.push_back(chosen);
             }
-        for (const auto &[choice, cases] : cases_)
-            documents_ = std::max(documents_, cases.size());
+        // Document n writes case (n / stride) mod cases of each choice, so
+        // that every combination of cases is written once.
+        for (const auto &[choice, cases] : cases_) {
+            stride_[choice] = documents_;
+            documents_ *= cases.size();
+        }
     }
     size_t
     documents() const
@@ -301,7 +308,7 @@ class DocumentWriter
     {
         for (const auto &[choice, name] : case_steps(key)) {
             const std::vector<std::string> &cases = cases_.at(choice);
-            if (cases[n_ % cases.size()] != name)
+            if (cases[n_ / stride_.at(choice) % cases.size()] != name)
                 return false;
         }
         return true;
@@ -350,6 +357,7 @@ class DocumentWriter
 
     const Loaded &m_;
     std::map<std::string, std::vector<std::string>> cases_;
+    std::map<std::string, size_t> stride_;
     size_t documents_ = 1, n_ = 0;
 };
 

@@ -86,6 +86,9 @@ add_type_samples(const struct lysc_type *type, std::set<std::string> &out)
     case LY_TYPE_EMPTY:
         out.insert("");
         return;
+    case LY_TYPE_DEC64:
+        out.insert({"0", "-1.5", "2.25", "100", "1.2345"});
+        return;
     case LY_TYPE_STRING:
     case LY_TYPE_BINARY:
         for (const std::string &text : split(kTexts, '|'))

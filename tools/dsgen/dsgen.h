@@ -271,6 +271,10 @@ struct DocSchema {
     std::vector<std::string> modules;
 };
 DocSchema build_doc_schema(const Forest &forest, const TypeMapper &mapper);
+// The encoding of a leaf's type (member: a union's member), and a leaf's or
+// leaf-list's default as compact JSON text.
+DocValue doc_value(const struct lysc_type *type, const TypeMapper &mapper, bool member);
+std::optional<std::string> doc_default(const struct lysc_node *node);
 
 // Output.
 std::string mangle(const std::string &name);

@@ -1,6 +1,7 @@
 // dstool check's parts, one file per job: the ELF symbol tables and the names
 // in them (check_elf.cpp), the type descriptors (check_types.cpp), the key
-// forests (check_keys.cpp), the document data (check_doc.cpp), and the tables, names across modules and the
+// forests (check_keys.cpp), the document data (check_doc.cpp and
+// check_doc_value.cpp), and the tables, names across modules and the
 // command itself (cmd_check.cpp). Every problem is one line,
 // "FILE: WHERE: WHAT", WHERE being a symbol or a record of one.
 #ifndef DSTOOL_CHECK_H
@@ -93,6 +94,10 @@ void check_keys(const Exported &keys, TypeChecker &types, Findings &out,
 // The "ds_doc_schema" data against the forest it describes; nothing when
 // the module does not export it.
 void check_doc(const Exported &doc, const KeyForest &forest, Findings &out);
+// One value encoding (a union member when member is set), and the library
+// type that holds its values when type is not null (check_doc_value.cpp).
+void check_doc_value(const DsDocValue &value, const DsType *type, const std::string &where,
+                     bool member, Findings &out);
 
 } // namespace dstool
 

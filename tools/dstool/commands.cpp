@@ -224,11 +224,13 @@ commands()
          "name every mistake in schema module files",
          "Opens each FILE as the loader would (any path, nothing installed) and\n"
          "prints one line per problem, naming the symbol and record: counts that\n"
-         "disagree with their tables, names meant for the five module symbols that\n"
+         "disagree with their tables, names meant for the module symbols that\n"
          "the loader will not find, key links that leave the forest or go round,\n"
          "type names hidden by a built-in type, an earlier module or an earlier\n"
          "row, sizes that disagree with their parts, unknown kinds and converters,\n"
-         "and patterns that do not compile. Prints \"FILE: ok\" for a clean file.\n"
+         "patterns that do not compile, and document data (\"ds_doc_schema\", which\n"
+         "dsgen writes) that does not describe the key forest and its types.\n"
+         "Prints \"FILE: ok\" for a clean file.\n"
          "Exits 1 when it found a problem.\n",
          {},
          nullptr,
