@@ -21,6 +21,13 @@ bool alloc_counting_available();
 void alloc_count_start();
 uint64_t alloc_count_stop();
 
+// Switches tracking of the heap's size on; heap_peak_stop switches it off and
+// returns the most bytes that blocks allocated in between held at once
+// (usable sizes, net of what was freed meanwhile). Blocks of memalign and its
+// kin are not seen; the library, json-c and libyang use none.
+void heap_peak_start();
+uint64_t heap_peak_stop();
+
 // Runs body once as warm-up (caches, lazily loaded tables), then runs the
 // benchmark loop over it with counting on, and reports the allocations per
 // iteration as the counter "allocs". Kept out of line so that a profiler can

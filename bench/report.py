@@ -327,6 +327,67 @@ def render_yang(results_dir):
     return "\n".join(out) + "\n"
 
 
+DOC_SPLIT_VS_LIBYANG = 0.25
+DOC_JOIN_VS_LIBYANG = 0.5
+DOC_ROWS = ["doc_split/dstypes_split", "doc_split/libyang_parse", "doc_join/dstypes_join",
+            "doc_join/dstypes_print", "doc_join/libyang_print"]
+DOC_MEMORY_ROWS = ["doc_memory/dstypes_split_big", "doc_memory/dstypes_split_1000",
+                   "doc_memory/libyang_parse_1000"]
+
+
+def _counter(path, name, counter):
+    """A counter of the named benchmark: the median where there are
+    aggregates, the single run otherwise; None when it is missing."""
+    with open(path, encoding="utf-8") as f:
+        data = json.load(f)
+    found = None
+    for b in data.get("benchmarks", []):
+        if b.get("run_name", b["name"]).split("/iterations:")[0] != name or b.get("error_occurred"):
+            continue
+        if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
+            continue
+        if counter in b and (found is None or b.get("run_type") == "aggregate"):
+            found = b[counter]
+    return found
+
+
+def render_doc(results_dir):
+    """The document workload against libyang and the split's peak heap, and
+    the names of its missing figures (none when the run had no doc.json)."""
+    path = os.path.join(results_dir, "doc.json")
+    if not os.path.exists(path):
+        return "", []
+    figures = load_figures(path)[0]
+    bad = [r for r in DOC_ROWS if figures.get(r) is None or figures[r].error]
+    out = ["", "### Documents (ietf-interfaces + ietf-ip, 1,000 interfaces), ms per document", "",
+           "| benchmark | ms | allocs |", "|---|--:|--:|"]
+    out += [f"| {r} | {_ms(figures.get(r))} | {_count(figures.get(r))} |" for r in DOC_ROWS]
+    out += ["", "| goal | measured | limit | verdict |", "|---|--:|--:|---|"]
+    for goal, num, den, limit in [
+            ("ds_doc_split / lyd_parse_data_mem", DOC_ROWS[0], DOC_ROWS[1], DOC_SPLIT_VS_LIBYANG),
+            ("ds_doc_join_new + add + print / lyd_print_mem", DOC_ROWS[2], DOC_ROWS[4],
+             DOC_JOIN_VS_LIBYANG)]:
+        ratio = _ratio(figures, num, den)
+        verdict = "not measured" if ratio is None else ("pass" if ratio <= limit else "FAIL")
+        out.append(f"| {goal} | {'-' if ratio is None else _x(ratio)} | {limit:g} | {verdict} |")
+    out += ["", "| peak heap | text bytes | peak heap bytes | peak / text |", "|---|--:|--:|--:|"]
+    for row in DOC_MEMORY_ROWS:
+        text, peak = _counter(path, row, "text_bytes"), _counter(path, row, "peak_heap_bytes")
+        if text is None or peak is None:
+            bad.append(row)
+            continue
+        out.append(f"| {row} | {text:,.0f} | {peak:,.0f} | {peak / text:.4f} |")
+    return "\n".join(out) + "\n", bad
+
+
+def _count(figure):
+    return "-" if figure is None or figure.allocs is None else f"{figure.allocs:,.0f}"
+
+
+def _ms(figure):
+    return "-" if figure is None or figure.error else f"{figure.ns / 1e6:.2f}"
+
+
 def _us(figure):
     if figure is None or figure.error:
         return "-"
@@ -447,6 +508,9 @@ def main(argv):
     sys.stdout.write(cpp_table)
     bad += cpp_bad
     sys.stdout.write(render_yang(argv[1]))
+    doc_table, doc_bad = render_doc(argv[1])
+    sys.stdout.write(doc_table)
+    bad += doc_bad
     long_table, long_bad = render_long_texts(codec)
     sys.stdout.write(long_table)
     bad += long_bad

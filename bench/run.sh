@@ -11,6 +11,7 @@
 # filled before the process starts, since the module list is built once per
 # process; so does the loading benchmark, which fills it itself (1,000 and
 # 10,000 generated modules, three runs each; 10 and 100 in the smoke run).
+# The document benchmark runs niced, beside the YANG workload.
 set -euo pipefail
 
 smoke=false
@@ -44,7 +45,7 @@ fi
 cmake --build "$build" --target codec_bench cpp_bench registry_bench load_bench -j2 >/dev/null
 # The YANG workload needs dsgen and Debian's IETF models (.ci/deps yang).
 yang=false
-cmake --build "$build" --target yang_bench -j2 >/dev/null 2>&1 && yang=true
+cmake --build "$build" --target yang_bench doc_bench -j2 >/dev/null 2>&1 && yang=true
 
 run() { # run NAME BINARY [ARGS...]: one benchmark process, JSON into results
     local name=$1
@@ -84,6 +85,12 @@ if $yang; then
     python3 "$src/bench/yang_data.py" 1 1000 "$data"
     cp "$bench/yang/dsbench_ietf.so" "$bench/moddir/"
     DSBENCH_YANG_DATA=$data run yang "$bench/yang_bench"
+    # Documents: split and join of 1,000 interfaces against libyang, and the
+    # peak heap of a split of 100 MB (1 MB in the smoke run), niced: the
+    # machine is shared.
+    doc_mb=100
+    $smoke && doc_mb=1
+    DSBENCH_DOC_MB=$doc_mb run doc nice "$bench/doc_bench"
     # The first lookup with 1, 100 and 1,000 copies of the module.
     for modules in 1 100 1000; do
         find "$bench/moddir" -maxdepth 1 -name '*.so' -delete

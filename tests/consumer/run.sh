@@ -6,7 +6,8 @@
 # through pkg-config and find_package, the README's C and C++ examples exactly
 # as printed there (the C one built; the C++ one built with the dstypes++
 # pkg-config name and through find_package without asking for C++20 itself,
-# and run), and a C-only CMake project.
+# and run; the document one built through pkg-config and find_package), and a
+# C-only CMake project.
 # usage: run.sh BUILD_DIR CONSUMER_SOURCE_DIR README SANITIZE(ON/OFF) LIBDIR
 #               INCLUDEDIR PC_RELOCATABLE(ON/OFF)
 # LIBDIR and INCLUDEDIR are the build's CMAKE_INSTALL_LIBDIR and
@@ -61,20 +62,27 @@ $run "$work/c_pc"
 $run "$work/cpp_pc"
 $run "$work/doc_pc" 2>/dev/null
 
-# The README's examples, exactly as a reader would copy them.
-block() { awk -v open="\`\`\`$1" '$0 == open { on = 1; next } on && /^```$/ { exit } on' "$readme"; }
+# The README's examples, exactly as a reader would copy them: block LANG [N]
+# prints the Nth block fenced as LANG (the first by default).
+block() {
+    awk -v open="\`\`\`$1" -v nth="${2:-1}" \
+        '$0 == open && ++seen == nth { on = 1; next } on && /^```$/ { exit } on' "$readme"
+}
 block c >"$work/example.c"
+block c 2 >"$work/example_doc.c"
 block cpp >"$work/example.cpp"
-for f in example.c example.cpp; do
+for f in example.c example_doc.c example.cpp; do
     grep -q '^int main' "$work/$f" || { echo "README.md has no $f"; exit 1; }
 done
 # The C example looks its type up, which needs the module directory: it runs
 # where the packages are installed (.ci/package-install); here it is built.
 ${CC:-cc} $flags -o "$work/example_c" "$work/example.c" $(pc dstypes)
+${CC:-cc} $flags -Wall -Wextra -Werror -o "$work/example_doc" "$work/example_doc.c" $(pc dstypes-doc)
 ${CXX:-c++} $flags -o "$work/example_cpp" "$work/example.cpp" $(pc dstypes++)
 $run "$work/example_cpp" >/dev/null
 
 cmake -S "$src" -B "$work/cm" -DCMAKE_PREFIX_PATH="$prefix" -DDSTYPES_README_EXAMPLE="$work/example.cpp" \
+      -DDSTYPES_README_DOC_EXAMPLE="$work/example_doc.c" \
       -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
 cmake --build "$work/cm" >/dev/null
 $run "$work/cm/c_consumer"
@@ -85,4 +93,4 @@ $run "$work/cm/readme_cpp_example" >/dev/null
 cmake -S "$src" -B "$work/c_only" -DCMAKE_PREFIX_PATH="$prefix" -DDSTYPES_C_ONLY=ON -DCMAKE_C_FLAGS="$flags" >/dev/null
 cmake --build "$work/c_only" >/dev/null
 $run "$work/c_only/c_consumer"
-echo "11 consumers built, 9 ran, against the tree installed under the prefix alone"
+echo "13 consumers built, 9 ran, against the tree installed under the prefix alone"
