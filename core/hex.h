@@ -1,6 +1,7 @@
 // The value of one hex digit, told by its ranges: how the octets of a MAC
-// text and dstool's hex input read. (std::from_chars on a single character
-// is read by gcc 12 at -O2 as an out-of-bounds access.) Header only.
+// text, dstool's hex input and a JSON \u escape of the document reader
+// read. (std::from_chars on a single character is read by gcc 12 at -O2 as
+// an out-of-bounds access.) Header only.
 #ifndef DSTYPES_CORE_HEX_H
 #define DSTYPES_CORE_HEX_H
 

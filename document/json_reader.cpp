@@ -2,6 +2,7 @@
 // byte is looked at once on the way forward; a walk that seeks back (to read
 // a list entry's keys first) pays for what it reads again itself.
 #include "document/json_reader.h"
+#include "core/hex.h"
 
 #include <cstdint>
 #include <vector>
@@ -22,18 +23,6 @@ bool
 is_digit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-int
-hex_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 void
@@ -120,7 +109,10 @@ JsonReader::read_escape(std::string &out)
     if (at_ == end_)
         return fail("the text ends inside a string");
     char c = *at_++;
-    static const char kShort[] = "\"\"\\\\//b\bf\fn\nr\rt\t";
+    // \b and \f are JSON, but their characters are none a YANG text holds.
+    if (c == 'b' || c == 'f')
+        return fail("a YANG text cannot hold the character of this escape");
+    static const char kShort[] = "\"\"\\\\//n\nr\rt\t";
     for (const char *s = kShort; *s != '\0'; s += 2)
         if (c == s[0]) {
             out += s[1];
@@ -133,7 +125,7 @@ JsonReader::read_escape(std::string &out)
             return false;
         code = 0;
         for (int i = 0; i < 4; ++i) {
-            int digit = hex_value(*at_++);
+            int digit = core::hex_value(static_cast<unsigned char>(*at_++));
             if (digit < 0)
                 return false;
             code = code * 16 + static_cast<uint32_t>(digit);

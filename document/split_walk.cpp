@@ -201,6 +201,11 @@ SplitWalk::body(bool emit, const DsKeyNode *at, const std::string &prefix, const
     if (!in_.take('{'))
         return in_.peek() == JsonReader::Token::invalid ? syntax()
                                                         : fail("a body is a JSON object");
+    // No member: the node holds nothing (YANG tools print an empty
+    // container's body so).
+    if (in_.take('}'))
+        return in_.at_end() ||
+               fail("text after the body (at byte " + std::to_string(in_.offset()) + ")");
     if (!in_.read_string(read))
         return syntax();
     if (read != name)

@@ -68,7 +68,8 @@ void ds_doc_error_free(DsDocError *error);
  * at: null or "" for a whole data tree, an RFC 7951 JSON object whose
  * members are top-level nodes qualified by their modules. Else the key path
  * of the node whose body the text is, as a RESTCONF resource body: an object
- * with that node as its one member, "module:name". A list entry's path names
+ * with that node as its one member, "module:name", or the empty object for a
+ * node that holds nothing (as YANG tools print one). A list entry's path names
  * it by all its keys, and its body is the list with that one entry, whose
  * keys must be those of the path.
  *

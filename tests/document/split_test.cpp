@@ -132,6 +132,10 @@ TEST(Split, RefusedDocumentsGiveNoEntryAndNameThePlace)
          "more values than the 4"},
         {R"({"dt:top": {"name": "a\u0000b"}})", "/dt:top/name",
          "a YANG text cannot hold the character"},
+        {R"({"dt:top": {"name": "a\fb"}})", "/dt:top/name",
+         "a YANG text cannot hold the character of this escape"},
+        {R"({"dt:top": {"tags": ["\b"]}})", "/dt:top/tags/0",
+         "a YANG text cannot hold the character of this escape"},
         {R"({"dt:top": {"count": 1}} x)", "", "text after the document"},
         {R"({"dt:top": {"count": 1})", "", "not JSON"},
         {"{\"dt:top\": {\"name\": \"\xC3\x28\"}}", "/dt:top/name", "not JSON: invalid UTF-8"},
@@ -156,6 +160,10 @@ TEST(Split, BodiesAtAKeyPath)
     EXPECT_EQ(other.reason, "the entry's keys are not those of the key path");
     Outcome leaf = split(R"({"dt:count": 9})", "/dt:top/count");
     EXPECT_EQ(leaf.lines, std::vector<std::string>{"/dt:top/count\t09"});
+    Outcome empty = split("{\n\n}\n", "/dt:top");
+    EXPECT_EQ(empty.result, 0) << empty.where << ": " << empty.reason;
+    EXPECT_TRUE(empty.lines.empty());
+    EXPECT_EQ(split("{} {}", "/dt:top").reason, "text after the body (at byte 3)");
     Outcome bad = split(R"({"dt:count": 9})", "/dt:top/nothing");
     EXPECT_EQ(bad.where, "/dt:top/nothing");
 }
