@@ -138,18 +138,32 @@ library_text(json_object *library)
     }
 }
 
-// A union's text as the document writes it: under the first member type
-// that reads the text, in that member's JSON type.
+// Whether a member's values are JSON numbers, true/false or [null] rather
+// than strings.
 bool
-union_scalar(const DsDocValue &value, const std::string &text, Scalar &out)
+literal_member(uint8_t base)
+{
+    return kind_fits(base, Scalar::Kind::number) || base == DS_DOC_BOOLEAN || base == DS_DOC_EMPTY;
+}
+
+// A union's text as the document writes it, in the JSON type of the first
+// member type that reads the text; members of numbers, true/false and [null]
+// are tried before members of strings. The stored text does not say which
+// member took it, and a document that gave a number had a member of numbers
+// take it, whatever the members' order (a text of digits that a document
+// gave as a string is printed as a number too).
+bool
+union_scalar(const DsDocValue &value, const std::string &text, Scalar &out, bool literals)
 {
     for (uint32_t i = 0; i < value.count; ++i) {
         const DsDocValue &member = value.members[i];
         if (member.base == DS_DOC_UNION) {
-            if (union_scalar(member, text, out))
+            if (union_scalar(member, text, out, literals))
                 return true;
             continue;
         }
+        if (literal_member(member.base) != literals)
+            continue;
         Scalar in;
         in.text = text;
         if (kind_fits(member.base, Scalar::Kind::number))
@@ -214,7 +228,7 @@ library_to_scalar(const DsDocValue &value, json_object *library, Scalar &out, st
         ok = value.canon == DS_DOC_CANON_NONE || canonical_text(value.canon, text, out.text);
         break;
     case DS_DOC_UNION:
-        ok = union_scalar(value, text, out);
+        ok = union_scalar(value, text, out, true) || union_scalar(value, text, out, false);
         break;
     default:
         break;

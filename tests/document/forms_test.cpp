@@ -60,6 +60,39 @@ last_value(const std::vector<Entry> &entries)
     return scalar.text;
 }
 
+// A union is stored as the text of the member that took it, so the print
+// must find the member again from the text: a member of numbers (or
+// true/false, or [null]) that reads it comes before a member of strings,
+// wherever each stands in the union, as a document that gave a number had
+// the member of numbers take it.
+TEST(UnionForms, AMemberOfNumbersPrintsBeforeAMemberOfStrings)
+{
+    const DsDocValue text{DS_DOC_STRING, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
+    const DsDocValue small{DS_DOC_INT8, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
+    const DsDocValue flag{DS_DOC_BOOLEAN, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
+    const DsDocValue string_first[] = {text, small, flag};
+    const DsDocValue number_first[] = {small, flag, text};
+    struct Row {
+        const char *stored;
+        doc::Scalar::Kind kind;
+    };
+    const Row rows[] = {{"5", doc::Scalar::Kind::number},     {"-128", doc::Scalar::Kind::number},
+                        {"128", doc::Scalar::Kind::string},   {"05", doc::Scalar::Kind::string},
+                        {"true", doc::Scalar::Kind::boolean}, {"eth0", doc::Scalar::Kind::string}};
+    for (const DsDocValue *members : {string_first, number_first}) {
+        const DsDocValue either{DS_DOC_UNION, 0, 0, 0, 3, nullptr, members, nullptr, nullptr};
+        for (const Row &row : rows) {
+            doc::JsonPtr stored(json_object_new_string(row.stored));
+            doc::Scalar scalar;
+            std::string reason;
+            ASSERT_TRUE(doc::library_to_scalar(either, stored.get(), scalar, reason)) << reason;
+            EXPECT_EQ(scalar.kind, row.kind)
+                << row.stored << (members == string_first ? " (string first)" : "");
+            EXPECT_EQ(scalar.text, row.stored);
+        }
+    }
+}
+
 TEST(SplitForms, SpellingsGetLibyangsVerdictAndCanonicalValue)
 {
     setenv("TZ", "UTC", 1);
