@@ -287,7 +287,8 @@ def tree_matches(a, work):
     sets = [("ietf", [nmda, ietf], [nmda + "/ietf-interfaces@2018-02-20.yang", nmda + "/ietf-ip@2018-02-22.yang",
                                     ietf + "/ietf-system@2014-08-06.yang", ietf + "/ietf-routing@2016-11-04.yang",
                                     ietf + "/ietf-hardware@2018-03-13.yang", ietf + "/iana-if-type@2014-05-08.yang"]),
-            ("translations", [t], [os.path.join(t, "translations.yang")])]
+            ("translations", [t], [os.path.join(t, "translations.yang")]),
+            ("shapes", [t, ietf], [os.path.join(t, "doc-shapes.yang"), os.path.join(t, "aaa-doc-aug.yang")])]
     failures = 0
     for name, dirs, files in sets:
         c = os.path.join(work, name + ".c")
