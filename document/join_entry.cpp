@@ -18,26 +18,32 @@ namespace
 constexpr uint32_t kMaxLevels = 32;
 
 // The components of a key path after its leading "/", cut at each "/"
-// outside a quoted stretch (where a backslash escapes the next character).
-std::vector<std::string_view>
-path_components(std::string_view path)
+// outside a quoted stretch (where a backslash escapes the next character),
+// into out, which has room for max; their count, or max + 1 when there are
+// more.
+size_t
+path_components(std::string_view path, std::string_view *out, size_t max)
 {
-    std::vector<std::string_view> out;
+    size_t count = 0;
     size_t start = 1;
     bool quoted = false;
-    for (size_t i = 1; i < path.size(); ++i) {
+    for (size_t i = 1; i < path.size() && count <= max; ++i) {
         if (quoted && path[i] == '\\') {
             ++i;
         } else if (path[i] == '"') {
             quoted = !quoted;
         } else if (path[i] == '/' && !quoted) {
-            out.push_back(path.substr(start, i - start));
+            if (count < max)
+                out[count] = path.substr(start, i - start);
+            ++count;
             start = i + 1;
         }
     }
+    if (start < path.size() && count < max)
+        out[count] = path.substr(start);
     if (start < path.size())
-        out.push_back(path.substr(start));
-    return out;
+        ++count;
+    return std::min(count, max + 1);
 }
 
 // The levels of the key that path names, each with its document data, or
@@ -54,11 +60,12 @@ resolve_levels(const char *path, std::vector<Level> &out, std::string &reason)
     }
     const DsKeyNode *levels[kMaxLevels];
     uint32_t depth = ds__get_key_levels(key, levels, kMaxLevels);
-    std::vector<std::string_view> components = path_components(path);
-    if (depth == 0 || components.size() != depth) {
+    std::string_view components[kMaxLevels];
+    if (depth == 0 || path_components(path, components, kMaxLevels) != depth) {
         reason = "names no key of a loaded module";
         return false;
     }
+    out.reserve(out.size() + depth);
     for (uint32_t i = 0; i < depth; ++i) {
         Node node = node_of(levels[i], reason);
         if (node.doc == nullptr)
@@ -117,22 +124,41 @@ document_scalar(const Node &node, json_object *library, Scalar &out, std::string
     return library_to_scalar(*node.doc->value, library, out, reason);
 }
 
-// One list entry on the way: the list's level, the entry's identity and its
-// key values.
+// One node on the way: its level and, for a list entry, the entry's
+// identity and key values.
 struct Step {
-    size_t level = 0; // index of the list's (or other node's) level
-    bool entry = false;
-    std::string identity;
-    std::vector<Scalar> keys;
+    size_t level = 0;                 // index of the list's (or other node's) level
+    const EntryMemo *entry = nullptr; // a list entry: what its keys gave
 };
 
-// The identity and key values of the list entry whose list is levels[list]
-// and whose count key levels follow it; false with reason when a key is no
-// valid value, or when the entry is not the one that at_ids names.
+// Whether memo holds the list entry whose list is levels[list] and whose
+// count key levels follow it.
+bool
+memo_names(const EntryMemo &memo, const std::vector<Level> &levels, size_t list, size_t count)
+{
+    if (!memo.valid || memo.level != list || memo.keys.size() != count + 1)
+        return false;
+    for (size_t j = 0; j <= count; ++j)
+        if (memo.keys[j] != levels[list + j].node.key)
+            return false;
+    for (size_t j = 1; j <= count; ++j)
+        if (memo.components[j - 1] != levels[list + j].component)
+            return false;
+    return true;
+}
+
+// Makes memo hold the list entry whose list is levels[list] and whose count
+// key levels follow it: its identity and key values; false with reason when a
+// key is no valid value, or when the entry is not the one that at_ids names.
 bool
 entry_step(const std::vector<Level> &levels, size_t list, size_t count,
-           const std::vector<std::string> &at_ids, Step &step, std::string &reason)
+           const std::vector<std::string> &at_ids, EntryMemo &memo, std::string &reason)
 {
+    if (memo_names(memo, levels, list, count))
+        return true;
+    memo.valid = false;
+    memo.identity.clear();
+    memo.values.clear();
     for (size_t i = list + 1; i <= list + count; ++i) {
         json_object *library = nullptr;
         std::string one;
@@ -143,7 +169,7 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
             reason = "is not below the joined node";
             return false;
         }
-        step.identity += one;
+        memo.identity += one;
         if (levels[i].node.doc->value == nullptr)
             continue; // a keyless list's position is no member of the entry
         Scalar key;
@@ -151,8 +177,16 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
             reason = "key " + std::string(levels[i].component) + ": " + reason;
             return false;
         }
-        step.keys.push_back(std::move(key));
+        memo.values.push_back(std::move(key));
     }
+    memo.level = list;
+    memo.keys.resize(count + 1);
+    memo.components.resize(count);
+    for (size_t j = 0; j <= count; ++j)
+        memo.keys[j] = levels[list + j].node.key;
+    for (size_t j = 1; j <= count; ++j)
+        memo.components[j - 1].assign(levels[list + j].component);
+    memo.valid = true;
     return true;
 }
 
@@ -224,7 +258,7 @@ creation_conflict(const JoinNode *parent, const Node &node)
 // The walk of an entry's levels over the tree: what exists, and what to
 // build (steps); cur ends at the entry's own node, or null when it is new.
 bool
-plan_walk(const DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &steps,
+plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &steps,
           const JoinNode *&cur, std::string &reason)
 {
     cur = &join.root;
@@ -250,10 +284,11 @@ plan_walk(const DsDocJoin &join, const std::vector<Level> &levels, std::vector<S
             reason = "names a list, not one of its entries";
             if (i + count >= levels.size())
                 return false;
-            step.entry = true;
-            if (!entry_step(levels, i, count, join.at_ids, step, reason))
+            EntryMemo &memo = join.memo[steps.size()];
+            if (!entry_step(levels, i, count, join.at_ids, memo, reason))
                 return false;
-            auto it = next != nullptr ? next->by_identity.find(step.identity)
+            step.entry = &memo;
+            auto it = next != nullptr ? next->by_identity.find(memo.identity)
                                       : decltype(next->by_identity)::const_iterator();
             cur = next != nullptr && it != next->by_identity.end() ? it->second : nullptr;
             i += count;
@@ -302,10 +337,10 @@ entry_values(const Node &owner, const DsType *type, const void *value, size_t va
 
 // Builds what the steps found missing and returns the entry's own node.
 JoinNode *
-apply_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &steps)
+apply_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<Step> &steps)
 {
     JoinNode *node = &join.root;
-    for (Step &step : steps) {
+    for (const Step &step : steps) {
         const Node &schema = levels[step.level].node;
         JoinNode *next = find_child(node, schema.key);
         if (next == nullptr) {
@@ -316,7 +351,7 @@ apply_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> 
         node = next;
         if (!step.entry)
             continue;
-        auto it = next->by_identity.find(step.identity);
+        auto it = next->by_identity.find(step.entry->identity);
         if (it != next->by_identity.end()) {
             node = it->second;
             continue;
@@ -325,8 +360,8 @@ apply_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> 
         next->entries.push_back(std::make_unique<JoinNode>());
         node = next->entries.back().get();
         node->node = levels[step.level + count].node;
-        node->keys = std::move(step.keys);
-        next->by_identity.emplace(step.identity, node);
+        node->keys = step.entry->values;
+        next->by_identity.emplace(step.entry->identity, node);
     }
     return node;
 }
@@ -342,6 +377,9 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     std::vector<Level> levels;
     std::vector<Step> steps;
     const JoinNode *cur = nullptr;
+    if (join.memo.size() < kMaxLevels)
+        join.memo.resize(kMaxLevels);
+    steps.reserve(kMaxLevels);
     if (!resolve_levels(path, levels, reason) || !plan_walk(join, levels, steps, cur, reason))
         return set_error(error, path, reason);
     const Node &last = levels.back().node;

@@ -48,6 +48,20 @@ bool level_identity(const Level &level, std::string &identity, json_object **lib
 // The child of parent (null: none) that stands for the schema node key.
 JoinNode *find_child(const JoinNode *parent, const DsKeyNode *key);
 
+// The list entry that one position of an entry's path named last: the list's
+// level, the key nodes of the list and its key levels, the key levels' texts,
+// and what they gave (the entry's identity and key values). Entries come
+// grouped by list entry, so the next entry's path mostly names it again and
+// its keys need not be read again.
+struct EntryMemo {
+    bool valid = false;
+    size_t level = 0;
+    std::vector<const DsKeyNode *> keys;
+    std::vector<std::string> components;
+    std::string identity;
+    std::vector<Scalar> values;
+};
+
 } // namespace doc
 
 // A join: its entries' data tree, and the node whose body it prints.
@@ -56,6 +70,7 @@ struct DsDocJoin {
     std::vector<const DsKeyNode *> at_keys; // at's levels, top first
     std::vector<std::string> at_ids;        // their identities (see level_identity)
     doc::JoinNode root;
+    std::vector<doc::EntryMemo> memo; // by position of the list among an entry's steps
 };
 
 namespace doc
