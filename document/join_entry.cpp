@@ -1,8 +1,8 @@
-// Entries on their way into a join: an entry's key path resolved against
-// the schema level by level, its list entries identified by their packed
-// keys, its value checked and brought into its document form, and its place
-// in the tree checked against choices, all before anything changes; then
-// the nodes it needs are built. The C calls live in join.cpp.
+// Entries on their way into a join: an entry's levels (join_levels.cpp)
+// walked over the tree, its list entries identified by their packed keys,
+// its value checked and brought into its document form, and its place in
+// the tree checked against choices, all before anything changes; then the
+// nodes it needs are built. The C calls live in join.cpp.
 #include "document/join_tree.h"
 
 #include <algorithm>
@@ -11,103 +11,6 @@
 
 namespace doc
 {
-
-namespace
-{
-
-constexpr uint32_t kMaxLevels = 32;
-
-// The components of a key path after its leading "/", cut at each "/"
-// outside a quoted stretch (where a backslash escapes the next character),
-// into out, which has room for max; their count, or max + 1 when there are
-// more.
-size_t
-path_components(std::string_view path, std::string_view *out, size_t max)
-{
-    size_t count = 0;
-    size_t start = 1;
-    bool quoted = false;
-    for (size_t i = 1; i < path.size() && count <= max; ++i) {
-        if (quoted && path[i] == '\\') {
-            ++i;
-        } else if (path[i] == '"') {
-            quoted = !quoted;
-        } else if (path[i] == '/' && !quoted) {
-            if (count < max)
-                out[count] = path.substr(start, i - start);
-            ++count;
-            start = i + 1;
-        }
-    }
-    if (start < path.size() && count < max)
-        out[count] = path.substr(start);
-    if (start < path.size())
-        ++count;
-    return std::min(count, max + 1);
-}
-
-// The levels of the key that path names, each with its document data, or
-// false with reason.
-} // namespace
-
-bool
-resolve_levels(const char *path, std::vector<Level> &out, std::string &reason)
-{
-    const DsKeyNode *key = ds_find_key(path, 0);
-    if (key == nullptr) {
-        reason = "names no key of a loaded module";
-        return false;
-    }
-    const DsKeyNode *levels[kMaxLevels];
-    uint32_t depth = ds__get_key_levels(key, levels, kMaxLevels);
-    std::string_view components[kMaxLevels];
-    if (depth == 0 || path_components(path, components, kMaxLevels) != depth) {
-        reason = "names no key of a loaded module";
-        return false;
-    }
-    out.reserve(out.size() + depth);
-    for (uint32_t i = 0; i < depth; ++i) {
-        Node node = node_of(levels[i], reason);
-        if (node.doc == nullptr)
-            return false;
-        out.push_back({node, components[i]});
-    }
-    return true;
-}
-
-// The packed value of a typed level's component: the identity of a list
-// entry is its key levels' packed values, one after another.
-bool
-level_identity(const Level &level, std::string &identity, json_object **library,
-               std::string &reason)
-{
-    std::string text(level.component);
-    json_tokener_error error = json_tokener_success;
-    JsonPtr jo(json_tokener_parse_verbose(text.c_str(), &error));
-    const DsType *type = level.node.key->field_type;
-    std::string packed(ds_type_size(type), '\0');
-    if (error != json_tokener_success || jo == nullptr ||
-        !ds_jo_to_c(type, jo.get(), packed.data(), packed.size())) {
-        reason = "key " + text + " is not a valid " +
-                 (level.node.doc->name ? level.node.doc->name : "key");
-        return false;
-    }
-    identity += packed;
-    if (library != nullptr)
-        *library = ds_c_to_jo(type, packed.data(), packed.size());
-    return true;
-}
-
-JoinNode *
-find_child(const JoinNode *parent, const DsKeyNode *key)
-{
-    if (parent == nullptr)
-        return nullptr;
-    for (const auto &child : parent->children)
-        if (child->node.key == key)
-            return child.get();
-    return nullptr;
-}
 
 namespace
 {
@@ -127,8 +30,8 @@ document_scalar(const Node &node, json_object *library, Scalar &out, std::string
 // One node on the way: its level and, for a list entry, the entry's
 // identity and key values.
 struct Step {
-    size_t level = 0;                 // index of the list's (or other node's) level
-    const EntryMemo *entry = nullptr; // a list entry: what its keys gave
+    size_t level = 0;           // index of the list's (or other node's) level
+    EntryMemo *entry = nullptr; // a list entry: what its keys gave
 };
 
 // Whether memo holds the list entry whose list is levels[list] and whose
@@ -157,6 +60,8 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
     if (memo_names(memo, levels, list, count))
         return true;
     memo.valid = false;
+    memo.list = nullptr;
+    memo.entry = nullptr;
     memo.identity.clear();
     memo.values.clear();
     for (size_t i = list + 1; i <= list + count; ++i) {
@@ -255,6 +160,22 @@ creation_conflict(const JoinNode *parent, const Node &node)
     return {};
 }
 
+// The entry of list (null: none) whose identity memo holds, or null.
+JoinNode *
+entry_of(const JoinNode *list, EntryMemo &memo)
+{
+    if (list == nullptr)
+        return nullptr;
+    if (memo.list == list)
+        return memo.entry;
+    auto it = list->by_identity.find(memo.identity);
+    if (it == list->by_identity.end())
+        return nullptr;
+    memo.list = list;
+    memo.entry = it->second;
+    return it->second;
+}
+
 // The walk of an entry's levels over the tree: what exists, and what to
 // build (steps); cur ends at the entry's own node, or null when it is new.
 bool
@@ -288,9 +209,7 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
             if (!entry_step(levels, i, count, join.at_ids, memo, reason))
                 return false;
             step.entry = &memo;
-            auto it = next != nullptr ? next->by_identity.find(memo.identity)
-                                      : decltype(next->by_identity)::const_iterator();
-            cur = next != nullptr && it != next->by_identity.end() ? it->second : nullptr;
+            cur = entry_of(next, memo);
             i += count;
         }
         steps.push_back(std::move(step));
@@ -351,9 +270,8 @@ apply_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<
         node = next;
         if (!step.entry)
             continue;
-        auto it = next->by_identity.find(step.entry->identity);
-        if (it != next->by_identity.end()) {
-            node = it->second;
+        if (JoinNode *entry = entry_of(next, *step.entry); entry != nullptr) {
+            node = entry;
             continue;
         }
         size_t count = schema.doc->key_count == 0 ? 1 : schema.doc->key_count;
@@ -362,6 +280,8 @@ apply_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<
         node->node = levels[step.level + count].node;
         node->keys = step.entry->values;
         next->by_identity.emplace(step.entry->identity, node);
+        step.entry->list = next;
+        step.entry->entry = node;
     }
     return node;
 }
@@ -377,9 +297,9 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     std::vector<Level> levels;
     std::vector<Step> steps;
     const JoinNode *cur = nullptr;
-    if (join.memo.size() < kMaxLevels)
-        join.memo.resize(kMaxLevels);
-    steps.reserve(kMaxLevels);
+    if (join.memo.size() < DS_MAX_KEY_LEVELS)
+        join.memo.resize(DS_MAX_KEY_LEVELS);
+    steps.reserve(DS_MAX_KEY_LEVELS);
     if (!resolve_levels(path, levels, reason) || !plan_walk(join, levels, steps, cur, reason))
         return set_error(error, path, reason);
     const Node &last = levels.back().node;

@@ -60,6 +60,10 @@ struct EntryMemo {
     std::vector<std::string> components;
     std::string identity;
     std::vector<Scalar> values;
+    // The tree's entry of that identity and the list that holds it, once
+    // found (a join never removes an entry).
+    const JoinNode *list = nullptr;
+    JoinNode *entry = nullptr;
 };
 
 } // namespace doc
