@@ -59,6 +59,8 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
 {
     if (memo_names(memo, levels, list, count))
         return true;
+    // What a key whose packed value converts back to nothing reports.
+    reason = "names a list, not one of its entries";
     memo.valid = false;
     memo.list = nullptr;
     memo.entry = nullptr;
@@ -185,16 +187,18 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
     cur = &join.root;
     for (size_t i = 0; i < levels.size(); ++i) {
         const Node &node = levels[i].node;
-        reason = "is not below the joined node";
-        if (i < join.at_keys.size() && node.key != join.at_keys[i])
+        if (i < join.at_keys.size() && node.key != join.at_keys[i]) {
+            reason = "is not below the joined node";
             return false;
-        reason = "names a key level without its list";
-        if (node.doc->kind == DS_DOC_LIST_KEY)
+        }
+        if (node.doc->kind == DS_DOC_LIST_KEY) {
+            reason = "names a key level without its list";
             return false;
+        }
         const JoinNode *next = find_child(cur, node.key);
-        reason = next == nullptr ? creation_conflict(cur, node) : "";
-        if (!reason.empty()) {
-            reason = node.doc->name + (" " + reason);
+        std::string conflict = next == nullptr ? creation_conflict(cur, node) : std::string();
+        if (!conflict.empty()) {
+            reason = node.doc->name + (" " + conflict);
             return false;
         }
         Step step;
@@ -202,9 +206,10 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
         cur = next;
         if (node.doc->kind == DS_DOC_LIST) {
             size_t count = node.doc->key_count == 0 ? 1 : node.doc->key_count;
-            reason = "names a list, not one of its entries";
-            if (i + count >= levels.size())
+            if (i + count >= levels.size()) {
+                reason = "names a list, not one of its entries";
                 return false;
+            }
             EntryMemo &memo = join.memo[steps.size()];
             if (!entry_step(levels, i, count, join.at_ids, memo, reason))
                 return false;
@@ -214,8 +219,10 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
         }
         steps.push_back(std::move(step));
     }
+    if (levels.size() >= join.at_ids.size())
+        return true;
     reason = "is not below the joined node";
-    return levels.size() >= join.at_ids.size();
+    return false;
 }
 
 // The document values of a leaf's or leaf-list's packed value, checked as
@@ -230,13 +237,15 @@ entry_values(const Node &owner, const DsType *type, const void *value, size_t va
         return false;
     }
     JsonPtr library(ds_c_to_jo(type, value, value_len));
-    reason = "value is not valid for its type";
-    if (library == nullptr)
+    if (library == nullptr) {
+        reason = "value is not valid for its type";
         return false;
+    }
     bool list = owner.doc->kind == DS_DOC_LEAF_LIST;
-    reason = "a leaf-list whose type is not an array";
-    if (list && (type->kind != DS_KIND_ARRAY || type->p.array.element == nullptr))
+    if (list && (type->kind != DS_KIND_ARRAY || type->p.array.element == nullptr)) {
+        reason = "a leaf-list whose type is not an array";
         return false;
+    }
     size_t count = list ? json_object_array_length(library.get()) : 1;
     for (size_t e = 0; e < count; ++e) {
         Scalar scalar;
