@@ -27,12 +27,7 @@ document_scalar(const Node &node, json_object *library, Scalar &out, std::string
     return library_to_scalar(*node.doc->value, library, out, reason);
 }
 
-// One node on the way: its level and, for a list entry, the entry's
-// identity and key values.
-struct Step {
-    size_t level = 0;           // index of the list's (or other node's) level
-    EntryMemo *entry = nullptr; // a list entry: what its keys gave
-};
+using Step = JoinStep;
 
 // Whether memo holds the list entry whose list is levels[list] and whose
 // count key levels follow it.
@@ -303,12 +298,13 @@ int
 join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len, DsDocError **error)
 {
     std::string reason;
-    std::vector<Level> levels;
-    std::vector<Step> steps;
+    std::vector<Level> &levels = join.levels;
+    std::vector<Step> &steps = join.steps;
+    levels.clear();
+    steps.clear();
     const JoinNode *cur = nullptr;
     if (join.memo.size() < DS_MAX_KEY_LEVELS)
         join.memo.resize(DS_MAX_KEY_LEVELS);
-    steps.reserve(DS_MAX_KEY_LEVELS);
     if (!resolve_levels(path, levels, reason) || !plan_walk(join, levels, steps, cur, reason))
         return set_error(error, path, reason);
     const Node &last = levels.back().node;

@@ -66,6 +66,13 @@ struct EntryMemo {
     JoinNode *entry = nullptr;
 };
 
+// One node on an entry's way through the tree: its level and, for a list
+// entry, what its keys gave.
+struct JoinStep {
+    size_t level = 0;           // index of the list's (or other node's) level
+    EntryMemo *entry = nullptr; // a list entry: what its keys gave
+};
+
 } // namespace doc
 
 // A join: its entries' data tree, and the node whose body it prints.
@@ -75,6 +82,9 @@ struct DsDocJoin {
     std::vector<std::string> at_ids;        // their identities (see level_identity)
     doc::JoinNode root;
     std::vector<doc::EntryMemo> memo; // by position of the list among an entry's steps
+    // join_add's levels and steps of the entry at hand, kept for the next one.
+    std::vector<doc::Level> levels;
+    std::vector<doc::JoinStep> steps;
 };
 
 namespace doc
