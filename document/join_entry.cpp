@@ -1,8 +1,8 @@
-// Entries on their way into a join: an entry's key path resolved against
-// the schema level by level, its list entries identified by their packed
-// keys, its value checked and brought into its document form, and its place
-// in the tree checked against choices, all before anything changes; then
-// the nodes it needs are built. The C calls live in join.cpp.
+// Entries on their way into a join: an entry's levels (join_levels.cpp)
+// walked over the tree, its list entries identified by their packed keys,
+// its value checked and brought into its document form, and its place in
+// the tree checked against choices, all before anything changes; then the
+// nodes it needs are built. The C calls live in join.cpp.
 #include "document/join_tree.h"
 
 #include <algorithm>
@@ -11,96 +11,6 @@
 
 namespace doc
 {
-
-namespace
-{
-
-constexpr uint32_t kMaxLevels = 32;
-
-// The components of a key path after its leading "/", cut at each "/"
-// outside a quoted stretch (where a backslash escapes the next character).
-std::vector<std::string_view>
-path_components(std::string_view path)
-{
-    std::vector<std::string_view> out;
-    size_t start = 1;
-    bool quoted = false;
-    for (size_t i = 1; i < path.size(); ++i) {
-        if (quoted && path[i] == '\\') {
-            ++i;
-        } else if (path[i] == '"') {
-            quoted = !quoted;
-        } else if (path[i] == '/' && !quoted) {
-            out.push_back(path.substr(start, i - start));
-            start = i + 1;
-        }
-    }
-    if (start < path.size())
-        out.push_back(path.substr(start));
-    return out;
-}
-
-// The levels of the key that path names, each with its document data, or
-// false with reason.
-} // namespace
-
-bool
-resolve_levels(const char *path, std::vector<Level> &out, std::string &reason)
-{
-    const DsKeyNode *key = ds_find_key(path, 0);
-    if (key == nullptr) {
-        reason = "names no key of a loaded module";
-        return false;
-    }
-    const DsKeyNode *levels[kMaxLevels];
-    uint32_t depth = ds__get_key_levels(key, levels, kMaxLevels);
-    std::vector<std::string_view> components = path_components(path);
-    if (depth == 0 || components.size() != depth) {
-        reason = "names no key of a loaded module";
-        return false;
-    }
-    for (uint32_t i = 0; i < depth; ++i) {
-        Node node = node_of(levels[i], reason);
-        if (node.doc == nullptr)
-            return false;
-        out.push_back({node, components[i]});
-    }
-    return true;
-}
-
-// The packed value of a typed level's component: the identity of a list
-// entry is its key levels' packed values, one after another.
-bool
-level_identity(const Level &level, std::string &identity, json_object **library,
-               std::string &reason)
-{
-    std::string text(level.component);
-    json_tokener_error error = json_tokener_success;
-    JsonPtr jo(json_tokener_parse_verbose(text.c_str(), &error));
-    const DsType *type = level.node.key->field_type;
-    std::string packed(ds_type_size(type), '\0');
-    if (error != json_tokener_success || jo == nullptr ||
-        !ds_jo_to_c(type, jo.get(), packed.data(), packed.size())) {
-        reason = "key " + text + " is not a valid " +
-                 (level.node.doc->name ? level.node.doc->name : "key");
-        return false;
-    }
-    identity += packed;
-    if (library != nullptr)
-        *library = ds_c_to_jo(type, packed.data(), packed.size());
-    return true;
-}
-
-JoinNode *
-find_child(const JoinNode *parent, const DsKeyNode *key)
-{
-    if (parent == nullptr)
-        return nullptr;
-    for (const auto &child : parent->children)
-        if (child->node.key == key)
-            return child.get();
-    return nullptr;
-}
 
 namespace
 {
@@ -117,22 +27,40 @@ document_scalar(const Node &node, json_object *library, Scalar &out, std::string
     return library_to_scalar(*node.doc->value, library, out, reason);
 }
 
-// One list entry on the way: the list's level, the entry's identity and its
-// key values.
-struct Step {
-    size_t level = 0; // index of the list's (or other node's) level
-    bool entry = false;
-    std::string identity;
-    std::vector<Scalar> keys;
-};
+using Step = JoinStep;
 
-// The identity and key values of the list entry whose list is levels[list]
-// and whose count key levels follow it; false with reason when a key is no
-// valid value, or when the entry is not the one that at_ids names.
+// Whether memo holds the list entry whose list is levels[list] and whose
+// count key levels follow it.
+bool
+memo_names(const EntryMemo &memo, const std::vector<Level> &levels, size_t list, size_t count)
+{
+    if (!memo.valid || memo.level != list || memo.keys.size() != count + 1)
+        return false;
+    for (size_t j = 0; j <= count; ++j)
+        if (memo.keys[j] != levels[list + j].node.key)
+            return false;
+    for (size_t j = 1; j <= count; ++j)
+        if (memo.components[j - 1] != levels[list + j].component)
+            return false;
+    return true;
+}
+
+// Makes memo hold the list entry whose list is levels[list] and whose count
+// key levels follow it: its identity and key values; false with reason when a
+// key is no valid value, or when the entry is not the one that at_ids names.
 bool
 entry_step(const std::vector<Level> &levels, size_t list, size_t count,
-           const std::vector<std::string> &at_ids, Step &step, std::string &reason)
+           const std::vector<std::string> &at_ids, EntryMemo &memo, std::string &reason)
 {
+    if (memo_names(memo, levels, list, count))
+        return true;
+    // What a key whose packed value converts back to nothing reports.
+    reason = "names a list, not one of its entries";
+    memo.valid = false;
+    memo.list = nullptr;
+    memo.entry = nullptr;
+    memo.identity.clear();
+    memo.values.clear();
     for (size_t i = list + 1; i <= list + count; ++i) {
         json_object *library = nullptr;
         std::string one;
@@ -143,7 +71,7 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
             reason = "is not below the joined node";
             return false;
         }
-        step.identity += one;
+        memo.identity += one;
         if (levels[i].node.doc->value == nullptr)
             continue; // a keyless list's position is no member of the entry
         Scalar key;
@@ -151,8 +79,16 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
             reason = "key " + std::string(levels[i].component) + ": " + reason;
             return false;
         }
-        step.keys.push_back(std::move(key));
+        memo.values.push_back(std::move(key));
     }
+    memo.level = list;
+    memo.keys.resize(count + 1);
+    memo.components.resize(count);
+    for (size_t j = 0; j <= count; ++j)
+        memo.keys[j] = levels[list + j].node.key;
+    for (size_t j = 1; j <= count; ++j)
+        memo.components[j - 1].assign(levels[list + j].component);
+    memo.valid = true;
     return true;
 }
 
@@ -221,25 +157,43 @@ creation_conflict(const JoinNode *parent, const Node &node)
     return {};
 }
 
+// The entry of list (null: none) whose identity memo holds, or null.
+JoinNode *
+entry_of(const JoinNode *list, EntryMemo &memo)
+{
+    if (list == nullptr)
+        return nullptr;
+    if (memo.list == list)
+        return memo.entry;
+    auto it = list->by_identity.find(memo.identity);
+    if (it == list->by_identity.end())
+        return nullptr;
+    memo.list = list;
+    memo.entry = it->second;
+    return it->second;
+}
+
 // The walk of an entry's levels over the tree: what exists, and what to
 // build (steps); cur ends at the entry's own node, or null when it is new.
 bool
-plan_walk(const DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &steps,
+plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &steps,
           const JoinNode *&cur, std::string &reason)
 {
     cur = &join.root;
     for (size_t i = 0; i < levels.size(); ++i) {
         const Node &node = levels[i].node;
-        reason = "is not below the joined node";
-        if (i < join.at_keys.size() && node.key != join.at_keys[i])
+        if (i < join.at_keys.size() && node.key != join.at_keys[i]) {
+            reason = "is not below the joined node";
             return false;
-        reason = "names a key level without its list";
-        if (node.doc->kind == DS_DOC_LIST_KEY)
+        }
+        if (node.doc->kind == DS_DOC_LIST_KEY) {
+            reason = "names a key level without its list";
             return false;
+        }
         const JoinNode *next = find_child(cur, node.key);
-        reason = next == nullptr ? creation_conflict(cur, node) : "";
-        if (!reason.empty()) {
-            reason = node.doc->name + (" " + reason);
+        std::string conflict = next == nullptr ? creation_conflict(cur, node) : std::string();
+        if (!conflict.empty()) {
+            reason = node.doc->name + (" " + conflict);
             return false;
         }
         Step step;
@@ -247,21 +201,23 @@ plan_walk(const DsDocJoin &join, const std::vector<Level> &levels, std::vector<S
         cur = next;
         if (node.doc->kind == DS_DOC_LIST) {
             size_t count = node.doc->key_count == 0 ? 1 : node.doc->key_count;
-            reason = "names a list, not one of its entries";
-            if (i + count >= levels.size())
+            if (i + count >= levels.size()) {
+                reason = "names a list, not one of its entries";
                 return false;
-            step.entry = true;
-            if (!entry_step(levels, i, count, join.at_ids, step, reason))
+            }
+            EntryMemo &memo = join.memo[steps.size()];
+            if (!entry_step(levels, i, count, join.at_ids, memo, reason))
                 return false;
-            auto it = next != nullptr ? next->by_identity.find(step.identity)
-                                      : decltype(next->by_identity)::const_iterator();
-            cur = next != nullptr && it != next->by_identity.end() ? it->second : nullptr;
+            step.entry = &memo;
+            cur = entry_of(next, memo);
             i += count;
         }
         steps.push_back(std::move(step));
     }
+    if (levels.size() >= join.at_ids.size())
+        return true;
     reason = "is not below the joined node";
-    return levels.size() >= join.at_ids.size();
+    return false;
 }
 
 // The document values of a leaf's or leaf-list's packed value, checked as
@@ -276,13 +232,15 @@ entry_values(const Node &owner, const DsType *type, const void *value, size_t va
         return false;
     }
     JsonPtr library(ds_c_to_jo(type, value, value_len));
-    reason = "value is not valid for its type";
-    if (library == nullptr)
+    if (library == nullptr) {
+        reason = "value is not valid for its type";
         return false;
+    }
     bool list = owner.doc->kind == DS_DOC_LEAF_LIST;
-    reason = "a leaf-list whose type is not an array";
-    if (list && (type->kind != DS_KIND_ARRAY || type->p.array.element == nullptr))
+    if (list && (type->kind != DS_KIND_ARRAY || type->p.array.element == nullptr)) {
+        reason = "a leaf-list whose type is not an array";
         return false;
+    }
     size_t count = list ? json_object_array_length(library.get()) : 1;
     for (size_t e = 0; e < count; ++e) {
         Scalar scalar;
@@ -302,10 +260,10 @@ entry_values(const Node &owner, const DsType *type, const void *value, size_t va
 
 // Builds what the steps found missing and returns the entry's own node.
 JoinNode *
-apply_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &steps)
+apply_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<Step> &steps)
 {
     JoinNode *node = &join.root;
-    for (Step &step : steps) {
+    for (const Step &step : steps) {
         const Node &schema = levels[step.level].node;
         JoinNode *next = find_child(node, schema.key);
         if (next == nullptr) {
@@ -316,17 +274,18 @@ apply_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> 
         node = next;
         if (!step.entry)
             continue;
-        auto it = next->by_identity.find(step.identity);
-        if (it != next->by_identity.end()) {
-            node = it->second;
+        if (JoinNode *entry = entry_of(next, *step.entry); entry != nullptr) {
+            node = entry;
             continue;
         }
         size_t count = schema.doc->key_count == 0 ? 1 : schema.doc->key_count;
         next->entries.push_back(std::make_unique<JoinNode>());
         node = next->entries.back().get();
         node->node = levels[step.level + count].node;
-        node->keys = std::move(step.keys);
-        next->by_identity.emplace(step.identity, node);
+        node->keys = step.entry->values;
+        next->by_identity.emplace(step.entry->identity, node);
+        step.entry->list = next;
+        step.entry->entry = node;
     }
     return node;
 }
@@ -339,9 +298,13 @@ int
 join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len, DsDocError **error)
 {
     std::string reason;
-    std::vector<Level> levels;
-    std::vector<Step> steps;
+    std::vector<Level> &levels = join.levels;
+    std::vector<Step> &steps = join.steps;
+    levels.clear();
+    steps.clear();
     const JoinNode *cur = nullptr;
+    if (join.memo.size() < DS_MAX_KEY_LEVELS)
+        join.memo.resize(DS_MAX_KEY_LEVELS);
     if (!resolve_levels(path, levels, reason) || !plan_walk(join, levels, steps, cur, reason))
         return set_error(error, path, reason);
     const Node &last = levels.back().node;

@@ -48,6 +48,31 @@ bool level_identity(const Level &level, std::string &identity, json_object **lib
 // The child of parent (null: none) that stands for the schema node key.
 JoinNode *find_child(const JoinNode *parent, const DsKeyNode *key);
 
+// The list entry that one position of an entry's path named last: the list's
+// level, the key nodes of the list and its key levels, the key levels' texts,
+// and what they gave (the entry's identity and key values). Entries come
+// grouped by list entry, so the next entry's path mostly names it again and
+// its keys need not be read again.
+struct EntryMemo {
+    bool valid = false;
+    size_t level = 0;
+    std::vector<const DsKeyNode *> keys;
+    std::vector<std::string> components;
+    std::string identity;
+    std::vector<Scalar> values;
+    // The tree's entry of that identity and the list that holds it, once
+    // found (a join never removes an entry).
+    const JoinNode *list = nullptr;
+    JoinNode *entry = nullptr;
+};
+
+// One node on an entry's way through the tree: its level and, for a list
+// entry, what its keys gave.
+struct JoinStep {
+    size_t level = 0;           // index of the list's (or other node's) level
+    EntryMemo *entry = nullptr; // a list entry: what its keys gave
+};
+
 } // namespace doc
 
 // A join: its entries' data tree, and the node whose body it prints.
@@ -56,6 +81,10 @@ struct DsDocJoin {
     std::vector<const DsKeyNode *> at_keys; // at's levels, top first
     std::vector<std::string> at_ids;        // their identities (see level_identity)
     doc::JoinNode root;
+    std::vector<doc::EntryMemo> memo; // by position of the list among an entry's steps
+    // join_add's levels and steps of the entry at hand, kept for the next one.
+    std::vector<doc::Level> levels;
+    std::vector<doc::JoinStep> steps;
 };
 
 namespace doc

@@ -26,6 +26,15 @@ hash_texts(const std::vector<std::string> &texts)
     return hash;
 }
 
+// Whether name is "module:simple".
+bool
+qualified(std::string_view name, std::string_view module, std::string_view simple)
+{
+    return name.size() == module.size() + 1 + simple.size() &&
+           name.substr(0, module.size()) == module && name[module.size()] == ':' &&
+           name.substr(module.size() + 1) == simple;
+}
+
 } // namespace
 
 bool
@@ -87,7 +96,7 @@ SplitWalk::pack(const DsType *type, json_object *value)
 bool
 SplitWalk::leaf(const DsKeyNode *key, const Node &node)
 {
-    Scalar value;
+    Scalar &value = leaf_value_; // scalar() sets all of it
     if (!scalar(value, "leaf"))
         return false;
     std::string reason;
@@ -172,8 +181,12 @@ SplitWalk::key_text(const DsKeyNode *level, const Node &node, const Scalar &valu
 bool
 SplitWalk::entry_keys(const DsKeyNode *first, size_t start, Keys &keys)
 {
-    std::vector<const DsKeyNode *> levels;
-    std::vector<Node> nodes;
+    // scalar() sets every value it reads, and a value not read is a refusal.
+    KeyScratch &scratch = key_scratch_;
+    std::vector<const DsKeyNode *> &levels = scratch.levels;
+    std::vector<Node> &nodes = scratch.nodes;
+    levels.clear();
+    nodes.clear();
     for (const DsKeyNode *level = first; level != nullptr && level->field_type != nullptr;
          level = first_child(level)) {
         std::string why;
@@ -182,10 +195,12 @@ SplitWalk::entry_keys(const DsKeyNode *first, size_t start, Keys &keys)
             return fail("a key level without document data");
         levels.push_back(level);
     }
-    std::vector<Scalar> values(levels.size());
-    std::vector<bool> found(levels.size(), false);
+    std::vector<Scalar> &values = scratch.values;
+    std::vector<bool> &found = scratch.found;
+    values.resize(levels.size());
+    found.assign(levels.size(), false);
     size_t missing = levels.size();
-    std::string name;
+    std::string &name = scratch.name;
     in_.take('{');
     if (!in_.take('}')) {
         do {
@@ -193,7 +208,7 @@ SplitWalk::entry_keys(const DsKeyNode *first, size_t start, Keys &keys)
                 return syntax();
             size_t i = 0;
             while (i < levels.size() && name != nodes[i].doc->name &&
-                   name != std::string(module_of(nodes[i])) + ":" + nodes[i].doc->name)
+                   !qualified(name, module_of(nodes[i]), nodes[i].doc->name))
                 ++i;
             if (i == levels.size()) {
                 if (!in_.skip_value())

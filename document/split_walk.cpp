@@ -256,10 +256,11 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
                                                         : fail("a JSON object was expected");
     if (in_.take('}'))
         return true;
-    // The members so far, with the choices they sit in.
-    std::vector<std::pair<const DsKeyNode *, const char *>> seen;
+    // The members so far (seen_ from the scope's base on), with the choices
+    // they sit in.
+    ObjectScope scope(*this);
+    std::string &name = scope.name();
     const DsKeyNode *hint = nullptr;
-    std::string name;
     const size_t depth = place_.depth(), path_length = path_.size();
     do {
         if (!in_.read_string(name))
@@ -275,7 +276,8 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
         Node node = node_of(child, why);
         if (node.doc == nullptr)
             return fail_at(name, why);
-        for (const auto &[other, choices] : seen) {
+        for (size_t s = scope.seen_base(); s < seen_.size(); ++s) {
+            const auto &[other, choices] = seen_[s];
             if (other == child)
                 return fail_at(name, "the member appears twice");
             std::string clash = is_key || choices == nullptr || node.doc->choices == nullptr
@@ -285,7 +287,7 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
                 return fail_at(name, "of another case of choice \"" + clash + "\" than \"" +
                                          other->name + "\"");
         }
-        seen.emplace_back(child, node.doc->choices);
+        seen_.emplace_back(child, node.doc->choices);
         if (!in_.take(':'))
             return in_.peek() == JsonReader::Token::end
                        ? syntax()
@@ -364,8 +366,10 @@ SplitWalk::list_entry(const DsKeyNode *key, const Node &node, size_t index, cons
     }
     if (only != nullptr && only->texts != keys.texts)
         return fail("the entry's keys are not those of the key path");
-    for (const std::string &text : keys.texts)
-        path_ += "/" + text;
+    for (const std::string &text : keys.texts) {
+        path_ += '/';
+        path_ += text;
+    }
     if (!emit_entry(last, nullptr, 0))
         return false;
     return object_members(last, node.doc->key_count != 0 ? first : nullptr);

@@ -10,6 +10,7 @@
 #include "document/doc.h"
 #include "document/json_reader.h"
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -99,7 +100,6 @@ class SplitWalk
     }
 
   private:
-  private:
     // The entries of one list read so far: an open hash table of their
     // places, tagged with part of their keys' hash (split_values.cpp).
     struct EntryTable {
@@ -136,6 +136,58 @@ class SplitWalk
     std::string where_; // the place of the refusal, as a JSON pointer
     std::string reason_;
     std::vector<unsigned char> packed_; // the packed value of the entry at hand
+
+    // Buffers kept from one object, leaf or list entry to the next, so that
+    // the walk stops allocating once it has met the document's shapes.
+    // The members of the objects open around the walk, outermost first, with
+    // the choices they sit in; the member name being read, per open object.
+    std::vector<std::pair<const DsKeyNode *, const char *>> seen_;
+    std::deque<std::string> names_;
+    size_t open_objects_ = 0;
+    Scalar leaf_value_;
+    // What entry_keys reads of one list entry's keys.
+    struct KeyScratch {
+        std::vector<const DsKeyNode *> levels;
+        std::vector<Node> nodes;
+        std::vector<Scalar> values;
+        std::vector<bool> found;
+        std::string name;
+    };
+    KeyScratch key_scratch_;
+
+    // While object_members reads one object: its share of seen_ and names_,
+    // given back when it returns.
+    class ObjectScope
+    {
+      public:
+        explicit ObjectScope(SplitWalk &walk) : walk_(walk), seen_base_(walk.seen_.size())
+        {
+            if (walk_.names_.size() <= walk_.open_objects_)
+                walk_.names_.emplace_back();
+            ++walk_.open_objects_;
+        }
+        ~ObjectScope()
+        {
+            --walk_.open_objects_;
+            walk_.seen_.resize(seen_base_);
+        }
+        ObjectScope(const ObjectScope &) = delete;
+        ObjectScope &operator=(const ObjectScope &) = delete;
+        size_t
+        seen_base() const
+        {
+            return seen_base_;
+        }
+        std::string &
+        name()
+        {
+            return walk_.names_[walk_.open_objects_ - 1];
+        }
+
+      private:
+        SplitWalk &walk_;
+        size_t seen_base_;
+    };
 };
 
 // "~" and "/" of a member name escaped for a JSON pointer.

@@ -93,17 +93,21 @@ split_components(const char *path, DsPathComponent *out)
 
 PathComponents::PathComponents(const char *path)
 {
-    uint32_t count = count_components(path);
-    if (count == 0)
+    // Most paths fit the inline records: they are cut once, straight into
+    // them; only a path that fills them is counted, and cut again if longer.
+    count_ = walk_components(path, inline_, kInline);
+    if (count_ < kInline)
         return;
-    if (count > kInline) {
-        void *heap = std::malloc(sizeof(DsPathComponent) * count);
-        if (heap == nullptr) {
-            failed_ = true;
-            return;
-        }
-        records_ = static_cast<DsPathComponent *>(heap);
+    uint32_t count = count_components(path);
+    if (count == kInline)
+        return;
+    void *heap = std::malloc(sizeof(DsPathComponent) * count);
+    if (heap == nullptr) {
+        count_ = 0;
+        failed_ = true;
+        return;
     }
+    records_ = static_cast<DsPathComponent *>(heap);
     count_ = walk_components(path, records_, count);
 }
 

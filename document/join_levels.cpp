@@ -1,0 +1,106 @@
+// The levels of an entry's key path: the key it names found among the loaded
+// modules, each level with its document data and its text in the path, and
+// the identity of a list entry (its key levels' packed values). join_new
+// resolves the joined node with them, join_add every entry.
+#include "document/join_tree.h"
+
+#include <algorithm>
+
+namespace doc
+{
+
+namespace
+{
+
+constexpr uint32_t kMaxLevels = DS_MAX_KEY_LEVELS;
+
+// The components of a key path after its leading "/", cut at each "/"
+// outside a quoted stretch (where a backslash escapes the next character),
+// into out, which has room for max; their count, or max + 1 when there are
+// more.
+size_t
+path_components(std::string_view path, std::string_view *out, size_t max)
+{
+    size_t count = 0;
+    size_t start = 1;
+    bool quoted = false;
+    for (size_t i = 1; i < path.size() && count <= max; ++i) {
+        if (quoted && path[i] == '\\') {
+            ++i;
+        } else if (path[i] == '"') {
+            quoted = !quoted;
+        } else if (path[i] == '/' && !quoted) {
+            if (count < max)
+                out[count] = path.substr(start, i - start);
+            ++count;
+            start = i + 1;
+        }
+    }
+    if (start < path.size() && count < max)
+        out[count] = path.substr(start);
+    if (start < path.size())
+        ++count;
+    return std::min(count, max + 1);
+}
+
+} // namespace
+
+bool
+resolve_levels(const char *path, std::vector<Level> &out, std::string &reason)
+{
+    const DsKeyNode *key = ds_find_key(path, 0);
+    if (key == nullptr) {
+        reason = "names no key of a loaded module";
+        return false;
+    }
+    const DsKeyNode *levels[kMaxLevels];
+    uint32_t depth = ds__get_key_levels(key, levels, kMaxLevels);
+    std::string_view components[kMaxLevels];
+    if (depth == 0 || path_components(path, components, kMaxLevels) != depth) {
+        reason = "names no key of a loaded module";
+        return false;
+    }
+    out.reserve(out.size() + depth);
+    for (uint32_t i = 0; i < depth; ++i) {
+        Node node = node_of(levels[i], reason);
+        if (node.doc == nullptr)
+            return false;
+        out.push_back({node, components[i]});
+    }
+    return true;
+}
+
+// The packed value of a typed level's component: the identity of a list
+// entry is its key levels' packed values, one after another.
+bool
+level_identity(const Level &level, std::string &identity, json_object **library,
+               std::string &reason)
+{
+    std::string text(level.component);
+    json_tokener_error error = json_tokener_success;
+    JsonPtr jo(json_tokener_parse_verbose(text.c_str(), &error));
+    const DsType *type = level.node.key->field_type;
+    std::string packed(ds_type_size(type), '\0');
+    if (error != json_tokener_success || jo == nullptr ||
+        !ds_jo_to_c(type, jo.get(), packed.data(), packed.size())) {
+        reason = "key " + text + " is not a valid " +
+                 (level.node.doc->name ? level.node.doc->name : "key");
+        return false;
+    }
+    identity += packed;
+    if (library != nullptr)
+        *library = ds_c_to_jo(type, packed.data(), packed.size());
+    return true;
+}
+
+JoinNode *
+find_child(const JoinNode *parent, const DsKeyNode *key)
+{
+    if (parent == nullptr)
+        return nullptr;
+    for (const auto &child : parent->children)
+        if (child->node.key == key)
+            return child.get();
+    return nullptr;
+}
+} // namespace doc
