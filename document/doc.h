@@ -7,6 +7,7 @@
 
 #include "dstypes.h"
 #include "dstypes_doc.h"
+#include "dstypes_path.hpp"
 
 #include <json-c/json.h>
 
@@ -35,6 +36,24 @@ struct JsonPut {
     }
 };
 using JsonPtr = std::unique_ptr<json_object, JsonPut>;
+
+// --- Key paths ---
+
+// Calls visit(component) for each component of a key path after its first
+// character (the leading "/"), cut as the library cuts key paths; a "/"
+// that ends the path adds none. Returns how many it visited.
+template <class Visit>
+size_t
+for_each_path_component(std::string_view path, Visit visit)
+{
+    size_t count = 0;
+    for (size_t start = 1; start < path.size(); ++count) {
+        size_t end = ds::detail::component_end(path, start);
+        visit(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return count;
+}
 
 // --- Errors (error.cpp) ---
 

@@ -14,35 +14,6 @@ namespace
 
 constexpr uint32_t kMaxLevels = DS_MAX_KEY_LEVELS;
 
-// The components of a key path after its leading "/", cut at each "/"
-// outside a quoted stretch (where a backslash escapes the next character),
-// into out, which has room for max; their count, or max + 1 when there are
-// more.
-size_t
-path_components(std::string_view path, std::string_view *out, size_t max)
-{
-    size_t count = 0;
-    size_t start = 1;
-    bool quoted = false;
-    for (size_t i = 1; i < path.size() && count <= max; ++i) {
-        if (quoted && path[i] == '\\') {
-            ++i;
-        } else if (path[i] == '"') {
-            quoted = !quoted;
-        } else if (path[i] == '/' && !quoted) {
-            if (count < max)
-                out[count] = path.substr(start, i - start);
-            ++count;
-            start = i + 1;
-        }
-    }
-    if (start < path.size() && count < max)
-        out[count] = path.substr(start);
-    if (start < path.size())
-        ++count;
-    return std::min(count, max + 1);
-}
-
 } // namespace
 
 bool
@@ -56,7 +27,12 @@ resolve_levels(const char *path, std::vector<Level> &out, std::string &reason)
     const DsKeyNode *levels[kMaxLevels];
     uint32_t depth = ds__get_key_levels(key, levels, kMaxLevels);
     std::string_view components[kMaxLevels];
-    if (depth == 0 || path_components(path, components, kMaxLevels) != depth) {
+    size_t n = 0;
+    size_t count = for_each_path_component(path, [&](std::string_view c) {
+        if (n < kMaxLevels)
+            components[n++] = c;
+    });
+    if (depth == 0 || count != depth) {
         reason = "names no key of a loaded module";
         return false;
     }

@@ -13,29 +13,6 @@ namespace doc
 namespace
 {
 
-// The components of a key path after its leading "/", cut at each "/"
-// outside a quoted stretch (inside one, a backslash keeps the next
-// character), as the library cuts them.
-std::vector<std::string_view>
-path_components(std::string_view path)
-{
-    std::vector<std::string_view> out;
-    size_t start = 1;
-    bool quoted = false;
-    for (size_t i = 1; i <= path.size(); ++i) {
-        if (i == path.size() || (!quoted && path[i] == '/')) {
-            if (i > start || i < path.size())
-                out.push_back(path.substr(start, i - start));
-            start = i + 1;
-        } else if (path[i] == '"') {
-            quoted = !quoted;
-        } else if (quoted && path[i] == '\\') {
-            ++i;
-        }
-    }
-    return out;
-}
-
 // The canonical JSON text of a typed component under its field type.
 bool
 canonical_component(const DsType *type, std::string_view component, std::string &out)
@@ -66,7 +43,8 @@ resolve_at(const char *at, Target &target, std::string &reason)
     const DsKeyNode *key = ds_find_key(at, false);
     const DsKeyNode *levels[32];
     uint32_t depth = key != nullptr ? ds__get_key_levels(key, levels, 32) : 0;
-    std::vector<std::string_view> components = path_components(at);
+    std::vector<std::string_view> components;
+    for_each_path_component(at, [&](std::string_view c) { components.push_back(c); });
     if (key == nullptr || depth == 0 || components.size() != depth) {
         reason = key == nullptr ? "no key of a loaded module has this path"
                                 : "the path is deeper than 32 levels";
