@@ -303,8 +303,6 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     levels.clear();
     steps.clear();
     const JoinNode *cur = nullptr;
-    if (join.memo.size() < DS_MAX_KEY_LEVELS)
-        join.memo.resize(DS_MAX_KEY_LEVELS);
     if (!resolve_levels(path, levels, reason) || !plan_walk(join, levels, steps, cur, reason))
         return set_error(error, path, reason);
     const Node &last = levels.back().node;

@@ -4,8 +4,6 @@
 // resolves the joined node with them, join_add every entry.
 #include "document/join_tree.h"
 
-#include <algorithm>
-
 namespace doc
 {
 
@@ -79,4 +77,5 @@ find_child(const JoinNode *parent, const DsKeyNode *key)
             return child.get();
     return nullptr;
 }
+
 } // namespace doc

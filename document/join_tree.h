@@ -7,6 +7,7 @@
 
 #include "document/doc.h"
 
+#include <array>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -81,7 +82,7 @@ struct DsDocJoin {
     std::vector<const DsKeyNode *> at_keys; // at's levels, top first
     std::vector<std::string> at_ids;        // their identities (see level_identity)
     doc::JoinNode root;
-    std::vector<doc::EntryMemo> memo; // by position of the list among an entry's steps
+    std::array<doc::EntryMemo, DS_MAX_KEY_LEVELS> memo; // by the step's place in an entry's walk
     // join_add's levels and steps of the entry at hand, kept for the next one.
     std::vector<doc::Level> levels;
     std::vector<doc::JoinStep> steps;

@@ -41,8 +41,8 @@ bool
 resolve_at(const char *at, Target &target, std::string &reason)
 {
     const DsKeyNode *key = ds_find_key(at, false);
-    const DsKeyNode *levels[32];
-    uint32_t depth = key != nullptr ? ds__get_key_levels(key, levels, 32) : 0;
+    const DsKeyNode *levels[DS_MAX_KEY_LEVELS];
+    uint32_t depth = key != nullptr ? ds__get_key_levels(key, levels, DS_MAX_KEY_LEVELS) : 0;
     std::vector<std::string_view> components;
     for_each_path_component(at, [&](std::string_view c) { components.push_back(c); });
     if (key == nullptr || depth == 0 || components.size() != depth) {
