@@ -17,15 +17,6 @@
 namespace
 {
 
-// Schema modules are the entries whose names end in ".so" with at least one
-// character before it; "libx.so.1" or "x.SO" are not modules.
-bool
-is_module_name(const char *name)
-{
-    size_t len = std::strlen(name);
-    return len >= 4 && std::memcmp(name + len - 3, ".so", 3) == 0;
-}
-
 // A schema module's public record with what the loader learnt about its
 // tables, and the flags of its key links after it, in one block.
 struct ModuleRecord {
@@ -35,37 +26,6 @@ struct ModuleRecord {
 static_assert(std::is_standard_layout_v<ModuleRecord> && offsetof(ModuleRecord, module) == 0,
               "the public record must start its block");
 
-// A count symbol holds a u16; a missing one, or one too small to hold a u16,
-// counts as 0.
-uint16_t
-symbol_count(void *handle, const char *symbol)
-{
-    const void *count = dlsym(handle, symbol);
-    if (count == nullptr || reg_symbol_size(count) < sizeof(uint16_t))
-        return 0;
-    return *static_cast<const uint16_t *>(count);
-}
-
-// The table behind a non-zero count; the table symbol is looked up only then.
-// False when the count promises a table that the module does not export.
-// *rows is what the table holds, so that a count larger than its table is
-// cut to the records that are there.
-bool
-counted_table(void *handle, uint16_t count, const char *symbol, size_t stride, const void **table,
-              uint32_t *rows)
-{
-    *table = nullptr;
-    *rows = 0;
-    if (count == 0)
-        return true;
-    *table = dlsym(handle, symbol);
-    if (*table == nullptr)
-        return false;
-    size_t held = reg_symbol_size(*table) / stride;
-    *rows = held > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(held);
-    return true;
-}
-
 // The record of an open module, or null when the module declares types or
 // alarms without their table, or the record cannot be allocated. Counts are
 // cut to the rows their tables hold, a "ds_keys" of unknown or zero size
@@ -73,39 +33,30 @@ counted_table(void *handle, uint16_t count, const char *symbol, size_t stride, c
 DsModule *
 module_record(void *handle)
 {
-    const void *keys = dlsym(handle, "ds_keys");
-    size_t key_count = keys != nullptr ? reg_symbol_size(keys) / sizeof(DsKeyNode) : 0;
-    if (key_count > UINT32_MAX)
-        key_count = 0;
-    uint16_t type_count = symbol_count(handle, "ds_type_count");
-    uint16_t alarm_count = symbol_count(handle, "ds_alarm_count");
-    const void *types;
-    uint32_t type_rows;
-    if (!counted_table(handle, type_count, "ds_types", sizeof(DsType), &types, &type_rows))
+    ModuleSymbols symbols = reg_module_symbols(handle);
+    if (symbols.refused_by != nullptr)
         return nullptr;
-    const void *alarms;
-    uint32_t alarm_rows;
-    if (!counted_table(handle, alarm_count, "ds_alarms", sizeof(DsAlarm), &alarms, &alarm_rows))
-        return nullptr;
+    uint32_t key_count = symbols.key_count;
     auto *record = static_cast<ModuleRecord *>(std::calloc(1, sizeof(ModuleRecord) + key_count));
     if (record == nullptr)
         return nullptr;
     auto *links = reinterpret_cast<uint8_t *>(record + 1);
-    if (!keys_check_links(static_cast<const DsKeyNode *>(keys), static_cast<uint32_t>(key_count),
-                          links, nullptr, nullptr)) {
+    if (!keys_check_links(static_cast<const DsKeyNode *>(symbols.keys), key_count, links, nullptr,
+                          nullptr)) {
         std::free(record);
         return nullptr;
     }
     DsModule *module = &record->module;
-    module->type_count = static_cast<uint16_t>(type_count < type_rows ? type_count : type_rows);
-    module->alarm_count =
-        static_cast<uint16_t>(alarm_count < alarm_rows ? alarm_count : alarm_rows);
-    module->types = module->type_count != 0 ? static_cast<const DsType *>(types) : nullptr;
-    module->keys = key_count != 0 ? static_cast<const DsKeyNode *>(keys) : nullptr;
-    module->alarms = module->alarm_count != 0 ? static_cast<const DsAlarm *>(alarms) : nullptr;
+    module->type_count = symbols.usable_types();
+    module->alarm_count = symbols.usable_alarms();
+    module->types = module->type_count != 0 ? static_cast<const DsType *>(symbols.types) : nullptr;
+    module->keys = key_count != 0 ? static_cast<const DsKeyNode *>(symbols.keys) : nullptr;
+    module->alarms =
+        module->alarm_count != 0 ? static_cast<const DsAlarm *>(symbols.alarms) : nullptr;
     module->handle = handle;
-    record->tables = ModuleTables{
-        static_cast<uint32_t>(key_count), links, type_rows, alarm_rows, type_count, alarm_count};
+    record->tables = ModuleTables{key_count,          links,
+                                  symbols.type_rows,  symbols.alarm_rows,
+                                  symbols.type_count, symbols.alarm_count};
     return module;
 }
 
@@ -133,7 +84,7 @@ reg_append_modules(DIR *dir, DsModule *tail)
     // readdir rather than the deprecated readdir_r: its entry buffer belongs
     // to this directory stream, and no other reader shares the stream.
     for (const dirent *entry = readdir(dir); entry != nullptr; entry = readdir(dir)) {
-        if (!is_module_name(entry->d_name))
+        if (!reg_is_module_name(entry->d_name))
             continue;
         char path[dir_len + std::strlen(entry->d_name) + 2];
         std::snprintf(path, sizeof path, "%s/%s", reg_module_dir, entry->d_name);

@@ -56,6 +56,41 @@ void reg_release_modules(DsModule *first);
 // loaded than with few.
 size_t reg_symbol_size(const void *address);
 
+// What a module's exported symbols say about its tables, as the loader reads
+// them.
+struct ModuleSymbols {
+    const void *keys;       // "ds_keys", or null
+    uint32_t key_count;     // its records; 0 when it has none or their count is unknown
+    const void *types;      // "ds_types" when "ds_type_count" is not 0, else null
+    uint32_t type_rows;     // records that "ds_types" holds
+    uint16_t type_count;    // what "ds_type_count" holds (0 when missing or too small)
+    const void *alarms;     // "ds_alarms" when "ds_alarm_count" is not 0, else null
+    uint32_t alarm_rows;    // records that "ds_alarms" holds
+    uint16_t alarm_count;   // what "ds_alarm_count" holds (0 when missing or too small)
+    const char *refused_by; // the count symbol whose table is missing; null when none is
+
+    // The counts cut to the rows their tables hold.
+    uint16_t
+    usable_types() const
+    {
+        return static_cast<uint16_t>(type_count < type_rows ? type_count : type_rows);
+    }
+    uint16_t
+    usable_alarms() const
+    {
+        return static_cast<uint16_t>(alarm_count < alarm_rows ? alarm_count : alarm_rows);
+    }
+};
+
+// Whether the loader takes a directory entry of this name for a schema
+// module: the name ends in ".so" with at least one character before it
+// ("libx.so.1" and "x.SO" are not modules).
+bool reg_is_module_name(const char *name);
+
+// Reads the symbols of the module that handle (from dlopen) names. A module
+// with refused_by set is not loaded.
+ModuleSymbols reg_module_symbols(void *handle);
+
 struct KeyIndex;
 
 // The key index of the list that load_modules published at first, or null

@@ -9,6 +9,7 @@
 // vm.max_map_count. Opening a module runs its constructors, as in every
 // program that loads the directory.
 #include "check.h"
+#include "registry/registry.h"
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -26,13 +27,6 @@ namespace dstool
 
 namespace
 {
-
-// The entries the loader takes: at least one character before ".so".
-bool
-is_module_name(const std::string &name)
-{
-    return name.size() >= 4 && name.compare(name.size() - 3, 3, ".so") == 0;
-}
 
 std::string
 user_name(uid_t uid)
@@ -127,16 +121,6 @@ max_map_count()
     return value;
 }
 
-// A u16 count symbol as the loader reads it: missing or too small is 0.
-uint16_t
-count_symbol(void *handle, const char *name)
-{
-    const void *count = dlsym(handle, name);
-    if (count == nullptr || exported_size(count) < sizeof(uint16_t))
-        return 0;
-    return *static_cast<const uint16_t *>(count);
-}
-
 struct DirState {
     std::string dir;
     std::string real_dir;
@@ -180,20 +164,15 @@ check_module(DirState &state, const std::string &name)
         state.problems += out.count;
         return;
     }
-    uint16_t types = count_symbol(handle, "ds_type_count");
-    uint16_t alarms = count_symbol(handle, "ds_alarm_count");
-    const auto *table =
-        static_cast<const DsType *>(types != 0 ? dlsym(handle, "ds_types") : nullptr);
-    if ((types != 0 && table == nullptr) ||
-        (alarms != 0 && dlsym(handle, "ds_alarms") == nullptr)) {
-        out.add("", std::string("refused by the loader: \"") +
-                        (table == nullptr && types != 0 ? "ds_type_count" : "ds_alarm_count") +
+    ModuleSymbols symbols = reg_module_symbols(handle);
+    if (symbols.refused_by != nullptr) {
+        out.add("", std::string("refused by the loader: \"") + symbols.refused_by +
                         "\" declares rows of a table the module does not export");
         state.problems += out.count;
         return;
     }
-    uint32_t rows = table != nullptr ? exported_size(table) / sizeof(DsType) : 0;
-    rows = rows < types ? rows : types;
+    const auto *table = static_cast<const DsType *>(symbols.types);
+    uint32_t rows = symbols.usable_types();
     check_type_names(table, rows, state.names, out);
     add_names(state.names, table, rows, path);
     ++state.loaded;
@@ -208,7 +187,7 @@ check_entries(DirState &state, DIR *stream)
         std::string name = entry->d_name;
         if (name == "." || name == "..")
             continue;
-        if (!is_module_name(name)) {
+        if (!reg_is_module_name(name.c_str())) {
             ++state.skipped;
             print(state.dir + "/" + name +
                   ": skipped: the loader takes only names ending in "

@@ -9,6 +9,7 @@
 // compatible; exit 1 when anything breaks.
 #include "compat.h"
 #include "keys/keys.h"
+#include "registry/registry.h"
 
 #include <dlfcn.h>
 
@@ -63,7 +64,7 @@ const DsDocSchema *
 doc_schema(void *handle, size_t key_count)
 {
     const auto *doc = static_cast<const DsDocSchema *>(dlsym(handle, "ds_doc_schema"));
-    if (doc == nullptr || exported_size(doc) < sizeof(DsDocSchema) || doc->version < 1 ||
+    if (doc == nullptr || reg_symbol_size(doc) < sizeof(DsDocSchema) || doc->version < 1 ||
         doc->node_count != key_count || doc->nodes == nullptr)
         return nullptr;
     return doc;
@@ -82,7 +83,7 @@ open_module(const std::string &path)
     Module module;
     module.path = path;
     const auto *nodes = static_cast<const DsKeyNode *>(dlsym(handle, "ds_keys"));
-    size_t count = nodes != nullptr ? exported_size(nodes) / sizeof(DsKeyNode) : 0;
+    size_t count = nodes != nullptr ? reg_symbol_size(nodes) / sizeof(DsKeyNode) : 0;
     if (count == 0 || count > UINT32_MAX)
         return module;
     module.links.resize(count);

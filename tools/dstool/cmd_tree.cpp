@@ -9,6 +9,7 @@
 #include "dstool.h"
 #include "dstypes_doc_schema.h"
 #include "keys/keys.h"
+#include "registry/registry.h"
 
 #include <dlfcn.h>
 
@@ -58,7 +59,7 @@ Forest
 forest_of(const DsModule *module)
 {
     Forest forest;
-    size_t count = module->keys != nullptr ? exported_size(module->keys) / sizeof(DsKeyNode) : 0;
+    size_t count = module->keys != nullptr ? reg_symbol_size(module->keys) / sizeof(DsKeyNode) : 0;
     if (count == 0 || count > UINT32_MAX)
         return forest;
     forest.links.resize(count);
@@ -67,7 +68,7 @@ forest_of(const DsModule *module)
         throw std::bad_alloc();
     forest.keys = KeyForest{module->keys, static_cast<uint32_t>(count), forest.links.data()};
     const auto *doc = static_cast<const DsDocSchema *>(dlsym(module->handle, "ds_doc_schema"));
-    if (doc != nullptr && exported_size(doc) >= sizeof(DsDocSchema) && doc->version >= 1 &&
+    if (doc != nullptr && reg_symbol_size(doc) >= sizeof(DsDocSchema) && doc->version >= 1 &&
         doc->node_count == count && doc->nodes != nullptr)
         forest.doc = doc;
     return forest;

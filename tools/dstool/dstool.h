@@ -142,9 +142,6 @@ std::string module_of(const void *address);
 // path, or a path dlopen resolves to one), null without --module; a lookup
 // failure when no loaded module matches.
 const DsModule *selected_module(const Invocation &inv);
-// The size of the object that a loaded shared object exports at address,
-// from its dynamic symbol table; 0 when no exported object starts there.
-size_t exported_size(const void *address);
 // Whether address lies in the module's shared object.
 bool module_holds(const DsModule *module, const void *address);
 // The type named name, or a lookup failure.

@@ -143,17 +143,6 @@ selected_module(const Invocation &inv)
     return match;
 }
 
-size_t
-exported_size(const void *address)
-{
-    Dl_info info{};
-    void *entry = nullptr;
-    if (dladdr1(address, &info, &entry, RTLD_DL_SYMENT) == 0 || entry == nullptr ||
-        info.dli_saddr != address)
-        return 0;
-    return static_cast<const ElfW(Sym) *>(entry)->st_size;
-}
-
 bool
 module_holds(const DsModule *module, const void *address)
 {
