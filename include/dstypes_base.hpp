@@ -53,24 +53,23 @@ struct Error {
     uint32_t field = 0;           ///< the typed level or field concerned (from 1), or 0
 };
 
+namespace detail
+{
+
 /**
- * A value or an Error. Which one must be looked at: the class is
- * [[nodiscard]]. A failed result holds a default value (an empty owner, a null
- * view), so reading it is never undefined.
+ * A value or an error of type E, and the accessors that ds::Result and
+ * ds::doc::Result share. A failed result holds a default value.
  */
-template <class T> class [[nodiscard]] Result
+template <class T, class E> class BasicResult
 {
   public:
-    Result(T value) : value_(std::move(value)) {}
-    Result(Error error) : error_(error) {}
-
     bool
     ok() const noexcept
     {
-        return error_.reason == nullptr;
+        return ok_;
     }
-    explicit operator bool() const noexcept { return ok(); }
-    const Error &
+    explicit operator bool() const noexcept { return ok_; }
+    const E &
     error() const noexcept
     {
         return error_;
@@ -102,9 +101,28 @@ template <class T> class [[nodiscard]] Result
         return &value_;
     }
 
+  protected:
+    explicit BasicResult(T value) : value_(std::move(value)), ok_(true) {}
+    BasicResult(E error, bool ok) : error_(std::move(error)), ok_(ok) {}
+
   private:
     T value_{};
-    Error error_{};
+    E error_{};
+    bool ok_ = false;
+};
+
+} // namespace detail
+
+/**
+ * A value or an Error. Which one must be looked at: the class is
+ * [[nodiscard]]. A failed result holds a default value (an empty owner, a null
+ * view), so reading it is never undefined.
+ */
+template <class T> class [[nodiscard]] Result : public detail::BasicResult<T, Error>
+{
+  public:
+    Result(T value) : detail::BasicResult<T, Error>(std::move(value)) {}
+    Result(Error error) : detail::BasicResult<T, Error>(error, error.reason == nullptr) {}
 };
 
 /** The result of an operation that yields nothing but its verdict. */

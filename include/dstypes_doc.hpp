@@ -74,53 +74,11 @@ class Error
  * A value or an Error; [[nodiscard]], as ds::Result. A failed result holds a
  * default value, so reading it is never undefined.
  */
-template <class T> class [[nodiscard]] Result
+template <class T> class [[nodiscard]] Result : public ds::detail::BasicResult<T, Error>
 {
   public:
-    Result(T value) : value_(std::move(value)), ok_(true) {}
-    Result(Error error) : error_(std::move(error)) {}
-
-    bool
-    ok() const noexcept
-    {
-        return ok_;
-    }
-    explicit operator bool() const noexcept { return ok_; }
-    const Error &
-    error() const noexcept
-    {
-        return error_;
-    }
-    T &
-    operator*() &noexcept
-    {
-        return value_;
-    }
-    const T &
-    operator*() const &noexcept
-    {
-        return value_;
-    }
-    T &&
-    operator*() &&noexcept
-    {
-        return std::move(value_);
-    }
-    T *
-    operator->() noexcept
-    {
-        return &value_;
-    }
-    const T *
-    operator->() const noexcept
-    {
-        return &value_;
-    }
-
-  private:
-    T value_{};
-    Error error_{};
-    bool ok_ = false;
+    Result(T value) : ds::detail::BasicResult<T, Error>(std::move(value)) {}
+    Result(Error error) : ds::detail::BasicResult<T, Error>(std::move(error), false) {}
 };
 
 /** The result of an operation that yields nothing but its verdict. */
