@@ -24,19 +24,8 @@ namespace
 struct ly_ctx *
 context()
 {
-    static struct ly_ctx *ctx = [] {
-        struct ly_ctx *c = nullptr;
-        ly_log_options(LY_LOSTORE_LAST);
-        ly_ctx_new(DOC_SEARCH_DIRS, LY_CTX_DISABLE_SEARCHDIR_CWD | LY_CTX_NO_YANGLIBRARY, &c);
-        const char *all[] = {"*", nullptr};
-        for (const std::string &file : split(DOC_YANG_FILES, ';')) {
-            struct ly_in *in = nullptr;
-            ly_in_new_filepath(file.c_str(), 0, &in);
-            lys_parse(c, in, LYS_IN_YANG, all, nullptr);
-            ly_in_free(in, 0);
-        }
-        return c;
-    }();
+    static struct ly_ctx *ctx =
+        all_features_context(DOC_SEARCH_DIRS, DOC_YANG_FILES, LY_LOSTORE_LAST);
     return ctx;
 }
 

@@ -5,6 +5,7 @@
 // as a whole tree and as the body of one list entry.
 #include "dstypes_doc.h"
 #include "ietf_documents.h"
+#include "tests/dsgen/levels.h"
 
 #include <libyang/libyang.h>
 
@@ -20,7 +21,6 @@
 #include <fstream>
 #include <map>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -37,20 +37,8 @@ const bool kUtc = [] {
 struct ly_ctx *
 context()
 {
-    static struct ly_ctx *ctx = [] {
-        struct ly_ctx *c = nullptr;
-        ly_log_options(LY_LOSTORE_LAST);
-        ly_ctx_new(DOC_SEARCH_DIRS, LY_CTX_DISABLE_SEARCHDIR_CWD | LY_CTX_NO_YANGLIBRARY, &c);
-        const char *all[] = {"*", nullptr};
-        std::stringstream files(DOC_YANG_FILES);
-        for (std::string file; std::getline(files, file, ';');) {
-            struct ly_in *in = nullptr;
-            ly_in_new_filepath(file.c_str(), 0, &in);
-            lys_parse(c, in, LYS_IN_YANG, all, nullptr);
-            ly_in_free(in, 0);
-        }
-        return c;
-    }();
+    static struct ly_ctx *ctx =
+        all_features_context(DOC_SEARCH_DIRS, DOC_YANG_FILES, LY_LOSTORE_LAST);
     return ctx;
 }
 

@@ -6,13 +6,13 @@
 // leaf, a keyless state list. Each document, written with non-canonical
 // values, is split and joined and must print as libyang prints it.
 #include "dstypes_doc.h"
+#include "tests/dsgen/levels.h"
 
 #include <libyang/libyang.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,13 +24,7 @@ context()
 {
     static struct ly_ctx *ctx = [] {
         setenv("TZ", "UTC", 1);
-        struct ly_ctx *c = nullptr;
-        ly_log_options(LY_LOSTORE_LAST);
-        ly_ctx_new(DOC_SHAPES_DIR, LY_CTX_DISABLE_SEARCHDIR_CWD | LY_CTX_NO_YANGLIBRARY, &c);
-        std::stringstream files(DOC_SHAPES_FILES);
-        for (std::string file; std::getline(files, file, ';');)
-            lys_parse_path(c, file.c_str(), LYS_IN_YANG, nullptr);
-        return c;
+        return all_features_context(DOC_SHAPES_DIR, DOC_SHAPES_FILES, LY_LOSTORE_LAST);
     }();
     return ctx;
 }

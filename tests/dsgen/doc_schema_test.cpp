@@ -30,23 +30,12 @@ using JsonPtr = std::unique_ptr<json_object, decltype(&json_object_put)>;
 struct ly_ctx *
 context()
 {
-    static struct ly_ctx *ctx = [] {
-        struct ly_ctx *c = nullptr;
-        ly_log_options(0);
-        ly_ctx_new(DSGEN_SEARCH_DIRS, LY_CTX_DISABLE_SEARCHDIR_CWD | LY_CTX_NO_YANGLIBRARY, &c);
-        const char *all[] = {"*", nullptr};
-        std::vector<std::string> files = split(DSGEN_YANG_FILES, ';');
 #ifdef DSGEN_EXTRA_YANG
-        files.push_back(DSGEN_EXTRA_YANG);
+    static struct ly_ctx *ctx =
+        all_features_context(DSGEN_SEARCH_DIRS, DSGEN_YANG_FILES ";" DSGEN_EXTRA_YANG, 0);
+#else
+    static struct ly_ctx *ctx = all_features_context(DSGEN_SEARCH_DIRS, DSGEN_YANG_FILES, 0);
 #endif
-        for (const std::string &file : files) {
-            struct ly_in *in = nullptr;
-            ly_in_new_filepath(file.c_str(), 0, &in);
-            lys_parse(c, in, LYS_IN_YANG, all, nullptr);
-            ly_in_free(in, 0);
-        }
-        return c;
-    }();
     return ctx;
 }
 

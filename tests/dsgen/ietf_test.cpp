@@ -23,11 +23,7 @@ namespace
 struct ly_ctx *
 context()
 {
-    static const char *all[] = {"*", nullptr};
-    static struct ly_ctx *ctx = [] {
-        std::vector<std::string> files = split(DSGEN_YANG_FILES, ';');
-        return yang_context(DSGEN_SEARCH_DIRS, files, {files.size(), all});
-    }();
+    static struct ly_ctx *ctx = all_features_context(DSGEN_SEARCH_DIRS, DSGEN_YANG_FILES, 0);
     return ctx;
 }
 

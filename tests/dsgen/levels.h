@@ -58,6 +58,20 @@ yang_context(const char *search_dirs, const std::vector<std::string> &files,
     return ctx;
 }
 
+// The models of files (separated by ";") found in search_dirs, every feature
+// on; libyang then logs as log_options say (LY_LOSTORE_LAST keeps the last
+// error for ly_errmsg).
+inline struct ly_ctx *
+all_features_context(const char *search_dirs, const std::string &files, uint32_t log_options)
+{
+    static const char *all[] = {"*", nullptr};
+    std::vector<std::string> list = split(files, ';');
+    struct ly_ctx *ctx =
+        yang_context(search_dirs, list, std::vector<const char **>(list.size(), all));
+    ly_log_options(log_options);
+    return ctx;
+}
+
 // The bit numbers of a bits type's names, as the library's bitmap text: the
 // words of a libyang value joined by ","; a word that names no bit becomes
 // "?", which no bitmap reads.
