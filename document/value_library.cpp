@@ -369,7 +369,10 @@ LibraryScratch::boolean(bool truth)
 json_object *
 LibraryScratch::text(const char *chars, size_t length)
 {
-    if (text_ == nullptr)
+    // json-c 0.16 sets a string that holds its text apart to "" by freeing
+    // the text and then writing the NUL into it: an empty text gets an
+    // object of its own.
+    if (text_ == nullptr || length == 0)
         text_.reset(json_object_new_string_len(chars, static_cast<int>(length)));
     else if (json_object_set_string_len(text_.get(), chars, static_cast<int>(length)) == 0)
         return nullptr;
