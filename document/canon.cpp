@@ -8,7 +8,6 @@
 
 #include <arpa/inet.h>
 
-#include <cstdio>
 #include <ctime>
 
 namespace doc
@@ -106,6 +105,34 @@ digits_at(std::string_view text, size_t at, size_t n, int &value)
     return true;
 }
 
+// A year as "%04d" writes it: four characters at least, the sign of a
+// negative year among them.
+void
+append_year(std::string &out, int year)
+{
+    char digits[16];
+    size_t at = sizeof digits;
+    const size_t width = year < 0 ? 3 : 4;
+    unsigned magnitude = year < 0 ? 0u - static_cast<unsigned>(year) : static_cast<unsigned>(year);
+    do {
+        digits[--at] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0 || sizeof digits - at < width);
+    if (year < 0)
+        out += '-';
+    out.append(digits + at, sizeof digits - at);
+}
+
+// A separator and a field of 0 to 99 in two digits, as "%c%02d" writes it
+// (the fields of a struct tm that localtime_r fills stay in that range).
+void
+append_field(std::string &out, char separator, int value)
+{
+    out += separator;
+    out += static_cast<char>('0' + value / 10);
+    out += static_cast<char>('0' + value % 10);
+}
+
 // "YYYY-MM-DDTHH:MM:SS[.fraction](Z|+HH:MM|-HH:MM)" (digits where the
 // pattern of ietf-yang-types has them, fields not checked further: the
 // instant is normalised as YANG tools normalise it), written again at the
@@ -155,13 +182,16 @@ canonical_date_and_time(std::string_view text, std::string &out)
         return false;
     int gmtoff = static_cast<int>(local.tm_gmtoff % 86400);
     int minutes = (gmtoff < 0 ? -gmtoff : gmtoff) / 60;
-    char printed[64];
-    std::snprintf(printed, sizeof printed, "%04d-%02d-%02dT%02d:%02d:%02d", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    char offset[16];
-    std::snprintf(offset, sizeof offset, "%c%02d:%02d", gmtoff < 0 ? '-' : '+', minutes / 60,
-                  minutes % 60);
-    out = std::string(printed) + std::string(fraction) + offset;
+    out.clear();
+    append_year(out, local.tm_year + 1900);
+    append_field(out, '-', local.tm_mon + 1);
+    append_field(out, '-', local.tm_mday);
+    append_field(out, 'T', local.tm_hour);
+    append_field(out, ':', local.tm_min);
+    append_field(out, ':', local.tm_sec);
+    out += fraction;
+    append_field(out, gmtoff < 0 ? '-' : '+', minutes / 60);
+    append_field(out, ':', minutes % 60);
     return true;
 }
 

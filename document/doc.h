@@ -85,6 +85,13 @@ const DsKeyNode *parent_of(const DsKeyNode *key);
 // after another: the first one, and the one after a top-level node.
 const DsKeyNode *first_top_node();
 const DsKeyNode *next_top_node(const DsKeyNode *key);
+// The key that count components of a path name in the first loaded module
+// with keys, found as ds_find_key finds it there, its levels top first in
+// levels; count, or 0 when that module's forest lacks the path or is not a
+// plain tree that can be matched here (ds_find_key then decides). The first
+// module's forest that has a path decides it, so a result here is final.
+uint32_t first_forest_match(const std::string_view *components, uint32_t count,
+                            const DsKeyNode **levels);
 // The node's name as a document writes it below a node of module parent
 // ("module:name" when the modules differ; null parent: at the top).
 std::string member_name(const Node &node, const char *parent_module);
@@ -106,6 +113,26 @@ struct Scalar {
 // The library's own checks (ranges, patterns, sizes) are the caller's.
 JsonPtr scalar_to_library(const DsDocValue &value, const DsType *type, const char *own_module,
                           const Scalar &in, std::string &reason);
+
+// json-c values of each scalar kind, set again for each value that the
+// split converts instead of made anew, and the value's canonical text.
+class LibraryScratch
+{
+  public:
+    json_object *integer(int64_t number);
+    json_object *real(double number);
+    json_object *boolean(bool truth);
+    json_object *text(const char *chars, size_t length);
+    std::string canonical;
+
+  private:
+    JsonPtr integer_, real_, boolean_, text_;
+};
+
+// As scalar_to_library, in one of scratch's objects: valid until scratch
+// makes the next value.
+json_object *scalar_to_scratch(const DsDocValue &value, const DsType *type, const char *own_module,
+                               const Scalar &in, LibraryScratch &scratch, std::string &reason);
 
 // The document form of a value in the library's JSON form (as ds_c_to_jo
 // gives it: a number, a string, a bitmap's bit numbers, the "bool" enum's

@@ -17,19 +17,20 @@ constexpr uint32_t kMaxLevels = DS_MAX_KEY_LEVELS;
 bool
 resolve_levels(const char *path, std::vector<Level> &out, std::string &reason)
 {
-    const DsKeyNode *key = ds_find_key(path, 0);
-    if (key == nullptr) {
-        reason = "names no key of a loaded module";
-        return false;
-    }
-    const DsKeyNode *levels[kMaxLevels];
-    uint32_t depth = ds__get_key_levels(key, levels, kMaxLevels);
     std::string_view components[kMaxLevels];
     size_t n = 0;
     size_t count = for_each_path_component(path, [&](std::string_view c) {
         if (n < kMaxLevels)
             components[n++] = c;
     });
+    // Most paths are found in the first module's forest without asking the
+    // library to cut and match the path again.
+    const DsKeyNode *levels[kMaxLevels];
+    uint32_t depth = count <= kMaxLevels ? first_forest_match(components, n, levels) : 0;
+    if (depth == 0) {
+        const DsKeyNode *key = ds_find_key(path, 0);
+        depth = key != nullptr ? ds__get_key_levels(key, levels, kMaxLevels) : 0;
+    }
     if (depth == 0 || count != depth) {
         reason = "names no key of a loaded module";
         return false;

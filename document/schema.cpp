@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 
 #include <atomic>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -21,6 +22,7 @@ struct ModuleData {
     const DsModule *module = nullptr;
     const DsDocSchema *schema = nullptr; // null: reason says why
     std::string reason;
+    bool plain = false; // the forest is a plain tree (plain_tree)
 };
 
 using ModuleTable = std::vector<ModuleData>;
@@ -99,6 +101,38 @@ forest_within(const DsKeyNode *keys, uint32_t count)
     return true;
 }
 
+// Whether the forest of count records is a plain tree: every child and
+// sibling link from the first record on stays among the records and reaches
+// a record not reached before, and each record's parent link names the
+// record among whose children it is (none at the top). The library follows
+// every link of such a forest, so matching a path over it here gives what
+// the library's match gives.
+bool
+plain_tree(const DsKeyNode *keys, uint32_t count)
+{
+    struct Visit {
+        int64_t at;
+        int64_t parent; // the record among whose children it is; -1: the top
+    };
+    std::vector<bool> reached(count, false);
+    std::vector<Visit> stack{{0, -1}};
+    while (!stack.empty()) {
+        Visit visit = stack.back();
+        stack.pop_back();
+        if (visit.at < 0 || visit.at >= int64_t{count} || reached[visit.at])
+            return false;
+        reached[visit.at] = true;
+        const DsKeyNode &node = keys[visit.at];
+        if ((node.parent == 0 ? -1 : visit.at + node.parent) != visit.parent)
+            return false;
+        if (node.first_child != 0)
+            stack.push_back({visit.at + node.first_child, visit.at});
+        if (node.next_sibling != 0)
+            stack.push_back({visit.at + node.next_sibling, visit.parent});
+    }
+    return true;
+}
+
 ModuleData
 load_module_data(const DsModule *module)
 {
@@ -113,8 +147,10 @@ load_module_data(const DsModule *module)
     data.reason = check_records(schema);
     if (data.reason.empty() && !forest_within(module->keys, schema->node_count))
         data.reason = "its key forest has more records than its document data";
-    if (data.reason.empty())
+    if (data.reason.empty()) {
         data.schema = schema;
+        data.plain = plain_tree(module->keys, schema->node_count);
+    }
     return data;
 }
 
@@ -254,6 +290,37 @@ next_top_node(const DsKeyNode *key)
         return nullptr;
     size_t index = static_cast<size_t>(data - table->data()) + 1;
     return index < table->size() ? (*table)[index].module->keys : nullptr;
+}
+
+// Whether a key node's name is the component, compared as the library
+// compares a literal level.
+static bool
+named(const DsKeyNode *key, std::string_view component)
+{
+    if (component.empty() || key->name[0] != component[0]) // most siblings differ at once
+        return component.empty() && key->name[0] == '\0';
+    return std::strncmp(key->name, component.data(), component.size()) == 0 &&
+           key->name[component.size()] == '\0';
+}
+
+uint32_t
+first_forest_match(const std::string_view *components, uint32_t count, const DsKeyNode **levels)
+{
+    const ModuleTable *table = module_table();
+    if (table == nullptr || table->empty() || !table->front().plain || count == 0)
+        return 0;
+    const DsKeyNode *node = table->front().module->keys;
+    for (uint32_t i = 0; node != nullptr;) {
+        if (node->field_type == nullptr && !named(node, components[i])) {
+            node = next_sibling(node);
+            continue;
+        }
+        levels[i] = node;
+        if (++i == count)
+            return count;
+        node = first_child(node);
+    }
+    return 0;
 }
 
 std::string

@@ -7,6 +7,7 @@
 #include "core/refusal.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace doc
 {
@@ -93,19 +94,74 @@ SplitWalk::pack(const DsType *type, json_object *value)
     return fail(refusal ? refusal.message : "not a value of the node's type");
 }
 
+size_t
+ValueMemo::slot_of(const Key &key)
+{
+    if (key.scalar.text.size() > kMaxText)
+        return 0; // not kept
+    uint64_t hash = reinterpret_cast<uintptr_t>(key.value) ^ uint64_t(key.scalar.kind);
+    for (char c : key.scalar.text)
+        hash = hash * 31 + static_cast<unsigned char>(c);
+    return static_cast<size_t>((hash * 0x9E3779B97F4A7C15ull) >> 56) % kSlots;
+}
+
+bool
+ValueMemo::holds(const Slot &slot, const Key &key)
+{
+    return slot.type != nullptr && slot.type == key.type && slot.value == key.value &&
+           slot.module == key.module && slot.kind == key.scalar.kind &&
+           key.scalar.text.size() == slot.text_length &&
+           std::memcmp(slot.text, key.scalar.text.data(), slot.text_length) == 0;
+}
+
+bool
+ValueMemo::find(size_t at, const Key &key, std::vector<unsigned char> &packed) const
+{
+    if (slots_.empty() || key.scalar.text.size() > kMaxText)
+        return false;
+    const Slot &slot = slots_[at];
+    if (!holds(slot, key))
+        return false;
+    packed.assign(slot.packed, slot.packed + slot.packed_length);
+    return true;
+}
+
+void
+ValueMemo::keep(size_t at, const Key &key, const std::vector<unsigned char> &packed)
+{
+    if (key.scalar.text.size() > kMaxText || packed.size() > kMaxPacked)
+        return;
+    if (slots_.empty())
+        slots_.resize(kSlots);
+    Slot &slot = slots_[at];
+    slot.type = key.type;
+    slot.value = key.value;
+    slot.module = key.module;
+    slot.kind = key.scalar.kind;
+    slot.text_length = static_cast<uint8_t>(key.scalar.text.size());
+    std::memcpy(slot.text, key.scalar.text.data(), slot.text_length);
+    slot.packed_length = static_cast<uint8_t>(packed.size());
+    std::memcpy(slot.packed, packed.data(), packed.size());
+}
+
 bool
 SplitWalk::leaf(const DsKeyNode *key, const Node &node)
 {
     Scalar &value = leaf_value_; // scalar() sets all of it
     if (!scalar(value, "leaf"))
         return false;
+    const ValueMemo::Key memo_key{key->leaf_type, node.doc->value, module_of(node), value};
+    const size_t memo_slot = ValueMemo::slot_of(memo_key);
+    if (memo_.find(memo_slot, memo_key, packed_))
+        return emit_entry(key, packed_.data(), packed_.size());
     std::string reason;
-    JsonPtr library =
-        scalar_to_library(*node.doc->value, key->leaf_type, module_of(node), value, reason);
+    json_object *library = scalar_to_scratch(*node.doc->value, key->leaf_type, module_of(node),
+                                             value, library_, reason);
     if (library == nullptr)
         return fail(reason);
-    if (!pack(key->leaf_type, library.get()))
+    if (!pack(key->leaf_type, library))
         return false;
+    memo_.keep(memo_slot, memo_key, packed_);
     return emit_entry(key, packed_.data(), packed_.size());
 }
 
@@ -163,11 +219,11 @@ SplitWalk::key_text(const DsKeyNode *level, const Node &node, const Scalar &valu
                     std::string &text)
 {
     std::string reason;
-    JsonPtr library =
-        scalar_to_library(*node.doc->value, level->field_type, module_of(node), value, reason);
+    json_object *library = scalar_to_scratch(*node.doc->value, level->field_type, module_of(node),
+                                             value, library_, reason);
     if (library == nullptr)
         return fail(reason);
-    if (!pack(level->field_type, library.get()))
+    if (!pack(level->field_type, library))
         return false;
     JsonPtr back(ds_c_to_jo(level->field_type, packed_.data(), packed_.size()));
     if (back == nullptr)

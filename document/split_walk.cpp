@@ -276,7 +276,8 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
         Node node = node_of(child, why);
         if (node.doc == nullptr)
             return fail_at(name, why);
-        for (size_t s = scope.seen_base(); s < seen_.size(); ++s) {
+        // The checking pass found no member twice and no case beside another.
+        for (size_t s = emit_ ? seen_.size() : scope.seen_base(); s < seen_.size(); ++s) {
             const auto &[other, choices] = seen_[s];
             if (other == child)
                 return fail_at(name, "the member appears twice");
@@ -361,7 +362,8 @@ SplitWalk::list_entry(const DsKeyNode *key, const Node &node, size_t index, cons
             return false;
         for (size_t i = 1; i < keys.texts.size(); ++i)
             last = first_child(last);
-        if (duplicate_entry(seen, first, keys, in_.offset()))
+        // The checking pass found no repeated entry: handing out needs no table.
+        if (!emit_ && duplicate_entry(seen, first, keys, in_.offset()))
             return fail("a second entry with the same keys");
     }
     if (only != nullptr && only->texts != keys.texts)

@@ -61,6 +61,46 @@ class Place
     std::vector<Step> steps_;
 };
 
+// The packed values of leaves converted before, by all that decides them:
+// the leaf type, the value's YANG type, the node's module and the document's
+// scalar. Documents repeat many values (states, booleans, lengths, kinds),
+// and converting one again gives the same bytes. A fixed number of short
+// values are kept, a new one replacing the one in its slot
+// (split_values.cpp).
+class ValueMemo
+{
+  public:
+    struct Key {
+        const DsType *type;
+        const DsDocValue *value;
+        const char *module;
+        const Scalar &scalar;
+    };
+    // The slot where the bytes of key are kept, if they are.
+    static size_t slot_of(const Key &key);
+    // Copies the bytes kept for key in its slot into packed; false when none
+    // are kept.
+    bool find(size_t slot, const Key &key, std::vector<unsigned char> &packed) const;
+    void keep(size_t slot, const Key &key, const std::vector<unsigned char> &packed);
+
+  private:
+    static constexpr size_t kSlots = 256;
+    static constexpr size_t kMaxText = 32;
+    static constexpr size_t kMaxPacked = 32;
+    struct Slot {
+        const DsType *type = nullptr; // null: empty
+        const DsDocValue *value = nullptr;
+        const char *module = nullptr;
+        Scalar::Kind kind = Scalar::Kind::string;
+        uint8_t text_length = 0;
+        uint8_t packed_length = 0;
+        char text[kMaxText];
+        unsigned char packed[kMaxPacked];
+    };
+    static bool holds(const Slot &slot, const Key &key);
+    std::vector<Slot> slots_; // kSlots once the first value is kept
+};
+
 class SplitWalk
 {
   public:
@@ -136,6 +176,8 @@ class SplitWalk
     std::string where_; // the place of the refusal, as a JSON pointer
     std::string reason_;
     std::vector<unsigned char> packed_; // the packed value of the entry at hand
+    LibraryScratch library_;            // the library's form of the value at hand
+    ValueMemo memo_;                    // leaves' values converted before
 
     // Buffers kept from one object, leaf or list entry to the next, so that
     // the walk stops allocating once it has met the document's shapes.

@@ -6,6 +6,7 @@
 #include "document/value_forms.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -32,11 +33,67 @@ bit_numbers(const DsDocValue &value, std::string_view text)
     return numbers;
 }
 
+// Makes the library's JSON values as new objects, which the caller owns.
+struct NewValues {
+    json_object *
+    integer(int64_t number)
+    {
+        return json_object_new_int64(number);
+    }
+    json_object *
+    real(double number)
+    {
+        return json_object_new_double(number);
+    }
+    json_object *
+    boolean(bool truth)
+    {
+        return json_object_new_boolean(truth);
+    }
+    json_object *
+    text(const char *chars, size_t length)
+    {
+        return json_object_new_string_len(chars, static_cast<int>(length));
+    }
+};
+
+// The library's integer of a canonical integer text (decimal digits, a
+// "-" before a negative one): the text as strtoll reads it, refused above
+// 2^63-1.
+template <class Values>
+json_object *
+integer_form(const std::string &text, Values &values, std::string &reason)
+{
+    const char *first = text.data(), *last = first + text.size();
+    uint64_t magnitude = 0;
+    bool read =
+        !text.empty() && std::from_chars(first + (text[0] == '-'), last, magnitude).ptr == last;
+    if (!read) { // no canonical text: as strtoull and strtoll read it
+        if (text.size() >= 19 && text.front() != '-' &&
+            std::strtoull(text.c_str(), nullptr, 10) > uint64_t(INT64_MAX)) {
+            reason = "above 2^63-1, the largest integer the library holds";
+            return nullptr;
+        }
+        return values.integer(std::strtoll(text.c_str(), nullptr, 10));
+    }
+    if (text[0] != '-' && magnitude > uint64_t(INT64_MAX)) {
+        reason = "above 2^63-1, the largest integer the library holds";
+        return nullptr;
+    }
+    if (text[0] != '-')
+        return values.integer(static_cast<int64_t>(magnitude));
+    // Below -2^63 strtoll gives -2^63.
+    if (magnitude > uint64_t(INT64_MAX) + 1)
+        magnitude = uint64_t(INT64_MAX) + 1;
+    return values.integer(static_cast<int64_t>(0 - magnitude));
+}
+
 // The library's form of a canonical text of base for a leaf type of the
 // given kind: numbers, booleans and bitmaps where the type holds them, the
-// text where it holds a string.
-JsonPtr
-library_form(const DsDocValue &value, const DsType *type, const std::string &text,
+// text where it holds a string; made by values (NewValues, LibraryScratch).
+template <class Values>
+json_object *
+library_form(const DsDocValue &value, const DsType *type, const std::string &text, Values &values,
              std::string &reason)
 {
     uint32_t kind = type->kind;
@@ -54,12 +111,7 @@ library_form(const DsDocValue &value, const DsType *type, const std::string &tex
     case DS_DOC_UINT64:
         if (kind != DS_KIND_INT && kind != DS_KIND_ENUM && kind != DS_KIND_DOUBLE)
             break;
-        if (text.size() >= 19 && text.front() != '-' &&
-            std::strtoull(text.c_str(), nullptr, 10) > uint64_t(INT64_MAX)) {
-            reason = "above 2^63-1, the largest integer the library holds";
-            return nullptr;
-        }
-        return JsonPtr(json_object_new_int64(std::strtoll(text.c_str(), nullptr, 10)));
+        return integer_form(text, values, reason);
     case DS_DOC_DECIMAL64: {
         if (kind != DS_KIND_DOUBLE)
             break;
@@ -69,21 +121,23 @@ library_form(const DsDocValue &value, const DsType *type, const std::string &tex
                      "double holds exactly";
             return nullptr;
         }
-        return JsonPtr(json_object_new_double(number));
+        return values.real(number);
     }
     case DS_DOC_BOOLEAN:
     case DS_DOC_EMPTY:
         if (kind == DS_KIND_ENUM)
-            return JsonPtr(json_object_new_boolean(value.base == DS_DOC_EMPTY || text == "true"));
+            return values.boolean(value.base == DS_DOC_EMPTY || text == "true");
         break;
     case DS_DOC_BITS:
-        if (kind == DS_KIND_BITMAP)
-            return JsonPtr(json_object_new_string(bit_numbers(value, text).c_str()));
+        if (kind == DS_KIND_BITMAP) {
+            std::string numbers = bit_numbers(value, text);
+            return values.text(numbers.data(), numbers.size());
+        }
         break;
     default:
         break;
     }
-    return JsonPtr(json_object_new_string_len(text.data(), static_cast<int>(text.size())));
+    return values.text(text.data(), text.size());
 }
 
 // "1,3-5" (a bitmap's text) as the bits' names in position order.
@@ -238,11 +292,16 @@ library_to_scalar(const DsDocValue &value, json_object *library, Scalar &out, st
     return ok;
 }
 
-JsonPtr
-scalar_to_library(const DsDocValue &value, const DsType *type, const char *own_module,
-                  const Scalar &in, std::string &reason)
+namespace
 {
-    std::string text;
+
+// The canonical text (into text) and the library's form of a document
+// scalar, made by values; null with reason.
+template <class Values>
+json_object *
+scalar_form(const DsDocValue &value, const DsType *type, const char *own_module, const Scalar &in,
+            std::string &text, Values &values, std::string &reason)
+{
     bool ok = value.base == DS_DOC_UNION
                   ? union_member(value, own_module, in, text, reason) != nullptr
                   : canonical_member(value, own_module, in, text, reason);
@@ -254,7 +313,70 @@ scalar_to_library(const DsDocValue &value, const DsType *type, const char *own_m
     }
     // A union's leaf type holds the chosen member's canonical text.
     static const DsDocValue kText{DS_DOC_STRING, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
-    return library_form(value.base == DS_DOC_UNION ? kText : value, type, text, reason);
+    return library_form(value.base == DS_DOC_UNION ? kText : value, type, text, values, reason);
+}
+
+} // namespace
+
+JsonPtr
+scalar_to_library(const DsDocValue &value, const DsType *type, const char *own_module,
+                  const Scalar &in, std::string &reason)
+{
+    std::string text;
+    NewValues values;
+    return JsonPtr(scalar_form(value, type, own_module, in, text, values, reason));
+}
+
+json_object *
+scalar_to_scratch(const DsDocValue &value, const DsType *type, const char *own_module,
+                  const Scalar &in, LibraryScratch &scratch, std::string &reason)
+{
+    return scalar_form(value, type, own_module, in, scratch.canonical, scratch, reason);
+}
+
+// Each object is made on first use and set again afterwards; json-c keeps a
+// string's buffer when the next text fits in it.
+json_object *
+LibraryScratch::integer(int64_t number)
+{
+    if (integer_ == nullptr)
+        integer_.reset(json_object_new_int64(number));
+    else
+        json_object_set_int64(integer_.get(), number);
+    return integer_.get();
+}
+
+json_object *
+LibraryScratch::real(double number)
+{
+    if (real_ == nullptr)
+        real_.reset(json_object_new_double(number));
+    else
+        json_object_set_double(real_.get(), number);
+    return real_.get();
+}
+
+json_object *
+LibraryScratch::boolean(bool truth)
+{
+    if (boolean_ == nullptr)
+        boolean_.reset(json_object_new_boolean(truth));
+    else
+        json_object_set_boolean(boolean_.get(), truth);
+    return boolean_.get();
+}
+
+json_object *
+LibraryScratch::text(const char *chars, size_t length)
+{
+    // json-c 0.16 sets a string that holds its text apart to "" by freeing
+    // the text and then writing the NUL into it: an empty text gets an
+    // object of its own.
+    if (text_ == nullptr || length == 0)
+        text_.reset(json_object_new_string_len(chars, static_cast<int>(length)));
+    else if (json_object_set_string_len(text_.get(), chars, static_cast<int>(length)) == 0)
+        return nullptr;
+    return text_.get();
 }
 
 } // namespace doc

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 
 namespace doc
@@ -182,7 +183,10 @@ canonical_integer(const DsDocValue &value, std::string_view text, bool json_numb
         reason = "out of the type's range";
         return false;
     }
-    out = (negative && magnitude != 0 ? "-" : "") + std::to_string(magnitude);
+    char digits[24];
+    char *end = std::to_chars(digits, digits + sizeof digits, magnitude).ptr;
+    out.assign(negative ? "-" : "");
+    out.append(digits, end);
     return true;
 }
 

@@ -86,7 +86,8 @@ TEST(Split, ListEntriesComeAtTheirLastKeyLevelWithKeysFromAnywhereInTheEntry)
 {
     Outcome out = split(R"({"dt:top": {"item": [
         {"v": -1, "id": "a/b", "sub": [{"w": 2, "b": "q", "a": 1}, {"a": 1, "b": "r"}]},
-        {"id": "c"}], "log": [{"msg": "m1"}, {"msg": "m1"}]}})");
+        {"id": "c", "v": 2, "sub": [{"a": 2, "b": "2", "w": 2}]}],
+        "log": [{"msg": "m1"}, {"msg": "m1"}]}})");
     ASSERT_EQ(out.result, 0) << out.where << ": " << out.reason;
     std::vector<std::string> want = {
         "/dt:top/item/\"a\\/b\"\t",
@@ -95,6 +96,10 @@ TEST(Split, ListEntriesComeAtTheirLastKeyLevelWithKeysFromAnywhereInTheEntry)
         "/dt:top/item/\"a\\/b\"/sub/1/\"q\"/w\t02",
         "/dt:top/item/\"a\\/b\"/sub/1/\"r\"\t",
         "/dt:top/item/\"c\"\t",
+        // The same text as w's before, in a leaf of another type: its own bytes.
+        "/dt:top/item/\"c\"/v\t02 00 00 00",
+        "/dt:top/item/\"c\"/sub/2/\"2\"\t",
+        "/dt:top/item/\"c\"/sub/2/\"2\"/w\t02",
         "/dt:top/log/1\t",
         "/dt:top/log/1/msg\t6d 31 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
         "/dt:top/log/2\t",
