@@ -4,6 +4,7 @@
 // first time a document call needs any module; hand-written modules without
 // it, and data this library cannot read, are refused with the reason.
 #include "document/doc.h"
+#include "keys/keys.h"
 
 #include <dlfcn.h>
 
@@ -292,35 +293,19 @@ next_top_node(const DsKeyNode *key)
     return index < table->size() ? (*table)[index].module->keys : nullptr;
 }
 
-// Whether a key node's name is the component, compared as the library
-// compares a literal level.
-static bool
-named(const DsKeyNode *key, std::string_view component)
-{
-    if (component.empty() || key->name[0] != component[0]) // most siblings differ at once
-        return component.empty() && key->name[0] == '\0';
-    return std::strncmp(key->name, component.data(), component.size()) == 0 &&
-           key->name[component.size()] == '\0';
-}
-
 uint32_t
 first_forest_match(const std::string_view *components, uint32_t count, const DsKeyNode **levels)
 {
     const ModuleTable *table = module_table();
-    if (table == nullptr || table->empty() || !table->front().plain || count == 0)
+    if (table == nullptr || table->empty() || !table->front().plain || count == 0 ||
+        count > DS_MAX_KEY_LEVELS)
         return 0;
-    const DsKeyNode *node = table->front().module->keys;
-    for (uint32_t i = 0; node != nullptr;) {
-        if (node->field_type == nullptr && !named(node, components[i])) {
-            node = next_sibling(node);
-            continue;
-        }
-        levels[i] = node;
-        if (++i == count)
-            return count;
-        node = first_child(node);
-    }
-    return 0;
+    DsPathComponent parts[DS_MAX_KEY_LEVELS];
+    for (uint32_t i = 0; i < count; ++i)
+        parts[i] = {components[i].data(), static_cast<uint32_t>(components[i].size())};
+    // A plain tree's links are all followed, as the library follows them.
+    KeyForest forest{table->front().module->keys, 0, nullptr};
+    return match_components(parts, count, forest, levels) != nullptr ? count : 0;
 }
 
 std::string

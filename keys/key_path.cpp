@@ -15,18 +15,6 @@
 namespace
 {
 
-// One node fits one component: a typed level fits anything (its value is
-// not looked at here), a literal level only its exact name.
-bool
-node_fits(const DsKeyNode *node, const DsPathComponent &component)
-{
-    if (node->field_type != nullptr)
-        return true;
-    if (node->name == nullptr || std::strlen(node->name) != component.length)
-        return false;
-    return std::memcmp(node->name, component.text, component.length) == 0;
-}
-
 // The text a level shows in a key name; a literal level that a broken
 // module left without a name shows nothing.
 const char *
@@ -115,26 +103,6 @@ PathComponents::~PathComponents()
 {
     if (records_ != inline_)
         std::free(records_);
-}
-
-// Siblings are tried in chain order and the first that fits is kept: a
-// failure further down never sends the search back to a later sibling.
-const DsKeyNode *
-match_components(const DsPathComponent *components, uint32_t count, const KeyForest &forest)
-{
-    const DsKeyNode *node = forest.nodes;
-    uint32_t i = 0;
-    while (node != nullptr) {
-        if (!node_fits(node, components[i])) {
-            node = forest.next_sibling(node);
-            continue;
-        }
-        if (i + 1 == count)
-            return node;
-        node = forest.first_child(node);
-        ++i;
-    }
-    return nullptr;
 }
 
 // Collected key first, then reversed, so that a deeper key is refused before

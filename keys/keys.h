@@ -9,6 +9,7 @@
 #include "types/types.h"
 
 #include <cstdint>
+#include <cstring>
 
 // Which links of a node the walks may follow, one byte per node of a forest
 // whose size is known.
@@ -108,11 +109,47 @@ uint32_t count_components(const char *path);
 // records.
 void split_components(const char *path, DsPathComponent *out);
 
-// The node that count (>= 1) components name in forest, or null. A typed level fits any component, a
-// literal level only its exact name; the first fitting sibling in chain order
-// is taken for good, the search never backs up to a later one.
-const DsKeyNode *match_components(const DsPathComponent *components, uint32_t count,
-                                  const KeyForest &forest);
+// One node fits one component: a typed level fits anything (its value is
+// not looked at here), a literal level only its exact name.
+inline bool
+node_fits(const DsKeyNode *node, const DsPathComponent &component)
+{
+    if (node->field_type != nullptr)
+        return true;
+    if (node->name == nullptr)
+        return false;
+    if (component.length != 0 && node->name[0] != component.text[0]) // most siblings differ at once
+        return false;
+    if (std::strlen(node->name) != component.length)
+        return false;
+    return std::memcmp(node->name, component.text, component.length) == 0;
+}
+
+// The node that count (>= 1) components name in forest, or null. A typed
+// level fits any component, a literal level only its exact name; the first
+// fitting sibling in chain order is taken for good, the search never backs up
+// to a later one. When levels is not null, levels[i] receives the node taken
+// for component i.
+inline const DsKeyNode *
+match_components(const DsPathComponent *components, uint32_t count, const KeyForest &forest,
+                 const DsKeyNode **levels = nullptr)
+{
+    const DsKeyNode *node = forest.nodes;
+    uint32_t i = 0;
+    while (node != nullptr) {
+        if (!node_fits(node, components[i])) {
+            node = forest.next_sibling(node);
+            continue;
+        }
+        if (levels != nullptr)
+            levels[i] = node;
+        if (i + 1 == count)
+            return node;
+        node = forest.first_child(node);
+        ++i;
+    }
+    return nullptr;
+}
 
 // The same over a forest of unknown size whose first top-level node is first.
 inline const DsKeyNode *
