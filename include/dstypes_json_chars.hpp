@@ -1,9 +1,9 @@
 /**
  * @file dstypes_json_chars.hpp
  * @brief The characters of JSON strings, for the pull reader
- *        (dstypes_json_pull.hpp): hex digits, UTF-8 sequences as RFC 3629
- *        allows them, the UTF-8 form of a code point, and the sinks of a
- *        string that is checked but not kept.
+ *        (dstypes_json_pull.hpp): hex digits and \u escapes, UTF-8
+ *        sequences as RFC 3629 allows them, the UTF-8 form of a code point,
+ *        and the sinks of a string that is checked but not kept.
  */
 #ifndef DSTYPES_JSON_CHARS_HPP
 #define DSTYPES_JSON_CHARS_HPP
@@ -31,6 +31,26 @@ hex_value(unsigned char c) noexcept
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
+}
+
+/**
+ * The value of the four hex digits of a \u escape at at, before end, into
+ * code; false when there are fewer or one is not a digit. at moves past each
+ * digit read, the failing one included.
+ */
+inline bool
+read_hex4(const char *&at, const char *end, std::uint32_t &code) noexcept
+{
+    if (end - at < 4)
+        return false;
+    code = 0;
+    for (int i = 0; i < 4; ++i) {
+        const int digit = hex_value(static_cast<unsigned char>(*at++));
+        if (digit < 0)
+            return false;
+        code = code * 16 + static_cast<std::uint32_t>(digit);
+    }
+    return true;
 }
 
 /**

@@ -165,7 +165,6 @@ class JsonPull
     }
 
     template <class Out> bool read_escape(Out &out);
-    bool hex4(std::uint32_t &code) noexcept;
     template <class Out> bool take_code(std::uint32_t code, Out &out);
     std::uint32_t pair_with_low(std::uint32_t high) noexcept;
     template <class Out> bool read_utf8(Out &out);
@@ -213,22 +212,6 @@ JsonPull::read_string(Out &out)
     }
 }
 
-// Four hex digits, into code.
-inline bool
-JsonPull::hex4(std::uint32_t &code) noexcept
-{
-    if (end_ - at_ < 4)
-        return false;
-    code = 0;
-    for (int i = 0; i < 4; ++i) {
-        const int digit = hex_value(static_cast<unsigned char>(*at_++));
-        if (digit < 0)
-            return false;
-        code = code * 16 + static_cast<std::uint32_t>(digit);
-    }
-    return true;
-}
-
 // \uXXXX or one of the short escapes, after the backslash.
 template <class Out>
 inline bool
@@ -249,7 +232,7 @@ JsonPull::read_escape(Out &out)
     if (c != 'u')
         return fail("an unknown escape in a string");
     std::uint32_t code = 0;
-    if (!hex4(code))
+    if (!read_hex4(at_, end_, code))
         return fail("a \\u escape without four hex digits");
     return take_code(code, out);
 }
@@ -286,7 +269,7 @@ JsonPull::pair_with_low(std::uint32_t high) noexcept
         return 0xFFFD;
     at_ += 2;
     std::uint32_t low = 0;
-    if (hex4(low) && low >= 0xDC00 && low <= 0xDFFF)
+    if (read_hex4(at_, end_, low) && low >= 0xDC00 && low <= 0xDFFF)
         return 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
     at_ = after_high;
     return 0xFFFD;
