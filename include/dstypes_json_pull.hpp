@@ -42,6 +42,7 @@ enum class JsonText {
     json_c,
 };
 
+/** A reader of one text, which must outlive it; see the file's comment. */
 class JsonPull
 {
   public:
