@@ -132,7 +132,7 @@ class StrictWalk
     }
 
     bool
-    value(json_object *jo)
+    value(json_object *jo) noexcept
     {
         switch (in_.peek()) {
         case JsonPull::Token::object:
@@ -160,7 +160,7 @@ class StrictWalk
 
     // A token json-c took where the reader finds none (which cannot be).
     bool
-    unexpected()
+    unexpected() noexcept
     {
         r_.error = json_tokener_error_parse_unexpected;
         return refuse(JsonFault::syntax, in_.offset(), 0);
@@ -170,7 +170,7 @@ class StrictWalk
     // refuses only a \u0000 escape, and stops just past it.
     template <class Out>
     bool
-    string(Out &out)
+    string(Out &out) noexcept
     {
         return in_.read_string(out) || refuse(JsonFault::nul_escape, in_.offset() - 6, 6);
     }
@@ -178,7 +178,7 @@ class StrictWalk
     // A number or a literal: integers must fit 64 bits, and what json-c made
     // a double of must be finite.
     bool
-    scalar(json_object *jo)
+    scalar(json_object *jo) noexcept
     {
         std::string_view token;
         const bool number = in_.peek() == JsonPull::Token::number;
@@ -196,7 +196,7 @@ class StrictWalk
     }
 
     bool
-    array(json_object *jo)
+    array(json_object *jo) noexcept
     {
         const std::size_t count = jo != nullptr ? json_object_array_length(jo) : 0;
         in_.take('[');
@@ -213,7 +213,7 @@ class StrictWalk
     }
 
     bool
-    object(json_object *jo)
+    object(json_object *jo) noexcept
     {
         lh_entry *next = jo != nullptr ? json_object_get_object(jo)->head : nullptr;
         in_.take('{');
