@@ -43,13 +43,16 @@ SplitWalk::scalar(Scalar &out, const char *what)
 {
     std::string_view word;
     switch (in_.peek()) {
-    case JsonReader::Token::string:
+    case JsonPull::Token::string:
         out.kind = Scalar::Kind::string;
         return in_.read_string(out.text) || syntax();
-    case JsonReader::Token::number:
+    case JsonPull::Token::number:
         out.kind = Scalar::Kind::number;
-        return in_.read_number(out.text) || syntax();
-    case JsonReader::Token::literal:
+        if (!in_.read_number(word))
+            return syntax();
+        out.text = word;
+        return true;
+    case JsonPull::Token::literal:
         if (!in_.read_literal(word))
             return syntax();
         if (word == "null")
@@ -58,16 +61,16 @@ SplitWalk::scalar(Scalar &out, const char *what)
         out.kind = Scalar::Kind::boolean;
         out.text = word;
         return true;
-    case JsonReader::Token::array:
+    case JsonPull::Token::array:
         in_.take('[');
-        if (in_.peek() == JsonReader::Token::literal && in_.read_literal(word) && word == "null" &&
+        if (in_.peek() == JsonPull::Token::literal && in_.read_literal(word) && word == "null" &&
             in_.take(']')) {
             out.kind = Scalar::Kind::empty;
             out.text.clear();
             return true;
         }
         return fail(std::string("an array where a ") + what + " has one value");
-    case JsonReader::Token::object:
+    case JsonPull::Token::object:
         return fail(std::string("an object where a ") + what + " has one value");
     default:
         return syntax();
@@ -203,9 +206,8 @@ SplitWalk::leaf_list(const DsKeyNode *key, const Node &node)
             ++count;
         } while (in_.take(','));
         if (!in_.take(']'))
-            return in_.peek() == JsonReader::Token::end
-                       ? syntax()
-                       : fail("not JSON: a ',' or ']' was expected");
+            return in_.peek() == JsonPull::Token::end ? syntax()
+                                                      : fail("not JSON: a ',' or ']' was expected");
     }
     if (!pack(type, array.get()))
         return false;

@@ -156,8 +156,9 @@ SplitWalk::fail_at(const std::string &member, std::string reason)
 bool
 SplitWalk::syntax()
 {
-    bool text_rule = in_.error().rfind("a YANG text", 0) == 0;
-    return fail((text_rule ? "" : "not JSON: ") + in_.error() + " (at byte " +
+    const std::string why = in_.error();
+    bool text_rule = why.rfind("a YANG text", 0) == 0;
+    return fail((text_rule ? "" : "not JSON: ") + why + " (at byte " +
                 std::to_string(in_.offset()) + ")");
 }
 
@@ -178,7 +179,7 @@ SplitWalk::whole(bool emit)
     in_.seek(0);
     path_.clear();
     place_.leave(0);
-    if (in_.peek() != JsonReader::Token::object)
+    if (in_.peek() != JsonPull::Token::object)
         return fail("a document is a JSON object");
     if (!object_members(nullptr, nullptr))
         return false;
@@ -199,8 +200,7 @@ SplitWalk::body(bool emit, const DsKeyNode *at, const std::string &prefix, const
         return fail(why);
     std::string name = member_name(node, nullptr), read;
     if (!in_.take('{'))
-        return in_.peek() == JsonReader::Token::invalid ? syntax()
-                                                        : fail("a body is a JSON object");
+        return in_.peek() == JsonPull::Token::invalid ? syntax() : fail("a body is a JSON object");
     // No member: the node holds nothing (YANG tools print an empty
     // container's body so).
     if (in_.take('}'))
@@ -229,7 +229,7 @@ SplitWalk::member(const DsKeyNode *key, const Node &node)
     switch (node.doc->kind) {
     case DS_DOC_CONTAINER:
     case DS_DOC_PRESENCE:
-        if (in_.peek() != JsonReader::Token::object)
+        if (in_.peek() != JsonPull::Token::object)
             return fail("a container is a JSON object");
         if (node.doc->kind == DS_DOC_PRESENCE && !emit_entry(key, nullptr, 0))
             return false;
@@ -252,8 +252,8 @@ bool
 SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
 {
     if (!in_.take('{'))
-        return in_.peek() == JsonReader::Token::invalid ? syntax()
-                                                        : fail("a JSON object was expected");
+        return in_.peek() == JsonPull::Token::invalid ? syntax()
+                                                      : fail("a JSON object was expected");
     if (in_.take('}'))
         return true;
     // The members so far (seen_ from the scope's base on), with the choices
@@ -290,7 +290,7 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
         }
         seen_.emplace_back(child, node.doc->choices);
         if (!in_.take(':'))
-            return in_.peek() == JsonReader::Token::end
+            return in_.peek() == JsonPull::Token::end
                        ? syntax()
                        : fail_at(name, "not JSON: a ':' was expected");
         if (same(name, child->name))
@@ -310,7 +310,7 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
         path_.resize(path_length);
     } while (in_.take(','));
     if (!in_.take('}'))
-        return in_.peek() == JsonReader::Token::end || in_.peek() == JsonReader::Token::invalid
+        return in_.peek() == JsonPull::Token::end || in_.peek() == JsonPull::Token::invalid
                    ? syntax()
                    : fail("not JSON: a ',' or '}' was expected");
     return true;
@@ -334,9 +334,8 @@ SplitWalk::list(const DsKeyNode *key, const Node &node, const Keys *only)
             ++index;
         } while (in_.take(','));
         if (!in_.take(']'))
-            return in_.peek() == JsonReader::Token::end
-                       ? syntax()
-                       : fail("not JSON: a ',' or ']' was expected");
+            return in_.peek() == JsonPull::Token::end ? syntax()
+                                                      : fail("not JSON: a ',' or ']' was expected");
     }
     if (only != nullptr && index != 1)
         return fail("the body of a list entry holds that one entry");
@@ -350,9 +349,9 @@ SplitWalk::list_entry(const DsKeyNode *key, const Node &node, size_t index, cons
     const DsKeyNode *first = first_child(key);
     if (first == nullptr || first->field_type == nullptr)
         return fail("the list has no key levels");
-    if (in_.peek() != JsonReader::Token::object)
-        return in_.peek() == JsonReader::Token::invalid ? syntax()
-                                                        : fail("a list entry is a JSON object");
+    if (in_.peek() != JsonPull::Token::object)
+        return in_.peek() == JsonPull::Token::invalid ? syntax()
+                                                      : fail("a list entry is a JSON object");
     Keys keys;
     const DsKeyNode *last = first;
     if (node.doc->key_count == 0) {

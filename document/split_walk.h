@@ -8,7 +8,7 @@
 #define DSTYPES_DOCUMENT_SPLIT_WALK_H
 
 #include "document/doc.h"
-#include "document/json_reader.h"
+#include "dstypes_json_pull.hpp"
 
 #include <deque>
 #include <string>
@@ -16,6 +16,8 @@
 
 namespace doc
 {
+
+using ds::detail::JsonPull;
 
 // The document place of the member a walk is in, kept as steps and written
 // as a JSON pointer (RFC 6901) only when a refusal needs it.
@@ -110,7 +112,7 @@ class SplitWalk
     };
 
     SplitWalk(const char *text, size_t length, DsDocEntryFn fn, void *arg)
-        : in_(text, length), fn_(fn), arg_(arg)
+        : in_(text, length, ds::detail::JsonText::yang), fn_(fn), arg_(arg)
     {
     }
 
@@ -166,7 +168,7 @@ class SplitWalk
     bool duplicate_entry(EntryTable &seen, const DsKeyNode *first, const Keys &keys, size_t start);
     uint64_t rehash(const DsKeyNode *first, size_t start);
 
-    JsonReader in_;
+    JsonPull in_;
     DsDocEntryFn fn_;
     void *arg_;
     bool emit_ = false;

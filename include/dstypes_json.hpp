@@ -8,14 +8,15 @@
  * (which the library's C strings then cut at), and keeps the last of two
  * members of one name. read_json() refuses each of these, and invalid UTF-8,
  * and says where. It reads the text a bounded number of times: json-c's
- * strict tokener once, then one walk of the value's text in step with the
- * object json-c made of it; a text that json-c refuses is read up to three
- * times more to say why.
+ * strict tokener once, then one walk of the value's text with the pull
+ * reader (dstypes_json_pull.hpp) in step with the object json-c made of it;
+ * a text that json-c refuses is read up to three times more to say why.
  */
 #ifndef DSTYPES_JSON_HPP
 #define DSTYPES_JSON_HPP
 
 #include "dstypes_base.hpp"
+#include "dstypes_json_pull.hpp"
 
 #include <json-c/json.h>
 
@@ -118,24 +119,33 @@ fits_int64(std::string_view digits, bool negative) noexcept
  * order their names first appear, so a text member whose name differs from
  * the next listed one repeats an earlier name. Where a repeated name let a
  * later value replace an earlier one, the earlier one's text is walked
- * without its object; the repeat is refused when the walk reaches it.
+ * without its object; the repeat is refused when the walk reaches it. The
+ * text's tokens come from the pull reader; json-c has checked their syntax.
  */
 class StrictWalk
 {
   public:
-    StrictWalk(std::string_view s, JsonReading &r) noexcept : s_(s), r_(r) {}
+    StrictWalk(std::string_view s, std::size_t begin, JsonReading &r) noexcept
+        : in_(s.data(), s.size(), JsonText::json_c), r_(r)
+    {
+        in_.seek(begin);
+    }
 
     bool
-    value(std::size_t &i, json_object *jo) noexcept
+    value(json_object *jo) noexcept
     {
-        i = skip_json_blanks(s_, i);
-        if (s_[i] == '{')
-            return object(i, json_object_is_type(jo, json_type_object) ? jo : nullptr);
-        if (s_[i] == '[')
-            return array(i, json_object_is_type(jo, json_type_array) ? jo : nullptr);
-        if (s_[i] == '"' || s_[i] == '\'')
-            return string(i);
-        return scalar(i, jo);
+        switch (in_.peek()) {
+        case JsonPull::Token::object:
+            return object(json_object_is_type(jo, json_type_object) ? jo : nullptr);
+        case JsonPull::Token::array:
+            return array(json_object_is_type(jo, json_type_array) ? jo : nullptr);
+        case JsonPull::Token::string: {
+            Skipped text;
+            return string(text);
+        }
+        default:
+            return scalar(jo);
+        }
     }
 
   private:
@@ -148,44 +158,33 @@ class StrictWalk
         return false;
     }
 
-    // Past the blanks and the comma, if any, that follow an item.
-    std::size_t
-    after_comma(std::size_t i) const noexcept
+    // A token json-c took where the reader finds none (which cannot be).
+    bool
+    unexpected() noexcept
     {
-        i = skip_json_blanks(s_, i);
-        return skip_json_blanks(s_, s_[i] == ',' ? i + 1 : i);
+        r_.error = json_tokener_error_parse_unexpected;
+        return refuse(JsonFault::syntax, in_.offset(), 0);
     }
 
-    // A string from its opening quote (json-c also takes single quotes) to
-    // past its closing one.
+    // A string, decoded into out. Of a text json-c took, the reader
+    // refuses only a \u0000 escape, and stops just past it.
+    template <class Out>
     bool
-    string(std::size_t &i) noexcept
+    string(Out &out) noexcept
     {
-        const char quote = s_[i];
-        for (++i; s_[i] != quote; ++i) {
-            if (s_[i] != '\\')
-                continue;
-            if (s_.substr(i + 1, 5) == "u0000")
-                return refuse(JsonFault::nul_escape, i, 6);
-            ++i;
-        }
-        ++i;
-        return true;
+        return in_.read_string(out) || refuse(JsonFault::nul_escape, in_.offset() - 6, 6);
     }
 
     // A number or a literal: integers must fit 64 bits, and what json-c made
     // a double of must be finite.
     bool
-    scalar(std::size_t &i, json_object *jo) noexcept
+    scalar(json_object *jo) noexcept
     {
-        const std::size_t start = i;
-        auto in_token = [](char c) {
-            return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                   c == '-' || c == '+' || c == '.';
-        };
-        while (i < s_.size() && in_token(s_[i]))
-            ++i;
-        const std::string_view token = s_.substr(start, i - start);
+        std::string_view token;
+        const bool number = in_.peek() == JsonPull::Token::number;
+        const std::size_t start = in_.offset();
+        if (number ? !in_.read_number(token) : !in_.read_literal(token))
+            return unexpected();
         const bool negative = !token.empty() && token.front() == '-';
         const std::string_view digits = token.substr(negative ? 1 : 0);
         if (!digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos &&
@@ -197,59 +196,55 @@ class StrictWalk
     }
 
     bool
-    array(std::size_t &i, json_object *jo) noexcept
+    array(json_object *jo) noexcept
     {
         const std::size_t count = jo != nullptr ? json_object_array_length(jo) : 0;
-        i = skip_json_blanks(s_, i + 1);
-        for (std::size_t n = 0; s_[i] != ']'; ++n) {
-            if (!value(i, n < count ? json_object_array_get_idx(jo, n) : nullptr))
+        in_.take('[');
+        if (in_.take(']'))
+            return true;
+        for (std::size_t n = 0;; ++n) {
+            if (!value(n < count ? json_object_array_get_idx(jo, n) : nullptr))
                 return false;
-            i = after_comma(i);
+            if (in_.take(']'))
+                return true;
+            if (!in_.take(','))
+                return unexpected();
         }
-        ++i;
-        return true;
-    }
-
-    // Whether the name token (quotes included) is key once json-c has
-    // decoded its escapes.
-    static bool
-    same_name(std::string_view token, const char *key) noexcept
-    {
-        const std::string_view inside = token.substr(1, token.size() - 2);
-        if (inside.find('\\') == std::string_view::npos)
-            return inside == key;
-        TokenerRun name = run_tokener(token, 0);
-        return name.value && std::strcmp(json_object_get_string(name.value.get()), key) == 0;
     }
 
     bool
-    object(std::size_t &i, json_object *jo) noexcept
+    object(json_object *jo) noexcept
     {
         lh_entry *next = jo != nullptr ? json_object_get_object(jo)->head : nullptr;
-        i = skip_json_blanks(s_, i + 1);
-        while (s_[i] != '}') {
-            const std::size_t name = i;
-            if (!string(i))
+        in_.take('{');
+        if (in_.take('}'))
+            return true;
+        while (true) {
+            if (in_.peek() != JsonPull::Token::string)
+                return unexpected();
+            const std::size_t name = in_.offset();
+            SameText listed(next != nullptr ? static_cast<const char *>(lh_entry_k(next)) : "");
+            if (!string(listed))
                 return false;
-            const std::string_view token = s_.substr(name, i - name);
             json_object *member = nullptr;
             if (jo != nullptr) {
-                if (next == nullptr ||
-                    !same_name(token, static_cast<const char *>(lh_entry_k(next))))
-                    return refuse(JsonFault::duplicate_member, name, token.size());
+                if (next == nullptr || !listed.same())
+                    return refuse(JsonFault::duplicate_member, name, in_.offset() - name);
                 member = static_cast<json_object *>(lh_entry_v(next));
                 next = next->next;
             }
-            i = skip_json_blanks(s_, i) + 1; // the colon
-            if (!value(i, member))
+            if (!in_.take(':'))
+                return unexpected();
+            if (!value(member))
                 return false;
-            i = after_comma(i);
+            if (in_.take('}'))
+                return true;
+            if (!in_.take(','))
+                return unexpected();
         }
-        ++i;
-        return true;
     }
 
-    std::string_view s_;
+    JsonPull in_;
     JsonReading &r_;
 };
 
@@ -329,10 +324,9 @@ read_json(std::string_view text) noexcept
     r.end = text.size();
     while (r.end > r.begin && is_json_blank(text[r.end - 1]))
         --r.end;
-    std::size_t i = r.begin;
     // The walk reads only up to the value's end; json-c checked its syntax.
-    StrictWalk walk(text.substr(0, r.end), r);
-    if (walk.value(i, value.value.get()))
+    StrictWalk walk(text.substr(0, r.end), r.begin, r);
+    if (walk.value(value.value.get()))
         r.value = std::move(value.value);
     return r;
 }

@@ -33,7 +33,8 @@ fi
 prefix="$work/root/p"
 lib="$prefix/$libdir"
 for f in "$includedir/dstypes.h" "$includedir/dstypes.hpp" "$includedir/dstypes_base.hpp" \
-         "$includedir/dstypes_json.hpp" "$includedir/dstypes_keys.hpp" "$includedir/dstypes_parse.hpp" \
+         "$includedir/dstypes_json.hpp" "$includedir/dstypes_json_pull.hpp" "$includedir/dstypes_json_chars.hpp" \
+         "$includedir/dstypes_keys.hpp" "$includedir/dstypes_parse.hpp" \
          "$includedir/dstypes_path.hpp" "$includedir/dstypes_views.hpp" "$includedir/dstypes_doc_schema.h" \
          "$includedir/dstypes_doc.h" "$includedir/dstypes_doc.hpp" "$libdir/libdstypes-doc.so" \
          "$libdir/pkgconfig/dstypes-doc.pc" "$libdir/libdstypes.so" "$libdir/librk_syslog.so" \

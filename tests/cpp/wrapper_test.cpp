@@ -177,6 +177,39 @@ TEST(CppStrictReading, WhatJsonCWritesReadsBackEqualAndRepeatedMembersAreRefused
     EXPECT_GT(repeated, 20);
 }
 
+// Names that json-c decodes alike or apart: a surrogate not in a pair
+// becomes U+FFFD, a pair one character, escaped or not.
+TEST(CppStrictReading, MemberNamesRepeatExactlyWhenJsonCDecodesThemAlike)
+{
+    // clang-format off
+    static const char *const parts[] = {
+        "a", "\\u0061", "\\ud800", "\\udc00", "\\uFFFD", "\xef\xbf\xbd",
+        "\\ud83d\\ude00", "\xf0\x9f\x98\x80", "\\ud83d", "\\/", "/", "\\n"};
+    // clang-format on
+    std::mt19937 rng(7);
+    int repeated = 0;
+    for (int i = 0; i < 3000; ++i) {
+        std::string text = "{";
+        const unsigned members = 2 + rng() % 2;
+        for (unsigned m = 0; m < members; ++m) {
+            text += m == 0 ? "\"" : ", \"";
+            for (unsigned n = 1 + rng() % 2; n > 0; --n)
+                text += parts[rng() % 12];
+            text += "\": " + std::to_string(m);
+        }
+        text += "}";
+        SCOPED_TRACE(text);
+        ds::Json lenient(json_tokener_parse(text.c_str()));
+        ASSERT_TRUE(lenient);
+        const bool twice = json_object_object_length(lenient.get()) < static_cast<int>(members);
+        ds::Result<ds::Json> strict = ds::parse(text);
+        EXPECT_STREQ(twice ? "a member name given twice in one object" : nullptr,
+                     strict ? nullptr : strict.error().reason);
+        repeated += twice ? 1 : 0;
+    }
+    EXPECT_GT(repeated, 300);
+}
+
 TEST(CppKeyBuilding, EveryValueIsCheckedAgainstItsLevel)
 {
     const ds::Key address = key("/interfaces/*/units/*/address");

@@ -26,15 +26,14 @@ refuse(const std::string &input, const std::string &reason)
     fail(kStatusFailed, input, reason);
 }
 
-// A member name as json-c keys it: escapes decoded.
+// A member name as json-c keys it: escapes decoded as json-c decodes them.
 std::string
 member_name(std::string_view token)
 {
-    ds::detail::TokenerRun name = ds::detail::run_tokener(token, 0);
-    if (!name.value)
-        throw std::bad_alloc();
-    return std::string(json_object_get_string(name.value.get()),
-                       static_cast<size_t>(json_object_get_string_len(name.value.get())));
+    ds::detail::JsonPull in(token.data(), token.size(), ds::detail::JsonText::json_c);
+    std::string name;
+    in.read_string(name);
+    return name;
 }
 
 // Non-finite doubles (1e400, Infinity, NaN) have no JSON text of their own.
