@@ -5,9 +5,11 @@
  *
  * json-c reads leniently: it stops after the first value, clamps integers
  * beyond 64 bits, takes 1e400, NaN and Infinity, keeps a \u0000 escape
- * (which the library's C strings then cut at), and keeps the last of two
- * members of one name. read_json() refuses each of these, and invalid UTF-8,
- * and says where. It reads the text a bounded number of times: json-c's
+ * (which the library's C strings then cut at), turns a \u escape of half a
+ * surrogate pair into U+FFFD, passes on bytes that are not UTF-8 when their
+ * count looks right (an overlong form, an encoded surrogate), and keeps the
+ * last of two members of one name. read_json() refuses each of these, and
+ * says where. It reads the text a bounded number of times: json-c's
  * strict tokener once, then one walk of the value's text with the pull
  * reader (dstypes_json_pull.hpp) in step with the object json-c made of it;
  * a text that json-c refuses is read up to three times more to say why.
@@ -42,6 +44,8 @@ enum class JsonFault {
     second_value,     ///< another JSON value follows the first (offset)
     trailing_text,    ///< something else follows the first value (offset)
     nul_escape,       ///< a \u0000 escape (offset of the backslash)
+    half_pair,        ///< a \u escape of half a surrogate pair (offset of the backslash)
+    not_utf8,         ///< bytes in a string that are not UTF-8 (offset)
     wide_integer,     ///< an integer outside the signed 64-bit range (offset, length)
     non_finite,       ///< a number json-c reads as infinite or NaN (offset, length)
     duplicate_member, ///< a member name given twice in one object (offset, length of the name)
@@ -166,13 +170,20 @@ class StrictWalk
         return refuse(JsonFault::syntax, in_.offset(), 0);
     }
 
-    // A string, decoded into out. Of a text json-c took, the reader
-    // refuses only a \u0000 escape, and stops just past it.
+    // A string, decoded into out. Of a text json-c took, the reader refuses
+    // an escape that json-c would let through as a NUL or as U+FFFD (and
+    // stops just past it) and bytes that are not UTF-8 (and stops at them).
     template <class Out>
     bool
     string(Out &out) noexcept
     {
-        return in_.read_string(out) || refuse(JsonFault::nul_escape, in_.offset() - 6, 6);
+        if (in_.read_string(out))
+            return true;
+        if (in_.error() == JsonPull::kNotUtf8)
+            return refuse(JsonFault::not_utf8, in_.offset(), 1);
+        return refuse(in_.error() == JsonPull::kHalfPair ? JsonFault::half_pair
+                                                         : JsonFault::nul_escape,
+                      in_.offset() - 6, 6);
     }
 
     // A number or a literal: integers must fit 64 bits, and what json-c made

@@ -36,9 +36,12 @@ enum class JsonText {
     yang,
     /** A text that json-c's strict tokener took (read_json()): its grammar,
      *  json-c's, is not checked again (numbers as json-c reads them, NaN and
-     *  Infinity included; bytes in strings as they stand), strings decode as
-     *  json-c decodes them (a surrogate not in a pair gives U+FFFD), and the
-     *  one refusal is a \u0000 escape, after which offset() is just past it. */
+     *  Infinity included; control characters in strings as they stand), and
+     *  strings decode as json-c decodes them. Refused are what json-c would
+     *  let through changed or broken: a \u0000 escape and a \u escape of
+     *  half a surrogate pair (which json-c turns into U+FFFD), after which
+     *  offset() is just past the escape, and bytes that are not UTF-8, at
+     *  which offset() stays. */
     json_c,
 };
 
@@ -46,6 +49,11 @@ enum class JsonText {
 class JsonPull
 {
   public:
+    /** Reasons of error() that a caller may tell apart by their address. */
+    static constexpr const char *kNulEscape = "a \\u0000 escape, at which a C string would end";
+    static constexpr const char *kHalfPair = "a \\u escape of half a surrogate pair";
+    static constexpr const char *kNotUtf8 = "invalid UTF-8 in a string";
+
     /** A token by its first character; literal: true, false or null. */
     // clang-format off
     enum class Token : char {
@@ -201,8 +209,8 @@ JsonPull::read_string(Out &out)
             ++at_;
             if (!read_escape(out))
                 return false;
-        } else if (kind_ == JsonText::json_c) {
-            // json-c took the raw byte as it stands.
+        } else if (kind_ == JsonText::json_c && static_cast<unsigned char>(c) < 0x20) {
+            // json-c takes a raw control character as it stands.
             out.push_back(c);
             ++at_;
         } else if (static_cast<unsigned char>(c) < 0x20) {
@@ -250,11 +258,13 @@ JsonPull::take_code(std::uint32_t code, Out &out)
             code >= 0xFFFE)
             return fail("a YANG text cannot hold the character of this \\u escape");
     } else if (code == 0) {
-        return fail("a \\u0000 escape, at which a C string would end");
+        return fail(kNulEscape);
     } else if (code >= 0xD800 && code <= 0xDBFF) {
         code = pair_with_low(code);
+        if (code == 0xFFFD)
+            return fail(kHalfPair);
     } else if (code >= 0xDC00 && code <= 0xDFFF) {
-        code = 0xFFFD;
+        return fail(kHalfPair);
     }
     append_utf8(out, code);
     return true;
@@ -283,8 +293,9 @@ JsonPull::read_utf8(Out &out)
 {
     const int length = utf8_sequence(at_, end_);
     if (length == 0)
-        return fail("invalid UTF-8 in a string");
-    if (static_cast<unsigned char>(at_[0]) == 0xEF && static_cast<unsigned char>(at_[1]) == 0xBF &&
+        return fail(kNotUtf8);
+    if (kind_ == JsonText::yang && static_cast<unsigned char>(at_[0]) == 0xEF &&
+        static_cast<unsigned char>(at_[1]) == 0xBF &&
         (static_cast<unsigned char>(at_[2]) & 0xFE) == 0xBE)
         return fail("a YANG text cannot hold U+FFFE or U+FFFF");
     out.append(at_, static_cast<std::size_t>(length));

@@ -72,6 +72,11 @@ json_refusal(const JsonReading &r) noexcept
         return {DS_ERR_BAD_JSON, "text after the first JSON value"};
     case JsonFault::nul_escape:
         return {DS_ERR_BAD_JSON, "a \\u0000 escape, at which the library would cut the text"};
+    case JsonFault::half_pair:
+        return {DS_ERR_BAD_JSON,
+                "a \\u escape of half a surrogate pair, which json-c would read as U+FFFD"};
+    case JsonFault::not_utf8:
+        return {DS_ERR_BAD_JSON, "a string that is not UTF-8"};
     case JsonFault::wide_integer:
         return {DS_ERR_BAD_JSON, kWideInteger};
     case JsonFault::non_finite:

@@ -414,6 +414,9 @@ $ validate alarm_severity true
 $ validate string '"a\u0000b"'
 ! dstool: validate: string "a\u0000b": a \u0000 escape at offset 2: the library cuts texts at a NUL character
 [1]
+$ validate string '"ab\udc00"'
+! dstool: validate: string "ab\udc00": a \u escape of half a surrogate pair at offset 3: json-c would put U+FFFD in its place
+[1]
 $ validate u8 5.0
 ! dstool: validate: u8 5.0: expected an integer, got a number with a fraction or exponent 5.0
 [1]

@@ -122,6 +122,11 @@ refusal(const std::string &text, const ds::detail::JsonReading &r, json_object *
     case JsonFault::nul_escape:
         return "a \\u0000 escape at offset " + std::to_string(r.offset - r.begin) +
                ": the library cuts texts at a NUL character";
+    case JsonFault::half_pair:
+        return "a \\u escape of half a surrogate pair at offset " +
+               std::to_string(r.offset - r.begin) + ": json-c would put U+FFFD in its place";
+    case JsonFault::not_utf8:
+        return "bytes that are not UTF-8 at offset " + std::to_string(r.offset - r.begin);
     case JsonFault::wide_integer:
         return printable(token) + " is outside the 64-bit integer range "
                                   "-9223372036854775808..9223372036854775807";
