@@ -77,6 +77,14 @@ struct Node {
 Node node_of(const DsKeyNode *key, std::string &reason);
 // The YANG module name of a node.
 const char *module_of(const Node &node);
+// Whether a member name is "module:simple".
+inline bool
+qualified(std::string_view name, std::string_view module, std::string_view simple)
+{
+    return name.size() == module.size() + 1 + simple.size() &&
+           name.substr(0, module.size()) == module && name[module.size()] == ':' &&
+           name.substr(module.size() + 1) == simple;
+}
 // Links of the key forest; null where there is none.
 const DsKeyNode *first_child(const DsKeyNode *key);
 const DsKeyNode *next_sibling(const DsKeyNode *key);

@@ -27,15 +27,6 @@ hash_texts(const std::vector<std::string> &texts)
     return hash;
 }
 
-// Whether name is "module:simple".
-bool
-qualified(std::string_view name, std::string_view module, std::string_view simple)
-{
-    return name.size() == module.size() + 1 + simple.size() &&
-           name.substr(0, module.size()) == module && name[module.size()] == ':' &&
-           name.substr(module.size() + 1) == simple;
-}
-
 } // namespace
 
 bool

@@ -33,7 +33,7 @@ names(std::string_view name, const DsKeyNode *key, const char *simple)
         return false;
     std::string why;
     Node node = node_of(key, why);
-    return node.doc != nullptr && name.substr(0, colon) == module_of(node);
+    return node.doc != nullptr && qualified(name, module_of(node), simple);
 }
 
 const DsKeyNode *
