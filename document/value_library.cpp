@@ -334,36 +334,40 @@ scalar_to_scratch(const DsDocValue &value, const DsType *type, const char *own_m
     return scalar_form(value, type, own_module, in, scratch.canonical, scratch, reason);
 }
 
-// Each object is made on first use and set again afterwards; json-c keeps a
-// string's buffer when the next text fits in it.
+namespace
+{
+
+// The object held, made by make on first use and set again by set after
+// that (json-c keeps a string's buffer when the next text fits in it).
+template <class T>
+json_object *
+reuse(JsonPtr &held, T value, json_object *(*make)(T), int (*set)(json_object *, T))
+{
+    if (held == nullptr)
+        held.reset(make(value));
+    else
+        set(held.get(), value);
+    return held.get();
+}
+
+} // namespace
+
 json_object *
 LibraryScratch::integer(int64_t number)
 {
-    if (integer_ == nullptr)
-        integer_.reset(json_object_new_int64(number));
-    else
-        json_object_set_int64(integer_.get(), number);
-    return integer_.get();
+    return reuse<int64_t>(integer_, number, json_object_new_int64, json_object_set_int64);
 }
 
 json_object *
 LibraryScratch::real(double number)
 {
-    if (real_ == nullptr)
-        real_.reset(json_object_new_double(number));
-    else
-        json_object_set_double(real_.get(), number);
-    return real_.get();
+    return reuse<double>(real_, number, json_object_new_double, json_object_set_double);
 }
 
 json_object *
 LibraryScratch::boolean(bool truth)
 {
-    if (boolean_ == nullptr)
-        boolean_.reset(json_object_new_boolean(truth));
-    else
-        json_object_set_boolean(boolean_.get(), truth);
-    return boolean_.get();
+    return reuse<json_bool>(boolean_, truth, json_object_new_boolean, json_object_set_boolean);
 }
 
 json_object *
