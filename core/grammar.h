@@ -34,8 +34,10 @@ constexpr unsigned kMaxEnumChain = 16;
 // a kind is added in one switch and a walk without its handler does not
 // compile. A walk whose handlers are private names KindVisit its friend.
 struct KindVisit {
+    // Always inlined, so that the switch costs what a switch in the walk
+    // itself would.
     template <class Walk, class... Args>
-    static decltype(auto)
+    [[gnu::always_inline]] static decltype(auto)
     visit(Walk &walk, uint32_t kind, Args &&...args)
     {
         switch (kind) {
