@@ -4,6 +4,7 @@
 // with its offset written out ("-00:00", an unknown offset, stays). IPv4
 // addresses, MAC addresses, hex strings and UUIDs keep the text as given,
 // as YANG tools do.
+#include "core/address_text.h"
 #include "document/doc.h"
 
 #include <arpa/inet.h>
@@ -15,6 +16,16 @@ namespace doc
 
 namespace
 {
+
+// An address of family as inet_ntop writes it, without its formatter.
+void
+print_address(int family, const unsigned char *bytes, char out[INET6_ADDRSTRLEN])
+{
+    if (family == AF_INET)
+        core::format_ipv4(bytes, out);
+    else
+        core::format_ipv6(bytes, out);
+}
 
 bool
 is_zone_char(char c)
@@ -45,9 +56,9 @@ canonical_address(int family, std::string_view text, std::string &out)
     in[text.size()] = '\0';
     unsigned char bytes[16];
     char printed[INET6_ADDRSTRLEN];
-    if (inet_pton(family, in, bytes) != 1 ||
-        inet_ntop(family, bytes, printed, sizeof printed) == nullptr)
+    if (inet_pton(family, in, bytes) != 1)
         return false;
+    print_address(family, bytes, printed);
     out = printed;
     if (percent != std::string_view::npos)
         out += "%" + std::string(zone);
@@ -84,8 +95,7 @@ canonical_prefix(int family, std::string_view text, std::string &out)
     for (unsigned bit = length; bit < max; ++bit)
         bytes[bit / 8] &= static_cast<unsigned char>(~(0x80u >> (bit % 8)));
     char printed[INET6_ADDRSTRLEN];
-    if (inet_ntop(family, bytes, printed, sizeof printed) == nullptr)
-        return false;
+    print_address(family, bytes, printed);
     out = std::string(printed) + "/" + std::to_string(length);
     return true;
 }

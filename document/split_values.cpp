@@ -4,9 +4,11 @@
 // of one list have the same keys.
 #include "document/split_walk.h"
 
+#include "core/address_text.h"
 #include "core/refusal.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
 namespace doc
@@ -25,6 +27,82 @@ hash_texts(const std::vector<std::string> &texts)
         hash = (hash ^ 0xFF) * 1099511628211ull; // between texts: no text holds a raw 0xFF
     }
     return hash;
+}
+
+// The string text as json-c prints it (json_object_to_json_string with its
+// default flags): between double quotes, with \b \n \r \t \f " \\ and /
+// escaped by a backslash and every other byte below 0x20 as \u00 and two
+// lowercase hex digits.
+void
+append_json_string(std::string &out, std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    static constexpr char kShort[] = "btn_fr"; // \b \t \n \f \r; \v has none
+    out += '"';
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != '"' && c != '\\' && c != '/')
+            continue;
+        out.append(text, start, i - start);
+        start = i + 1;
+        out += '\\';
+        if (c >= 0x20) {
+            out += static_cast<char>(c);
+        } else if (c >= '\b' && c <= '\r' && c != '\v') {
+            out += kShort[c - '\b'];
+        } else {
+            out += "u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xf];
+        }
+    }
+    out.append(text, start, text.size() - start);
+    out += '"';
+}
+
+// The converter of an address type whose base is a string (1, 2 or 3), or 0.
+uint64_t
+address_converter(const DsType *type)
+{
+    if (type->kind != DS_KIND_CONVERTED || type->p.converted.base == nullptr ||
+        type->p.converted.base->kind != DS_KIND_STRING)
+        return 0;
+    uint64_t converter = type->p.converted.converter;
+    return converter == DS_CONVERT_IPV4 || converter == DS_CONVERT_IPV6 ||
+                   converter == DS_CONVERT_MAC
+               ? converter
+               : 0;
+}
+
+// The JSON text that ds_c_to_jo and json-c's printer make of the packed
+// form of library, a value in the library's form that the type accepts
+// (packed by ds_jo_to_c before, or in an entry checked before), for the
+// kinds whose text follows from it directly: an integer, a string, an
+// address. False for every other kind.
+bool
+print_checked(const DsType *type, json_object *library, std::string &out)
+{
+    out.clear();
+    if (type->kind == DS_KIND_INT) {
+        char digits[24];
+        out.append(
+            digits,
+            std::to_chars(digits, digits + sizeof digits, json_object_get_int64(library)).ptr);
+        return true;
+    }
+    if (type->kind == DS_KIND_STRING) {
+        append_json_string(out, {json_object_get_string(library),
+                                 static_cast<size_t>(json_object_get_string_len(library))});
+        return true;
+    }
+    uint64_t converter = address_converter(type);
+    uint8_t bytes[16];
+    char text[core::kAddressTextSize];
+    if (converter == 0 || !core::read_address(converter, json_object_get_string(library), bytes))
+        return false;
+    append_json_string(out, {text, core::address_text(converter, bytes, text)});
+    return true;
 }
 
 } // namespace
@@ -86,6 +164,36 @@ SplitWalk::pack(const DsType *type, json_object *value)
         return true;
     core::Refusal refusal = core::why_json(type, value);
     return fail(refusal ? refusal.message : "not a value of the node's type");
+}
+
+// As pack, for a value that the checking pass packed already: the kinds
+// whose packed form follows from the library's form directly are written
+// here without the library's checks, the others packed as before.
+bool
+SplitWalk::pack_checked(const DsType *type, json_object *value)
+{
+    packed_.assign(ds_type_size(type), 0);
+    DsCursor cursor{packed_.data(), static_cast<uint32_t>(packed_.size())};
+    switch (type->kind) {
+    case DS_KIND_INT:
+        return ds__pack_int(type->size, json_object_get_int64(value), &cursor) || pack(type, value);
+    case DS_KIND_DOUBLE: {
+        double number = json_object_get_double(value);
+        std::memcpy(packed_.data(), &number, sizeof number);
+        return true;
+    }
+    case DS_KIND_STRING:
+        std::memcpy(packed_.data(), json_object_get_string(value),
+                    static_cast<size_t>(json_object_get_string_len(value)));
+        return true;
+    default:
+        break;
+    }
+    uint64_t converter = address_converter(type);
+    if (converter != 0 &&
+        core::read_address(converter, json_object_get_string(value), packed_.data()))
+        return true;
+    return pack(type, value);
 }
 
 size_t
@@ -153,7 +261,7 @@ SplitWalk::leaf(const DsKeyNode *key, const Node &node)
                                              value, library_, reason);
     if (library == nullptr)
         return fail(reason);
-    if (!pack(key->leaf_type, library))
+    if (!(emit_ ? pack_checked(key->leaf_type, library) : pack(key->leaf_type, library)))
         return false;
     memo_.keep(memo_slot, memo_key, packed_);
     return emit_entry(key, packed_.data(), packed_.size());
@@ -206,18 +314,25 @@ SplitWalk::leaf_list(const DsKeyNode *key, const Node &node)
 }
 
 // The canonical JSON text of one key value: packed under the level's field
-// type and converted back, as ds_build_key writes the component.
+// type and converted back, as ds_build_key writes the component. A value
+// that was checked before (checked) is not packed again where its text
+// follows from its library form.
 bool
 SplitWalk::key_text(const DsKeyNode *level, const Node &node, const Scalar &value,
-                    std::string &text)
+                    std::string &text, bool checked)
 {
     std::string reason;
-    json_object *library = scalar_to_scratch(*node.doc->value, level->field_type, module_of(node),
-                                             value, library_, reason);
+    const DsType *type = level->field_type;
+    json_object *library =
+        scalar_to_scratch(*node.doc->value, type, module_of(node), value, library_, reason);
     if (library == nullptr)
         return fail(reason);
-    if (!pack(level->field_type, library))
+    if (checked && print_checked(type, library, text))
+        return true;
+    if (!pack(type, library))
         return false;
+    if (print_checked(type, library, text))
+        return true;
     JsonPtr back(ds_c_to_jo(level->field_type, packed_.data(), packed_.size()));
     if (back == nullptr)
         return fail("the key's packed value does not convert back");
@@ -228,7 +343,7 @@ SplitWalk::key_text(const DsKeyNode *level, const Node &node, const Scalar &valu
 // The keys of the list entry at start (typed levels from first on), read
 // ahead of its other members; the reader is back at start afterwards.
 bool
-SplitWalk::entry_keys(const DsKeyNode *first, size_t start, Keys &keys)
+SplitWalk::entry_keys(const DsKeyNode *first, size_t start, Keys &keys, bool checked)
 {
     // scalar() sets every value it reads, and a value not read is a refusal.
     KeyScratch &scratch = key_scratch_;
@@ -280,7 +395,7 @@ SplitWalk::entry_keys(const DsKeyNode *first, size_t start, Keys &keys)
     keys.texts.resize(levels.size());
     for (size_t i = 0; i < levels.size(); ++i) {
         place_.enter(nodes[i].doc->name);
-        if (!key_text(levels[i], nodes[i], values[i], keys.texts[i]))
+        if (!key_text(levels[i], nodes[i], values[i], keys.texts[i], checked))
             return false;
         place_.leave(place_.depth() - 1);
     }
@@ -309,7 +424,7 @@ uint64_t
 SplitWalk::rehash(const DsKeyNode *first, size_t start)
 {
     Keys keys;
-    entry_keys(first, start, keys);
+    entry_keys(first, start, keys, true);
     return hash_texts(keys.texts);
 }
 
@@ -343,8 +458,8 @@ SplitWalk::duplicate_entry(EntryTable &seen, const DsKeyNode *first, const Keys 
         if ((seen.slots[at] & ((uint64_t(1) << kTagBits) - 1)) != tag)
             continue;
         Keys earlier;
-        bool same =
-            entry_keys(first, place_of(seen.slots[at]), earlier) && earlier.texts == keys.texts;
+        bool same = entry_keys(first, place_of(seen.slots[at]), earlier, true) &&
+                    earlier.texts == keys.texts;
         in_.seek(start);
         if (same)
             return true;

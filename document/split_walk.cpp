@@ -357,7 +357,7 @@ SplitWalk::list_entry(const DsKeyNode *key, const Node &node, size_t index, cons
     if (node.doc->key_count == 0) {
         keys.texts.push_back(std::to_string(index + 1));
     } else {
-        if (!entry_keys(first, in_.offset(), keys))
+        if (!entry_keys(first, in_.offset(), keys, emit_))
             return false;
         for (size_t i = 1; i < keys.texts.size(); ++i)
             last = first_child(last);

@@ -159,12 +159,16 @@ class SplitWalk
     bool list(const DsKeyNode *key, const Node &node, const Keys *only);
     bool list_entry(const DsKeyNode *key, const Node &node, size_t index, const Keys *only,
                     EntryTable &seen);
-    bool entry_keys(const DsKeyNode *key, size_t start, Keys &keys);
-    bool key_text(const DsKeyNode *level, const Node &node, const Scalar &value, std::string &text);
+    // checked: the entry was checked before (the handing-out pass, an
+    // earlier entry read again), so its keys are not packed again.
+    bool entry_keys(const DsKeyNode *key, size_t start, Keys &keys, bool checked);
+    bool key_text(const DsKeyNode *level, const Node &node, const Scalar &value, std::string &text,
+                  bool checked);
     bool leaf(const DsKeyNode *key, const Node &node);
     bool leaf_list(const DsKeyNode *key, const Node &node);
     bool scalar(Scalar &out, const char *what);
     bool pack(const DsType *type, json_object *value);
+    bool pack_checked(const DsType *type, json_object *value);
     bool duplicate_entry(EntryTable &seen, const DsKeyNode *first, const Keys &keys, size_t start);
     uint64_t rehash(const DsKeyNode *first, size_t start);
 
