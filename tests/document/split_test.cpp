@@ -4,8 +4,11 @@
 #include "dstypes_doc.h"
 
 #include <gtest/gtest.h>
+#include <json-c/json.h>
 
 #include <cstdio>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -105,6 +108,51 @@ TEST(Split, ListEntriesComeAtTheirLastKeyLevelWithKeysFromAnywhereInTheEntry)
         "/dt:top/log/2\t",
         "/dt:top/log/2/msg\t6d 31 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
     };
+    EXPECT_EQ(out.lines, want);
+}
+
+// Key components against json-c's print of the same keys, over generated
+// keys: texts of every character a document's text can hold that json-c
+// escapes or keeps (tab, line feed, carriage return, quotes, backslashes,
+// slashes, multibyte UTF-8), written in the document as \u escapes, and
+// the numbers of a u8 key.
+TEST(Split, KeyComponentsAreJsonCsPrintOfTheKeys)
+{
+    std::mt19937 random(7);
+    const std::vector<std::string> chars = {"\t", "\n", "\r", " ",        "\"",
+                                            "\\", "/",  "~",  "\x7f",     "a",
+                                            "Z",  "0",  ":",  "\xc3\xa9", "\xe2\x82\xac"};
+    std::string text = R"({"dt:top": {"item": [)";
+    std::vector<std::string> want;
+    std::set<std::string> ids;
+    for (int n = 0; n < 3000; ++n) {
+        std::string id, escaped;
+        for (size_t length = random() % 8; length > 0; --length) {
+            const std::string &c = chars[random() % chars.size()];
+            if (id.size() + c.size() > 15)
+                break;
+            id += c;
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x",
+                          c.size() == 1   ? unsigned(c[0])
+                          : c.size() == 2 ? 0xe9u
+                                          : 0x20acu);
+            escaped += c == "a" || c == "Z" || c == "0" ? c : escape;
+        }
+        if (!ids.insert(id).second)
+            continue;
+        json_object *jo = json_object_new_string_len(id.data(), int(id.size()));
+        std::string printed = json_object_to_json_string(jo);
+        json_object_put(jo);
+        unsigned a = random() % 256;
+        text += (want.empty() ? "{\"id\": \"" : ",{\"id\": \"") + escaped +
+                "\", \"sub\": [{\"a\": " + std::to_string(a) + ", \"b\": \"x\"}]}";
+        want.push_back("/dt:top/item/" + printed + "\t");
+        want.push_back("/dt:top/item/" + printed + "/sub/" + std::to_string(a) + "/\"x\"\t");
+    }
+    Outcome out = split(text + "]}}");
+    ASSERT_EQ(out.result, 0) << out.where << ": " << out.reason;
+    EXPECT_GT(want.size(), 4000u);
     EXPECT_EQ(out.lines, want);
 }
 
