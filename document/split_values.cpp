@@ -77,11 +77,11 @@ address_converter(const DsType *type)
 
 // The JSON text that ds_c_to_jo and json-c's printer make of the packed
 // form of library, a value in the library's form that the type accepts
-// (packed by ds_jo_to_c before, or in an entry checked before), for the
-// kinds whose text follows from it directly: an integer, a string, an
-// address. False for every other kind.
+// (packed by ds_jo_to_c into packed before, or, with packed null, in an
+// entry checked before), for the kinds whose text follows from it
+// directly: an integer, a string, an address. False for every other kind.
 bool
-print_checked(const DsType *type, json_object *library, std::string &out)
+print_checked(const DsType *type, json_object *library, const uint8_t *packed, std::string &out)
 {
     out.clear();
     if (type->kind == DS_KIND_INT) {
@@ -99,9 +99,10 @@ print_checked(const DsType *type, json_object *library, std::string &out)
     uint64_t converter = address_converter(type);
     uint8_t bytes[16];
     char text[core::kAddressTextSize];
-    if (converter == 0 || !core::read_address(converter, json_object_get_string(library), bytes))
+    if (converter == 0 || (packed == nullptr &&
+                           !core::read_address(converter, json_object_get_string(library), bytes)))
         return false;
-    append_json_string(out, {text, core::address_text(converter, bytes, text)});
+    append_json_string(out, {text, core::address_text(converter, packed ? packed : bytes, text)});
     return true;
 }
 
@@ -202,7 +203,13 @@ ValueMemo::slot_of(const Key &key)
     if (key.scalar.text.size() > kMaxText)
         return 0; // not kept
     uint64_t hash = reinterpret_cast<uintptr_t>(key.value) ^ uint64_t(key.scalar.kind);
-    for (char c : key.scalar.text)
+    std::string_view text = key.scalar.text;
+    for (; text.size() >= 8; text.remove_prefix(8)) {
+        uint64_t chunk;
+        std::memcpy(&chunk, text.data(), 8);
+        hash = (hash ^ chunk) * 0xFF51AFD7ED558CCDull;
+    }
+    for (char c : text)
         hash = hash * 31 + static_cast<unsigned char>(c);
     return static_cast<size_t>((hash * 0x9E3779B97F4A7C15ull) >> 56) % kSlots;
 }
@@ -327,11 +334,11 @@ SplitWalk::key_text(const DsKeyNode *level, const Node &node, const Scalar &valu
         scalar_to_scratch(*node.doc->value, type, module_of(node), value, library_, reason);
     if (library == nullptr)
         return fail(reason);
-    if (checked && print_checked(type, library, text))
+    if (checked && print_checked(type, library, nullptr, text))
         return true;
     if (!pack(type, library))
         return false;
-    if (print_checked(type, library, text))
+    if (print_checked(type, library, packed_.data(), text))
         return true;
     JsonPtr back(ds_c_to_jo(level->field_type, packed_.data(), packed_.size()));
     if (back == nullptr)

@@ -16,6 +16,8 @@ namespace
 bool
 same(std::string_view name, const char *text)
 {
+    if (!name.empty() && name[0] != text[0])
+        return false;
     return std::strncmp(text, name.data(), name.size()) == 0 && text[name.size()] == '\0';
 }
 
@@ -281,9 +283,9 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
             const auto &[other, choices] = seen_[s];
             if (other == child)
                 return fail_at(name, "the member appears twice");
-            std::string clash = is_key || choices == nullptr || node.doc->choices == nullptr
-                                    ? ""
-                                    : case_clash(choices, node.doc->choices);
+            if (is_key || choices == nullptr || node.doc->choices == nullptr)
+                continue;
+            std::string clash = case_clash(choices, node.doc->choices);
             if (!clash.empty())
                 return fail_at(name, "of another case of choice \"" + clash + "\" than \"" +
                                          other->name + "\"");

@@ -203,6 +203,10 @@ canonical_integer(const DsDocValue &value, std::string_view text, bool json_numb
         reason = "out of the type's range";
         return false;
     }
+    if (read && (negative || text[0] != '-')) { // a plain text is its own canonical form
+        out.assign(text);
+        return true;
+    }
     char digits[24];
     char *end = std::to_chars(digits, digits + sizeof digits, magnitude).ptr;
     out.assign(negative ? "-" : "");
