@@ -130,7 +130,7 @@ Place::pointer() const
         if (step.index != 0)
             out += std::to_string(step.index - 1);
         else
-            out += pointer_segment(step.name != nullptr ? step.name : step.own);
+            out += pointer_segment(step.name);
     }
     return out;
 }
@@ -146,7 +146,7 @@ SplitWalk::fail(std::string reason)
 }
 
 bool
-SplitWalk::fail_at(const std::string &member, std::string reason)
+SplitWalk::fail_at(std::string_view member, std::string reason)
 {
     if (reason_.empty()) {
         reason_ = std::move(reason);
@@ -212,7 +212,7 @@ SplitWalk::body(bool emit, const DsKeyNode *at, const std::string &prefix, const
         return syntax();
     if (read != name)
         return fail_at(read, "the body's one member must be \"" + name + "\"");
-    place_.enter_copy(name);
+    place_.enter(name);
     if (!in_.take(':'))
         return fail("not JSON: a ':' was expected");
     bool ok = only != nullptr ? list(at, node, only) : member(at, node);
@@ -261,12 +261,13 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
     // The members so far (seen_ from the scope's base on), with the choices
     // they sit in.
     ObjectScope scope(*this);
-    std::string &name = scope.name();
+    TextRun &read = scope.name();
     const DsKeyNode *hint = nullptr;
     const size_t depth = place_.depth(), path_length = path_.size();
     do {
-        if (!in_.read_string(name))
+        if (!in_.read_string(read))
             return syntax();
+        const std::string_view name = read.view();
         const DsKeyNode *child = find_child(parent, name, hint);
         bool is_key = child == nullptr && first_key != nullptr &&
                       (child = find_key(first_key, name)) != nullptr;
@@ -295,10 +296,7 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
             return in_.peek() == JsonPull::Token::end
                        ? syntax()
                        : fail_at(name, "not JSON: a ':' was expected");
-        if (same(name, child->name))
-            place_.enter(child->name);
-        else
-            place_.enter_copy(name);
+        place_.enter(name);
         if (is_key) {
             if (!in_.skip_value())
                 return syntax();

@@ -30,22 +30,17 @@ class Place
         return steps_.size();
     }
     // A member by its name, which must outlive the step (the module's static
-    // names), or by a name of its own (copied).
+    // names, the document's text, a name being read).
     void
-    enter(const char *name)
+    enter(std::string_view name)
     {
-        steps_.push_back({name, 0, {}});
-    }
-    void
-    enter_copy(std::string name)
-    {
-        steps_.push_back({nullptr, 0, std::move(name)});
+        steps_.push_back({name, 0});
     }
     // An element of an array, from 0.
     void
     enter(size_t index)
     {
-        steps_.push_back({nullptr, index + 1, {}});
+        steps_.push_back({{}, index + 1});
     }
     void
     leave(size_t depth)
@@ -56,9 +51,8 @@ class Place
 
   private:
     struct Step {
-        const char *name; // null: own or index
-        size_t index;     // element + 1; 0: a member
-        std::string own;
+        std::string_view name;
+        size_t index; // element + 1; 0: a member
     };
     std::vector<Step> steps_;
 };
@@ -101,6 +95,55 @@ class ValueMemo
     };
     static bool holds(const Slot &slot, const Key &key);
     std::vector<Slot> slots_; // kSlots once the first value is kept
+};
+
+// A string read from the document: a view of the text itself when it holds
+// no escape, else an unescaped copy of its own. A sink of
+// JsonPull::read_string.
+class TextRun
+{
+  public:
+    void
+    clear()
+    {
+        view_ = {};
+        owned_ = false;
+    }
+    void
+    append(const char *chars, size_t length)
+    {
+        if (!owned_ && view_.empty()) {
+            view_ = {chars, length};
+            return;
+        }
+        own();
+        copy_.append(chars, length);
+        view_ = copy_;
+    }
+    void
+    push_back(char c)
+    {
+        own();
+        copy_.push_back(c);
+        view_ = copy_;
+    }
+    std::string_view
+    view() const
+    {
+        return view_;
+    }
+
+  private:
+    void
+    own()
+    {
+        if (!owned_)
+            copy_.assign(view_);
+        owned_ = true;
+    }
+    std::string_view view_;
+    std::string copy_;
+    bool owned_ = false;
 };
 
 class SplitWalk
@@ -150,7 +193,7 @@ class SplitWalk
     };
 
     bool fail(std::string reason);
-    bool fail_at(const std::string &member, std::string reason);
+    bool fail_at(std::string_view member, std::string reason);
     bool syntax();
     bool emit_entry(const DsKeyNode *key, const void *value, size_t size);
 
@@ -190,7 +233,7 @@ class SplitWalk
     // The members of the objects open around the walk, outermost first, with
     // the choices they sit in; the member name being read, per open object.
     std::vector<std::pair<const DsKeyNode *, const char *>> seen_;
-    std::deque<std::string> names_;
+    std::deque<TextRun> names_;
     size_t open_objects_ = 0;
     Scalar leaf_value_;
     // What entry_keys reads of one list entry's keys.
@@ -226,7 +269,7 @@ class SplitWalk
         {
             return seen_base_;
         }
-        std::string &
+        TextRun &
         name()
         {
             return walk_.names_[walk_.open_objects_ - 1];
