@@ -301,7 +301,7 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
             if (!in_.skip_value())
                 return syntax();
         } else {
-            path_ += "/";
+            path_ += '/';
             path_ += child->name;
             if (!member(child, node))
                 return false;
@@ -322,12 +322,13 @@ SplitWalk::list(const DsKeyNode *key, const Node &node, const Keys *only)
     if (!in_.take('['))
         return fail("a list is a JSON array of its entries");
     EntryTable seen;
+    Keys keys; // each entry's, in turn
     size_t index = 0;
     const size_t depth = place_.depth(), path_length = path_.size();
     if (!in_.take(']')) {
         do {
             place_.enter(index);
-            if (!list_entry(key, node, index, only, seen))
+            if (!list_entry(key, node, index, only, seen, keys))
                 return false;
             place_.leave(depth);
             path_.resize(path_length);
@@ -344,7 +345,7 @@ SplitWalk::list(const DsKeyNode *key, const Node &node, const Keys *only)
 
 bool
 SplitWalk::list_entry(const DsKeyNode *key, const Node &node, size_t index, const Keys *only,
-                      EntryTable &seen)
+                      EntryTable &seen, Keys &keys)
 {
     const DsKeyNode *first = first_child(key);
     if (first == nullptr || first->field_type == nullptr)
@@ -352,10 +353,10 @@ SplitWalk::list_entry(const DsKeyNode *key, const Node &node, size_t index, cons
     if (in_.peek() != JsonPull::Token::object)
         return in_.peek() == JsonPull::Token::invalid ? syntax()
                                                       : fail("a list entry is a JSON object");
-    Keys keys;
     const DsKeyNode *last = first;
     if (node.doc->key_count == 0) {
-        keys.texts.push_back(std::to_string(index + 1));
+        keys.texts.resize(1);
+        keys.texts[0] = std::to_string(index + 1);
     } else {
         if (!entry_keys(first, in_.offset(), keys, emit_))
             return false;

@@ -201,7 +201,7 @@ class SplitWalk
     bool object_members(const DsKeyNode *parent, const DsKeyNode *first_key);
     bool list(const DsKeyNode *key, const Node &node, const Keys *only);
     bool list_entry(const DsKeyNode *key, const Node &node, size_t index, const Keys *only,
-                    EntryTable &seen);
+                    EntryTable &seen, Keys &keys);
     // checked: the entry was checked before (the handing-out pass, an
     // earlier entry read again), so its keys are not packed again.
     bool entry_keys(const DsKeyNode *key, size_t start, Keys &keys, bool checked);
