@@ -77,6 +77,18 @@ find_key(const DsKeyNode *first, std::string_view name)
     return nullptr;
 }
 
+// Whether a document's member name names key as find_child takes a child,
+// or, for a typed level, as find_key takes a key.
+bool
+fits(std::string_view name, const DsKeyNode *key)
+{
+    if (key->field_type == nullptr)
+        return names(name, key, key->name);
+    std::string why;
+    Node node = node_of(key, why);
+    return node.doc != nullptr && names(name, key, node.doc->name);
+}
+
 // The next "choice/case" pair of a choices text, moving text past it.
 bool
 next_choice(std::string_view &text, std::string_view &choice, std::string_view &which)
@@ -119,6 +131,31 @@ pointer_segment(std::string_view name)
     for (char c : name)
         out += c == '~' ? "~0" : c == '/' ? "~1" : std::string(1, c);
     return out;
+}
+
+size_t
+MemberOrder::slot_of(const DsKeyNode *parent, const DsKeyNode *before)
+{
+    uint64_t bits = reinterpret_cast<uintptr_t>(parent) * 0x9E3779B97F4A7C15ull ^
+                    reinterpret_cast<uintptr_t>(before) * 0xC2B2AE3D27D4EB4Full;
+    return static_cast<size_t>(bits >> 56) % kSlots;
+}
+
+const DsKeyNode *
+MemberOrder::guess(const DsKeyNode *parent, const DsKeyNode *before) const
+{
+    if (slots_.empty())
+        return nullptr;
+    const Slot &slot = slots_[slot_of(parent, before)];
+    return slot.parent == parent && slot.before == before ? slot.member : nullptr;
+}
+
+void
+MemberOrder::note(const DsKeyNode *parent, const DsKeyNode *before, const DsKeyNode *member)
+{
+    if (slots_.empty())
+        slots_.resize(kSlots, Slot{nullptr, nullptr, nullptr});
+    slots_[slot_of(parent, before)] = {parent, before, member};
 }
 
 std::string
@@ -262,17 +299,24 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
     // they sit in.
     ObjectScope scope(*this);
     TextRun &read = scope.name();
-    const DsKeyNode *hint = nullptr;
+    const DsKeyNode *hint = nullptr, *before = nullptr;
     const size_t depth = place_.depth(), path_length = path_.size();
     do {
         if (!in_.read_string(read))
             return syntax();
         const std::string_view name = read.view();
-        const DsKeyNode *child = find_child(parent, name, hint);
-        bool is_key = child == nullptr && first_key != nullptr &&
-                      (child = find_key(first_key, name)) != nullptr;
+        const DsKeyNode *child = order_.guess(parent, before);
+        bool is_key = child != nullptr && child->field_type != nullptr;
+        if (child == nullptr || (is_key && first_key == nullptr) || !fits(name, child)) {
+            child = find_child(parent, name, hint);
+            is_key = child == nullptr && first_key != nullptr &&
+                     (child = find_key(first_key, name)) != nullptr;
+            if (child != nullptr)
+                order_.note(parent, before, child);
+        }
         if (!is_key && child != nullptr)
             hint = next_of(parent, child);
+        before = child;
         if (child == nullptr)
             return fail_at(name, "no such member here (unknown, misspelt or of another module)");
         std::string why;

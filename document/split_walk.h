@@ -97,6 +97,30 @@ class ValueMemo
     std::vector<Slot> slots_; // kSlots once the first value is kept
 };
 
+// Which member followed which in the objects read so far: documents repeat
+// the shapes of their objects, so the member after a given one (or first in
+// an object) is mostly the one that came there the last time, and is
+// tried before the children are searched. A fixed number of pairs are kept
+// (split_walk.cpp).
+class MemberOrder
+{
+  public:
+    // The member that followed before (null: came first) in an object of
+    // parent last time, or null.
+    const DsKeyNode *guess(const DsKeyNode *parent, const DsKeyNode *before) const;
+    void note(const DsKeyNode *parent, const DsKeyNode *before, const DsKeyNode *member);
+
+  private:
+    static constexpr size_t kSlots = 256;
+    struct Slot {
+        const DsKeyNode *parent;
+        const DsKeyNode *before;
+        const DsKeyNode *member; // null: empty
+    };
+    static size_t slot_of(const DsKeyNode *parent, const DsKeyNode *before);
+    std::vector<Slot> slots_; // kSlots once the first pair is noted
+};
+
 // A string read from the document: a view of the text itself when it holds
 // no escape, else an unescaped copy of its own. A sink of
 // JsonPull::read_string.
@@ -227,6 +251,7 @@ class SplitWalk
     std::vector<unsigned char> packed_; // the packed value of the entry at hand
     LibraryScratch library_;            // the library's form of the value at hand
     ValueMemo memo_;                    // leaves' values converted before
+    MemberOrder order_;                 // members' order in objects read before
 
     // Buffers kept from one object, leaf or list entry to the next, so that
     // the walk stops allocating once it has met the document's shapes.
