@@ -300,6 +300,7 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
     ObjectScope scope(*this);
     TextRun &read = scope.name();
     const DsKeyNode *hint = nullptr, *before = nullptr;
+    uint64_t members = 0; // a filter of the members so far
     const size_t depth = place_.depth(), path_length = path_.size();
     do {
         if (!in_.read_string(read))
@@ -324,7 +325,13 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
         if (node.doc == nullptr)
             return fail_at(name, why);
         // The checking pass found no member twice and no case beside another.
-        for (size_t s = emit_ ? seen_.size() : scope.seen_base(); s < seen_.size(); ++s) {
+        // The members before are looked through only when this one may be
+        // among them (by a 64-bit filter of their nodes) or sits in a case.
+        const uint64_t bit = uint64_t(1)
+                             << (reinterpret_cast<uintptr_t>(child) / sizeof *child % 64);
+        const bool look = !emit_ && ((members & bit) != 0 || node.doc->choices != nullptr);
+        members |= bit;
+        for (size_t s = look ? scope.seen_base() : seen_.size(); s < seen_.size(); ++s) {
             const auto &[other, choices] = seen_[s];
             if (other == child)
                 return fail_at(name, "the member appears twice");
