@@ -77,16 +77,12 @@ find_key(const DsKeyNode *first, std::string_view name)
     return nullptr;
 }
 
-// Whether a document's member name names key as find_child takes a child,
-// or, for a typed level, as find_key takes a key.
+// Whether a document's member name names the node as find_child takes a
+// child, or, for a typed level, as find_key takes a key.
 bool
-fits(std::string_view name, const DsKeyNode *key)
+fits(std::string_view name, const Node &node)
 {
-    if (key->field_type == nullptr)
-        return names(name, key, key->name);
-    std::string why;
-    Node node = node_of(key, why);
-    return node.doc != nullptr && names(name, key, node.doc->name);
+    return names(name, node.key, node.key->field_type == nullptr ? node.key->name : node.doc->name);
 }
 
 // The next "choice/case" pair of a choices text, moving text past it.
@@ -141,20 +137,22 @@ MemberOrder::slot_of(const DsKeyNode *parent, const DsKeyNode *before)
     return static_cast<size_t>(bits >> 56) % kSlots;
 }
 
-const DsKeyNode *
+const Node *
 MemberOrder::guess(const DsKeyNode *parent, const DsKeyNode *before) const
 {
     if (slots_.empty())
         return nullptr;
     const Slot &slot = slots_[slot_of(parent, before)];
-    return slot.parent == parent && slot.before == before ? slot.member : nullptr;
+    return slot.member.key != nullptr && slot.parent == parent && slot.before == before
+               ? &slot.member
+               : nullptr;
 }
 
 void
-MemberOrder::note(const DsKeyNode *parent, const DsKeyNode *before, const DsKeyNode *member)
+MemberOrder::note(const DsKeyNode *parent, const DsKeyNode *before, const Node &member)
 {
     if (slots_.empty())
-        slots_.resize(kSlots, Slot{nullptr, nullptr, nullptr});
+        slots_.resize(kSlots, Slot{nullptr, nullptr, Node{}});
     slots_[slot_of(parent, before)] = {parent, before, member};
 }
 
@@ -306,24 +304,31 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
         if (!in_.read_string(read))
             return syntax();
         const std::string_view name = read.view();
-        const DsKeyNode *child = order_.guess(parent, before);
-        bool is_key = child != nullptr && child->field_type != nullptr;
-        if (child == nullptr || (is_key && first_key == nullptr) || !fits(name, child)) {
+        const Node *guess = order_.guess(parent, before);
+        const DsKeyNode *child = nullptr;
+        bool is_key = false;
+        Node node;
+        if (guess != nullptr && (guess->key->field_type == nullptr || first_key != nullptr) &&
+            fits(name, *guess)) {
+            node = *guess;
+            child = node.key;
+            is_key = child->field_type != nullptr;
+        } else {
             child = find_child(parent, name, hint);
             is_key = child == nullptr && first_key != nullptr &&
                      (child = find_key(first_key, name)) != nullptr;
-            if (child != nullptr)
-                order_.note(parent, before, child);
+            if (child == nullptr)
+                return fail_at(name,
+                               "no such member here (unknown, misspelt or of another module)");
+            std::string why;
+            node = node_of(child, why);
+            if (node.doc == nullptr)
+                return fail_at(name, why);
+            order_.note(parent, before, node);
         }
-        if (!is_key && child != nullptr)
+        if (!is_key)
             hint = next_of(parent, child);
         before = child;
-        if (child == nullptr)
-            return fail_at(name, "no such member here (unknown, misspelt or of another module)");
-        std::string why;
-        Node node = node_of(child, why);
-        if (node.doc == nullptr)
-            return fail_at(name, why);
         // The checking pass found no member twice and no case beside another.
         // The members before are looked through only when this one may be
         // among them (by a 64-bit filter of their nodes) or sits in a case.

@@ -105,17 +105,17 @@ class ValueMemo
 class MemberOrder
 {
   public:
-    // The member that followed before (null: came first) in an object of
-    // parent last time, or null.
-    const DsKeyNode *guess(const DsKeyNode *parent, const DsKeyNode *before) const;
-    void note(const DsKeyNode *parent, const DsKeyNode *before, const DsKeyNode *member);
+    // The member (with its document data) that followed before (null: came
+    // first) in an object of parent last time, or null.
+    const Node *guess(const DsKeyNode *parent, const DsKeyNode *before) const;
+    void note(const DsKeyNode *parent, const DsKeyNode *before, const Node &member);
 
   private:
     static constexpr size_t kSlots = 256;
     struct Slot {
         const DsKeyNode *parent;
         const DsKeyNode *before;
-        const DsKeyNode *member; // null: empty
+        Node member; // member.key null: empty
     };
     static size_t slot_of(const DsKeyNode *parent, const DsKeyNode *before);
     std::vector<Slot> slots_; // kSlots once the first pair is noted
