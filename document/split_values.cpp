@@ -356,16 +356,21 @@ SplitWalk::entry_keys(const DsKeyNode *first, size_t start, Keys &keys, bool che
     KeyScratch &scratch = key_scratch_;
     std::vector<const DsKeyNode *> &levels = scratch.levels;
     std::vector<Node> &nodes = scratch.nodes;
-    levels.clear();
-    nodes.clear();
-    for (const DsKeyNode *level = first; level != nullptr && level->field_type != nullptr;
-         level = first_child(level)) {
+    // The levels of the list read last are those of every entry of it.
+    for (const DsKeyNode *level = scratch.first != first ? first : nullptr;
+         level != nullptr && level->field_type != nullptr; level = first_child(level)) {
+        if (level == first) {
+            scratch.first = nullptr;
+            levels.clear();
+            nodes.clear();
+        }
         std::string why;
         nodes.push_back(node_of(level, why));
         if (nodes.back().doc == nullptr || nodes.back().doc->value == nullptr)
             return fail("a key level without document data");
         levels.push_back(level);
     }
+    scratch.first = first;
     std::vector<Scalar> &values = scratch.values;
     std::vector<bool> &found = scratch.found;
     values.resize(levels.size());

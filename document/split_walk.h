@@ -263,6 +263,7 @@ class SplitWalk
     Scalar leaf_value_;
     // What entry_keys reads of one list entry's keys.
     struct KeyScratch {
+        const DsKeyNode *first = nullptr; // the first level of levels
         std::vector<const DsKeyNode *> levels;
         std::vector<Node> nodes;
         std::vector<Scalar> values;
