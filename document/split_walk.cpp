@@ -129,33 +129,6 @@ pointer_segment(std::string_view name)
     return out;
 }
 
-size_t
-MemberOrder::slot_of(const DsKeyNode *parent, const DsKeyNode *before)
-{
-    uint64_t bits = reinterpret_cast<uintptr_t>(parent) * 0x9E3779B97F4A7C15ull ^
-                    reinterpret_cast<uintptr_t>(before) * 0xC2B2AE3D27D4EB4Full;
-    return static_cast<size_t>(bits >> 56) % kSlots;
-}
-
-const Node *
-MemberOrder::guess(const DsKeyNode *parent, const DsKeyNode *before) const
-{
-    if (slots_.empty())
-        return nullptr;
-    const Slot &slot = slots_[slot_of(parent, before)];
-    return slot.member.key != nullptr && slot.parent == parent && slot.before == before
-               ? &slot.member
-               : nullptr;
-}
-
-void
-MemberOrder::note(const DsKeyNode *parent, const DsKeyNode *before, const Node &member)
-{
-    if (slots_.empty())
-        slots_.resize(kSlots, Slot{nullptr, nullptr, Node{}});
-    slots_[slot_of(parent, before)] = {parent, before, member};
-}
-
 std::string
 Place::pointer() const
 {

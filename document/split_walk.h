@@ -1,9 +1,10 @@
-// The split walk (split_walk.cpp, split_values.cpp): an RFC 7951 document
-// read against the key forest and its document data. It runs twice over the
-// text: once to check everything, once to hand the entries out, so that a
-// refused document gives none. It holds the key path and the document place
-// of the member it is in, and, for each list open around that member, what
-// it needs to find a repeated entry; nothing else grows with the document.
+// The split walk (split_walk.cpp, split_values.cpp, split_keys.cpp): an
+// RFC 7951 document read against the key forest and its document data. It
+// runs twice over the text: once to check everything, once to hand the
+// entries out, so that a refused document gives none. It holds the key path
+// and the document place of the member it is in, and, for each list open
+// around that member, what it needs to find a repeated entry; nothing else
+// grows with the document.
 #ifndef DSTYPES_DOCUMENT_SPLIT_WALK_H
 #define DSTYPES_DOCUMENT_SPLIT_WALK_H
 
@@ -101,13 +102,22 @@ class ValueMemo
 // the shapes of their objects, so the member after a given one (or first in
 // an object) is mostly the one that came there the last time, and is
 // tried before the children are searched. A fixed number of pairs are kept
-// (split_walk.cpp).
+// (split_values.cpp).
 class MemberOrder
 {
   public:
     // The member (with its document data) that followed before (null: came
     // first) in an object of parent last time, or null.
-    const Node *guess(const DsKeyNode *parent, const DsKeyNode *before) const;
+    const Node *
+    guess(const DsKeyNode *parent, const DsKeyNode *before) const
+    {
+        if (slots_.empty())
+            return nullptr;
+        const Slot &slot = slots_[slot_of(parent, before)];
+        return slot.member.key != nullptr && slot.parent == parent && slot.before == before
+                   ? &slot.member
+                   : nullptr;
+    }
     void note(const DsKeyNode *parent, const DsKeyNode *before, const Node &member);
 
   private:
@@ -117,7 +127,13 @@ class MemberOrder
         const DsKeyNode *before;
         Node member; // member.key null: empty
     };
-    static size_t slot_of(const DsKeyNode *parent, const DsKeyNode *before);
+    static size_t
+    slot_of(const DsKeyNode *parent, const DsKeyNode *before)
+    {
+        uint64_t bits = reinterpret_cast<uintptr_t>(parent) * 0x9E3779B97F4A7C15ull ^
+                        reinterpret_cast<uintptr_t>(before) * 0xC2B2AE3D27D4EB4Full;
+        return static_cast<size_t>(bits >> 56) % kSlots;
+    }
     std::vector<Slot> slots_; // kSlots once the first pair is noted
 };
 
@@ -210,7 +226,7 @@ class SplitWalk
 
   private:
     // The entries of one list read so far: an open hash table of their
-    // places, tagged with part of their keys' hash (split_values.cpp).
+    // places, tagged with part of their keys' hash (split_keys.cpp).
     struct EntryTable {
         std::vector<uint64_t> slots;
         size_t used = 0;
@@ -306,6 +322,10 @@ class SplitWalk
         size_t seen_base_;
     };
 };
+
+// The converter of an address type whose base is a string (1, 2 or 3), or
+// 0 (split_values.cpp).
+uint64_t address_converter(const DsType *type);
 
 // "~" and "/" of a member name escaped for a JSON pointer.
 std::string pointer_segment(std::string_view name);
