@@ -11,6 +11,7 @@
 //   set to each value and printed, so that json-c's formatting rules and its
 //   configured double format apply unchanged.
 #include "codec/codec.h"
+#include "core/json_escape.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -25,34 +26,6 @@ struct DoubleObject {
     JsonRef jo;
 };
 thread_local DoubleObject double_object;
-
-// Bytes that a JSON string text cannot hold as they are; NUL ends the text.
-constexpr bool
-needs_escape(unsigned char c)
-{
-    return c < 0x20 || c == '"' || c == '\\' || c == '/';
-}
-
-// The escape of such a byte, as json-c writes it, into escape; its length.
-size_t
-escape_of(unsigned char c, char escape[6])
-{
-    static constexpr char kHex[] = "0123456789abcdef";
-    static constexpr char kShort[] = "btn_fr"; // for \b \t \n \f \r; \v has none
-    escape[0] = '\\';
-    if (c >= 0x20) {
-        escape[1] = static_cast<char>(c);
-        return 2;
-    }
-    if (c >= '\b' && c <= '\r' && c != '\v') {
-        escape[1] = kShort[c - '\b'];
-        return 2;
-    }
-    std::memcpy(escape + 1, "u00", 3);
-    escape[4] = kHex[c >> 4];
-    escape[5] = kHex[c & 0xf];
-    return 6;
-}
 
 } // namespace
 
@@ -101,14 +74,14 @@ codec_append_quoted(TextOut &out, const char *s)
         return false;
     for (;;) {
         const char *start = s;
-        while (!needs_escape(static_cast<unsigned char>(*s)))
+        while (!core::needs_json_escape(static_cast<unsigned char>(*s)))
             ++s;
         if (!out.append(start, static_cast<size_t>(s - start)))
             return false;
         if (*s == '\0')
             break;
         char escape[6];
-        if (!out.append(escape, escape_of(static_cast<unsigned char>(*s++), escape)))
+        if (!out.append(escape, core::json_escape(static_cast<unsigned char>(*s++), escape)))
             return false;
     }
     return out.append("\"", 1);

@@ -5,6 +5,7 @@
 #include "document/split_walk.h"
 
 #include "core/address_text.h"
+#include "core/json_escape.h"
 
 #include <algorithm>
 #include <charconv>
@@ -27,33 +28,21 @@ hash_texts(const std::vector<std::string> &texts)
     return hash;
 }
 
-// The string text as json-c prints it (json_object_to_json_string with its
-// default flags): between double quotes, with \b \n \r \t \f " \\ and /
-// escaped by a backslash and every other byte below 0x20 as \u00 and two
-// lowercase hex digits.
+// The string text as json-c prints it: between double quotes, escaped as
+// core::json_escape says.
 void
 append_json_string(std::string &out, std::string_view text)
 {
-    static constexpr char kHex[] = "0123456789abcdef";
-    static constexpr char kShort[] = "btn_fr"; // \b \t \n \f \r; \v has none
     out += '"';
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 && c != '"' && c != '\\' && c != '/')
+        if (!core::needs_json_escape(c))
             continue;
         out.append(text, start, i - start);
         start = i + 1;
-        out += '\\';
-        if (c >= 0x20) {
-            out += static_cast<char>(c);
-        } else if (c >= '\b' && c <= '\r' && c != '\v') {
-            out += kShort[c - '\b'];
-        } else {
-            out += "u00";
-            out += kHex[c >> 4];
-            out += kHex[c & 0xf];
-        }
+        char escape[6];
+        out.append(escape, core::json_escape(c, escape));
     }
     out.append(text, start, text.size() - start);
     out += '"';
