@@ -60,7 +60,8 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
     memo.list = nullptr;
     memo.entry = nullptr;
     memo.identity.clear();
-    memo.values.clear();
+    memo.printed.clear();
+    memo.printed_count = 0;
     for (size_t i = list + 1; i <= list + count; ++i) {
         json_object *library = nullptr;
         std::string one;
@@ -79,7 +80,9 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
             reason = "key " + std::string(levels[i].component) + ": " + reason;
             return false;
         }
-        memo.values.push_back(std::move(key));
+        if (memo.printed_count++ != 0)
+            memo.printed += '\0';
+        append_scalar(memo.printed, key);
     }
     memo.level = list;
     memo.keys.resize(count + 1);
@@ -94,12 +97,12 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
 
 // The first element that comes twice among a leaf-list's elements; null
 // when none does (YANG allows repeated elements in state data only).
-const Scalar *
-repeated(const std::vector<Scalar> &values)
+const std::string *
+repeated(const std::vector<std::string> &values)
 {
-    std::unordered_set<std::string> seen;
-    for (const Scalar &value : values)
-        if (!seen.insert(value.text).second)
+    std::unordered_set<std::string_view> seen;
+    for (const std::string &value : values)
+        if (!seen.insert(value).second)
             return &value;
     return nullptr;
 }
@@ -149,7 +152,7 @@ creation_conflict(const JoinNode *parent, const Node &node)
 {
     if (parent == nullptr || node.doc->choices == nullptr)
         return {};
-    for (const auto &child : parent->children) {
+    for (const JoinNode *child = parent->first_child; child != nullptr; child = child->next) {
         std::string choice = conflicting_choice(node.doc, child->node.doc);
         if (!choice.empty())
             return "is in another case of choice " + choice + " than " + child->node.doc->name;
@@ -165,12 +168,12 @@ entry_of(const JoinNode *list, EntryMemo &memo)
         return nullptr;
     if (memo.list == list)
         return memo.entry;
-    auto it = list->by_identity.find(memo.identity);
-    if (it == list->by_identity.end())
+    JoinNode *entry = find_entry(list, memo.identity);
+    if (entry == nullptr)
         return nullptr;
     memo.list = list;
-    memo.entry = it->second;
-    return it->second;
+    memo.entry = entry;
+    return entry;
 }
 
 // The walk of an entry's levels over the tree: what exists, and what to
@@ -221,41 +224,78 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
 }
 
 // The document values of a leaf's or leaf-list's packed value, checked as
-// its type and YANG require; false with reason.
-bool
-entry_values(const Node &owner, const DsType *type, const void *value, size_t value_len,
-             std::vector<Scalar> &values, std::string &reason)
+// its type and YANG require, printed into join.printed (NUL between two);
+// their number, or -1 with reason.
+int64_t
+entry_values(DsDocJoin &join, const Node &owner, const DsType *type, const void *value,
+             size_t value_len, std::string &reason)
 {
     if (value == nullptr || type == nullptr || value_len != ds_type_size(type)) {
         reason = "value of " + std::to_string(value_len) + " bytes where its type has " +
                  std::to_string(type ? ds_type_size(type) : 0);
-        return false;
+        return -1;
     }
     JsonPtr library(ds_c_to_jo(type, value, value_len));
     if (library == nullptr) {
         reason = "value is not valid for its type";
-        return false;
+        return -1;
     }
     bool list = owner.doc->kind == DS_DOC_LEAF_LIST;
     if (list && (type->kind != DS_KIND_ARRAY || type->p.array.element == nullptr)) {
         reason = "a leaf-list whose type is not an array";
-        return false;
+        return -1;
     }
+    bool check = list && (owner.doc->flags & DS_DOC_CONFIG) != 0;
     size_t count = list ? json_object_array_length(library.get()) : 1;
+    join.printed.clear();
+    join.elements.clear();
     for (size_t e = 0; e < count; ++e) {
-        Scalar scalar;
         json_object *item = list ? json_object_array_get_idx(library.get(), e) : library.get();
-        if (!document_scalar(owner, item, scalar, reason))
-            return false;
-        values.push_back(std::move(scalar));
+        if (!document_scalar(owner, item, join.scalar, reason))
+            return -1;
+        if (e != 0)
+            join.printed += '\0';
+        append_scalar(join.printed, join.scalar);
+        if (check)
+            join.elements.push_back(join.scalar.text);
     }
-    const Scalar *twice =
-        list && (owner.doc->flags & DS_DOC_CONFIG) != 0 ? repeated(values) : nullptr;
+    const std::string *twice = check ? repeated(join.elements) : nullptr;
     if (twice != nullptr) {
-        reason = "value \"" + twice->text + "\" appears twice in a configuration leaf-list";
-        return false;
+        reason = "value \"" + *twice + "\" appears twice in a configuration leaf-list";
+        return -1;
     }
-    return true;
+    return static_cast<int64_t>(count);
+}
+
+// Puts child among parent's children, which are in print order (after
+// those of the same place, as they came).
+void
+insert_child(JoinNode &parent, JoinNode *child)
+{
+    uint32_t order = child->node.doc->order;
+    if (parent.last_child == nullptr || parent.last_child->node.doc->order <= order) {
+        (parent.last_child != nullptr ? parent.last_child->next : parent.first_child) = child;
+        parent.last_child = child;
+        return;
+    }
+    JoinNode **at = &parent.first_child;
+    while ((*at)->node.doc->order <= order)
+        at = &(*at)->next;
+    child->next = *at;
+    *at = child;
+}
+
+// A new entry at the end of list, known by identity.
+JoinNode *
+add_entry(DsDocJoin &join, JoinNode &list, const std::string &identity)
+{
+    if (list.by_identity == nullptr)
+        list.by_identity = std::make_unique<EntryIndex>();
+    JoinNode *entry = join.nodes.make();
+    list.by_identity->emplace(identity, entry);
+    (list.last_entry != nullptr ? list.last_entry->next : list.first_entry) = entry;
+    list.last_entry = entry;
+    return entry;
 }
 
 // Builds what the steps found missing and returns the entry's own node.
@@ -267,9 +307,9 @@ apply_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<
         const Node &schema = levels[step.level].node;
         JoinNode *next = find_child(node, schema.key);
         if (next == nullptr) {
-            node->children.push_back(std::make_unique<JoinNode>());
-            next = node->children.back().get();
+            next = join.nodes.make();
             next->node = schema;
+            insert_child(*node, next);
         }
         node = next;
         if (!step.entry)
@@ -279,11 +319,10 @@ apply_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<
             continue;
         }
         size_t count = schema.doc->key_count == 0 ? 1 : schema.doc->key_count;
-        next->entries.push_back(std::make_unique<JoinNode>());
-        node = next->entries.back().get();
+        node = add_entry(join, *next, step.entry->identity);
         node->node = levels[step.level + count].node;
-        node->keys = step.entry->values;
-        next->by_identity.emplace(step.entry->identity, node);
+        node->keys = join.texts.store(step.entry->printed);
+        node->key_count = step.entry->printed_count;
         step.entry->list = next;
         step.entry->entry = node;
     }
@@ -303,7 +342,8 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     levels.clear();
     steps.clear();
     const JoinNode *cur = nullptr;
-    if (!resolve_levels(path, levels, reason) || !plan_walk(join, levels, steps, cur, reason))
+    if (!resolve_levels(path, levels, reason, &join.path_memo) ||
+        !plan_walk(join, levels, steps, cur, reason))
         return set_error(error, path, reason);
     const Node &last = levels.back().node;
     const Node &owner = steps.back().entry ? levels[steps.back().level].node : last;
@@ -312,14 +352,18 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
         return set_error(error, path, "names a container without presence, which has no entry");
     if (!takes_value && (value != nullptr || value_len != 0))
         return set_error(error, path, "takes no value");
-    if (cur != nullptr && (cur->given || !cur->values.empty()))
+    if (cur != nullptr && (cur->given || cur->value_count != 0))
         return set_error(error, path, "is given twice");
-    std::vector<Scalar> values;
-    if (takes_value && !entry_values(owner, last.key->leaf_type, value, value_len, values, reason))
-        return set_error(error, path, reason);
+    int64_t count = 0;
+    if (takes_value) {
+        count = entry_values(join, owner, last.key->leaf_type, value, value_len, reason);
+        if (count < 0)
+            return set_error(error, path, reason);
+    }
     JoinNode *node = apply_walk(join, levels, steps);
     node->given = !takes_value;
-    node->values = std::move(values);
+    node->values = join.texts.store(takes_value ? std::string_view(join.printed) : "");
+    node->value_count = static_cast<uint32_t>(count);
     return 0;
 }
 
