@@ -131,18 +131,23 @@ void
 append_json_string(std::string &out, std::string_view text)
 {
     out += '"';
-    for (char c : text) {
+    size_t plain = 0; // the start of the run of characters written as they are
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c != '"' && c != '\\' && c >= 0x20)
+            continue;
+        out.append(text.data() + plain, i - plain);
+        plain = i + 1;
         if (c == '"' || c == '\\') {
             out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
-            out += escape;
-        } else {
-            out += c;
+            out += static_cast<char>(c);
+            continue;
         }
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
+        out += escape;
     }
+    out.append(text.data() + plain, text.size() - plain);
     out += '"';
 }
 

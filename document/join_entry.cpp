@@ -193,7 +193,7 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
             reason = "names a key level without its list";
             return false;
         }
-        const JoinNode *next = find_child(cur, node.key);
+        JoinNode *next = find_child(cur, node.key);
         std::string conflict = next == nullptr ? creation_conflict(cur, node) : std::string();
         if (!conflict.empty()) {
             reason = node.doc->name + (" " + conflict);
@@ -201,6 +201,7 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
         }
         Step step;
         step.level = i;
+        step.node = next;
         cur = next;
         if (node.doc->kind == DS_DOC_LIST) {
             size_t count = node.doc->key_count == 0 ? 1 : node.doc->key_count;
@@ -305,7 +306,8 @@ apply_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<
     JoinNode *node = &join.root;
     for (const Step &step : steps) {
         const Node &schema = levels[step.level].node;
-        JoinNode *next = find_child(node, schema.key);
+        // A node that the plan did not find is new, and so is all below it.
+        JoinNode *next = step.node;
         if (next == nullptr) {
             next = join.nodes.make();
             next->node = schema;

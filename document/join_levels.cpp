@@ -6,6 +6,7 @@
 #include "keys/keys.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace doc
 {
@@ -15,8 +16,8 @@ namespace
 
 constexpr uint32_t kMaxLevels = DS_MAX_KEY_LEVELS;
 
-// How many of memo's levels path shares: each such component ends before
-// the first byte in which the two paths differ, so the cut up to it is the
+// How many of memo's levels path shares: the text of each such component
+// and the "/" after it are the same in both, so the cut up to there is the
 // same (a separator is never inside a quoted stretch).
 size_t
 shared_levels(std::string_view path, const PathMemo &memo)
@@ -25,12 +26,35 @@ shared_levels(std::string_view path, const PathMemo &memo)
         return 0;
     if (path == memo.path)
         return memo.nodes.size();
-    auto differ = std::mismatch(path.begin(), path.end(), memo.path.begin(), memo.path.end());
-    size_t common = static_cast<size_t>(differ.first - path.begin());
     size_t shared = 0;
-    while (shared < memo.ends.size() && memo.ends[shared] < common)
-        ++shared;
+    for (size_t start = 1; shared < memo.ends.size(); ++shared) {
+        size_t end = memo.ends[shared];
+        if (end >= path.size() || end >= memo.path.size() ||
+            std::memcmp(path.data() + start, memo.path.data() + start, end + 1 - start) != 0)
+            break;
+        start = end + 1;
+    }
     return shared;
+}
+
+// The node among first and its siblings that fits component, as the
+// library's match takes it; literal ones are remembered in memo.
+const DsKeyNode *
+sibling_fitting(const DsKeyNode *first, std::string_view component, PathMemo &memo)
+{
+    auto known = memo.literals.find({first, component});
+    if (known != memo.literals.end())
+        return known->second;
+    DsPathComponent part{component.data(), static_cast<uint32_t>(component.size())};
+    // Within the first module's forest, checked to be a plain tree before the
+    // memo got any level from it: every link is followed as written.
+    KeyForest forest{first, 0, nullptr};
+    const DsKeyNode *node = first;
+    while (node != nullptr && !node_fits(node, part))
+        node = forest.next_sibling(node);
+    if (node != nullptr && node->field_type == nullptr)
+        memo.literals.emplace(PathMemo::Sibling{first, {node->name, component.size()}}, node);
+    return node;
 }
 
 // The key that count components name, its levels top first in levels (the
@@ -38,24 +62,17 @@ shared_levels(std::string_view path, const PathMemo &memo)
 // lacks the path.
 uint32_t
 match_rest(const std::string_view *components, uint32_t count, uint32_t shared,
-           const DsKeyNode **levels)
+           const DsKeyNode **levels, PathMemo *memo)
 {
     if (shared == 0)
         return first_forest_match(components, count, levels);
-    if (shared == count)
-        return count;
-    const DsKeyNode *first = first_child(levels[shared - 1]);
-    if (first == nullptr)
-        return 0;
-    DsPathComponent parts[kMaxLevels];
-    for (uint32_t i = shared; i < count; ++i)
-        parts[i] = {components[i].data(), static_cast<uint32_t>(components[i].size())};
-    // Within the first module's forest, checked to be a plain tree before the
-    // memo got any level from it: every link is followed as written.
-    KeyForest forest{first, 0, nullptr};
-    return match_components(parts + shared, count - shared, forest, levels + shared) != nullptr
-               ? count
-               : 0;
+    for (uint32_t i = shared; i < count; ++i) {
+        const DsKeyNode *first = first_child(levels[i - 1]);
+        levels[i] = first != nullptr ? sibling_fitting(first, components[i], *memo) : nullptr;
+        if (levels[i] == nullptr)
+            return 0;
+    }
+    return count;
 }
 
 } // namespace
@@ -86,7 +103,7 @@ resolve_levels(const char *path, std::vector<Level> &out, std::string &reason, P
     }
     // Most paths are found in the first module's forest without asking the
     // library to cut and match the path again.
-    uint32_t depth = count <= kMaxLevels ? match_rest(components, n, shared, levels) : 0;
+    uint32_t depth = count <= kMaxLevels ? match_rest(components, n, shared, levels, memo) : 0;
     bool in_first = depth != 0;
     if (depth == 0) {
         const DsKeyNode *key = ds_find_key(path, 0);
@@ -115,26 +132,62 @@ resolve_levels(const char *path, std::vector<Level> &out, std::string &reason, P
     return true;
 }
 
+namespace
+{
+
+// The json-c object of a key component's JSON text. Keys are mostly strings
+// without escapes and plain integers, which are made at once as json-c's
+// parser makes them; other texts go through that parser.
+JsonPtr
+parse_component(std::string_view text)
+{
+    size_t n = text.size();
+    if (n >= 2 && text[0] == '"' && text[n - 1] == '"') {
+        std::string_view inner = text.substr(1, n - 2);
+        bool plain = std::none_of(inner.begin(), inner.end(), [](char c) {
+            return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
+        });
+        if (plain)
+            return JsonPtr(
+                json_object_new_string_len(inner.data(), static_cast<int>(inner.size())));
+    }
+    std::string_view digits = !text.empty() && text[0] == '-' ? text.substr(1) : text;
+    bool integer =
+        !digits.empty() && digits.size() <= 18 && (digits[0] != '0' || text == "0") &&
+        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (integer) {
+        int64_t value = 0;
+        for (char c : digits)
+            value = value * 10 + (c - '0');
+        return JsonPtr(json_object_new_int64(text[0] == '-' ? -value : value));
+    }
+    std::string copy(text);
+    json_tokener_error error = json_tokener_success;
+    JsonPtr jo(json_tokener_parse_verbose(copy.c_str(), &error));
+    return error == json_tokener_success ? std::move(jo) : nullptr;
+}
+
+} // namespace
+
 // The packed value of a typed level's component: the identity of a list
 // entry is its key levels' packed values, one after another.
 bool
 level_identity(const Level &level, std::string &identity, json_object **library,
                std::string &reason)
 {
-    std::string text(level.component);
-    json_tokener_error error = json_tokener_success;
-    JsonPtr jo(json_tokener_parse_verbose(text.c_str(), &error));
+    JsonPtr jo = parse_component(level.component);
     const DsType *type = level.node.key->field_type;
-    std::string packed(ds_type_size(type), '\0');
-    if (error != json_tokener_success || jo == nullptr ||
-        !ds_jo_to_c(type, jo.get(), packed.data(), packed.size())) {
-        reason = "key " + text + " is not a valid " +
+    size_t size = ds_type_size(type);
+    size_t at = identity.size();
+    identity.resize(at + size);
+    if (jo == nullptr || !ds_jo_to_c(type, jo.get(), identity.data() + at, size)) {
+        identity.resize(at);
+        reason = "key " + std::string(level.component) + " is not a valid " +
                  (level.node.doc->name ? level.node.doc->name : "key");
         return false;
     }
-    identity += packed;
     if (library != nullptr)
-        *library = ds_c_to_jo(type, packed.data(), packed.size());
+        *library = ds_c_to_jo(type, identity.data() + at, size);
     return true;
 }
 

@@ -79,6 +79,26 @@ struct PathMemo {
     std::string path;
     std::vector<size_t> ends;
     std::vector<Node> nodes;
+    // The literal node that a component names among the siblings that
+    // begin with a node: (first sibling, its name) -> that node. A literal
+    // name is static data of the module, and the schema bounds the table.
+    struct Sibling {
+        const DsKeyNode *first;
+        std::string_view name;
+        bool
+        operator==(const Sibling &other) const
+        {
+            return first == other.first && name == other.name;
+        }
+    };
+    struct SiblingHash {
+        size_t
+        operator()(const Sibling &s) const
+        {
+            return std::hash<std::string_view>()(s.name) ^ std::hash<const void *>()(s.first);
+        }
+    };
+    std::unordered_map<Sibling, const DsKeyNode *, SiblingHash> literals;
 };
 
 // The levels of the key that path names, each with its document data, or
@@ -120,6 +140,7 @@ struct EntryMemo {
 // entry, what its keys gave.
 struct JoinStep {
     size_t level = 0;           // index of the list's (or other node's) level
+    JoinNode *node = nullptr;   // the node that exists already; null: to be made
     EntryMemo *entry = nullptr; // a list entry: what its keys gave
 };
 
