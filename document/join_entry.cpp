@@ -180,11 +180,25 @@ entry_of(const JoinNode *list, EntryMemo &memo)
 // build (steps); cur ends at the entry's own node, or null when it is new.
 bool
 plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &steps,
-          const JoinNode *&cur, std::string &reason)
+          const JoinNode *&cur, size_t reusable, std::string &reason)
 {
     cur = &join.root;
     for (size_t i = 0; i < levels.size(); ++i) {
         const Node &node = levels[i].node;
+        // A step over levels that the entry before went the same way needs
+        // no looking up and no checks again.
+        size_t s = steps.size();
+        if (s < reusable && join.walked[s].end < join.path_memo.shared) {
+            const Walked &walked = join.walked[s];
+            Step step;
+            step.level = i;
+            step.node = walked.node;
+            step.entry = walked.entry != nullptr ? &join.memo[s] : nullptr;
+            cur = walked.entry != nullptr ? walked.entry : walked.node;
+            i = walked.end;
+            steps.push_back(step);
+            continue;
+        }
         if (i < join.at_keys.size() && node.key != join.at_keys[i]) {
             reason = "is not below the joined node";
             return false;
@@ -304,7 +318,10 @@ JoinNode *
 apply_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<Step> &steps)
 {
     JoinNode *node = &join.root;
-    for (const Step &step : steps) {
+    join.walked.resize(steps.size());
+    for (size_t s = 0; s < steps.size(); ++s) {
+        const Step &step = steps[s];
+        Walked &walked = join.walked[s];
         const Node &schema = levels[step.level].node;
         // A node that the plan did not find is new, and so is all below it.
         JoinNode *next = step.node;
@@ -314,14 +331,18 @@ apply_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<
             insert_child(*node, next);
         }
         node = next;
+        walked = {step.level, next, nullptr};
         if (!step.entry)
             continue;
+        size_t count = schema.doc->key_count == 0 ? 1 : schema.doc->key_count;
+        walked.end = step.level + count;
         if (JoinNode *entry = entry_of(next, *step.entry); entry != nullptr) {
             node = entry;
+            walked.entry = entry;
             continue;
         }
-        size_t count = schema.doc->key_count == 0 ? 1 : schema.doc->key_count;
         node = add_entry(join, *next, step.entry->identity);
+        walked.entry = node;
         node->node = levels[step.level + count].node;
         node->keys = join.texts.store(step.entry->printed);
         node->key_count = step.entry->printed_count;
@@ -344,8 +365,10 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     levels.clear();
     steps.clear();
     const JoinNode *cur = nullptr;
+    size_t reusable = join.walked_valid ? join.walked.size() : 0;
+    join.walked_valid = false;
     if (!resolve_levels(path, levels, reason, &join.path_memo) ||
-        !plan_walk(join, levels, steps, cur, reason))
+        !plan_walk(join, levels, steps, cur, reusable, reason))
         return set_error(error, path, reason);
     const Node &last = levels.back().node;
     const Node &owner = steps.back().entry ? levels[steps.back().level].node : last;
@@ -366,6 +389,7 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     node->given = !takes_value;
     node->values = join.texts.store(takes_value ? std::string_view(join.printed) : "");
     node->value_count = static_cast<uint32_t>(count);
+    join.walked_valid = true;
     return 0;
 }
 

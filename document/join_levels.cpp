@@ -123,6 +123,7 @@ resolve_levels(const char *path, std::vector<Level> &out, std::string &reason, P
     if (memo == nullptr)
         return true;
     memo->nodes.clear();
+    memo->shared = in_first ? shared : 0;
     if (!in_first)
         return true;
     memo->path.assign(text);

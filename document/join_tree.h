@@ -76,6 +76,7 @@ struct Level {
 // component ends and each level's node. Consecutive entries mostly share the
 // beginning of their paths, whose levels need not be matched again.
 struct PathMemo {
+    size_t shared = 0; // the levels that the path resolved last shares with the one before
     std::string path;
     std::vector<size_t> ends;
     std::vector<Node> nodes;
@@ -95,7 +96,14 @@ struct PathMemo {
         size_t
         operator()(const Sibling &s) const
         {
-            return std::hash<std::string_view>()(s.name) ^ std::hash<const void *>()(s.first);
+            // Sibling names mostly differ in length or at their ends; a
+            // full hash of the text would cost more than the few collisions.
+            size_t n = s.name.size();
+            size_t h = reinterpret_cast<uintptr_t>(s.first) * 0x9E3779B97F4A7C15ull ^ n;
+            if (n != 0)
+                h ^= size_t(uint8_t(s.name[0])) << 8 ^ size_t(uint8_t(s.name[n / 2])) << 16 ^
+                     size_t(uint8_t(s.name[n - 1])) << 24;
+            return h;
         }
     };
     std::unordered_map<Sibling, const DsKeyNode *, SiblingHash> literals;
@@ -161,6 +169,15 @@ std::vector<Default> defaults_below(const DsKeyNode *parent);
 // an added container).
 bool default_applies(const Default &d, const JoinNode *data);
 
+// Where one step of the entry added last went: the step's last level, the
+// node of its first level (a list, or another node) and, for a list, the
+// entry. The next entry whose path shares those levels goes there too.
+struct Walked {
+    size_t end = 0;
+    JoinNode *node = nullptr;
+    JoinNode *entry = nullptr;
+};
+
 // Appends a document value as it prints.
 void append_scalar(std::string &out, const Scalar &scalar);
 
@@ -179,6 +196,8 @@ struct DsDocJoin {
     // join_add's levels, steps and values of the entry at hand, kept for the next one.
     std::vector<doc::Level> levels;
     std::vector<doc::JoinStep> steps;
+    std::vector<doc::Walked> walked; // the steps of the entry added last
+    bool walked_valid = false;       // no entry was refused since
     doc::Scalar scalar;
     std::string printed;
     std::vector<std::string> elements;
