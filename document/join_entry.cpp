@@ -7,25 +7,12 @@
 
 #include <algorithm>
 #include <new>
-#include <unordered_set>
 
 namespace doc
 {
 
 namespace
 {
-
-// The document form of a value of node in the library's JSON form,
-// canonical as YANG tools print it.
-bool
-document_scalar(const Node &node, json_object *library, Scalar &out, std::string &reason)
-{
-    if (node.doc->value == nullptr) {
-        reason = "the module's document data gives no type for it";
-        return false;
-    }
-    return library_to_scalar(*node.doc->value, library, out, reason);
-}
 
 using Step = JoinStep;
 
@@ -93,18 +80,6 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
         memo.components[j - 1].assign(levels[list + j].component);
     memo.valid = true;
     return true;
-}
-
-// The first element that comes twice among a leaf-list's elements; null
-// when none does (YANG allows repeated elements in state data only).
-const std::string *
-repeated(const std::vector<std::string> &values)
-{
-    std::unordered_set<std::string_view> seen;
-    for (const std::string &value : values)
-        if (!seen.insert(value).second)
-            return &value;
-    return nullptr;
 }
 
 // The choice/case pairs of a node, outermost first.
@@ -238,50 +213,6 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
     return false;
 }
 
-// The document values of a leaf's or leaf-list's packed value, checked as
-// its type and YANG require, printed into join.printed (NUL between two);
-// their number, or -1 with reason.
-int64_t
-entry_values(DsDocJoin &join, const Node &owner, const DsType *type, const void *value,
-             size_t value_len, std::string &reason)
-{
-    if (value == nullptr || type == nullptr || value_len != ds_type_size(type)) {
-        reason = "value of " + std::to_string(value_len) + " bytes where its type has " +
-                 std::to_string(type ? ds_type_size(type) : 0);
-        return -1;
-    }
-    JsonPtr library(ds_c_to_jo(type, value, value_len));
-    if (library == nullptr) {
-        reason = "value is not valid for its type";
-        return -1;
-    }
-    bool list = owner.doc->kind == DS_DOC_LEAF_LIST;
-    if (list && (type->kind != DS_KIND_ARRAY || type->p.array.element == nullptr)) {
-        reason = "a leaf-list whose type is not an array";
-        return -1;
-    }
-    bool check = list && (owner.doc->flags & DS_DOC_CONFIG) != 0;
-    size_t count = list ? json_object_array_length(library.get()) : 1;
-    join.printed.clear();
-    join.elements.clear();
-    for (size_t e = 0; e < count; ++e) {
-        json_object *item = list ? json_object_array_get_idx(library.get(), e) : library.get();
-        if (!document_scalar(owner, item, join.scalar, reason))
-            return -1;
-        if (e != 0)
-            join.printed += '\0';
-        append_scalar(join.printed, join.scalar);
-        if (check)
-            join.elements.push_back(join.scalar.text);
-    }
-    const std::string *twice = check ? repeated(join.elements) : nullptr;
-    if (twice != nullptr) {
-        reason = "value \"" + *twice + "\" appears twice in a configuration leaf-list";
-        return -1;
-    }
-    return static_cast<int64_t>(count);
-}
-
 // Puts child among parent's children, which are in print order (after
 // those of the same place, as they came).
 void
@@ -380,14 +311,15 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     if (cur != nullptr && (cur->given || cur->value_count != 0))
         return set_error(error, path, "is given twice");
     int64_t count = 0;
+    std::string_view printed;
     if (takes_value) {
-        count = entry_values(join, owner, last.key->leaf_type, value, value_len, reason);
+        count = entry_values(join, owner, last.key->leaf_type, value, value_len, printed, reason);
         if (count < 0)
             return set_error(error, path, reason);
     }
     JoinNode *node = apply_walk(join, levels, steps);
     node->given = !takes_value;
-    node->values = join.texts.store(takes_value ? std::string_view(join.printed) : "");
+    node->values = printed;
     node->value_count = static_cast<uint32_t>(count);
     join.walked_valid = true;
     return 0;

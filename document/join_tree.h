@@ -178,6 +178,34 @@ struct Walked {
     JoinNode *entry = nullptr;
 };
 
+// The printed values of leaves by their packed bytes, type and document
+// form (join_values.cpp): a fixed table, each slot keeping the value seen
+// last there. A value converts and prints the same every time.
+class ValueMemo
+{
+  public:
+    // The printed value remembered for the bytes; empty when there is none.
+    std::string_view find(const DsType *type, const DsDocValue *value, const void *bytes,
+                          size_t size) const;
+    // Remembers printed, which must outlive the memo, for the bytes.
+    void keep(const DsType *type, const DsDocValue *value, const void *bytes, size_t size,
+              std::string_view printed);
+
+  private:
+    static constexpr size_t kSlots = 256;
+    static constexpr size_t kBytes = 32;
+    struct Slot {
+        const DsType *type = nullptr;
+        const DsDocValue *value = nullptr;
+        size_t size = 0;
+        char bytes[kBytes] = {};
+        std::string_view printed;
+    };
+    static size_t slot_of(const DsType *type, const DsDocValue *value, const void *bytes,
+                          size_t size);
+    std::array<Slot, kSlots> slots_;
+};
+
 // Appends a document value as it prints.
 void append_scalar(std::string &out, const Scalar &scalar);
 
@@ -193,6 +221,7 @@ struct DsDocJoin {
     doc::TextArena texts;
     std::array<doc::EntryMemo, DS_MAX_KEY_LEVELS> memo; // by the step's place in an entry's walk
     doc::PathMemo path_memo;
+    doc::ValueMemo value_memo;
     // join_add's levels, steps and values of the entry at hand, kept for the next one.
     std::vector<doc::Level> levels;
     std::vector<doc::JoinStep> steps;
@@ -205,6 +234,15 @@ struct DsDocJoin {
 
 namespace doc
 {
+
+// The document form of a value of node in the library's JSON form,
+// canonical as YANG tools print it; false with reason.
+bool document_scalar(const Node &node, json_object *library, Scalar &out, std::string &reason);
+// The document values of a leaf's or leaf-list's packed value, checked as
+// its type and YANG require, printed (NUL between two) into the join's text
+// arena, where printed shows them; their number, or -1 with reason.
+int64_t entry_values(DsDocJoin &join, const Node &owner, const DsType *type, const void *value,
+                     size_t value_len, std::string_view &printed, std::string &reason);
 
 // Checks an entry against the join's tree and the schema, then adds it;
 // the tree is changed only when every check passed. Returns 0 or -1.
