@@ -293,8 +293,7 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     std::string reason;
     std::vector<Level> &levels = join.levels;
     std::vector<Step> &steps = join.steps;
-    levels.clear();
-    steps.clear();
+    steps.clear(); // levels keeps the last path's, which the next path may share
     const JoinNode *cur = nullptr;
     size_t reusable = join.walked_valid ? join.walked.size() : 0;
     join.walked_valid = false;

@@ -16,24 +16,39 @@ namespace
 
 constexpr uint32_t kMaxLevels = DS_MAX_KEY_LEVELS;
 
-// How many of memo's levels path shares: the text of each such component
-// and the "/" after it are the same in both, so the cut up to there is the
-// same (a separator is never inside a quoted stretch).
+// The length of the longest common beginning of a and b.
+size_t
+common_prefix(std::string_view a, std::string_view b)
+{
+    size_t n = std::min(a.size(), b.size());
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x;
+        uint64_t y;
+        std::memcpy(&x, a.data() + i, 8);
+        std::memcpy(&y, b.data() + i, 8);
+        if (x != y)
+            break;
+    }
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+// How many of memo's levels path shares: each such component and the "/"
+// after it lie in the beginning that the two paths have in common, so the
+// cut up to there is the same (a separator is never inside a quoted stretch).
 size_t
 shared_levels(std::string_view path, const PathMemo &memo)
 {
-    if (memo.nodes.empty())
+    if (memo.ends.empty())
         return 0;
     if (path == memo.path)
-        return memo.nodes.size();
+        return memo.ends.size();
+    size_t common = common_prefix(path, memo.path);
     size_t shared = 0;
-    for (size_t start = 1; shared < memo.ends.size(); ++shared) {
-        size_t end = memo.ends[shared];
-        if (end >= path.size() || end >= memo.path.size() ||
-            std::memcmp(path.data() + start, memo.path.data() + start, end + 1 - start) != 0)
-            break;
-        start = end + 1;
-    }
+    while (shared < memo.ends.size() && memo.ends[shared] < common)
+        ++shared;
     return shared;
 }
 
@@ -86,10 +101,16 @@ resolve_levels(const char *path, std::vector<Level> &out, std::string &reason, P
     size_t ends[kMaxLevels];
     const DsKeyNode *levels[kMaxLevels];
     for (size_t i = 0; i < shared; ++i) {
-        size_t start = i == 0 ? 1 : memo->ends[i - 1] + 1;
-        components[i] = text.substr(start, memo->ends[i] - start);
+        size_t start = i == 0 ? 1 : ends[i - 1] + 1;
         ends[i] = memo->ends[i];
-        levels[i] = memo->nodes[i].key;
+        components[i] = text.substr(start, ends[i] - start);
+        levels[i] = out[i].node.key;
+    }
+    if (memo != nullptr) {
+        // Until this path is resolved, out holds no path's levels.
+        memo->shared = 0;
+        memo->path.clear();
+        memo->ends.clear();
     }
     size_t n = shared;
     size_t count = shared;
@@ -108,28 +129,28 @@ resolve_levels(const char *path, std::vector<Level> &out, std::string &reason, P
     if (depth == 0) {
         const DsKeyNode *key = ds_find_key(path, 0);
         depth = key != nullptr ? ds__get_key_levels(key, levels, kMaxLevels) : 0;
+        shared = 0;
     }
     if (depth == 0 || count != depth) {
+        out.clear();
         reason = "names no key of a loaded module";
         return false;
     }
-    out.reserve(out.size() + depth);
+    out.resize(depth);
     for (uint32_t i = 0; i < depth; ++i) {
-        Node node = i < shared ? memo->nodes[i] : node_of(levels[i], reason);
-        if (node.doc == nullptr)
+        if (i >= shared)
+            out[i].node = node_of(levels[i], reason);
+        out[i].component = components[i];
+        if (out[i].node.doc == nullptr) {
+            out.clear();
             return false;
-        out.push_back({node, components[i]});
+        }
     }
-    if (memo == nullptr)
+    if (memo == nullptr || !in_first)
         return true;
-    memo->nodes.clear();
-    memo->shared = in_first ? shared : 0;
-    if (!in_first)
-        return true;
+    memo->shared = shared;
     memo->path.assign(text);
     memo->ends.assign(ends, ends + depth);
-    for (const Level &level : out)
-        memo->nodes.push_back(level.node);
     return true;
 }
 

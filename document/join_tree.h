@@ -72,14 +72,13 @@ struct Level {
     std::string_view component; // the path's text of the level
 };
 
-// The path resolved last in the first module's forest: its text, where each
-// component ends and each level's node. Consecutive entries mostly share the
+// The path resolved last in the first module's forest: its text and where
+// each component ends (empty: none). Consecutive entries mostly share the
 // beginning of their paths, whose levels need not be matched again.
 struct PathMemo {
     size_t shared = 0; // the levels that the path resolved last shares with the one before
     std::string path;
     std::vector<size_t> ends;
-    std::vector<Node> nodes;
     // The literal node that a component names among the siblings that
     // begin with a node: (first sibling, its name) -> that node. A literal
     // name is static data of the module, and the schema bounds the table.
@@ -109,9 +108,10 @@ struct PathMemo {
     std::unordered_map<Sibling, const DsKeyNode *, SiblingHash> literals;
 };
 
-// The levels of the key that path names, each with its document data, or
-// false with reason. With memo, the levels that path shares with the path
-// resolved before are taken from it, and memo is kept for the next path.
+// The levels of the key that path names, each with its document data, in
+// out, or false with reason. With memo, out holds what the call before left
+// in it: the levels that path shares with memo's path are kept, and memo is
+// kept for the next path.
 bool resolve_levels(const char *path, std::vector<Level> &out, std::string &reason,
                     PathMemo *memo = nullptr);
 // Appends the packed value of a typed level's component to identity (the
