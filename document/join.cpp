@@ -14,9 +14,12 @@ namespace doc
 JoinNode *
 NodeArena::make()
 {
-    if (used_ == kChunk) {
-        chunks_.push_back(std::make_unique<JoinNode[]>(kChunk));
+    if (used_ == size_) {
+        // Small joins stay small; big ones take chunks of kChunk nodes.
+        size_t size = std::min(kChunk, kFirst << std::min<size_t>(chunks_.size(), 8));
+        chunks_.push_back(std::make_unique<JoinNode[]>(size));
         used_ = 0;
+        size_ = size;
     }
     return &chunks_.back()[used_++];
 }
@@ -27,7 +30,8 @@ TextArena::store(std::string_view text)
     if (text.empty())
         return {};
     if (text.size() > size_ - used_) {
-        size_t size = std::max(kChunk, text.size());
+        size_t size =
+            std::max(std::min(kChunk, kFirst << std::min<size_t>(chunks_.size(), 8)), text.size());
         chunks_.push_back(std::make_unique_for_overwrite<char[]>(size));
         used_ = 0;
         size_ = size;

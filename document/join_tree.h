@@ -41,25 +41,29 @@ struct JoinNode {
     std::unique_ptr<EntryIndex> by_identity;
 };
 
-// Nodes made in chunks and released with the join.
+// Nodes made in chunks, growing to kChunk nodes, and released with the join.
 class NodeArena
 {
   public:
     JoinNode *make();
 
   private:
+    static constexpr size_t kFirst = 16;
     static constexpr size_t kChunk = 256;
     std::vector<std::unique_ptr<JoinNode[]>> chunks_;
-    size_t used_ = kChunk;
+    size_t used_ = 0;
+    size_t size_ = 0;
 };
 
-// Texts copied into chunks and released with the join.
+// Texts copied into chunks, growing to kChunk bytes (or one text's size),
+// and released with the join.
 class TextArena
 {
   public:
     std::string_view store(std::string_view text);
 
   private:
+    static constexpr size_t kFirst = 1024;
     static constexpr size_t kChunk = 64 * 1024;
     std::vector<std::unique_ptr<char[]>> chunks_;
     size_t used_ = 0;
