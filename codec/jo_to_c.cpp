@@ -26,11 +26,6 @@ struct Verdict {
     {
         pattern_report_broken(type);
     }
-    static bool
-    parse_mac(const char *text, uint8_t out[6])
-    {
-        return core::parse_mac(text, out);
-    }
     static constexpr core::BitTextError *
     bit_error()
     {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace core
 {
@@ -24,6 +25,45 @@ constexpr unsigned kMaxDepth = 64;
 // adds its own table. Real schemas nest a level or two, so a longer chain
 // can only be a broken descriptor whose bases loop.
 constexpr unsigned kMaxEnumChain = 16;
+
+// Hands a type to the walk's handler for its kind: on_int, on_double,
+// on_string, on_enum, on_array, on_sequence, on_choice, on_bitmap,
+// on_converted, or on_unknown_kind(kind, ...) for a kind the grammar does not
+// have, each called with args. Every walk over descriptors (the packed walk,
+// the JSON reading walk, dstool's checks and comparisons) dispatches here, so
+// a kind is added in one switch and a walk without its handler does not
+// compile. A walk whose handlers are private names KindVisit its friend.
+struct KindVisit {
+    // Always inlined, so that the switch costs what a switch in the walk
+    // itself would.
+    template <class Walk, class... Args>
+    [[gnu::always_inline]] static decltype(auto)
+    visit(Walk &walk, uint32_t kind, Args &&...args)
+    {
+        switch (kind) {
+        case DS_KIND_INT:
+            return walk.on_int(std::forward<Args>(args)...);
+        case DS_KIND_DOUBLE:
+            return walk.on_double(std::forward<Args>(args)...);
+        case DS_KIND_STRING:
+            return walk.on_string(std::forward<Args>(args)...);
+        case DS_KIND_ENUM:
+            return walk.on_enum(std::forward<Args>(args)...);
+        case DS_KIND_ARRAY:
+            return walk.on_array(std::forward<Args>(args)...);
+        case DS_KIND_SEQUENCE:
+            return walk.on_sequence(std::forward<Args>(args)...);
+        case DS_KIND_CHOICE:
+            return walk.on_choice(std::forward<Args>(args)...);
+        case DS_KIND_BITMAP:
+            return walk.on_bitmap(std::forward<Args>(args)...);
+        case DS_KIND_CONVERTED:
+            return walk.on_converted(std::forward<Args>(args)...);
+        default:
+            return walk.on_unknown_kind(kind, std::forward<Args>(args)...);
+        }
+    }
+};
 
 // The packed widths of an int: 1, 2, 4 or 8 bytes, little-endian.
 inline bool

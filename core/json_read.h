@@ -17,8 +17,6 @@
 //        the pattern check of a string type;
 //   void pattern_unread(const DsType *string_type)
 //        for a text refused by its length before its pattern was applied;
-//   bool parse_mac(const char *text, uint8_t out[6])
-//        the six "%hhx" separated by ":" that sscanf reads;
 //   BitTextError *bit_error()
 //        where a bitmap text's error is kept, or null;
 //   bool refuse(Why why)
@@ -31,6 +29,7 @@
 #ifndef DSTYPES_CORE_JSON_READ_H
 #define DSTYPES_CORE_JSON_READ_H
 
+#include "core/address_text.h"
 #include "core/bit_text.h"
 #include "core/grammar.h"
 #include "core/json_parts.h"
@@ -58,31 +57,18 @@ template <class Sink> class JsonReader
             return sink.refuse([](Refusal &r) { why_no_type(r); });
         if (depth > kMaxDepth)
             return sink.refuse([](Refusal &r) { why_too_deep(r); });
-        switch (type->kind) {
-        case DS_KIND_INT:
-            return int_value(type, jo, cursor);
-        case DS_KIND_DOUBLE:
-            return double_value(jo, cursor);
-        case DS_KIND_STRING:
-            return string_value(type, jo, cursor);
-        case DS_KIND_ENUM:
-            return enum_value(type, jo, cursor);
-        case DS_KIND_ARRAY:
-            return array_value(type, jo, cursor, depth);
-        case DS_KIND_SEQUENCE:
-            return sequence_value(type, jo, cursor, depth);
-        case DS_KIND_CHOICE:
-            return choice_value(type, jo, cursor, depth);
-        case DS_KIND_BITMAP:
-            return bitmap_value(type, jo, cursor);
-        case DS_KIND_CONVERTED:
-            return converted_value(type, jo, cursor, depth);
-        default:
-            return sink.refuse([&](Refusal &r) { why_unknown_kind(r, type); });
-        }
+        return KindVisit::visit(*this, type->kind, type, jo, cursor, depth);
     }
 
   private:
+    friend struct KindVisit;
+
+    bool
+    on_unknown_kind(uint32_t, const DsType *type, json_object *, DsCursor *, unsigned)
+    {
+        return sink.refuse([&](Refusal &r) { why_unknown_kind(r, type); });
+    }
+
     // Scratch for what validation still produces: a choice's discriminator
     // (an int of at most 8 bytes) and a converted address (at most 16).
     static constexpr uint32_t kScratchSize = 16;
@@ -109,6 +95,30 @@ template <class Sink> class JsonReader
         return sink.refuse([&](Refusal &r) { why_short(r, n, cursor->remaining); });
     }
 
+    // Moves the cursor past n bytes; false, refused, when fewer are left.
+    bool
+    take(DsCursor *cursor, uint64_t n)
+    {
+        if (!room(cursor, n))
+            return false;
+        advance(cursor, static_cast<uint32_t>(n));
+        return true;
+    }
+
+    // Writes the n bytes at src into the next step bytes (at least n);
+    // nothing to do without a cursor.
+    bool
+    put(DsCursor *cursor, const void *src, size_t n, uint64_t step)
+    {
+        if (cursor == nullptr)
+            return true;
+        uint8_t *at = cursor->p;
+        if (!take(cursor, step))
+            return false;
+        std::memcpy(at, src, n);
+        return true;
+    }
+
     bool
     kind(json_object *jo, const char *expected, const DsType *type = nullptr)
     {
@@ -124,7 +134,7 @@ template <class Sink> class JsonReader
     }
 
     bool
-    int_value(const DsType *type, json_object *jo, DsCursor *cursor)
+    on_int(const DsType *type, json_object *jo, DsCursor *cursor, unsigned)
     {
         if (!is_json(jo, json_type_int))
             return kind(jo, "an integer", type);
@@ -135,7 +145,7 @@ template <class Sink> class JsonReader
     }
 
     bool
-    double_value(json_object *jo, DsCursor *cursor)
+    on_double(const DsType *, json_object *jo, DsCursor *cursor, unsigned)
     {
         double value = 0;
         if (is_json(jo, json_type_double))
@@ -144,13 +154,7 @@ template <class Sink> class JsonReader
             value = static_cast<double>(json_object_get_int64(jo));
         else
             return kind(jo, "a number");
-        if (cursor == nullptr)
-            return true;
-        if (!room(cursor, sizeof value))
-            return false;
-        std::memcpy(cursor->p, &value, sizeof value);
-        advance(cursor, sizeof value);
-        return true;
+        return put(cursor, &value, sizeof value, sizeof value);
     }
 
     // A text too long for the type fails whatever its pattern says, so the
@@ -159,7 +163,7 @@ template <class Sink> class JsonReader
     // sink still hears of the pattern it did not apply. The bytes after the
     // NUL are left as they were.
     bool
-    string_value(const DsType *type, json_object *jo, DsCursor *cursor)
+    on_string(const DsType *type, json_object *jo, DsCursor *cursor, unsigned)
     {
         if (!is_json(jo, json_type_string))
             return kind(jo, "a string");
@@ -171,24 +175,18 @@ template <class Sink> class JsonReader
         }
         if (!sink.pattern(type, text))
             return sink.refuse([&](Refusal &r) { refuse_pattern(r, type, text); });
-        if (cursor == nullptr)
-            return true;
-        if (!room(cursor, type->size))
-            return false;
-        std::memcpy(cursor->p, text, length + 1);
-        advance(cursor, type->size);
-        return true;
+        return put(cursor, text, length + 1, type->size);
     }
 
     // A name is looked up among names only and a number among values only:
     // the JSON string "1" is not the value 1. A table without rows takes no
     // value, and a packed value is read through the base.
     bool
-    enum_value(const DsType *type, json_object *jo, DsCursor *cursor)
+    on_enum(const DsType *type, json_object *jo, DsCursor *cursor, unsigned)
     {
-        if (type->p.enumeration.values == nullptr || type->p.enumeration.count == 0)
-            return sink.refuse([&](Refusal &r) { why_enum_broken(r, type); });
-        if (type->p.enumeration.base == nullptr)
+        const DsTypeParams &p = type->p;
+        if (p.enumeration.values == nullptr || p.enumeration.count == 0 ||
+            p.enumeration.base == nullptr)
             return sink.refuse([&](Refusal &r) { why_enum_broken(r, type); });
         const DsEnumValue *row = nullptr;
         switch (json_object_get_type(jo)) {
@@ -213,7 +211,7 @@ template <class Sink> class JsonReader
 
     // The count comes first; the slots past it are skipped, not written.
     bool
-    array_value(const DsType *type, json_object *jo, DsCursor *cursor, unsigned depth)
+    on_array(const DsType *type, json_object *jo, DsCursor *cursor, unsigned depth)
     {
         if (!is_json(jo, json_type_array))
             return kind(jo, "an array");
@@ -231,17 +229,11 @@ template <class Sink> class JsonReader
             if (!sink.inside([i] { return element_place(i); }, ok))
                 return false;
         }
-        if (cursor == nullptr)
-            return true;
-        uint64_t skipped = static_cast<uint64_t>(max_count - n) * element->size;
-        if (!room(cursor, skipped))
-            return false;
-        advance(cursor, static_cast<uint32_t>(skipped));
-        return true;
+        return cursor == nullptr || take(cursor, uint64_t{max_count - n} * element->size);
     }
 
     bool
-    sequence_value(const DsType *type, json_object *jo, DsCursor *cursor, unsigned depth)
+    on_sequence(const DsType *type, json_object *jo, DsCursor *cursor, unsigned depth)
     {
         if (!is_json(jo, json_type_object))
             return kind(jo, "an object");
@@ -293,7 +285,7 @@ template <class Sink> class JsonReader
     // number read back from there: the arm is chosen by the number the packed
     // form holds.
     bool
-    choice_value(const DsType *type, json_object *jo, DsCursor *cursor, unsigned depth)
+    on_choice(const DsType *type, json_object *jo, DsCursor *cursor, unsigned depth)
     {
         if (!is_json(jo, json_type_object))
             return kind(jo, "an object");
@@ -314,11 +306,10 @@ template <class Sink> class JsonReader
         DsCursor nested{scratch, discriminator_type->size < kScratchSize ? discriminator_type->size
                                                                          : kScratchSize};
         if (cursor != nullptr) {
-            if (!room(cursor, type->size))
-                return false;
-            std::memset(cursor->p, 0, type->size);
             nested = DsCursor{cursor->p, type->size};
-            advance(cursor, type->size);
+            if (!take(cursor, type->size))
+                return false;
+            std::memset(nested.p, 0, type->size);
         }
         // A JSON null is no int or enum value; it is refused once the choice
         // is cleared, as reading it would be.
@@ -343,7 +334,7 @@ template <class Sink> class JsonReader
 
     // Bits at and above bit_count in the last byte stay zero.
     bool
-    bitmap_value(const DsType *type, json_object *jo, DsCursor *cursor)
+    on_bitmap(const DsType *type, json_object *jo, DsCursor *cursor, unsigned)
     {
         if (!is_json(jo, json_type_string))
             return kind(jo, "a string of bit numbers and ranges");
@@ -365,21 +356,11 @@ template <class Sink> class JsonReader
         return true;
     }
 
-    bool
-    parse_address(uint64_t converter, const char *text, uint8_t *out)
-    {
-        if (converter == DS_CONVERT_IPV4)
-            return inet_pton(AF_INET, text, out) == 1;
-        if (converter == DS_CONVERT_IPV6)
-            return inet_pton(AF_INET6, text, out) == 1;
-        return sink.parse_mac(text, out);
-    }
-
     // Converter 0 is the base type's own form; 1 to 3 parse an address text
     // that the base string type's pattern accepts. Checking parses into
     // scratch, so that the address text is really read.
     bool
-    converted_value(const DsType *type, json_object *jo, DsCursor *cursor, unsigned depth)
+    on_converted(const DsType *type, json_object *jo, DsCursor *cursor, unsigned depth)
     {
         const DsType *base = type->p.converted.base;
         uint64_t converter = type->p.converted.converter;
@@ -407,7 +388,7 @@ template <class Sink> class JsonReader
                 return false;
             out = cursor->p;
         }
-        if (!parse_address(converter, text, out))
+        if (!read_address(converter, text, out))
             return sink.refuse([&](Refusal &r) { why_address(r, converter, text); });
         if (cursor != nullptr)
             advance(cursor, type->size);

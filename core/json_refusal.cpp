@@ -29,11 +29,6 @@ struct Reasons {
     pattern_unread(const DsType *)
     {
     }
-    static bool
-    parse_mac(const char *text, uint8_t out[6])
-    {
-        return core::parse_mac(text, out);
-    }
     BitTextError *
     bit_error()
     {

@@ -42,28 +42,7 @@ template <class Sink> class PackedWalk
             return refuse(Fault{Rule::too_deep, type});
         if (type->size > cursor->remaining)
             return refuse(Fault{Rule::short_value, type, cursor->p, 0, type->size});
-        switch (type->kind) {
-        case DS_KIND_INT:
-            return int_value(type, cursor);
-        case DS_KIND_DOUBLE:
-            return double_value(type, cursor);
-        case DS_KIND_STRING:
-            return string_value(type, cursor, type->size);
-        case DS_KIND_ENUM:
-            return enum_value(type, cursor);
-        case DS_KIND_ARRAY:
-            return array_value(type, cursor, depth);
-        case DS_KIND_SEQUENCE:
-            return sequence_value(type, cursor, depth);
-        case DS_KIND_CHOICE:
-            return choice_value(type, cursor, depth);
-        case DS_KIND_BITMAP:
-            return bitmap_value(type, cursor);
-        case DS_KIND_CONVERTED:
-            return converted_value(type, cursor, depth);
-        default:
-            return refuse(Fault{Rule::unknown_kind, type, nullptr, type->kind});
-        }
+        return KindVisit::visit(*this, type->kind, type, cursor, depth);
     }
 
     // A text of the string type in the first room bytes at the cursor: up to
@@ -91,7 +70,20 @@ template <class Sink> class PackedWalk
     }
 
   private:
+    friend struct KindVisit;
     using Frame = typename Sink::Frame;
+
+    bool
+    on_string(const DsType *type, DsCursor *cursor, unsigned)
+    {
+        return string_value(type, cursor, type->size);
+    }
+
+    bool
+    on_unknown_kind(uint32_t kind, const DsType *type, DsCursor *, unsigned)
+    {
+        return refuse(Fault{Rule::unknown_kind, type, nullptr, kind});
+    }
 
     bool
     read(const DsType *type, DsCursor *cursor, int64_t *out)
@@ -101,7 +93,7 @@ template <class Sink> class PackedWalk
     }
 
     bool
-    int_value(const DsType *type, DsCursor *cursor)
+    on_int(const DsType *type, DsCursor *cursor, unsigned)
     {
         int64_t value = 0;
         return read(type, cursor, &value) && sink_.int_value(value);
@@ -110,7 +102,7 @@ template <class Sink> class PackedWalk
     // The converter reads the 8 bytes of the double; the validator passes
     // over the type's size, any bytes being a double.
     bool
-    double_value(const DsType *type, DsCursor *cursor)
+    on_double(const DsType *type, DsCursor *cursor, unsigned)
     {
         if constexpr (!Sink::kConverts)
             return skip_bytes(cursor, type->size);
@@ -125,7 +117,7 @@ template <class Sink> class PackedWalk
     // The first row holding the value names it; the enum named "bool" is a
     // boolean instead.
     bool
-    enum_value(const DsType *type, DsCursor *cursor)
+    on_enum(const DsType *type, DsCursor *cursor, unsigned)
     {
         const uint8_t *at = cursor->p;
         int64_t value = 0;
@@ -146,7 +138,7 @@ template <class Sink> class PackedWalk
     // unread. A stored count above max_count converts all max_count slots
     // and fails validation.
     __attribute__((noinline)) bool
-    array_value(const DsType *type, DsCursor *cursor, unsigned depth)
+    on_array(const DsType *type, DsCursor *cursor, unsigned depth)
     {
         const DsType *element = type->p.array.element;
         uint32_t max_count = type->p.array.max_count;
@@ -199,7 +191,7 @@ template <class Sink> class PackedWalk
     }
 
     __attribute__((noinline)) bool
-    sequence_value(const DsType *type, DsCursor *cursor, unsigned depth)
+    on_sequence(const DsType *type, DsCursor *cursor, unsigned depth)
     {
         const DsField *fields = type->p.sequence.fields;
         uint32_t count = type->p.sequence.field_count;
@@ -211,7 +203,7 @@ template <class Sink> class PackedWalk
     }
 
     __attribute__((noinline)) bool
-    choice_value(const DsType *type, DsCursor *cursor, unsigned depth)
+    on_choice(const DsType *type, DsCursor *cursor, unsigned depth)
     {
         const DsField *fields = type->p.choice.fields;
         if (fields == nullptr)
@@ -278,7 +270,7 @@ template <class Sink> class PackedWalk
     // range text; the validator passes over the type's size, any bits being
     // valid.
     bool
-    bitmap_value(const DsType *type, DsCursor *cursor)
+    on_bitmap(const DsType *type, DsCursor *cursor, unsigned)
     {
         if constexpr (!Sink::kConverts)
             return skip_bytes(cursor, type->size);
@@ -313,7 +305,7 @@ template <class Sink> class PackedWalk
     // bytes; the base string type's pattern is not applied to the address.
     // The validator examines neither.
     bool
-    converted_value(const DsType *type, DsCursor *cursor, unsigned depth)
+    on_converted(const DsType *type, DsCursor *cursor, unsigned depth)
     {
         uint64_t converter = type->p.converted.converter;
         if (!is_known_converter(converter)) {

@@ -4,10 +4,12 @@
 // with its offset written out ("-00:00", an unknown offset, stays). IPv4
 // addresses, MAC addresses, hex strings and UUIDs keep the text as given,
 // as YANG tools do.
+#include "core/address_text.h"
 #include "document/doc.h"
 
 #include <arpa/inet.h>
 
+#include <cstring>
 #include <ctime>
 
 namespace doc
@@ -15,6 +17,16 @@ namespace doc
 
 namespace
 {
+
+// An address of family as inet_ntop writes it, without its formatter.
+void
+print_address(int family, const unsigned char *bytes, char out[INET6_ADDRSTRLEN])
+{
+    if (family == AF_INET)
+        core::format_ipv4(bytes, out);
+    else
+        core::format_ipv6(bytes, out);
+}
 
 bool
 is_zone_char(char c)
@@ -45,9 +57,9 @@ canonical_address(int family, std::string_view text, std::string &out)
     in[text.size()] = '\0';
     unsigned char bytes[16];
     char printed[INET6_ADDRSTRLEN];
-    if (inet_pton(family, in, bytes) != 1 ||
-        inet_ntop(family, bytes, printed, sizeof printed) == nullptr)
+    if (inet_pton(family, in, bytes) != 1)
         return false;
+    print_address(family, bytes, printed);
     out = printed;
     if (percent != std::string_view::npos)
         out += "%" + std::string(zone);
@@ -84,8 +96,7 @@ canonical_prefix(int family, std::string_view text, std::string &out)
     for (unsigned bit = length; bit < max; ++bit)
         bytes[bit / 8] &= static_cast<unsigned char>(~(0x80u >> (bit % 8)));
     char printed[INET6_ADDRSTRLEN];
-    if (inet_ntop(family, bytes, printed, sizeof printed) == nullptr)
-        return false;
+    print_address(family, bytes, printed);
     out = std::string(printed) + "/" + std::to_string(length);
     return true;
 }
@@ -106,9 +117,9 @@ digits_at(std::string_view text, size_t at, size_t n, int &value)
 }
 
 // A year as "%04d" writes it: four characters at least, the sign of a
-// negative year among them.
-void
-append_year(std::string &out, int year)
+// negative year among them. Returns the end of what it wrote.
+char *
+put_year(char *out, int year)
 {
     char digits[16];
     size_t at = sizeof digits;
@@ -119,18 +130,37 @@ append_year(std::string &out, int year)
         magnitude /= 10;
     } while (magnitude != 0 || sizeof digits - at < width);
     if (year < 0)
-        out += '-';
-    out.append(digits + at, sizeof digits - at);
+        *out++ = '-';
+    std::memcpy(out, digits + at, sizeof digits - at);
+    return out + (sizeof digits - at);
 }
 
 // A separator and a field of 0 to 99 in two digits, as "%c%02d" writes it
 // (the fields of a struct tm that localtime_r fills stay in that range).
-void
-append_field(std::string &out, char separator, int value)
+char *
+put_field(char *out, char separator, int value)
 {
-    out += separator;
-    out += static_cast<char>('0' + value / 10);
-    out += static_cast<char>('0' + value % 10);
+    out[0] = separator;
+    out[1] = static_cast<char>('0' + value / 10);
+    out[2] = static_cast<char>('0' + value % 10);
+    return out + 3;
+}
+
+// The seconds since the epoch of a UTC time, as timegm counts them for
+// fields in their ranges (a day up to 31 in any month): the proleptic
+// Gregorian calendar, days from the civil date as in Howard Hinnant's
+// "chrono-compatible low-level date algorithms". month counts from 0.
+int64_t
+utc_seconds(int64_t year, int64_t month, int64_t mday, int64_t hour, int64_t minute, int64_t second)
+{
+    month += 1;
+    const int64_t y = year - (month <= 2 ? 1 : 0);
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t of_era = y - era * 400;
+    const int64_t of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5;
+    const int64_t days =
+        era * 146097 + of_era * 365 + of_era / 4 - of_era / 100 + of_year - 719468 + (mday - 1);
+    return days * 86400 + hour * 3600 + minute * 60 + second;
 }
 
 // "YYYY-MM-DDTHH:MM:SS[.fraction](Z|+HH:MM|-HH:MM)" (digits where the
@@ -174,24 +204,36 @@ canonical_date_and_time(std::string_view text, std::string &out)
     } else {
         return false;
     }
-    tm.tm_year -= 1900;
-    tm.tm_mon -= 1;
-    time_t instant = timegm(&tm) - sign * (offset_h * 3600 + offset_m * 60);
+    const bool in_ranges = tm.tm_mon >= 1 && tm.tm_mon <= 12 && tm.tm_mday >= 1 &&
+                           tm.tm_mday <= 31 && tm.tm_hour <= 23 && tm.tm_min <= 59 &&
+                           tm.tm_sec <= 59;
+    time_t utc = 0;
+    if (in_ranges) {
+        utc = static_cast<time_t>(
+            utc_seconds(tm.tm_year, tm.tm_mon - 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec));
+    } else { // glibc's own way with fields beyond their ranges
+        tm.tm_year -= 1900;
+        tm.tm_mon -= 1;
+        utc = timegm(&tm);
+    }
+    time_t instant = utc - sign * (offset_h * 3600 + offset_m * 60);
     struct tm local = {};
     if (localtime_r(&instant, &local) == nullptr)
         return false;
     int gmtoff = static_cast<int>(local.tm_gmtoff % 86400);
     int minutes = (gmtoff < 0 ? -gmtoff : gmtoff) / 60;
-    out.clear();
-    append_year(out, local.tm_year + 1900);
-    append_field(out, '-', local.tm_mon + 1);
-    append_field(out, '-', local.tm_mday);
-    append_field(out, 'T', local.tm_hour);
-    append_field(out, ':', local.tm_min);
-    append_field(out, ':', local.tm_sec);
+    char head[32];
+    char *end = put_year(head, local.tm_year + 1900);
+    end = put_field(end, '-', local.tm_mon + 1);
+    end = put_field(end, '-', local.tm_mday);
+    end = put_field(end, 'T', local.tm_hour);
+    end = put_field(end, ':', local.tm_min);
+    end = put_field(end, ':', local.tm_sec);
+    out.assign(head, end);
     out += fraction;
-    append_field(out, gmtoff < 0 ? '-' : '+', minutes / 60);
-    append_field(out, ':', minutes % 60);
+    char tail[6];
+    put_field(put_field(tail, gmtoff < 0 ? '-' : '+', minutes / 60), ':', minutes % 60);
+    out.append(tail, sizeof tail);
     return true;
 }
 

@@ -1,9 +1,12 @@
-// The split walk's values: leaves, leaf-lists and list keys read from the
-// document, turned into the library's JSON forms (value_forms.cpp) and
-// packed with the library's own checks; and the check that no two entries
-// of one list have the same keys.
+// The split walk's values: leaves and leaf-lists read from the document,
+// turned into the library's JSON forms (value_forms.cpp) and packed with
+// the library's own checks, or, in the handing-out pass, packed directly
+// where the checking pass has checked them; and the walk's two memories of
+// fixed size, of values converted and of the order of members. List keys
+// are in split_keys.cpp.
 #include "document/split_walk.h"
 
+#include "core/address_text.h"
 #include "core/refusal.h"
 
 #include <algorithm>
@@ -12,22 +15,18 @@
 namespace doc
 {
 
-namespace
-{
-
 uint64_t
-hash_texts(const std::vector<std::string> &texts)
+address_converter(const DsType *type)
 {
-    uint64_t hash = 14695981039346656037ull;
-    for (const std::string &text : texts) {
-        for (unsigned char c : text)
-            hash = (hash ^ c) * 1099511628211ull;
-        hash = (hash ^ 0xFF) * 1099511628211ull; // between texts: no text holds a raw 0xFF
-    }
-    return hash;
+    if (type->kind != DS_KIND_CONVERTED || type->p.converted.base == nullptr ||
+        type->p.converted.base->kind != DS_KIND_STRING)
+        return 0;
+    uint64_t converter = type->p.converted.converter;
+    return converter == DS_CONVERT_IPV4 || converter == DS_CONVERT_IPV6 ||
+                   converter == DS_CONVERT_MAC
+               ? converter
+               : 0;
 }
-
-} // namespace
 
 bool
 SplitWalk::scalar(Scalar &out, const char *what)
@@ -88,13 +87,49 @@ SplitWalk::pack(const DsType *type, json_object *value)
     return fail(refusal ? refusal.message : "not a value of the node's type");
 }
 
+// As pack, for a value that the checking pass packed already: the kinds
+// whose packed form follows from the library's form directly are written
+// here without the library's checks, the others packed as before.
+bool
+SplitWalk::pack_checked(const DsType *type, json_object *value)
+{
+    packed_.assign(ds_type_size(type), 0);
+    DsCursor cursor{packed_.data(), static_cast<uint32_t>(packed_.size())};
+    switch (type->kind) {
+    case DS_KIND_INT:
+        return ds__pack_int(type->size, json_object_get_int64(value), &cursor) || pack(type, value);
+    case DS_KIND_DOUBLE: {
+        double number = json_object_get_double(value);
+        std::memcpy(packed_.data(), &number, sizeof number);
+        return true;
+    }
+    case DS_KIND_STRING:
+        std::memcpy(packed_.data(), json_object_get_string(value),
+                    static_cast<size_t>(json_object_get_string_len(value)));
+        return true;
+    default:
+        break;
+    }
+    uint64_t converter = address_converter(type);
+    if (converter != 0 &&
+        core::read_address(converter, json_object_get_string(value), packed_.data()))
+        return true;
+    return pack(type, value);
+}
+
 size_t
 ValueMemo::slot_of(const Key &key)
 {
     if (key.scalar.text.size() > kMaxText)
         return 0; // not kept
     uint64_t hash = reinterpret_cast<uintptr_t>(key.value) ^ uint64_t(key.scalar.kind);
-    for (char c : key.scalar.text)
+    std::string_view text = key.scalar.text;
+    for (; text.size() >= 8; text.remove_prefix(8)) {
+        uint64_t chunk;
+        std::memcpy(&chunk, text.data(), 8);
+        hash = (hash ^ chunk) * 0xFF51AFD7ED558CCDull;
+    }
+    for (char c : text)
         hash = hash * 31 + static_cast<unsigned char>(c);
     return static_cast<size_t>((hash * 0x9E3779B97F4A7C15ull) >> 56) % kSlots;
 }
@@ -138,6 +173,14 @@ ValueMemo::keep(size_t at, const Key &key, const std::vector<unsigned char> &pac
     std::memcpy(slot.packed, packed.data(), packed.size());
 }
 
+void
+MemberOrder::note(const DsKeyNode *parent, const DsKeyNode *before, const Node &member)
+{
+    if (slots_.empty())
+        slots_.resize(kSlots, Slot{nullptr, nullptr, Node{}});
+    slots_[slot_of(parent, before)] = {parent, before, member};
+}
+
 bool
 SplitWalk::leaf(const DsKeyNode *key, const Node &node)
 {
@@ -153,7 +196,7 @@ SplitWalk::leaf(const DsKeyNode *key, const Node &node)
                                              value, library_, reason);
     if (library == nullptr)
         return fail(reason);
-    if (!pack(key->leaf_type, library))
+    if (!(emit_ ? pack_checked(key->leaf_type, library) : pack(key->leaf_type, library)))
         return false;
     memo_.keep(memo_slot, memo_key, packed_);
     return emit_entry(key, packed_.data(), packed_.size());
@@ -203,155 +246,6 @@ SplitWalk::leaf_list(const DsKeyNode *key, const Node &node)
     if (!pack(type, array.get()))
         return false;
     return emit_entry(key, packed_.data(), packed_.size());
-}
-
-// The canonical JSON text of one key value: packed under the level's field
-// type and converted back, as ds_build_key writes the component.
-bool
-SplitWalk::key_text(const DsKeyNode *level, const Node &node, const Scalar &value,
-                    std::string &text)
-{
-    std::string reason;
-    json_object *library = scalar_to_scratch(*node.doc->value, level->field_type, module_of(node),
-                                             value, library_, reason);
-    if (library == nullptr)
-        return fail(reason);
-    if (!pack(level->field_type, library))
-        return false;
-    JsonPtr back(ds_c_to_jo(level->field_type, packed_.data(), packed_.size()));
-    if (back == nullptr)
-        return fail("the key's packed value does not convert back");
-    text = json_object_to_json_string(back.get());
-    return true;
-}
-
-// The keys of the list entry at start (typed levels from first on), read
-// ahead of its other members; the reader is back at start afterwards.
-bool
-SplitWalk::entry_keys(const DsKeyNode *first, size_t start, Keys &keys)
-{
-    // scalar() sets every value it reads, and a value not read is a refusal.
-    KeyScratch &scratch = key_scratch_;
-    std::vector<const DsKeyNode *> &levels = scratch.levels;
-    std::vector<Node> &nodes = scratch.nodes;
-    levels.clear();
-    nodes.clear();
-    for (const DsKeyNode *level = first; level != nullptr && level->field_type != nullptr;
-         level = first_child(level)) {
-        std::string why;
-        nodes.push_back(node_of(level, why));
-        if (nodes.back().doc == nullptr || nodes.back().doc->value == nullptr)
-            return fail("a key level without document data");
-        levels.push_back(level);
-    }
-    std::vector<Scalar> &values = scratch.values;
-    std::vector<bool> &found = scratch.found;
-    values.resize(levels.size());
-    found.assign(levels.size(), false);
-    size_t missing = levels.size();
-    std::string &name = scratch.name;
-    in_.take('{');
-    if (!in_.take('}')) {
-        do {
-            if (!in_.read_string(name) || !in_.take(':'))
-                return syntax();
-            size_t i = 0;
-            while (i < levels.size() && name != nodes[i].doc->name &&
-                   !qualified(name, module_of(nodes[i]), nodes[i].doc->name))
-                ++i;
-            if (i == levels.size()) {
-                if (!in_.skip_value())
-                    return syntax();
-                continue;
-            }
-            if (found[i])
-                return fail_at(name, "the member appears twice");
-            place_.enter(nodes[i].doc->name);
-            if (!scalar(values[i], "list key"))
-                return false;
-            place_.leave(place_.depth() - 1);
-            found[i] = true;
-            --missing;
-        } while (missing > 0 && in_.take(','));
-    }
-    for (size_t i = 0; i < levels.size(); ++i)
-        if (!found[i])
-            return fail("the list entry lacks its key \"" + std::string(nodes[i].doc->name) + "\"");
-    keys.texts.resize(levels.size());
-    for (size_t i = 0; i < levels.size(); ++i) {
-        place_.enter(nodes[i].doc->name);
-        if (!key_text(levels[i], nodes[i], values[i], keys.texts[i]))
-            return false;
-        place_.leave(place_.depth() - 1);
-    }
-    in_.seek(start);
-    return true;
-}
-
-// A slot of the repeated-entry table: the entry's place + 1 above 24 bits
-// of its keys' hash (the bits above those that pick the slot); 0: empty.
-constexpr unsigned kTagBits = 24;
-
-static uint64_t
-slot_of(size_t start, uint64_t hash)
-{
-    return (uint64_t(start + 1) << kTagBits) | (hash >> (64 - kTagBits));
-}
-
-static size_t
-place_of(uint64_t slot)
-{
-    return static_cast<size_t>(slot >> kTagBits) - 1;
-}
-
-// The keys' hash of the list entry at start, read again.
-uint64_t
-SplitWalk::rehash(const DsKeyNode *first, size_t start)
-{
-    Keys keys;
-    entry_keys(first, start, keys);
-    return hash_texts(keys.texts);
-}
-
-// Whether an earlier entry of the list has the same keys. The table holds 8
-// bytes a slot and is at most three quarters full; a slot whose tag matches
-// is confirmed by reading that entry's keys again, and so is every entry
-// when the table doubles (which reads each entry once more in all). The
-// reader is back at start afterwards.
-bool
-SplitWalk::duplicate_entry(EntryTable &seen, const DsKeyNode *first, const Keys &keys, size_t start)
-{
-    if (4 * (seen.used + 1) > 3 * seen.slots.size()) {
-        std::vector<uint64_t> grown(std::max<size_t>(16, seen.slots.size() * 2), 0);
-        size_t mask = grown.size() - 1;
-        for (uint64_t slot : seen.slots) {
-            if (slot == 0)
-                continue;
-            size_t at = rehash(first, place_of(slot)) & mask;
-            while (grown[at] != 0)
-                at = (at + 1) & mask;
-            grown[at] = slot;
-        }
-        seen.slots = std::move(grown);
-        in_.seek(start);
-    }
-    uint64_t hash = hash_texts(keys.texts);
-    uint64_t tag = hash >> (64 - kTagBits);
-    size_t mask = seen.slots.size() - 1;
-    size_t at = hash & mask;
-    for (; seen.slots[at] != 0; at = (at + 1) & mask) {
-        if ((seen.slots[at] & ((uint64_t(1) << kTagBits) - 1)) != tag)
-            continue;
-        Keys earlier;
-        bool same =
-            entry_keys(first, place_of(seen.slots[at]), earlier) && earlier.texts == keys.texts;
-        in_.seek(start);
-        if (same)
-            return true;
-    }
-    seen.slots[at] = slot_of(start, hash);
-    ++seen.used;
-    return false;
 }
 
 } // namespace doc

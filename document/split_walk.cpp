@@ -16,6 +16,8 @@ namespace
 bool
 same(std::string_view name, const char *text)
 {
+    if (!name.empty() && name[0] != text[0])
+        return false;
     return std::strncmp(text, name.data(), name.size()) == 0 && text[name.size()] == '\0';
 }
 
@@ -75,6 +77,14 @@ find_key(const DsKeyNode *first, std::string_view name)
     return nullptr;
 }
 
+// Whether a document's member name names the node as find_child takes a
+// child, or, for a typed level, as find_key takes a key.
+bool
+fits(std::string_view name, const Node &node)
+{
+    return names(name, node.key, node.key->field_type == nullptr ? node.key->name : node.doc->name);
+}
+
 // The next "choice/case" pair of a choices text, moving text past it.
 bool
 next_choice(std::string_view &text, std::string_view &choice, std::string_view &which)
@@ -128,7 +138,7 @@ Place::pointer() const
         if (step.index != 0)
             out += std::to_string(step.index - 1);
         else
-            out += pointer_segment(step.name != nullptr ? step.name : step.own);
+            out += pointer_segment(step.name);
     }
     return out;
 }
@@ -144,7 +154,7 @@ SplitWalk::fail(std::string reason)
 }
 
 bool
-SplitWalk::fail_at(const std::string &member, std::string reason)
+SplitWalk::fail_at(std::string_view member, std::string reason)
 {
     if (reason_.empty()) {
         reason_ = std::move(reason);
@@ -210,7 +220,7 @@ SplitWalk::body(bool emit, const DsKeyNode *at, const std::string &prefix, const
         return syntax();
     if (read != name)
         return fail_at(read, "the body's one member must be \"" + name + "\"");
-    place_.enter_copy(name);
+    place_.enter(name);
     if (!in_.take(':'))
         return fail("not JSON: a ':' was expected");
     bool ok = only != nullptr ? list(at, node, only) : member(at, node);
@@ -259,31 +269,53 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
     // The members so far (seen_ from the scope's base on), with the choices
     // they sit in.
     ObjectScope scope(*this);
-    std::string &name = scope.name();
-    const DsKeyNode *hint = nullptr;
+    TextRun &read = scope.name();
+    const DsKeyNode *hint = nullptr, *before = nullptr;
+    uint64_t members = 0; // a filter of the members so far
     const size_t depth = place_.depth(), path_length = path_.size();
     do {
-        if (!in_.read_string(name))
+        if (!in_.read_string(read))
             return syntax();
-        const DsKeyNode *child = find_child(parent, name, hint);
-        bool is_key = child == nullptr && first_key != nullptr &&
-                      (child = find_key(first_key, name)) != nullptr;
-        if (!is_key && child != nullptr)
+        const std::string_view name = read.view();
+        const Node *guess = order_.guess(parent, before);
+        const DsKeyNode *child = nullptr;
+        bool is_key = false;
+        Node node;
+        if (guess != nullptr && (guess->key->field_type == nullptr || first_key != nullptr) &&
+            fits(name, *guess)) {
+            node = *guess;
+            child = node.key;
+            is_key = child->field_type != nullptr;
+        } else {
+            child = find_child(parent, name, hint);
+            is_key = child == nullptr && first_key != nullptr &&
+                     (child = find_key(first_key, name)) != nullptr;
+            if (child == nullptr)
+                return fail_at(name,
+                               "no such member here (unknown, misspelt or of another module)");
+            std::string why;
+            node = node_of(child, why);
+            if (node.doc == nullptr)
+                return fail_at(name, why);
+            order_.note(parent, before, node);
+        }
+        if (!is_key)
             hint = next_of(parent, child);
-        if (child == nullptr)
-            return fail_at(name, "no such member here (unknown, misspelt or of another module)");
-        std::string why;
-        Node node = node_of(child, why);
-        if (node.doc == nullptr)
-            return fail_at(name, why);
+        before = child;
         // The checking pass found no member twice and no case beside another.
-        for (size_t s = emit_ ? seen_.size() : scope.seen_base(); s < seen_.size(); ++s) {
+        // The members before are looked through only when this one may be
+        // among them (by a 64-bit filter of their nodes) or sits in a case.
+        const uint64_t bit = uint64_t(1)
+                             << (reinterpret_cast<uintptr_t>(child) / sizeof *child % 64);
+        const bool look = !emit_ && ((members & bit) != 0 || node.doc->choices != nullptr);
+        members |= bit;
+        for (size_t s = look ? scope.seen_base() : seen_.size(); s < seen_.size(); ++s) {
             const auto &[other, choices] = seen_[s];
             if (other == child)
                 return fail_at(name, "the member appears twice");
-            std::string clash = is_key || choices == nullptr || node.doc->choices == nullptr
-                                    ? ""
-                                    : case_clash(choices, node.doc->choices);
+            if (is_key || choices == nullptr || node.doc->choices == nullptr)
+                continue;
+            std::string clash = case_clash(choices, node.doc->choices);
             if (!clash.empty())
                 return fail_at(name, "of another case of choice \"" + clash + "\" than \"" +
                                          other->name + "\"");
@@ -293,15 +325,12 @@ SplitWalk::object_members(const DsKeyNode *parent, const DsKeyNode *first_key)
             return in_.peek() == JsonPull::Token::end
                        ? syntax()
                        : fail_at(name, "not JSON: a ':' was expected");
-        if (same(name, child->name))
-            place_.enter(child->name);
-        else
-            place_.enter_copy(name);
+        place_.enter(name);
         if (is_key) {
             if (!in_.skip_value())
                 return syntax();
         } else {
-            path_ += "/";
+            path_ += '/';
             path_ += child->name;
             if (!member(child, node))
                 return false;
@@ -322,12 +351,13 @@ SplitWalk::list(const DsKeyNode *key, const Node &node, const Keys *only)
     if (!in_.take('['))
         return fail("a list is a JSON array of its entries");
     EntryTable seen;
+    Keys keys; // each entry's, in turn
     size_t index = 0;
     const size_t depth = place_.depth(), path_length = path_.size();
     if (!in_.take(']')) {
         do {
             place_.enter(index);
-            if (!list_entry(key, node, index, only, seen))
+            if (!list_entry(key, node, index, only, seen, keys))
                 return false;
             place_.leave(depth);
             path_.resize(path_length);
@@ -344,7 +374,7 @@ SplitWalk::list(const DsKeyNode *key, const Node &node, const Keys *only)
 
 bool
 SplitWalk::list_entry(const DsKeyNode *key, const Node &node, size_t index, const Keys *only,
-                      EntryTable &seen)
+                      EntryTable &seen, Keys &keys)
 {
     const DsKeyNode *first = first_child(key);
     if (first == nullptr || first->field_type == nullptr)
@@ -352,12 +382,12 @@ SplitWalk::list_entry(const DsKeyNode *key, const Node &node, size_t index, cons
     if (in_.peek() != JsonPull::Token::object)
         return in_.peek() == JsonPull::Token::invalid ? syntax()
                                                       : fail("a list entry is a JSON object");
-    Keys keys;
     const DsKeyNode *last = first;
     if (node.doc->key_count == 0) {
-        keys.texts.push_back(std::to_string(index + 1));
+        keys.texts.resize(1);
+        keys.texts[0] = std::to_string(index + 1);
     } else {
-        if (!entry_keys(first, in_.offset(), keys))
+        if (!entry_keys(first, in_.offset(), keys, emit_))
             return false;
         for (size_t i = 1; i < keys.texts.size(); ++i)
             last = first_child(last);

@@ -1,9 +1,10 @@
-// The split walk (split_walk.cpp, split_values.cpp): an RFC 7951 document
-// read against the key forest and its document data. It runs twice over the
-// text: once to check everything, once to hand the entries out, so that a
-// refused document gives none. It holds the key path and the document place
-// of the member it is in, and, for each list open around that member, what
-// it needs to find a repeated entry; nothing else grows with the document.
+// The split walk (split_walk.cpp, split_values.cpp, split_keys.cpp): an
+// RFC 7951 document read against the key forest and its document data. It
+// runs twice over the text: once to check everything, once to hand the
+// entries out, so that a refused document gives none. It holds the key path
+// and the document place of the member it is in, and, for each list open
+// around that member, what it needs to find a repeated entry; nothing else
+// grows with the document.
 #ifndef DSTYPES_DOCUMENT_SPLIT_WALK_H
 #define DSTYPES_DOCUMENT_SPLIT_WALK_H
 
@@ -30,22 +31,17 @@ class Place
         return steps_.size();
     }
     // A member by its name, which must outlive the step (the module's static
-    // names), or by a name of its own (copied).
+    // names, the document's text, a name being read).
     void
-    enter(const char *name)
+    enter(std::string_view name)
     {
-        steps_.push_back({name, 0, {}});
-    }
-    void
-    enter_copy(std::string name)
-    {
-        steps_.push_back({nullptr, 0, std::move(name)});
+        steps_.push_back({name, 0});
     }
     // An element of an array, from 0.
     void
     enter(size_t index)
     {
-        steps_.push_back({nullptr, index + 1, {}});
+        steps_.push_back({{}, index + 1});
     }
     void
     leave(size_t depth)
@@ -56,9 +52,8 @@ class Place
 
   private:
     struct Step {
-        const char *name; // null: own or index
-        size_t index;     // element + 1; 0: a member
-        std::string own;
+        std::string_view name;
+        size_t index; // element + 1; 0: a member
     };
     std::vector<Step> steps_;
 };
@@ -103,6 +98,94 @@ class ValueMemo
     std::vector<Slot> slots_; // kSlots once the first value is kept
 };
 
+// Which member followed which in the objects read so far: documents repeat
+// the shapes of their objects, so the member after a given one (or first in
+// an object) is mostly the one that came there the last time, and is
+// tried before the children are searched. A fixed number of pairs are kept
+// (split_values.cpp).
+class MemberOrder
+{
+  public:
+    // The member (with its document data) that followed before (null: came
+    // first) in an object of parent last time, or null.
+    const Node *
+    guess(const DsKeyNode *parent, const DsKeyNode *before) const
+    {
+        if (slots_.empty())
+            return nullptr;
+        const Slot &slot = slots_[slot_of(parent, before)];
+        return slot.member.key != nullptr && slot.parent == parent && slot.before == before
+                   ? &slot.member
+                   : nullptr;
+    }
+    void note(const DsKeyNode *parent, const DsKeyNode *before, const Node &member);
+
+  private:
+    static constexpr size_t kSlots = 256;
+    struct Slot {
+        const DsKeyNode *parent;
+        const DsKeyNode *before;
+        Node member; // member.key null: empty
+    };
+    static size_t
+    slot_of(const DsKeyNode *parent, const DsKeyNode *before)
+    {
+        uint64_t bits = reinterpret_cast<uintptr_t>(parent) * 0x9E3779B97F4A7C15ull ^
+                        reinterpret_cast<uintptr_t>(before) * 0xC2B2AE3D27D4EB4Full;
+        return static_cast<size_t>(bits >> 56) % kSlots;
+    }
+    std::vector<Slot> slots_; // kSlots once the first pair is noted
+};
+
+// A string read from the document: a view of the text itself when it holds
+// no escape, else an unescaped copy of its own. A sink of
+// JsonPull::read_string.
+class TextRun
+{
+  public:
+    void
+    clear()
+    {
+        view_ = {};
+        owned_ = false;
+    }
+    void
+    append(const char *chars, size_t length)
+    {
+        if (!owned_ && view_.empty()) {
+            view_ = {chars, length};
+            return;
+        }
+        own();
+        copy_.append(chars, length);
+        view_ = copy_;
+    }
+    void
+    push_back(char c)
+    {
+        own();
+        copy_.push_back(c);
+        view_ = copy_;
+    }
+    std::string_view
+    view() const
+    {
+        return view_;
+    }
+
+  private:
+    void
+    own()
+    {
+        if (!owned_)
+            copy_.assign(view_);
+        owned_ = true;
+    }
+    std::string_view view_;
+    std::string copy_;
+    bool owned_ = false;
+};
+
 class SplitWalk
 {
   public:
@@ -143,14 +226,14 @@ class SplitWalk
 
   private:
     // The entries of one list read so far: an open hash table of their
-    // places, tagged with part of their keys' hash (split_values.cpp).
+    // places, tagged with part of their keys' hash (split_keys.cpp).
     struct EntryTable {
         std::vector<uint64_t> slots;
         size_t used = 0;
     };
 
     bool fail(std::string reason);
-    bool fail_at(const std::string &member, std::string reason);
+    bool fail_at(std::string_view member, std::string reason);
     bool syntax();
     bool emit_entry(const DsKeyNode *key, const void *value, size_t size);
 
@@ -158,13 +241,17 @@ class SplitWalk
     bool object_members(const DsKeyNode *parent, const DsKeyNode *first_key);
     bool list(const DsKeyNode *key, const Node &node, const Keys *only);
     bool list_entry(const DsKeyNode *key, const Node &node, size_t index, const Keys *only,
-                    EntryTable &seen);
-    bool entry_keys(const DsKeyNode *key, size_t start, Keys &keys);
-    bool key_text(const DsKeyNode *level, const Node &node, const Scalar &value, std::string &text);
+                    EntryTable &seen, Keys &keys);
+    // checked: the entry was checked before (the handing-out pass, an
+    // earlier entry read again), so its keys are not packed again.
+    bool entry_keys(const DsKeyNode *key, size_t start, Keys &keys, bool checked);
+    bool key_text(const DsKeyNode *level, const Node &node, const Scalar &value, std::string &text,
+                  bool checked);
     bool leaf(const DsKeyNode *key, const Node &node);
     bool leaf_list(const DsKeyNode *key, const Node &node);
     bool scalar(Scalar &out, const char *what);
     bool pack(const DsType *type, json_object *value);
+    bool pack_checked(const DsType *type, json_object *value);
     bool duplicate_entry(EntryTable &seen, const DsKeyNode *first, const Keys &keys, size_t start);
     uint64_t rehash(const DsKeyNode *first, size_t start);
 
@@ -180,17 +267,19 @@ class SplitWalk
     std::vector<unsigned char> packed_; // the packed value of the entry at hand
     LibraryScratch library_;            // the library's form of the value at hand
     ValueMemo memo_;                    // leaves' values converted before
+    MemberOrder order_;                 // members' order in objects read before
 
     // Buffers kept from one object, leaf or list entry to the next, so that
     // the walk stops allocating once it has met the document's shapes.
     // The members of the objects open around the walk, outermost first, with
     // the choices they sit in; the member name being read, per open object.
     std::vector<std::pair<const DsKeyNode *, const char *>> seen_;
-    std::deque<std::string> names_;
+    std::deque<TextRun> names_;
     size_t open_objects_ = 0;
     Scalar leaf_value_;
     // What entry_keys reads of one list entry's keys.
     struct KeyScratch {
+        const DsKeyNode *first = nullptr; // the first level of levels
         std::vector<const DsKeyNode *> levels;
         std::vector<Node> nodes;
         std::vector<Scalar> values;
@@ -222,7 +311,7 @@ class SplitWalk
         {
             return seen_base_;
         }
-        std::string &
+        TextRun &
         name()
         {
             return walk_.names_[walk_.open_objects_ - 1];
@@ -233,6 +322,10 @@ class SplitWalk
         size_t seen_base_;
     };
 };
+
+// The converter of an address type whose base is a string (1, 2 or 3), or
+// 0 (split_values.cpp).
+uint64_t address_converter(const DsType *type);
 
 // "~" and "/" of a member name escaped for a JSON pointer.
 std::string pointer_segment(std::string_view name);

@@ -94,6 +94,25 @@ read_integer(std::string_view text, bool &negative, uint64_t &magnitude)
     return true;
 }
 
+// The common case of read_integer: an optional "-" and at most 19 decimal
+// digits without a leading zero, read as read_integer reads them; false for
+// every other text (which read_integer then reads).
+bool
+plain_decimal(std::string_view text, bool &negative, uint64_t &magnitude)
+{
+    negative = !text.empty() && text.front() == '-';
+    std::string_view digits = text.substr(negative ? 1 : 0);
+    if (digits.empty() || digits.size() > 19 || (digits[0] == '0' && digits.size() > 1))
+        return false;
+    magnitude = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return false;
+        magnitude = magnitude * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return true;
+}
+
 // Whether value (magnitude and sign) lies in one of the type's range pairs:
 // signed 64-bit bounds, or for uint64 the bits of unsigned ones.
 bool
@@ -160,14 +179,15 @@ canonical_integer(const DsDocValue &value, std::string_view text, bool json_numb
     uint8_t base = value.base;
     IntBounds bounds = int_bounds(base);
     std::string plain;
-    if (json_number && text.find_first_of("eE") != std::string_view::npos) {
+    bool read = plain_decimal(text, negative, magnitude);
+    if (!read && json_number && text.find_first_of("eE") != std::string_view::npos) {
         if (!exponent_integer(text, plain)) {
             reason = std::string("not an integer of type ") + base_name(base);
             return false;
         }
         text = plain;
     }
-    if (!read_integer(text, negative, magnitude)) {
+    if (!read && !read_integer(text, negative, magnitude)) {
         reason = std::string("not an integer of type ") + base_name(base);
         return false;
     }
@@ -182,6 +202,10 @@ canonical_integer(const DsDocValue &value, std::string_view text, bool json_numb
     if (!in_ranges(value, negative, magnitude)) {
         reason = "out of the type's range";
         return false;
+    }
+    if (read && (negative || text[0] != '-')) { // a plain text is its own canonical form
+        out.assign(text);
+        return true;
     }
     char digits[24];
     char *end = std::to_chars(digits, digits + sizeof digits, magnitude).ptr;

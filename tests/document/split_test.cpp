@@ -1,11 +1,17 @@
 // ds_doc_split on the hand-written module doc_fixture (doc_fixture.yang):
 // the entries of documents with every kind of node and value form, byte for
 // byte, and refusals with their place and reason.
+#include "document/doc.h"
 #include "dstypes_doc.h"
 
 #include <gtest/gtest.h>
+#include <json-c/json.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -106,6 +112,105 @@ TEST(Split, ListEntriesComeAtTheirLastKeyLevelWithKeysFromAnywhereInTheEntry)
         "/dt:top/log/2/msg\t6d 31 00 00 00 00 00 00 00 00 00 00 00 00 00 00",
     };
     EXPECT_EQ(out.lines, want);
+}
+
+// Key components against json-c's print of the same keys, over generated
+// keys: texts of every character a document's text can hold that json-c
+// escapes or keeps (tab, line feed, carriage return, quotes, backslashes,
+// slashes, multibyte UTF-8), written in the document as \u escapes, and
+// the numbers of a u8 key.
+TEST(Split, KeyComponentsAreJsonCsPrintOfTheKeys)
+{
+    std::mt19937 random(7);
+    const std::vector<std::string> chars = {"\t", "\n", "\r", " ",        "\"",
+                                            "\\", "/",  "~",  "\x7f",     "a",
+                                            "Z",  "0",  ":",  "\xc3\xa9", "\xe2\x82\xac"};
+    std::string text = R"({"dt:top": {"item": [)";
+    std::vector<std::string> want;
+    std::set<std::string> ids;
+    for (int n = 0; n < 3000; ++n) {
+        std::string id, escaped;
+        for (size_t length = random() % 8; length > 0; --length) {
+            const std::string &c = chars[random() % chars.size()];
+            if (id.size() + c.size() > 15)
+                break;
+            id += c;
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x",
+                          c.size() == 1   ? unsigned(c[0])
+                          : c.size() == 2 ? 0xe9u
+                                          : 0x20acu);
+            escaped += c == "a" || c == "Z" || c == "0" ? c : escape;
+        }
+        if (!ids.insert(id).second)
+            continue;
+        json_object *jo = json_object_new_string_len(id.data(), int(id.size()));
+        std::string printed = json_object_to_json_string(jo);
+        json_object_put(jo);
+        unsigned a = random() % 256;
+        text += (want.empty() ? "{\"id\": \"" : ",{\"id\": \"") + escaped +
+                "\", \"sub\": [{\"a\": " + std::to_string(a) + ", \"b\": \"x\"}]}";
+        want.push_back("/dt:top/item/" + printed + "\t");
+        want.push_back("/dt:top/item/" + printed + "/sub/" + std::to_string(a) + "/\"x\"\t");
+    }
+    Outcome out = split(text + "]}}");
+    ASSERT_EQ(out.result, 0) << out.where << ": " << out.reason;
+    EXPECT_GT(want.size(), 4000u);
+    EXPECT_EQ(out.lines, want);
+}
+
+// Times move to the local zone as timegm and localtime_r move them, over
+// generated times (fields in their ranges, or any two digits) and zones
+// with daylight saving time and half-hour offsets.
+TEST(Split, TimesMoveToTheLocalZoneAsTheCLibraryMovesThem)
+{
+    std::mt19937 random(11);
+    const char *saved = std::getenv("TZ");
+    std::string before = saved != nullptr ? saved : "";
+    for (const char *zone : {"UTC0", "America/New_York", "Australia/Lord_Howe"}) {
+        setenv("TZ", zone, 1);
+        tzset();
+        for (int n = 0; n < 3000; ++n) {
+            // Fields in their ranges, or any two digits.
+            const int limits[5] = {12, 31, 24, 60, 60};
+            bool wild = random() % 4 == 0;
+            int year = int(random() % 10000), f[5], sign = int(random() % 3) - 1;
+            for (int i = 0; i < 5; ++i)
+                f[i] = wild ? int(random() % 100) : int(random() % limits[i]) + (i < 2);
+            int hours = int(random() % 24), minutes = int(random() % 60);
+            if (sign < 0 && hours == 0 && minutes == 0) // "-00:00" is no offset
+                minutes = 1;
+            char text[64], offset[8] = "Z";
+            if (sign != 0)
+                std::snprintf(offset, sizeof offset, "%c%02d:%02d", sign < 0 ? '-' : '+', hours,
+                              minutes);
+            std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%s", year, f[0], f[1],
+                          f[2], f[3], f[4], offset);
+            struct tm tm = {};
+            tm.tm_year = year - 1900;
+            tm.tm_mon = f[0] - 1;
+            tm.tm_mday = f[1];
+            tm.tm_hour = f[2];
+            tm.tm_min = f[3];
+            tm.tm_sec = f[4];
+            time_t instant = timegm(&tm) - sign * (hours * 3600 + minutes * 60);
+            struct tm local = {};
+            ASSERT_NE(localtime_r(&instant, &local), nullptr);
+            long gmtoff = local.tm_gmtoff % 86400, off = (gmtoff < 0 ? -gmtoff : gmtoff) / 60;
+            char want[64];
+            std::snprintf(want, sizeof want, "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld",
+                          local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                          local.tm_min, local.tm_sec, gmtoff < 0 ? '-' : '+', off / 60, off % 60);
+            std::string out;
+            ASSERT_TRUE(doc::canonical_text(DS_DOC_CANON_DATE_AND_TIME, text, out)) << text;
+            ASSERT_EQ(out, want) << text << " in " << zone;
+        }
+    }
+    if (saved != nullptr)
+        setenv("TZ", before.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
 }
 
 TEST(Split, RefusedDocumentsGiveNoEntryAndNameThePlace)

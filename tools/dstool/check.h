@@ -7,6 +7,7 @@
 #ifndef DSTOOL_CHECK_H
 #define DSTOOL_CHECK_H
 
+#include "core/grammar.h"
 #include "dstool.h"
 #include "keys/keys.h"
 
@@ -84,16 +85,21 @@ class TypeChecker
     void check(const DsType *type, const std::string &where);
 
   private:
+    friend struct core::KindVisit;
     void bad(const std::string &where, const std::string &what);
-    void check_int(const DsType *type, const std::string &where);
-    void check_string(const DsType *type, const std::string &where);
-    void check_enum(const DsType *type, const std::string &where);
-    void check_array(const DsType *type, const std::string &where);
+    // The rules of each kind, chosen by core::KindVisit.
+    void on_int(const DsType *type, const std::string &where);
+    void on_double(const DsType *type, const std::string &where);
+    void on_string(const DsType *type, const std::string &where);
+    void on_enum(const DsType *type, const std::string &where);
+    void on_array(const DsType *type, const std::string &where);
+    void on_sequence(const DsType *type, const std::string &where);
+    void on_choice(const DsType *type, const std::string &where);
+    void on_bitmap(const DsType *type, const std::string &where);
+    void on_converted(const DsType *type, const std::string &where);
+    void on_unknown_kind(uint32_t kind, const DsType *type, const std::string &where);
     bool fields_size(const DsField *fields, uint32_t first, uint32_t count,
                      const std::string &where, uint64_t *total);
-    void check_sequence(const DsType *type, const std::string &where);
-    void check_choice(const DsType *type, const std::string &where);
-    void check_converted(const DsType *type, const std::string &where);
 
     Findings &out_;
     std::set<const DsType *> seen_;

@@ -33,36 +33,30 @@ TypeChecker::check(const DsType *type, const std::string &where)
 {
     if (type == nullptr || is_builtin(type) || !seen_.insert(type).second)
         return;
-    std::string size = "size " + std::to_string(type->size);
-    switch (type->kind) {
-    case DS_KIND_INT:
-        return check_int(type, where);
-    case DS_KIND_DOUBLE:
-        if (type->size != 8)
-            bad(where, "double of " + size + ": a double takes 8 bytes");
-        return;
-    case DS_KIND_STRING:
-        return check_string(type, where);
-    case DS_KIND_ENUM:
-        return check_enum(type, where);
-    case DS_KIND_ARRAY:
-        return check_array(type, where);
-    case DS_KIND_SEQUENCE:
-        return check_sequence(type, where);
-    case DS_KIND_CHOICE:
-        return check_choice(type, where);
-    case DS_KIND_BITMAP:
-        if (type->size != (uint64_t{type->p.bitmap.bit_count} + 7) / 8)
-            bad(where, size + " disagrees with its " + std::to_string(type->p.bitmap.bit_count) +
-                           " bits (" +
-                           std::to_string((uint64_t{type->p.bitmap.bit_count} + 7) / 8) +
-                           " bytes)");
-        return;
-    case DS_KIND_CONVERTED:
-        return check_converted(type, where);
-    default:
-        bad(where, "unknown kind " + std::to_string(type->kind));
-    }
+    core::KindVisit::visit(*this, type->kind, type, where);
+}
+
+void
+TypeChecker::on_double(const DsType *type, const std::string &where)
+{
+    if (type->size != 8)
+        bad(where, "double of size " + std::to_string(type->size) + ": a double takes 8 bytes");
+}
+
+void
+TypeChecker::on_bitmap(const DsType *type, const std::string &where)
+{
+    uint64_t bytes = (uint64_t{type->p.bitmap.bit_count} + 7) / 8;
+    if (type->size != bytes)
+        bad(where, "size " + std::to_string(type->size) + " disagrees with its " +
+                       std::to_string(type->p.bitmap.bit_count) + " bits (" +
+                       std::to_string(bytes) + " bytes)");
+}
+
+void
+TypeChecker::on_unknown_kind(uint32_t kind, const DsType *, const std::string &where)
+{
+    bad(where, "unknown kind " + std::to_string(kind));
 }
 
 // The library reads an int of 1, 2 or 4 bytes signed when its min is
@@ -70,7 +64,7 @@ TypeChecker::check(const DsType *type, const std::string &where)
 // beyond what that reading holds lets values through that come back changed.
 // Eight bytes hold every range.
 void
-TypeChecker::check_int(const DsType *type, const std::string &where)
+TypeChecker::on_int(const DsType *type, const std::string &where)
 {
     int64_t min = type->p.integer.min;
     int64_t max = type->p.integer.max;
@@ -94,7 +88,7 @@ TypeChecker::check_int(const DsType *type, const std::string &where)
 }
 
 void
-TypeChecker::check_string(const DsType *type, const std::string &where)
+TypeChecker::on_string(const DsType *type, const std::string &where)
 {
     if (type->size == 0)
         bad(where, "string of size 0 has no room for its NUL");
@@ -109,7 +103,7 @@ TypeChecker::check_string(const DsType *type, const std::string &where)
 }
 
 void
-TypeChecker::check_enum(const DsType *type, const std::string &where)
+TypeChecker::on_enum(const DsType *type, const std::string &where)
 {
     const DsType *base = type->p.enumeration.base;
     if (base == nullptr || base->kind != DS_KIND_INT)
@@ -125,7 +119,7 @@ TypeChecker::check_enum(const DsType *type, const std::string &where)
 }
 
 void
-TypeChecker::check_array(const DsType *type, const std::string &where)
+TypeChecker::on_array(const DsType *type, const std::string &where)
 {
     const DsType *element = type->p.array.element;
     if (element == nullptr) {
@@ -160,7 +154,7 @@ TypeChecker::fields_size(const DsField *fields, uint32_t first, uint32_t count,
 }
 
 void
-TypeChecker::check_sequence(const DsType *type, const std::string &where)
+TypeChecker::on_sequence(const DsType *type, const std::string &where)
 {
     uint32_t count = type->p.sequence.field_count;
     if (count != 0 && type->p.sequence.fields == nullptr) {
@@ -174,7 +168,7 @@ TypeChecker::check_sequence(const DsType *type, const std::string &where)
 }
 
 void
-TypeChecker::check_choice(const DsType *type, const std::string &where)
+TypeChecker::on_choice(const DsType *type, const std::string &where)
 {
     const DsField *fields = type->p.choice.fields;
     const DsChoiceArm *arms = type->p.choice.arms;
@@ -207,7 +201,7 @@ TypeChecker::check_choice(const DsType *type, const std::string &where)
 }
 
 void
-TypeChecker::check_converted(const DsType *type, const std::string &where)
+TypeChecker::on_converted(const DsType *type, const std::string &where)
 {
     uint64_t converter = type->p.converted.converter;
     const DsType *base = type->p.converted.base;

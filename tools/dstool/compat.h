@@ -5,6 +5,7 @@
 #ifndef DSTOOL_COMPAT_H
 #define DSTOOL_COMPAT_H
 
+#include "core/grammar.h"
 #include "dstool.h"
 #include "dstypes_doc_schema.h"
 
@@ -41,14 +42,20 @@ class TypeComparer
   private:
     Changes compare_at(const DsType *old_type, const DsType *new_type, unsigned depth);
     Changes compare_kind(const DsType *o, const DsType *n, unsigned depth);
-    Changes compare_int(const DsType *o, const DsType *n);
-    Changes compare_string(const DsType *o, const DsType *n);
-    Changes compare_enum(const DsType *o, const DsType *n, unsigned depth);
-    Changes compare_array(const DsType *o, const DsType *n, unsigned depth);
+    // The rules of each kind, chosen by core::KindVisit.
+    friend struct core::KindVisit;
+    Changes on_int(const DsType *o, const DsType *n, unsigned depth);
+    Changes on_double(const DsType *o, const DsType *n, unsigned depth);
+    Changes on_string(const DsType *o, const DsType *n, unsigned depth);
+    Changes on_enum(const DsType *o, const DsType *n, unsigned depth);
+    Changes on_array(const DsType *o, const DsType *n, unsigned depth);
+    Changes on_sequence(const DsType *o, const DsType *n, unsigned depth);
+    Changes on_choice(const DsType *o, const DsType *n, unsigned depth);
+    Changes on_bitmap(const DsType *o, const DsType *n, unsigned depth);
+    Changes on_converted(const DsType *o, const DsType *n, unsigned depth);
+    Changes on_unknown_kind(uint32_t kind, const DsType *o, const DsType *n, unsigned depth);
     Changes compare_fields(const DsField *o, uint32_t old_count, const DsField *n,
                            uint32_t new_count, unsigned depth);
-    Changes compare_choice(const DsType *o, const DsType *n, unsigned depth);
-    Changes compare_bitmap(const DsType *o, const DsType *n);
     // Counts one step of work; false once the bound is passed.
     bool step(size_t rows = 1);
 

@@ -14,7 +14,6 @@ namespace dstool
 namespace
 {
 
-constexpr unsigned kMaxDepth = 64;     // descriptors nested deeper are not compared
 constexpr size_t kMaxWork = 4'000'000; // rows compared in one run, at most
 constexpr unsigned kMaxBaseHops = 16;  // converter-0 wrappers followed, at most
 constexpr size_t kMaxChanges = 16;     // changes listed for one value, at most
@@ -133,8 +132,8 @@ TypeComparer::compare_at(const DsType *old_type, const DsType *new_type, unsigne
         return done->second;
     if (active_.count(pair) != 0)
         return {};
-    if (depth >= kMaxDepth)
-        return {breaking("not compared: nested deeper than " + std::to_string(kMaxDepth) +
+    if (depth >= core::kMaxDepth)
+        return {breaking("not compared: nested deeper than " + std::to_string(core::kMaxDepth) +
                          " descriptors")};
     if (!step())
         return {breaking("not compared: the comparison stopped after " + std::to_string(kMaxWork) +
@@ -155,37 +154,43 @@ TypeComparer::compare_kind(const DsType *o, const DsType *n, unsigned depth)
     if (o->kind != n->kind)
         return {breaking("kind " + kind_label(o->kind) + " (" + bytes_text(o->size) + ") -> " +
                          kind_label(n->kind) + " (" + bytes_text(n->size) + ")")};
-    switch (o->kind) {
-    case DS_KIND_INT:
-        return compare_int(o, n);
-    case DS_KIND_STRING:
-        return compare_string(o, n);
-    case DS_KIND_ENUM:
-        return compare_enum(o, n, depth);
-    case DS_KIND_ARRAY:
-        return compare_array(o, n, depth);
-    case DS_KIND_SEQUENCE:
-        return compare_fields(o->p.sequence.fields, o->p.sequence.field_count, n->p.sequence.fields,
-                              n->p.sequence.field_count, depth);
-    case DS_KIND_CHOICE:
-        return compare_choice(o, n, depth);
-    case DS_KIND_BITMAP:
-        return compare_bitmap(o, n);
-    case DS_KIND_CONVERTED:
-        if (o->p.converted.converter != n->p.converted.converter)
-            return {breaking("converter " + std::to_string(o->p.converted.converter) + " -> " +
-                             std::to_string(n->p.converted.converter))};
-        return {}; // converters 1 to 3 fix the packed form; the others read nothing
-    default:
-        return {}; // double: 8 bytes either way
-    }
+    return core::KindVisit::visit(*this, o->kind, o, n, depth);
+}
+
+Changes
+TypeComparer::on_double(const DsType *, const DsType *, unsigned)
+{
+    return {}; // 8 bytes either way
+}
+
+Changes
+TypeComparer::on_sequence(const DsType *o, const DsType *n, unsigned depth)
+{
+    return compare_fields(o->p.sequence.fields, o->p.sequence.field_count, n->p.sequence.fields,
+                          n->p.sequence.field_count, depth);
+}
+
+// Converters 1 to 3 fix the packed form; the others read nothing.
+Changes
+TypeComparer::on_converted(const DsType *o, const DsType *n, unsigned)
+{
+    if (o->p.converted.converter == n->p.converted.converter)
+        return {};
+    return {breaking("converter " + std::to_string(o->p.converted.converter) + " -> " +
+                     std::to_string(n->p.converted.converter))};
+}
+
+Changes
+TypeComparer::on_unknown_kind(uint32_t, const DsType *, const DsType *, unsigned)
+{
+    return {}; // dstool check names a kind it does not know
 }
 
 // Integers: the same width, the same reading of the stored bytes (a sign
 // change matters only for stored values with the top bit set) and a range
 // that holds every old value.
 Changes
-TypeComparer::compare_int(const DsType *o, const DsType *n)
+TypeComparer::on_int(const DsType *o, const DsType *n, unsigned)
 {
     if (o->size != n->size)
         return {breaking("size " + std::to_string(o->size) + " -> " + bytes_text(n->size))};
@@ -222,7 +227,7 @@ TypeComparer::compare_int(const DsType *o, const DsType *n)
 // refuse stored texts; which ones is not decidable here, so it breaks unless
 // the new pattern accepts every text.
 Changes
-TypeComparer::compare_string(const DsType *o, const DsType *n)
+TypeComparer::on_string(const DsType *o, const DsType *n, unsigned)
 {
     Changes out;
     if (o->size != n->size)
@@ -243,7 +248,7 @@ TypeComparer::compare_string(const DsType *o, const DsType *n)
 // Enumerations: the base reads the stored number; every old name keeps its
 // number, and no old number is lost.
 Changes
-TypeComparer::compare_enum(const DsType *o, const DsType *n, unsigned depth)
+TypeComparer::on_enum(const DsType *o, const DsType *n, unsigned depth)
 {
     Changes out;
     const DsType *ob = o->p.enumeration.base, *nb = n->p.enumeration.base;
@@ -291,7 +296,7 @@ TypeComparer::compare_enum(const DsType *o, const DsType *n, unsigned depth)
 }
 
 Changes
-TypeComparer::compare_array(const DsType *o, const DsType *n, unsigned depth)
+TypeComparer::on_array(const DsType *o, const DsType *n, unsigned depth)
 {
     Changes out;
     if (o->p.array.max_count != n->p.array.max_count)
@@ -330,7 +335,7 @@ TypeComparer::compare_fields(const DsField *o, uint32_t old_count, const DsField
 // the bytes that were written as zero filler: only a compatible change when
 // the old arm had no members either, which is how it is treated.
 Changes
-TypeComparer::compare_choice(const DsType *o, const DsType *n, unsigned depth)
+TypeComparer::on_choice(const DsType *o, const DsType *n, unsigned depth)
 {
     const DsField *of = o->p.choice.fields, *nf = n->p.choice.fields;
     if (of == nullptr || nf == nullptr)
@@ -374,7 +379,7 @@ TypeComparer::compare_choice(const DsType *o, const DsType *n, unsigned depth)
 }
 
 Changes
-TypeComparer::compare_bitmap(const DsType *o, const DsType *n)
+TypeComparer::on_bitmap(const DsType *o, const DsType *n, unsigned)
 {
     uint32_t ob = o->p.bitmap.bit_count, nb = n->p.bitmap.bit_count;
     std::string change = "bits " + std::to_string(ob) + " -> " + std::to_string(nb);
