@@ -3,12 +3,44 @@
 // document (join_print.cpp), whole or as the body of one node.
 #include "document/join_tree.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 namespace doc
 {
+
+JoinNode *
+NodeArena::make()
+{
+    if (used_ == size_) {
+        // Small joins stay small; big ones take chunks of kChunk nodes.
+        size_t size = std::min(kChunk, kFirst << std::min<size_t>(chunks_.size(), 8));
+        chunks_.push_back(std::make_unique<JoinNode[]>(size));
+        used_ = 0;
+        size_ = size;
+    }
+    return &chunks_.back()[used_++];
+}
+
+std::string_view
+TextArena::store(std::string_view text)
+{
+    if (text.empty())
+        return {};
+    if (text.size() > size_ - used_) {
+        size_t size =
+            std::max(std::min(kChunk, kFirst << std::min<size_t>(chunks_.size(), 8)), text.size());
+        chunks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+        used_ = 0;
+        size_ = size;
+    }
+    char *at = chunks_.back().get() + used_;
+    std::memcpy(at, text.data(), text.size());
+    used_ += text.size();
+    return {at, text.size()};
+}
 
 // The data node that a join's at names, or null when no entry reached it.
 const JoinNode *
@@ -22,8 +54,7 @@ find_at(const DsDocJoin &join)
             bool last_key =
                 i + 1 == join.at_keys.size() || join.at_keys[i + 1]->field_type == nullptr;
             if (last_key) {
-                auto it = node->by_identity.find(identity);
-                node = it != node->by_identity.end() ? it->second : nullptr;
+                node = find_entry(node, identity);
                 identity.clear();
             }
             continue;

@@ -7,25 +7,12 @@
 
 #include <algorithm>
 #include <new>
-#include <unordered_set>
 
 namespace doc
 {
 
 namespace
 {
-
-// The document form of a value of node in the library's JSON form,
-// canonical as YANG tools print it.
-bool
-document_scalar(const Node &node, json_object *library, Scalar &out, std::string &reason)
-{
-    if (node.doc->value == nullptr) {
-        reason = "the module's document data gives no type for it";
-        return false;
-    }
-    return library_to_scalar(*node.doc->value, library, out, reason);
-}
 
 using Step = JoinStep;
 
@@ -60,7 +47,8 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
     memo.list = nullptr;
     memo.entry = nullptr;
     memo.identity.clear();
-    memo.values.clear();
+    memo.printed.clear();
+    memo.printed_count = 0;
     for (size_t i = list + 1; i <= list + count; ++i) {
         json_object *library = nullptr;
         std::string one;
@@ -79,7 +67,9 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
             reason = "key " + std::string(levels[i].component) + ": " + reason;
             return false;
         }
-        memo.values.push_back(std::move(key));
+        if (memo.printed_count++ != 0)
+            memo.printed += '\0';
+        append_scalar(memo.printed, key);
     }
     memo.level = list;
     memo.keys.resize(count + 1);
@@ -90,18 +80,6 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
         memo.components[j - 1].assign(levels[list + j].component);
     memo.valid = true;
     return true;
-}
-
-// The first element that comes twice among a leaf-list's elements; null
-// when none does (YANG allows repeated elements in state data only).
-const Scalar *
-repeated(const std::vector<Scalar> &values)
-{
-    std::unordered_set<std::string> seen;
-    for (const Scalar &value : values)
-        if (!seen.insert(value.text).second)
-            return &value;
-    return nullptr;
 }
 
 // The choice/case pairs of a node, outermost first.
@@ -149,7 +127,7 @@ creation_conflict(const JoinNode *parent, const Node &node)
 {
     if (parent == nullptr || node.doc->choices == nullptr)
         return {};
-    for (const auto &child : parent->children) {
+    for (const JoinNode *child = parent->first_child; child != nullptr; child = child->next) {
         std::string choice = conflicting_choice(node.doc, child->node.doc);
         if (!choice.empty())
             return "is in another case of choice " + choice + " than " + child->node.doc->name;
@@ -165,23 +143,37 @@ entry_of(const JoinNode *list, EntryMemo &memo)
         return nullptr;
     if (memo.list == list)
         return memo.entry;
-    auto it = list->by_identity.find(memo.identity);
-    if (it == list->by_identity.end())
+    JoinNode *entry = find_entry(list, memo.identity);
+    if (entry == nullptr)
         return nullptr;
     memo.list = list;
-    memo.entry = it->second;
-    return it->second;
+    memo.entry = entry;
+    return entry;
 }
 
 // The walk of an entry's levels over the tree: what exists, and what to
 // build (steps); cur ends at the entry's own node, or null when it is new.
 bool
 plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &steps,
-          const JoinNode *&cur, std::string &reason)
+          const JoinNode *&cur, size_t reusable, std::string &reason)
 {
     cur = &join.root;
     for (size_t i = 0; i < levels.size(); ++i) {
         const Node &node = levels[i].node;
+        // A step over levels that the entry before went the same way needs
+        // no looking up and no checks again.
+        size_t s = steps.size();
+        if (s < reusable && join.walked[s].end < join.path_memo.shared) {
+            const Walked &walked = join.walked[s];
+            Step step;
+            step.level = i;
+            step.node = walked.node;
+            step.entry = walked.entry != nullptr ? &join.memo[s] : nullptr;
+            cur = walked.entry != nullptr ? walked.entry : walked.node;
+            i = walked.end;
+            steps.push_back(step);
+            continue;
+        }
         if (i < join.at_keys.size() && node.key != join.at_keys[i]) {
             reason = "is not below the joined node";
             return false;
@@ -190,7 +182,7 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
             reason = "names a key level without its list";
             return false;
         }
-        const JoinNode *next = find_child(cur, node.key);
+        JoinNode *next = find_child(cur, node.key);
         std::string conflict = next == nullptr ? creation_conflict(cur, node) : std::string();
         if (!conflict.empty()) {
             reason = node.doc->name + (" " + conflict);
@@ -198,6 +190,7 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
         }
         Step step;
         step.level = i;
+        step.node = next;
         cur = next;
         if (node.doc->kind == DS_DOC_LIST) {
             size_t count = node.doc->key_count == 0 ? 1 : node.doc->key_count;
@@ -220,42 +213,35 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
     return false;
 }
 
-// The document values of a leaf's or leaf-list's packed value, checked as
-// its type and YANG require; false with reason.
-bool
-entry_values(const Node &owner, const DsType *type, const void *value, size_t value_len,
-             std::vector<Scalar> &values, std::string &reason)
+// Puts child among parent's children, which are in print order (after
+// those of the same place, as they came).
+void
+insert_child(JoinNode &parent, JoinNode *child)
 {
-    if (value == nullptr || type == nullptr || value_len != ds_type_size(type)) {
-        reason = "value of " + std::to_string(value_len) + " bytes where its type has " +
-                 std::to_string(type ? ds_type_size(type) : 0);
-        return false;
+    uint32_t order = child->node.doc->order;
+    if (parent.last_child == nullptr || parent.last_child->node.doc->order <= order) {
+        (parent.last_child != nullptr ? parent.last_child->next : parent.first_child) = child;
+        parent.last_child = child;
+        return;
     }
-    JsonPtr library(ds_c_to_jo(type, value, value_len));
-    if (library == nullptr) {
-        reason = "value is not valid for its type";
-        return false;
-    }
-    bool list = owner.doc->kind == DS_DOC_LEAF_LIST;
-    if (list && (type->kind != DS_KIND_ARRAY || type->p.array.element == nullptr)) {
-        reason = "a leaf-list whose type is not an array";
-        return false;
-    }
-    size_t count = list ? json_object_array_length(library.get()) : 1;
-    for (size_t e = 0; e < count; ++e) {
-        Scalar scalar;
-        json_object *item = list ? json_object_array_get_idx(library.get(), e) : library.get();
-        if (!document_scalar(owner, item, scalar, reason))
-            return false;
-        values.push_back(std::move(scalar));
-    }
-    const Scalar *twice =
-        list && (owner.doc->flags & DS_DOC_CONFIG) != 0 ? repeated(values) : nullptr;
-    if (twice != nullptr) {
-        reason = "value \"" + twice->text + "\" appears twice in a configuration leaf-list";
-        return false;
-    }
-    return true;
+    JoinNode **at = &parent.first_child;
+    while ((*at)->node.doc->order <= order)
+        at = &(*at)->next;
+    child->next = *at;
+    *at = child;
+}
+
+// A new entry at the end of list, known by identity.
+JoinNode *
+add_entry(DsDocJoin &join, JoinNode &list, const std::string &identity)
+{
+    if (list.by_identity == nullptr)
+        list.by_identity = std::make_unique<EntryIndex>();
+    JoinNode *entry = join.nodes.make();
+    list.by_identity->emplace(identity, entry);
+    (list.last_entry != nullptr ? list.last_entry->next : list.first_entry) = entry;
+    list.last_entry = entry;
+    return entry;
 }
 
 // Builds what the steps found missing and returns the entry's own node.
@@ -263,27 +249,34 @@ JoinNode *
 apply_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<Step> &steps)
 {
     JoinNode *node = &join.root;
-    for (const Step &step : steps) {
+    join.walked.resize(steps.size());
+    for (size_t s = 0; s < steps.size(); ++s) {
+        const Step &step = steps[s];
+        Walked &walked = join.walked[s];
         const Node &schema = levels[step.level].node;
-        JoinNode *next = find_child(node, schema.key);
+        // A node that the plan did not find is new, and so is all below it.
+        JoinNode *next = step.node;
         if (next == nullptr) {
-            node->children.push_back(std::make_unique<JoinNode>());
-            next = node->children.back().get();
+            next = join.nodes.make();
             next->node = schema;
+            insert_child(*node, next);
         }
         node = next;
+        walked = {step.level, next, nullptr};
         if (!step.entry)
             continue;
+        size_t count = schema.doc->key_count == 0 ? 1 : schema.doc->key_count;
+        walked.end = step.level + count;
         if (JoinNode *entry = entry_of(next, *step.entry); entry != nullptr) {
             node = entry;
+            walked.entry = entry;
             continue;
         }
-        size_t count = schema.doc->key_count == 0 ? 1 : schema.doc->key_count;
-        next->entries.push_back(std::make_unique<JoinNode>());
-        node = next->entries.back().get();
+        node = add_entry(join, *next, step.entry->identity);
+        walked.entry = node;
         node->node = levels[step.level + count].node;
-        node->keys = step.entry->values;
-        next->by_identity.emplace(step.entry->identity, node);
+        node->keys = join.texts.store(step.entry->printed);
+        node->key_count = step.entry->printed_count;
         step.entry->list = next;
         step.entry->entry = node;
     }
@@ -300,10 +293,12 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     std::string reason;
     std::vector<Level> &levels = join.levels;
     std::vector<Step> &steps = join.steps;
-    levels.clear();
-    steps.clear();
+    steps.clear(); // levels keeps the last path's, which the next path may share
     const JoinNode *cur = nullptr;
-    if (!resolve_levels(path, levels, reason) || !plan_walk(join, levels, steps, cur, reason))
+    size_t reusable = join.walked_valid ? join.walked.size() : 0;
+    join.walked_valid = false;
+    if (!resolve_levels(path, levels, reason, &join.path_memo) ||
+        !plan_walk(join, levels, steps, cur, reusable, reason))
         return set_error(error, path, reason);
     const Node &last = levels.back().node;
     const Node &owner = steps.back().entry ? levels[steps.back().level].node : last;
@@ -312,14 +307,20 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
         return set_error(error, path, "names a container without presence, which has no entry");
     if (!takes_value && (value != nullptr || value_len != 0))
         return set_error(error, path, "takes no value");
-    if (cur != nullptr && (cur->given || !cur->values.empty()))
+    if (cur != nullptr && (cur->given || cur->value_count != 0))
         return set_error(error, path, "is given twice");
-    std::vector<Scalar> values;
-    if (takes_value && !entry_values(owner, last.key->leaf_type, value, value_len, values, reason))
-        return set_error(error, path, reason);
+    int64_t count = 0;
+    std::string_view printed;
+    if (takes_value) {
+        count = entry_values(join, owner, last.key->leaf_type, value, value_len, printed, reason);
+        if (count < 0)
+            return set_error(error, path, reason);
+    }
     JoinNode *node = apply_walk(join, levels, steps);
     node->given = !takes_value;
-    node->values = std::move(values);
+    node->values = printed;
+    node->value_count = static_cast<uint32_t>(count);
+    join.walked_valid = true;
     return 0;
 }
 

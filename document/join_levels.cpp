@@ -3,6 +3,10 @@
 // the identity of a list entry (its key levels' packed values). join_new
 // resolves the joined node with them, join_add every entry.
 #include "document/join_tree.h"
+#include "keys/keys.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace doc
 {
@@ -12,38 +16,180 @@ namespace
 
 constexpr uint32_t kMaxLevels = DS_MAX_KEY_LEVELS;
 
+// The length of the longest common beginning of a and b.
+size_t
+common_prefix(std::string_view a, std::string_view b)
+{
+    size_t n = std::min(a.size(), b.size());
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x;
+        uint64_t y;
+        std::memcpy(&x, a.data() + i, 8);
+        std::memcpy(&y, b.data() + i, 8);
+        if (x != y)
+            break;
+    }
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+// How many of memo's levels path shares: each such component and the "/"
+// after it lie in the beginning that the two paths have in common, so the
+// cut up to there is the same (a separator is never inside a quoted stretch).
+size_t
+shared_levels(std::string_view path, const PathMemo &memo)
+{
+    if (memo.ends.empty())
+        return 0;
+    if (path == memo.path)
+        return memo.ends.size();
+    size_t common = common_prefix(path, memo.path);
+    size_t shared = 0;
+    while (shared < memo.ends.size() && memo.ends[shared] < common)
+        ++shared;
+    return shared;
+}
+
+// The node among first and its siblings that fits component, as the
+// library's match takes it; literal ones are remembered in memo.
+const DsKeyNode *
+sibling_fitting(const DsKeyNode *first, std::string_view component, PathMemo &memo)
+{
+    auto known = memo.literals.find({first, component});
+    if (known != memo.literals.end())
+        return known->second;
+    DsPathComponent part{component.data(), static_cast<uint32_t>(component.size())};
+    // Within the first module's forest, checked to be a plain tree before the
+    // memo got any level from it: every link is followed as written.
+    KeyForest forest{first, 0, nullptr};
+    const DsKeyNode *node = first;
+    while (node != nullptr && !node_fits(node, part))
+        node = forest.next_sibling(node);
+    if (node != nullptr && node->field_type == nullptr)
+        memo.literals.emplace(PathMemo::Sibling{first, {node->name, component.size()}}, node);
+    return node;
+}
+
+// The key that count components name, its levels top first in levels (the
+// first shared of them given); count, or 0 when the first module's forest
+// lacks the path.
+uint32_t
+match_rest(const std::string_view *components, uint32_t count, uint32_t shared,
+           const DsKeyNode **levels, PathMemo *memo)
+{
+    if (shared == 0)
+        return first_forest_match(components, count, levels);
+    for (uint32_t i = shared; i < count; ++i) {
+        const DsKeyNode *first = first_child(levels[i - 1]);
+        levels[i] = first != nullptr ? sibling_fitting(first, components[i], *memo) : nullptr;
+        if (levels[i] == nullptr)
+            return 0;
+    }
+    return count;
+}
+
 } // namespace
 
 bool
-resolve_levels(const char *path, std::vector<Level> &out, std::string &reason)
+resolve_levels(const char *path, std::vector<Level> &out, std::string &reason, PathMemo *memo)
 {
+    std::string_view text(path);
+    size_t shared = memo != nullptr ? shared_levels(text, *memo) : 0;
     std::string_view components[kMaxLevels];
-    size_t n = 0;
-    size_t count = for_each_path_component(path, [&](std::string_view c) {
-        if (n < kMaxLevels)
-            components[n++] = c;
-    });
+    size_t ends[kMaxLevels];
+    const DsKeyNode *levels[kMaxLevels];
+    for (size_t i = 0; i < shared; ++i) {
+        size_t start = i == 0 ? 1 : ends[i - 1] + 1;
+        ends[i] = memo->ends[i];
+        components[i] = text.substr(start, ends[i] - start);
+        levels[i] = out[i].node.key;
+    }
+    if (memo != nullptr) {
+        // Until this path is resolved, out holds no path's levels.
+        memo->shared = 0;
+        memo->path.clear();
+        memo->ends.clear();
+    }
+    size_t n = shared;
+    size_t count = shared;
+    for (size_t start = shared == 0 ? 1 : ends[shared - 1] + 1; start < text.size(); ++count) {
+        size_t end = ds::detail::component_end(text, start);
+        if (n < kMaxLevels) {
+            components[n] = text.substr(start, end - start);
+            ends[n++] = end;
+        }
+        start = end + 1;
+    }
     // Most paths are found in the first module's forest without asking the
     // library to cut and match the path again.
-    const DsKeyNode *levels[kMaxLevels];
-    uint32_t depth = count <= kMaxLevels ? first_forest_match(components, n, levels) : 0;
+    uint32_t depth = count <= kMaxLevels ? match_rest(components, n, shared, levels, memo) : 0;
+    bool in_first = depth != 0;
     if (depth == 0) {
         const DsKeyNode *key = ds_find_key(path, 0);
         depth = key != nullptr ? ds__get_key_levels(key, levels, kMaxLevels) : 0;
+        shared = 0;
     }
     if (depth == 0 || count != depth) {
+        out.clear();
         reason = "names no key of a loaded module";
         return false;
     }
-    out.reserve(out.size() + depth);
+    out.resize(depth);
     for (uint32_t i = 0; i < depth; ++i) {
-        Node node = node_of(levels[i], reason);
-        if (node.doc == nullptr)
+        if (i >= shared)
+            out[i].node = node_of(levels[i], reason);
+        out[i].component = components[i];
+        if (out[i].node.doc == nullptr) {
+            out.clear();
             return false;
-        out.push_back({node, components[i]});
+        }
     }
+    if (memo == nullptr || !in_first)
+        return true;
+    memo->shared = shared;
+    memo->path.assign(text);
+    memo->ends.assign(ends, ends + depth);
     return true;
 }
+
+namespace
+{
+
+// The json-c object of a key component's JSON text. Keys are mostly strings
+// without escapes and plain integers, which are made at once as json-c's
+// parser makes them; other texts go through that parser.
+JsonPtr
+parse_component(std::string_view text)
+{
+    size_t n = text.size();
+    if (n >= 2 && text[0] == '"' && text[n - 1] == '"') {
+        std::string_view inner = text.substr(1, n - 2);
+        bool plain = std::none_of(inner.begin(), inner.end(), [](char c) {
+            return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
+        });
+        if (plain)
+            return JsonPtr(
+                json_object_new_string_len(inner.data(), static_cast<int>(inner.size())));
+    }
+    std::string_view digits = !text.empty() && text[0] == '-' ? text.substr(1) : text;
+    bool integer =
+        !digits.empty() && digits.size() <= 18 && (digits[0] != '0' || text == "0") &&
+        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (integer) {
+        int64_t value = 0;
+        for (char c : digits)
+            value = value * 10 + (c - '0');
+        return JsonPtr(json_object_new_int64(text[0] == '-' ? -value : value));
+    }
+    std::string copy(text);
+    json_tokener_error error = json_tokener_success;
+    JsonPtr jo(json_tokener_parse_verbose(copy.c_str(), &error));
+    return error == json_tokener_success ? std::move(jo) : nullptr;
+}
+
+} // namespace
 
 // The packed value of a typed level's component: the identity of a list
 // entry is its key levels' packed values, one after another.
@@ -51,20 +197,19 @@ bool
 level_identity(const Level &level, std::string &identity, json_object **library,
                std::string &reason)
 {
-    std::string text(level.component);
-    json_tokener_error error = json_tokener_success;
-    JsonPtr jo(json_tokener_parse_verbose(text.c_str(), &error));
+    JsonPtr jo = parse_component(level.component);
     const DsType *type = level.node.key->field_type;
-    std::string packed(ds_type_size(type), '\0');
-    if (error != json_tokener_success || jo == nullptr ||
-        !ds_jo_to_c(type, jo.get(), packed.data(), packed.size())) {
-        reason = "key " + text + " is not a valid " +
+    size_t size = ds_type_size(type);
+    size_t at = identity.size();
+    identity.resize(at + size);
+    if (jo == nullptr || !ds_jo_to_c(type, jo.get(), identity.data() + at, size)) {
+        identity.resize(at);
+        reason = "key " + std::string(level.component) + " is not a valid " +
                  (level.node.doc->name ? level.node.doc->name : "key");
         return false;
     }
-    identity += packed;
     if (library != nullptr)
-        *library = ds_c_to_jo(type, packed.data(), packed.size());
+        *library = ds_c_to_jo(type, identity.data() + at, size);
     return true;
 }
 
@@ -73,10 +218,19 @@ find_child(const JoinNode *parent, const DsKeyNode *key)
 {
     if (parent == nullptr)
         return nullptr;
-    for (const auto &child : parent->children)
+    for (JoinNode *child = parent->first_child; child != nullptr; child = child->next)
         if (child->node.key == key)
-            return child.get();
+            return child;
     return nullptr;
+}
+
+JoinNode *
+find_entry(const JoinNode *list, const std::string &identity)
+{
+    if (list == nullptr || list->by_identity == nullptr)
+        return nullptr;
+    auto it = list->by_identity->find(identity);
+    return it != list->by_identity->end() ? it->second : nullptr;
 }
 
 } // namespace doc

@@ -1,7 +1,9 @@
 // The data tree that a join gathers from its entries, shared by the builder
-// (join.cpp) and the printer (join_print.cpp). Values are kept as the
-// document writes them (doc::Scalar), checked and canonical when they enter,
-// so that printing only lays them out.
+// (join_entry.cpp) and the printer (join_print.cpp). Nodes and the texts of
+// their values live in arenas that the join releases at once. Values are kept
+// as the document prints them, checked and canonical when they enter, and a
+// node's children are kept in print order, so that printing only walks the
+// tree.
 #ifndef DSTYPES_DOCUMENT_JOIN_TREE_H
 #define DSTYPES_DOCUMENT_JOIN_TREE_H
 
@@ -16,19 +18,56 @@
 namespace doc
 {
 
-// One data node: a container, a list entry, a leaf or a leaf-list. The
-// children of a container or list entry are its data nodes in the order in
-// which they first came; a list keeps its entries in that order too, one
-// JoinNode (the list) holding them.
+struct JoinNode;
+using EntryIndex = std::unordered_map<std::string, JoinNode *>;
+
+// One data node: a container, a list, a list entry, a leaf or a leaf-list.
+// Texts are printed JSON values, several of them separated by NUL bytes
+// (which a printed value never holds).
 struct JoinNode {
-    Node node;                  // the schema node; for a list entry its last key level
-    bool given = false;         // an entry named it (a presence container, a list entry)
-    std::vector<Scalar> values; // leaf: one; leaf-list: its elements
-    std::vector<Scalar> keys;   // list entry: its key values in key order
-    std::vector<std::unique_ptr<JoinNode>> children;
-    // A list: its entries and their identities (the packed key values).
-    std::vector<std::unique_ptr<JoinNode>> entries;
-    std::unordered_map<std::string, JoinNode *> by_identity;
+    Node node;                       // the schema node; for a list entry its last key level
+    bool given = false;              // an entry named it (a presence container, a list entry)
+    uint32_t value_count = 0;        // leaf: 1 once given; leaf-list: its elements
+    uint32_t key_count = 0;          // list entry: its key values
+    std::string_view values;         // leaf, leaf-list: the printed values
+    std::string_view keys;           // list entry: the printed key values in key order
+    JoinNode *first_child = nullptr; // the children in print order (schema order)
+    JoinNode *last_child = nullptr;
+    JoinNode *next = nullptr; // the next child of the parent, or the list's next entry
+    // A list: its entries in the order in which they first came, and the
+    // entries by identity (the packed key values).
+    JoinNode *first_entry = nullptr;
+    JoinNode *last_entry = nullptr;
+    std::unique_ptr<EntryIndex> by_identity;
+};
+
+// Nodes made in chunks, growing to kChunk nodes, and released with the join.
+class NodeArena
+{
+  public:
+    JoinNode *make();
+
+  private:
+    static constexpr size_t kFirst = 16;
+    static constexpr size_t kChunk = 256;
+    std::vector<std::unique_ptr<JoinNode[]>> chunks_;
+    size_t used_ = 0;
+    size_t size_ = 0;
+};
+
+// Texts copied into chunks, growing to kChunk bytes (or one text's size),
+// and released with the join.
+class TextArena
+{
+  public:
+    std::string_view store(std::string_view text);
+
+  private:
+    static constexpr size_t kFirst = 1024;
+    static constexpr size_t kChunk = 64 * 1024;
+    std::vector<std::unique_ptr<char[]>> chunks_;
+    size_t used_ = 0;
+    size_t size_ = 0;
 };
 
 // One level of an entry's path, resolved against the schema.
@@ -37,9 +76,48 @@ struct Level {
     std::string_view component; // the path's text of the level
 };
 
-// The levels of the key that path names, each with its document data, or
-// false with reason.
-bool resolve_levels(const char *path, std::vector<Level> &out, std::string &reason);
+// The path resolved last in the first module's forest: its text and where
+// each component ends (empty: none). Consecutive entries mostly share the
+// beginning of their paths, whose levels need not be matched again.
+struct PathMemo {
+    size_t shared = 0; // the levels that the path resolved last shares with the one before
+    std::string path;
+    std::vector<size_t> ends;
+    // The literal node that a component names among the siblings that
+    // begin with a node: (first sibling, its name) -> that node. A literal
+    // name is static data of the module, and the schema bounds the table.
+    struct Sibling {
+        const DsKeyNode *first;
+        std::string_view name;
+        bool
+        operator==(const Sibling &other) const
+        {
+            return first == other.first && name == other.name;
+        }
+    };
+    struct SiblingHash {
+        size_t
+        operator()(const Sibling &s) const
+        {
+            // Sibling names mostly differ in length or at their ends; a
+            // full hash of the text would cost more than the few collisions.
+            size_t n = s.name.size();
+            size_t h = reinterpret_cast<uintptr_t>(s.first) * 0x9E3779B97F4A7C15ull ^ n;
+            if (n != 0)
+                h ^= size_t(uint8_t(s.name[0])) << 8 ^ size_t(uint8_t(s.name[n / 2])) << 16 ^
+                     size_t(uint8_t(s.name[n - 1])) << 24;
+            return h;
+        }
+    };
+    std::unordered_map<Sibling, const DsKeyNode *, SiblingHash> literals;
+};
+
+// The levels of the key that path names, each with its document data, in
+// out, or false with reason. With memo, out holds what the call before left
+// in it: the levels that path shares with memo's path are kept, and memo is
+// kept for the next path.
+bool resolve_levels(const char *path, std::vector<Level> &out, std::string &reason,
+                    PathMemo *memo = nullptr);
 // Appends the packed value of a typed level's component to identity (the
 // identity of a list entry is its key levels' packed values, one after
 // another); with library, also its library JSON form, which the caller owns.
@@ -48,6 +126,8 @@ bool level_identity(const Level &level, std::string &identity, json_object **lib
 
 // The child of parent (null: none) that stands for the schema node key.
 JoinNode *find_child(const JoinNode *parent, const DsKeyNode *key);
+// The entry of list (null: none) of that identity, or null.
+JoinNode *find_entry(const JoinNode *list, const std::string &identity);
 
 // The list entry that one position of an entry's path named last: the list's
 // level, the key nodes of the list and its key levels, the key levels' texts,
@@ -60,7 +140,8 @@ struct EntryMemo {
     std::vector<const DsKeyNode *> keys;
     std::vector<std::string> components;
     std::string identity;
-    std::vector<Scalar> values;
+    std::string printed; // the key values as the entry prints them
+    uint32_t printed_count = 0;
     // The tree's entry of that identity and the list that holds it, once
     // found (a join never removes an entry).
     const JoinNode *list = nullptr;
@@ -71,8 +152,66 @@ struct EntryMemo {
 // entry, what its keys gave.
 struct JoinStep {
     size_t level = 0;           // index of the list's (or other node's) level
+    JoinNode *node = nullptr;   // the node that exists already; null: to be made
     EntryMemo *entry = nullptr; // a list entry: what its keys gave
 };
+
+// A member that validation adds where no data gives it: a state leaf's or
+// leaf-list's default, or a container holding such defaults
+// (join_defaults.cpp).
+struct Default {
+    Node node;
+    std::string values; // printed, NUL between two
+    uint32_t count = 0;
+    bool container = false;
+};
+
+// The defaults that validation may add among the children of the schema
+// node parent (null: the top-level nodes), in print order.
+std::vector<Default> defaults_below(const DsKeyNode *parent);
+// Whether validation adds the default d among the members of data (null:
+// an added container).
+bool default_applies(const Default &d, const JoinNode *data);
+
+// Where one step of the entry added last went: the step's last level, the
+// node of its first level (a list, or another node) and, for a list, the
+// entry. The next entry whose path shares those levels goes there too.
+struct Walked {
+    size_t end = 0;
+    JoinNode *node = nullptr;
+    JoinNode *entry = nullptr;
+};
+
+// The printed values of leaves by their packed bytes, type and document
+// form (join_values.cpp): a fixed table, each slot keeping the value seen
+// last there. A value converts and prints the same every time.
+class ValueMemo
+{
+  public:
+    // The printed value remembered for the bytes; empty when there is none.
+    std::string_view find(const DsType *type, const DsDocValue *value, const void *bytes,
+                          size_t size) const;
+    // Remembers printed, which must outlive the memo, for the bytes.
+    void keep(const DsType *type, const DsDocValue *value, const void *bytes, size_t size,
+              std::string_view printed);
+
+  private:
+    static constexpr size_t kSlots = 256;
+    static constexpr size_t kBytes = 32;
+    struct Slot {
+        const DsType *type = nullptr;
+        const DsDocValue *value = nullptr;
+        size_t size = 0;
+        char bytes[kBytes] = {};
+        std::string_view printed;
+    };
+    static size_t slot_of(const DsType *type, const DsDocValue *value, const void *bytes,
+                          size_t size);
+    std::array<Slot, kSlots> slots_;
+};
+
+// Appends a document value as it prints.
+void append_scalar(std::string &out, const Scalar &scalar);
 
 } // namespace doc
 
@@ -82,14 +221,32 @@ struct DsDocJoin {
     std::vector<const DsKeyNode *> at_keys; // at's levels, top first
     std::vector<std::string> at_ids;        // their identities (see level_identity)
     doc::JoinNode root;
+    doc::NodeArena nodes;
+    doc::TextArena texts;
     std::array<doc::EntryMemo, DS_MAX_KEY_LEVELS> memo; // by the step's place in an entry's walk
-    // join_add's levels and steps of the entry at hand, kept for the next one.
+    doc::PathMemo path_memo;
+    doc::ValueMemo value_memo;
+    // join_add's levels, steps and values of the entry at hand, kept for the next one.
     std::vector<doc::Level> levels;
     std::vector<doc::JoinStep> steps;
+    std::vector<doc::Walked> walked; // the steps of the entry added last
+    bool walked_valid = false;       // no entry was refused since
+    doc::Scalar scalar;
+    std::string printed;
+    std::vector<std::string> elements;
 };
 
 namespace doc
 {
+
+// The document form of a value of node in the library's JSON form,
+// canonical as YANG tools print it; false with reason.
+bool document_scalar(const Node &node, json_object *library, Scalar &out, std::string &reason);
+// The document values of a leaf's or leaf-list's packed value, checked as
+// its type and YANG require, printed (NUL between two) into the join's text
+// arena, where printed shows them; their number, or -1 with reason.
+int64_t entry_values(DsDocJoin &join, const Node &owner, const DsType *type, const void *value,
+                     size_t value_len, std::string_view &printed, std::string &reason);
 
 // Checks an entry against the join's tree and the schema, then adds it;
 // the tree is changed only when every check passed. Returns 0 or -1.

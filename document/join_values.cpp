@@ -1,0 +1,128 @@
+// The values of entries: a leaf's or leaf-list's packed value checked as
+// its type and YANG require and printed as the document writes it, and the
+// printed values of leaves remembered by their packed bytes, since documents
+// repeat many of them (flags, states, lengths, kinds of interfaces).
+#include "document/join_tree.h"
+
+#include <cstring>
+#include <unordered_set>
+
+namespace doc
+{
+
+// The document form of a value of node in the library's JSON form,
+// canonical as YANG tools print it.
+bool
+document_scalar(const Node &node, json_object *library, Scalar &out, std::string &reason)
+{
+    if (node.doc->value == nullptr) {
+        reason = "the module's document data gives no type for it";
+        return false;
+    }
+    return library_to_scalar(*node.doc->value, library, out, reason);
+}
+
+namespace
+{
+
+// The first element that comes twice among a leaf-list's elements; null
+// when none does (YANG allows repeated elements in state data only).
+const std::string *
+repeated(const std::vector<std::string> &values)
+{
+    std::unordered_set<std::string_view> seen;
+    for (const std::string &value : values)
+        if (!seen.insert(value).second)
+            return &value;
+    return nullptr;
+}
+
+} // namespace
+
+int64_t
+entry_values(DsDocJoin &join, const Node &owner, const DsType *type, const void *value,
+             size_t value_len, std::string_view &printed, std::string &reason)
+{
+    if (value == nullptr || type == nullptr || value_len != ds_type_size(type)) {
+        reason = "value of " + std::to_string(value_len) + " bytes where its type has " +
+                 std::to_string(type ? ds_type_size(type) : 0);
+        return -1;
+    }
+    bool leaf = owner.doc->kind == DS_DOC_LEAF;
+    printed = leaf ? join.value_memo.find(type, owner.doc->value, value, value_len) : "";
+    if (!printed.empty())
+        return 1;
+    JsonPtr library(ds_c_to_jo(type, value, value_len));
+    if (library == nullptr) {
+        reason = "value is not valid for its type";
+        return -1;
+    }
+    bool list = owner.doc->kind == DS_DOC_LEAF_LIST;
+    if (list && (type->kind != DS_KIND_ARRAY || type->p.array.element == nullptr)) {
+        reason = "a leaf-list whose type is not an array";
+        return -1;
+    }
+    bool check = list && (owner.doc->flags & DS_DOC_CONFIG) != 0;
+    size_t count = list ? json_object_array_length(library.get()) : 1;
+    join.printed.clear();
+    join.elements.clear();
+    for (size_t e = 0; e < count; ++e) {
+        json_object *item = list ? json_object_array_get_idx(library.get(), e) : library.get();
+        if (!document_scalar(owner, item, join.scalar, reason))
+            return -1;
+        if (e != 0)
+            join.printed += '\0';
+        append_scalar(join.printed, join.scalar);
+        if (check)
+            join.elements.push_back(join.scalar.text);
+    }
+    const std::string *twice = check ? repeated(join.elements) : nullptr;
+    if (twice != nullptr) {
+        reason = "value \"" + *twice + "\" appears twice in a configuration leaf-list";
+        return -1;
+    }
+    printed = join.texts.store(join.printed);
+    if (leaf)
+        join.value_memo.keep(type, owner.doc->value, value, value_len, printed);
+    return static_cast<int64_t>(count);
+}
+
+size_t
+ValueMemo::slot_of(const DsType *type, const DsDocValue *value, const void *bytes, size_t size)
+{
+    // FNV-1a over the bytes and the two records' addresses.
+    uint64_t h = 14695981039346656037ull ^ reinterpret_cast<uintptr_t>(type) ^
+                 reinterpret_cast<uintptr_t>(value) << 1;
+    const auto *p = static_cast<const unsigned char *>(bytes);
+    for (size_t i = 0; i < size; ++i)
+        h = (h ^ p[i]) * 1099511628211ull;
+    return static_cast<size_t>(h ^ h >> 29) % kSlots;
+}
+
+std::string_view
+ValueMemo::find(const DsType *type, const DsDocValue *value, const void *bytes, size_t size) const
+{
+    if (size > kBytes)
+        return {};
+    const Slot &slot = slots_[slot_of(type, value, bytes, size)];
+    if (slot.type != type || slot.value != value || slot.size != size ||
+        std::memcmp(slot.bytes, bytes, size) != 0)
+        return {};
+    return slot.printed;
+}
+
+void
+ValueMemo::keep(const DsType *type, const DsDocValue *value, const void *bytes, size_t size,
+                std::string_view printed)
+{
+    if (size > kBytes)
+        return;
+    Slot &slot = slots_[slot_of(type, value, bytes, size)];
+    slot.type = type;
+    slot.value = value;
+    slot.size = size;
+    std::memcpy(slot.bytes, bytes, size);
+    slot.printed = printed;
+}
+
+} // namespace doc
