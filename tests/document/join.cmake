@@ -18,9 +18,6 @@ dstest_scenario(doc_hpp_test SOURCES doc_hpp_test.cpp MODULES doc_join_ietf)
 target_link_libraries(doc_hpp_test PRIVATE dstypes_doc_obj)
 target_compile_options(doc_hpp_test PRIVATE -fno-exceptions)
 
-# The join's work counted (see join_linear_test.cpp).
-dstest_scenario(doc_join_linear_test SOURCES join_linear_test.cpp MODULES doc_join_ietf)
-target_link_libraries(doc_join_linear_test PRIVATE dstypes_doc_counted_obj)
 
 # A model with what the IETF ones lack (dsgen's document data test model).
 set(join_shapes ${PROJECT_SOURCE_DIR}/tests/dsgen/doc-shapes.yang
