@@ -1210,3 +1210,39 @@ $ doc split a b
 $ doc split --at
 ! dstool: doc split: option --at needs KEYPATH (see dstool doc split --help)
 [2]
+$ doc join
+< "/dt:top/count\t07\n/dt:top/item/\"a\\/b\"\t\n/dt:top/item/\"a\\/b\"/v\tfe ff ff ff\n/dt:top/flag\t01\n"
+  {
+    "dt:top": {
+      "count": 7,
+      "item": [
+        {
+          "id": "a/b",
+          "v": -2
+        }
+      ],
+      "flag": [null]
+    }
+  }
+$ doc join
+< "/dt:top/count\t07\n/dt:top/item/\"b\"\tzz\n"
+! dstool: doc join: line 2 zz: not a hex digit at offset 0
+[1]
+$ doc join
+< "/dt:top/count\n"
+! dstool: doc join: line 1: no TAB between the key path and the value
+[1]
+$ doc join
+< "/dt:top/item/\"a\"\t\n/dt:top/item/\"a\"\t\n"
+! dstool: doc join: line 2: /dt:top/item/"a": is given twice
+[1]
+$ doc join -
+< "/dt:top/count\t07\n/dt:top/nothing\t\n"
+! dstool: doc join: line 2: /dt:top/nothing: names no key of a loaded module
+[1]
+$ doc join --no-such-option
+! dstool: doc join: unknown option --no-such-option (see dstool doc join --help)
+[2]
+$ doc join a b
+! dstool: doc join: too many arguments: doc join [--compact] [--at KEYPATH] [FILE|-] (see dstool doc join --help)
+[2]

@@ -146,6 +146,13 @@ def large_cases():
     ]
 
 
+def compact_join_cases():
+    """doc join --compact: the one line has no newline, which the case file cannot spell."""
+    entries = b'/dt:top/count\t07\n/dt:top/item/"a\\/b"\t\n/dt:top/item/"a\\/b"/v\tfe ff ff ff\n'
+    return [Case(["doc", "join", "--compact", "-"], 0, '{"dt:top":{"count":7,"item":[{"id":"a/b","v":-2}]}}',
+                 "", stdin=entries)]
+
+
 def group_modules(listed, example, fixtures):
     """The module files a group's MODULES names, in order; None for "missing"."""
     if listed == "missing":
@@ -209,6 +216,7 @@ def main():
     groups.setdefault("LargeInputsStayOneLine", ("none", []))[1].extend(large_cases())
     groups["JsonOutputsHaveTheirShapes"][1].extend(table_cases(os.path.join(a.moddir, "example.so")))
     groups["GeneratedLeavesByKeyPath"][1].extend(generated_cases())
+    groups["DocumentsSplitIntoEntries"][1].extend(compact_join_cases())
     modules, cases = groups[a.group]
     if "example" in modules.split("+") and not a.example:
         print("SKIP: the example module (target dstypes_example) is not built")
