@@ -1,13 +1,15 @@
 /**
  * @file dstypes_json_chars.hpp
  * @brief The characters of JSON strings, for the pull reader
- *        (dstypes_json_pull.hpp): hex digits and \u escapes, UTF-8
- *        sequences as RFC 3629 allows them, the UTF-8 form of a code point,
- *        and the sinks of a string that is checked but not kept.
+ *        (dstypes_json_pull.hpp): runs of plain string bytes and of blanks,
+ *        hex digits and \u escapes, UTF-8 sequences as RFC 3629 allows
+ *        them, the UTF-8 form of a code point, and the sinks of a string
+ *        that is checked but not kept.
  */
 #ifndef DSTYPES_JSON_CHARS_HPP
 #define DSTYPES_JSON_CHARS_HPP
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -15,6 +17,76 @@
 
 namespace ds::detail
 {
+
+/** Whether a string may hold byte c as it stands: ASCII, not '"', '\\' or a control character. */
+constexpr bool
+is_plain_string_byte(unsigned char c) noexcept
+{
+    return c >= 0x20 && c < 0x80 && c != '"' && c != '\\';
+}
+
+/**
+ * The end of the run of plain string bytes (is_plain_string_byte()) that
+ * starts at at: the first byte before end that is not one, or end. Eight
+ * bytes a step where a word holds them; never reads at or past end.
+ */
+inline const char *
+plain_string_run(const char *at, const char *end) noexcept
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101;
+        constexpr std::uint64_t kHighs = 0x8080808080808080;
+        for (; end - at >= 8; at += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, at, sizeof word);
+            // A byte's high bit is set in a test's result when that byte is
+            // what it looks for, or (by a borrow) when an earlier byte was
+            // something any test looks for: the lowest one set is exact.
+            const std::uint64_t quote = word ^ (kOnes * '"');
+            const std::uint64_t backslash = word ^ (kOnes * '\\');
+            const std::uint64_t found =
+                (((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash) |
+                 (word - kOnes * 0x20) | word) &
+                kHighs;
+            if (found != 0)
+                return at + std::countr_zero(found) / 8;
+        }
+    }
+    while (at < end && is_plain_string_byte(static_cast<unsigned char>(*at)))
+        ++at;
+    return at;
+}
+
+/**
+ * The end of the run of JSON blanks (space, tab, line feed, carriage return)
+ * that starts at at: the first byte before end that is not one, or end.
+ * Spaces go eight a step, for indented texts; never reads at or past end.
+ */
+inline const char *
+blank_run(const char *at, const char *end) noexcept
+{
+    constexpr std::uint64_t kSpaces = 0x2020202020202020;
+    while (at < end) {
+        if constexpr (std::endian::native == std::endian::little) {
+            if (end - at >= 8) {
+                std::uint64_t word;
+                std::memcpy(&word, at, sizeof word);
+                // The lowest byte that differs from a space ends the spaces.
+                const std::uint64_t other = word ^ kSpaces;
+                if (other == 0) {
+                    at += 8;
+                    continue;
+                }
+                at += std::countr_zero(other) / 8;
+            }
+        }
+        const char c = *at;
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
+            return at;
+        ++at;
+    }
+    return at;
+}
 
 /**
  * The value of one hex digit, 0 to 15, or -1 for a byte that is none; told by

@@ -74,12 +74,13 @@ class JsonPull
         skip_blanks();
         if (at_ == end_)
             return Token::end;
-        if (std::string_view("{}[],:\"").find(*at_) != std::string_view::npos)
-            return static_cast<Token>(*at_);
-        if (*at_ == 't' || *at_ == 'f' || *at_ == 'n')
+        const char c = *at_;
+        if (c == '{' || c == '}' || c == '[' || c == ']' || c == ',' || c == ':' || c == '"')
+            return static_cast<Token>(c);
+        if (c == 't' || c == 'f' || c == 'n')
             return Token::literal;
-        const bool json_c_word = kind_ == JsonText::json_c && (*at_ == 'N' || *at_ == 'I');
-        return *at_ == '-' || is_digit(*at_) || json_c_word ? Token::number : Token::invalid;
+        const bool json_c_word = kind_ == JsonText::json_c && (c == 'N' || c == 'I');
+        return c == '-' || is_digit(c) || json_c_word ? Token::number : Token::invalid;
     }
 
     /** Consumes the next token when it is the character c; false otherwise. */
@@ -162,8 +163,9 @@ class JsonPull
     void
     skip_blanks() noexcept
     {
-        while (at_ < end_ && (*at_ == ' ' || *at_ == '\t' || *at_ == '\n' || *at_ == '\r'))
-            ++at_;
+        // Every blank is at most a space; most tokens follow none.
+        if (at_ < end_ && static_cast<unsigned char>(*at_) <= ' ')
+            at_ = blank_run(at_, end_);
     }
 
     bool
@@ -194,9 +196,7 @@ JsonPull::read_string(Out &out)
         return fail("a string was expected");
     while (true) {
         const char *run = at_;
-        while (at_ < end_ && *at_ != '"' && *at_ != '\\' &&
-               static_cast<unsigned char>(*at_) >= 0x20 && static_cast<unsigned char>(*at_) < 0x80)
-            ++at_;
+        at_ = plain_string_run(at_, end_);
         out.append(run, static_cast<std::size_t>(at_ - run));
         if (at_ == end_)
             return fail("the text ends inside a string");

@@ -43,7 +43,8 @@ expect_linear(const std::string &name, const std::function<double(int step)> &co
     double previous = 0;
     for (int step = 0; step < 4; ++step) {
         double per_unit = cost_at(step);
-        EXPECT_GT(per_unit, 1.0) << name << ": the work is not counted";
+        EXPECT_GT(per_unit, 0.1)
+            << name << ": the work is not counted"; // a word-wise scan reads 8 bytes a step
         if (previous > 0 && per_unit > 1.5 * previous) {
             ADD_FAILURE() << name << " at step " << step << ": " << per_unit
                           << " steps per unit after " << previous;
