@@ -11,13 +11,14 @@
 // the same forms.
 #include "document/value_forms.h"
 
-#include <regex.h>
+#include "core/regex.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace doc
@@ -56,12 +57,6 @@ namespace
 class PatternCache
 {
   public:
-    ~PatternCache()
-    {
-        for (Slot &slot : slots_)
-            if (slot.pattern != nullptr && slot.compiled_ok)
-                regfree(&slot.compiled);
-    }
     // Whether pattern matches text; a pattern that does not compile matches
     // everything (the module's fault, which dstool check reports).
     bool
@@ -72,20 +67,18 @@ class PatternCache
             slot = s.pattern == pattern ? &s : slot;
         if (slot == nullptr) {
             slot = &slots_[next_++ % kSlots];
-            if (slot->pattern != nullptr && slot->compiled_ok)
-                regfree(&slot->compiled);
+            slot->compiled.reset();
+            slot->compiled.emplace(pattern);
             slot->pattern = pattern;
-            slot->compiled_ok = regcomp(&slot->compiled, pattern, REG_EXTENDED | REG_NOSUB) == 0;
         }
-        return !slot->compiled_ok || regexec(&slot->compiled, text.c_str(), 0, nullptr, 0) == 0;
+        return !slot->compiled->ok() || slot->compiled->matches(text.c_str());
     }
 
   private:
     static constexpr size_t kSlots = 16;
     struct Slot {
         const char *pattern = nullptr;
-        regex_t compiled;
-        bool compiled_ok = false;
+        std::optional<Regex> compiled;
     };
     Slot slots_[kSlots];
     size_t next_ = 0;
