@@ -254,6 +254,13 @@ canonical_member(const DsDocValue &value, const char *own_module, const Scalar &
     case DS_DOC_EMPTY:
         out.clear();
         return true;
+    case DS_DOC_ENUMERATION:
+        if (value.pattern != nullptr && !pattern_accepts(value.pattern, in.text)) {
+            reason = "not a name of the member's enumeration";
+            return false;
+        }
+        out = in.text;
+        return true;
     case DS_DOC_STRING:
         if (value.canon != DS_DOC_CANON_NONE && !canonical_text(value.canon, in.text, out)) {
             reason = "not a valid value of its type";

@@ -121,10 +121,11 @@ typedef struct DsDocValue {
                                            10^-fraction_digits; uint64: the bits of the
                                            uint64_t bounds, to be read as uint64_t); null:
                                            the whole type */
-    const char *pattern;              /**< string member of a union: the anchored POSIX
-                                           extended expression of its texts (its patterns
-                                           and length); null: every text, or not a union
-                                           member (a leaf's own type checks its texts) */
+    const char *pattern;              /**< string or enumeration member of a union: the
+                                           anchored POSIX extended expression of its texts
+                                           (its patterns and length, or its names); null:
+                                           every text, or not a union member (a leaf's own
+                                           type checks its texts) */
 } DsDocValue;
 
 /** The YANG side of one key node (same index as its DsKeyNode). */

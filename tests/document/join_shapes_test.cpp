@@ -86,6 +86,8 @@ TEST(JoinShapes, DocumentsPrintAsLibyangPrintsThem)
         R"({"doc-shapes:top":{"keyless":[{"a":"1"},{"a":"1"},{}],"x":5}})",
         R"({"doc-shapes:top":{"id":"doc-shapes:one","big":"9"}})",
         R"({"aaa-doc-aug:first":{}})",
+        R"({"doc-shapes:top":{"limit":13529}})",
+        R"({"doc-shapes:top":{"limit":"infinite"}})",
     };
     for (const std::string &text : documents) {
         for (unsigned flags : {0u, unsigned(DS_DOC_PRINT_COMPACT)}) {
@@ -93,6 +95,19 @@ TEST(JoinShapes, DocumentsPrintAsLibyangPrintsThem)
             ASSERT_EQ(expected.rfind("refused", 0), std::string::npos) << text << expected;
             EXPECT_EQ(joined(text, flags), expected) << text;
         }
+    }
+}
+
+// A union's one string holds the texts of every member, so only the names
+// of an enumeration member tell its text from a number's digits given as a
+// string, which the integer member does not take.
+TEST(JoinShapes, UnionTextsNoMemberTakesAreRefusedAsLibyangRefusesThem)
+{
+    for (const char *text :
+         {R"({"doc-shapes:top":{"limit":"13529"}})", R"({"doc-shapes:top":{"limit":"Infinite"}})",
+          R"({"doc-shapes:top":{"limit":"9223372036854775807"}})"}) {
+        EXPECT_EQ(libyang_print(text, 0).rfind("refused", 0), 0u) << text;
+        EXPECT_EQ(joined(text, 0).rfind("refused", 0), 0u) << text;
     }
 }
 

@@ -211,29 +211,35 @@ TEST(DocSchema, RecordsDescribeTheCompiledSchema)
     }
 }
 
-// A value that libyang takes for the node, in the JSON form that the
-// record's base gives: the smaller integers and booleans bare, empty as
-// [null], everything else (64-bit integers, unions included) a string.
+// A value that libyang takes for the node, in the JSON form of the type
+// that takes it (for a union, the member libyang picks): the smaller
+// integers and booleans bare, empty as [null], everything else (64-bit
+// integers included) a string.
 std::string
-sample_json(const DsDocValue &value, const struct lysc_node *node)
+sample_json(const struct lysc_node *node)
 {
     std::set<std::string> texts;
     add_type_samples(yang_type(node), texts);
     for (const std::string &text : texts) {
-        LY_ERR rc = lyd_value_validate(context(), node, text.c_str(), text.size(), nullptr, nullptr,
+        const struct lysc_type *taken = nullptr;
+        LY_ERR rc = lyd_value_validate(context(), node, text.c_str(), text.size(), nullptr, &taken,
                                        nullptr);
         if (rc != LY_SUCCESS && rc != LY_EINCOMPLETE)
             continue;
-        switch (value.base) {
-        case DS_DOC_EMPTY:
+        if (taken == nullptr)
+            taken = yang_type(node);
+        while (taken->basetype == LY_TYPE_LEAFREF)
+            taken = reinterpret_cast<const struct lysc_type_leafref *>(taken)->realtype;
+        switch (taken->basetype) {
+        case LY_TYPE_EMPTY:
             return "[null]";
-        case DS_DOC_BOOLEAN:
-        case DS_DOC_INT8:
-        case DS_DOC_INT16:
-        case DS_DOC_INT32:
-        case DS_DOC_UINT8:
-        case DS_DOC_UINT16:
-        case DS_DOC_UINT32:
+        case LY_TYPE_BOOL:
+        case LY_TYPE_INT8:
+        case LY_TYPE_INT16:
+        case LY_TYPE_INT32:
+        case LY_TYPE_UINT8:
+        case LY_TYPE_UINT16:
+        case LY_TYPE_UINT32:
             return text;
         default:
             JsonPtr str(json_object_new_string(text.c_str()), json_object_put);
@@ -338,7 +344,7 @@ class DocumentWriter
         default: {
             if (doc.default_json != nullptr)
                 return name + doc.default_json;
-            std::string value = sample_json(*doc.value, schema_node(key));
+            std::string value = sample_json(schema_node(key));
             return name + (doc.kind == DS_DOC_LEAF_LIST ? "[" + value + "]" : value);
         }
         }

@@ -198,6 +198,7 @@ doc_value(const struct lysc_type *type, const TypeMapper &mapper, bool member)
         break;
     }
     case LY_TYPE_STRING:
+    case LY_TYPE_ENUM:
         if (member && mapper.member_pattern(type) != nullptr)
             value.pattern = *mapper.member_pattern(type);
         break;

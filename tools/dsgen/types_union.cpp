@@ -144,12 +144,18 @@ TypeMapper::add_union_member(const struct lysc_node *node, const struct lysc_typ
         return add_union_string(node, reinterpret_cast<const struct lysc_type_str *>(member), text);
     case LY_TYPE_ENUM: {
         const auto *en = reinterpret_cast<const struct lysc_type_enum *>(member);
+        std::string names;
         LY_ARRAY_COUNT_TYPE j;
         LY_ARRAY_FOR(en->enums, j)
         {
             text.alternatives.push_back("(" + regex_escape(en->enums[j].name) + ")");
             text.size = std::max<uint32_t>(text.size, strlen(en->enums[j].name) + 1);
+            names += (names.empty() ? "" : "|") + regex_escape(en->enums[j].name);
         }
+        // The union's one string takes the texts of every member, so the
+        // document reader needs the names to tell an enumeration's text
+        // from a number's digits given as a string.
+        member_patterns_[member] = "^(" + names + ")$";
         return true;
     }
     case LY_TYPE_IDENT:

@@ -146,8 +146,9 @@ check_doc_value(const DsDocValue &value, const DsType *type, const std::string &
         out.add(where, "fraction digits " + std::to_string(value.fraction_digits) + " on " +
                            base_text(value.base) +
                            (value.base == DS_DOC_DECIMAL64 ? ", not 1..18" : ", which has none"));
-    if (value.pattern != nullptr && (!member || value.base != DS_DOC_STRING))
-        out.add(where, "a pattern on a value that is no string member of a union");
+    if (value.pattern != nullptr &&
+        (!member || (value.base != DS_DOC_STRING && value.base != DS_DOC_ENUMERATION)))
+        out.add(where, "a pattern on a value that is no string or enumeration member of a union");
     check_rows(value, where, out);
     if (value.base == DS_DOC_UNION && value.members != nullptr) {
         for (uint32_t m = 0; m < value.count; ++m) {
