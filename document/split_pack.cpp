@@ -145,6 +145,7 @@ known_pattern(const char *pattern)
 bool
 dotted_quad(std::string_view t, uint8_t out[4])
 {
+    uint8_t bytes[4];
     size_t at = 0;
     for (int i = 0; i < 4; ++i) {
         if (i > 0 && (at == t.size() || t[at++] != '.'))
@@ -156,9 +157,12 @@ dotted_quad(std::string_view t, uint8_t out[4])
         size_t length = at - first;
         if (length == 0 || value > 255 || (length > 1 && t[first] == '0'))
             return false;
-        out[i] = static_cast<uint8_t>(value);
+        bytes[i] = static_cast<uint8_t>(value);
     }
-    return at == t.size();
+    if (at != t.size())
+        return false;
+    std::memcpy(out, bytes, sizeof bytes);
+    return true;
 }
 
 bool

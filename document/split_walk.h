@@ -198,14 +198,16 @@ struct KnownPatternText {
 const std::vector<KnownPatternText> &known_patterns();
 // Which of them pattern is (by its text).
 KnownPattern known_pattern(const char *pattern);
-// True when regexec finds the known pattern in text in the C locale: the
-// same verdict for every kind but ipv6, which accepts only the text that
-// the library writes for the address it reads (a verdict of the pattern's
-// as well). False for none.
+// Whether the known pattern accepts text, as regexec says in the C locale;
+// for ipv6, true only for the text that the library writes for the address
+// it reads (which the pattern accepts), so that false is no verdict there.
+// False for none.
 bool known_pattern_accepts(KnownPattern kind, std::string_view text);
-// An IPv4 address text that the IPv4 patterns accept, read into out.
+// An IPv4 address text that the IPv4 patterns accept, read into out
+// (written only then).
 bool dotted_quad(std::string_view text, uint8_t out[4]);
-// An IPv6 address text as the library writes it, read into out.
+// An IPv6 address text as the library writes it, read into out (written
+// only then).
 bool formatted_ipv6(std::string_view text, uint8_t out[16]);
 
 // Packs a value in the library's JSON form as ds_jo_to_c packs it, for the
