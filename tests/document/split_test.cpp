@@ -392,7 +392,7 @@ TEST(SplitPacking, DirectPackingGivesTheLibrarysBytes)
     for (unsigned row = 0; row < DS_BUILTIN_COUNT; ++row)
         if (ds_global_types[row].kind != DS_KIND_CHOICE)
             types.push_back(ds_global_types[row]);
-    DsType bases[8] = {};
+    std::vector<DsType> bases(doc::known_patterns().size());
     size_t n = 0;
     for (const doc::KnownPatternText &known : doc::known_patterns()) {
         bases[n] = DsType{nullptr, DS_KIND_STRING, 48, {}};
