@@ -7,7 +7,9 @@
 #include "document/split_walk.h"
 
 #include "core/address_text.h"
+#include "core/grammar.h"
 #include "core/refusal.h"
+#include "document/value_forms.h"
 
 #include <algorithm>
 #include <cstring>
@@ -74,6 +76,8 @@ bool
 SplitWalk::pack(const DsType *type, json_object *value)
 {
     packed_.assign(ds_type_size(type), 0);
+    if (direct_.pack(type, value, packed_.data()))
+        return true;
     if (type->kind == DS_KIND_STRING && json_object_is_type(value, json_type_string)) {
         size_t length = static_cast<size_t>(json_object_get_string_len(value));
         if (length + 1 > type->size)
@@ -146,7 +150,7 @@ ValueMemo::holds(const Slot &slot, const Key &key)
 bool
 ValueMemo::find(size_t at, const Key &key, std::vector<unsigned char> &packed) const
 {
-    if (slots_.empty() || key.scalar.text.size() > kMaxText)
+    if (key.scalar.text.size() > kMaxText)
         return false;
     const Slot &slot = slots_[at];
     if (!holds(slot, key))
@@ -160,8 +164,6 @@ ValueMemo::keep(size_t at, const Key &key, const std::vector<unsigned char> &pac
 {
     if (key.scalar.text.size() > kMaxText || packed.size() > kMaxPacked)
         return;
-    if (slots_.empty())
-        slots_.resize(kSlots);
     Slot &slot = slots_[at];
     slot.type = key.type;
     slot.value = key.value;
@@ -181,12 +183,30 @@ MemberOrder::note(const DsKeyNode *parent, const DsKeyNode *before, const Node &
     slots_[slot_of(parent, before)] = {parent, before, member};
 }
 
+// An integer leaf given in plain decimal, packed from its text: the bytes
+// that the library's form would give, with the library's range check. False
+// for every other value, which the general path decides (and refuses with
+// its reasons).
+bool
+SplitWalk::plain_integer_leaf(const DsType *type, const DsDocValue &value, const Scalar &in)
+{
+    int64_t number = 0;
+    if (type->kind != DS_KIND_INT || !plain_integer(value, in, number) ||
+        !core::int_in_range(type, number))
+        return false;
+    packed_.assign(type->size, 0);
+    DsCursor cursor{packed_.data(), type->size};
+    return ds__pack_int(type->size, number, &cursor);
+}
+
 bool
 SplitWalk::leaf(const DsKeyNode *key, const Node &node)
 {
     Scalar &value = leaf_value_; // scalar() sets all of it
     if (!scalar(value, "leaf"))
         return false;
+    if (plain_integer_leaf(key->leaf_type, *node.doc->value, value))
+        return emit_entry(key, packed_.data(), packed_.size());
     const ValueMemo::Key memo_key{key->leaf_type, node.doc->value, module_of(node), value};
     const size_t memo_slot = ValueMemo::slot_of(memo_key);
     if (memo_.find(memo_slot, memo_key, packed_))

@@ -60,13 +60,14 @@ class Place
 
 // The packed values of leaves converted before, by all that decides them:
 // the leaf type, the value's YANG type, the node's module and the document's
-// scalar. Documents repeat many values (states, booleans, lengths, kinds),
-// and converting one again gives the same bytes. A fixed number of short
-// values are kept, a new one replacing the one in its slot
-// (split_values.cpp).
+// scalar. Documents repeat many values (states, booleans, kinds), and
+// converting one again gives the same bytes; integers in plain decimal are
+// packed from their text instead. A fixed number of short values are kept,
+// a new one replacing the one in its slot (split_values.cpp).
 class ValueMemo
 {
   public:
+    ValueMemo() : slots_(kSlots) {}
     struct Key {
         const DsType *type;
         const DsDocValue *value;
@@ -95,7 +96,7 @@ class ValueMemo
         unsigned char packed[kMaxPacked];
     };
     static bool holds(const Slot &slot, const Key &key);
-    std::vector<Slot> slots_; // kSlots once the first value is kept
+    std::vector<Slot> slots_; // kSlots, taken once per split
 };
 
 // Which member followed which in the objects read so far: documents repeat
@@ -186,6 +187,55 @@ class TextRun
     bool owned_ = false;
 };
 
+// The string patterns whose verdict the split reads off the text itself
+// (split_pack.cpp): ".*", and the IETF types' patterns that dsgen writes.
+enum class KnownPattern : uint8_t { none, any, date_and_time, phys_address, ipv4, ipv6 };
+struct KnownPatternText {
+    KnownPattern kind;
+    std::string text;
+};
+// Their texts, each with its kind.
+const std::vector<KnownPatternText> &known_patterns();
+// Which of them pattern is (by its text).
+KnownPattern known_pattern(const char *pattern);
+// Whether the known pattern accepts text, as regexec says in the C locale;
+// for ipv6, true only for the text that the library writes for the address
+// it reads (which the pattern accepts), so that false is no verdict there.
+// False for none.
+bool known_pattern_accepts(KnownPattern kind, std::string_view text);
+// An IPv4 address text that the IPv4 patterns accept, read into out
+// (written only then).
+bool dotted_quad(std::string_view text, uint8_t out[4]);
+// An IPv6 address text as the library writes it, read into out (written
+// only then).
+bool formatted_ipv6(std::string_view text, uint8_t out[16]);
+
+// Packs a value in the library's JSON form as ds_jo_to_c packs it, for the
+// values whose checks are read directly here: integers, doubles,
+// enumerations, and texts and addresses under known patterns. It remembers
+// a few patterns by address, so as not to compare their texts each time.
+class DirectPacker
+{
+  public:
+    // Packs value into out (type->size bytes, zero where the packed form
+    // writes nothing); false when the value is not taken here (refused, or
+    // its check is the library's).
+    bool pack(const DsType *type, json_object *value, uint8_t *out);
+
+  private:
+    KnownPattern pattern_of(const DsType *string_type);
+    bool text(const DsType *type, json_object *value, uint8_t *out);
+    static bool enumeration(const DsType *type, json_object *value, DsCursor *cursor);
+
+    static constexpr size_t kSeen = 8;
+    struct Seen {
+        const char *pattern = nullptr;
+        KnownPattern kind = KnownPattern::none;
+    };
+    Seen seen_[kSeen];
+    size_t next_ = 0;
+};
+
 class SplitWalk
 {
   public:
@@ -248,6 +298,7 @@ class SplitWalk
     bool key_text(const DsKeyNode *level, const Node &node, const Scalar &value, std::string &text,
                   bool checked);
     bool leaf(const DsKeyNode *key, const Node &node);
+    bool plain_integer_leaf(const DsType *type, const DsDocValue &value, const Scalar &in);
     bool leaf_list(const DsKeyNode *key, const Node &node);
     bool scalar(Scalar &out, const char *what);
     bool pack(const DsType *type, json_object *value);
@@ -268,6 +319,7 @@ class SplitWalk
     LibraryScratch library_;            // the library's form of the value at hand
     ValueMemo memo_;                    // leaves' values converted before
     MemberOrder order_;                 // members' order in objects read before
+    DirectPacker direct_;               // values packed without the library's walk
 
     // Buffers kept from one object, leaf or list entry to the next, so that
     // the walk stops allocating once it has met the document's shapes.

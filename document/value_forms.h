@@ -17,6 +17,13 @@ bool canonical_integer(const DsDocValue &value, std::string_view text, bool json
                        std::string &out, std::string &reason);
 bool canonical_decimal(const DsDocValue &value, std::string_view text, std::string &out,
                        std::string &reason);
+// The integer of a document scalar of an integer type (value) whose text
+// is plain decimal (an optional "-", at most 19 digits, no leading zero, not
+// "-0"), in the type's width and ranges and at most 2^63-1: the number that
+// canonical_integer and the library's form make of it (the text is its own
+// canonical form). False for every other scalar, which canonical_integer
+// then reads or refuses.
+bool plain_integer(const DsDocValue &value, const Scalar &in, int64_t &number);
 // The YANG name of a DsDocBase ("int8"), "?" for none.
 const char *base_name(uint8_t base);
 // A decimal64 value in units of 10^-digits as YANG tools print it: at

@@ -214,6 +214,25 @@ canonical_integer(const DsDocValue &value, std::string_view text, bool json_numb
     return true;
 }
 
+bool
+plain_integer(const DsDocValue &value, const Scalar &in, int64_t &number)
+{
+    bool negative = false;
+    uint64_t magnitude = 0;
+    bool integer = (value.base >= DS_DOC_INT8 && value.base <= DS_DOC_INT64) ||
+                   (value.base >= DS_DOC_UINT8 && value.base <= DS_DOC_UINT64);
+    if (!integer || !kind_fits(value.base, in.kind) ||
+        !plain_decimal(in.text, negative, magnitude) || (negative && magnitude == 0))
+        return false;
+    IntBounds bounds = int_bounds(value.base);
+    bool fits = negative ? bounds.is_signed && magnitude <= uint64_t(-(bounds.min + 1)) + 1
+                         : magnitude <= bounds.max && magnitude <= uint64_t(INT64_MAX);
+    if (!fits || !in_ranges(value, negative, magnitude))
+        return false;
+    number = negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
+    return true;
+}
+
 namespace
 {
 

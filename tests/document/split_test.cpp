@@ -1,14 +1,21 @@
 // ds_doc_split on the hand-written module doc_fixture (doc_fixture.yang):
 // the entries of documents with every kind of node and value form, byte for
 // byte, and refusals with their place and reason.
+#include "core/address_text.h"
+#include "core/regex.h"
 #include "document/doc.h"
+#include "document/split_walk.h"
+#include "document/value_forms.h"
 #include "dstypes_doc.h"
 
 #include <gtest/gtest.h>
 #include <json-c/json.h>
 
+#include <arpa/inet.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <random>
 #include <set>
@@ -291,3 +298,179 @@ TEST(Split, CallbackStopsTheSplit)
 }
 
 } // namespace
+
+namespace
+{
+
+// Texts near the known patterns: addresses as the library writes them
+// (zero runs, embedded IPv4), times and hex pairs, each also with one
+// character replaced, inserted or removed.
+std::vector<std::string>
+pattern_texts(std::mt19937 &random)
+{
+    std::vector<std::string> texts = {"", ":", "0", "::", "1.2.3.4", "01.2.3.4", "00:1A"};
+    const std::string alphabet = "0123456789abcdefAFgG:.-+TZ% \n\xc3";
+    for (int n = 0; n < 4000; ++n) {
+        uint8_t bytes[16] = {};
+        for (uint8_t &b : bytes)
+            b = random() % 3 == 0 ? uint8_t(random()) : 0;
+        if (n % 5 == 0)
+            bytes[10] = bytes[11] = 0xff;
+        char text[64];
+        switch (n % 4) {
+        case 0:
+            core::format_ipv6(bytes, text);
+            break;
+        case 1:
+            std::snprintf(text, sizeof text, "%u.%u.%u.%u", bytes[0], unsigned(random() % 300),
+                          bytes[2], unsigned(random() % 10));
+            break;
+        case 2:
+            std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u%s%s",
+                          unsigned(random() % 10000), unsigned(random() % 100), 1u, 2u, 3u, 4u,
+                          random() % 2 ? ".5" : "", random() % 2 ? "Z" : "+01:30");
+            break;
+        default:
+            std::snprintf(text, sizeof text, "%02x:%02X:%02x", bytes[0], bytes[1], bytes[2]);
+        }
+        std::string t = text;
+        texts.push_back(t);
+        size_t at = random() % (t.size() + 1);
+        char c = alphabet[random() % alphabet.size()];
+        if (random() % 3 == 0 && at < t.size())
+            t.erase(at, 1);
+        else if (random() % 2 == 0)
+            t = t.substr(0, at) + c + t.substr(at);
+        else if (at < t.size())
+            t[at] = c;
+        texts.push_back(t);
+    }
+    return texts;
+}
+
+} // namespace
+
+// The patterns whose verdict the split reads off the text: regexec's verdict
+// (for IPv6, accepted only where regexec accepts, and every address as the
+// library writes it), and the bytes that inet_pton reads.
+TEST(SplitPacking, KnownPatternsGiveRegexecsVerdict)
+{
+    std::mt19937 random(5);
+    std::vector<std::string> texts = pattern_texts(random);
+    for (const doc::KnownPatternText &known : doc::known_patterns()) {
+        Regex regex(known.text.c_str());
+        ASSERT_TRUE(regex.ok()) << known.text;
+        EXPECT_EQ(doc::known_pattern(known.text.c_str()), known.kind);
+        size_t accepted = 0;
+        for (const std::string &text : texts) {
+            bool want = regex.matches(text.c_str());
+            bool got = doc::known_pattern_accepts(known.kind, text);
+            accepted += got;
+            if (known.kind != doc::KnownPattern::ipv6)
+                ASSERT_EQ(got, want) << known.text << " on " << text;
+            else
+                ASSERT_TRUE(!got || want) << known.text << " on " << text;
+            uint8_t mine[16], theirs[16];
+            if (known.kind == doc::KnownPattern::ipv4 && got) {
+                ASSERT_EQ(inet_pton(AF_INET, text.c_str(), theirs), 1) << text;
+                ASSERT_TRUE(doc::dotted_quad(text, mine));
+                ASSERT_EQ(std::memcmp(mine, theirs, 4), 0) << text;
+            }
+        }
+        EXPECT_GT(accepted, known.kind == doc::KnownPattern::any ? texts.size() - 1 : 500u)
+            << known.text;
+    }
+    EXPECT_EQ(doc::known_pattern("^[0-9]+$"), doc::KnownPattern::none);
+}
+
+// Values packed without the library's walk get ds_jo_to_c's bytes, and
+// every integer, double and enumeration that it takes is taken directly.
+TEST(SplitPacking, DirectPackingGivesTheLibrarysBytes)
+{
+    std::mt19937 random(9);
+    std::vector<DsType> types;
+    for (unsigned row = 0; row < DS_BUILTIN_COUNT; ++row)
+        if (ds_global_types[row].kind != DS_KIND_CHOICE)
+            types.push_back(ds_global_types[row]);
+    std::vector<DsType> bases(doc::known_patterns().size());
+    size_t n = 0;
+    for (const doc::KnownPatternText &known : doc::known_patterns()) {
+        bases[n] = DsType{nullptr, DS_KIND_STRING, 48, {}};
+        bases[n].p.string.regex = known.text.c_str();
+        types.push_back(bases[n]);
+        DsType converted{nullptr, DS_KIND_CONVERTED, 16, {}};
+        converted.p.converted.base = &bases[n++];
+        converted.p.converted.converter = known.kind == doc::KnownPattern::ipv4 ? 1 : 2;
+        types.push_back(converted);
+    }
+    std::vector<json_object *> values = {nullptr, json_object_new_boolean(1),
+                                         json_object_new_boolean(0), json_object_new_double(2.5),
+                                         json_object_new_array()};
+    for (const char *name : {"major", "Major", "true", "minor"})
+        values.push_back(json_object_new_string(name));
+    for (int64_t number : {int64_t(INT64_MIN), int64_t(-129), int64_t(-128), int64_t(-1),
+                           int64_t(0), int64_t(1), int64_t(2), int64_t(3), int64_t(255),
+                           int64_t(256), int64_t(65535), int64_t(4294967295), int64_t(INT64_MAX)})
+        values.push_back(json_object_new_int64(number));
+    for (const std::string &text : pattern_texts(random))
+        values.push_back(json_object_new_string_len(text.data(), int(text.size())));
+    values.push_back(json_object_new_string_len("1.2.3.4\0x", 9));
+    doc::DirectPacker packer;
+    size_t direct = 0;
+    for (const DsType &type : types) {
+        for (json_object *value : values) {
+            std::vector<uint8_t> mine(type.size, 0), theirs(type.size, 0);
+            bool taken = packer.pack(&type, value, mine.data());
+            bool library = ds_jo_to_c(&type, value, theirs.data(), theirs.size()) != nullptr;
+            direct += taken;
+            bool checked = type.kind == DS_KIND_INT || type.kind == DS_KIND_DOUBLE ||
+                           type.kind == DS_KIND_ENUM;
+            ASSERT_TRUE(taken ? library && mine == theirs : !(checked && library))
+                << ds_type_name(&type) << " " << json_object_to_json_string(value);
+        }
+    }
+    EXPECT_GT(direct, 10000u);
+    for (json_object *value : values)
+        json_object_put(value);
+}
+
+// Integers in plain decimal are read as the general path reads them: their
+// own canonical text, the library's number, the same bounds and ranges.
+TEST(SplitPacking, PlainIntegersReadAsTheGeneralPathReads)
+{
+    std::mt19937_64 random(3);
+    const int64_t ranges[] = {-5, 300, 1000, INT64_MAX};
+    const DsType &i64 = ds_global_types[DS_BUILTIN_I64];
+    size_t plain = 0;
+    for (uint8_t base : {DS_DOC_INT8, DS_DOC_INT16, DS_DOC_INT32, DS_DOC_INT64, DS_DOC_UINT8,
+                         DS_DOC_UINT16, DS_DOC_UINT32, DS_DOC_UINT64, DS_DOC_STRING}) {
+        for (uint32_t count : {0u, 2u}) {
+            DsDocValue value{base, 0, 0, 0, count, nullptr, nullptr, ranges, nullptr};
+            for (int n = 0; n < 3000; ++n) {
+                uint64_t bits = random() >> (random() % 64);
+                std::string text = (random() % 3 == 0 ? "-" : "") + std::to_string(bits);
+                if (n % 7 == 0) {
+                    size_t at = random() % text.size();
+                    text = text.substr(0, at) + "0 x+e"[random() % 5] + text.substr(at);
+                }
+                for (doc::Scalar::Kind kind :
+                     {doc::Scalar::Kind::number, doc::Scalar::Kind::string}) {
+                    doc::Scalar in;
+                    in.kind = kind;
+                    in.text = text;
+                    int64_t number = 0;
+                    if (!doc::plain_integer(value, in, number))
+                        continue;
+                    ++plain;
+                    std::string canonical, reason;
+                    ASSERT_TRUE(doc::canonical_member(value, "", in, canonical, reason)) << text;
+                    EXPECT_EQ(canonical, text);
+                    doc::JsonPtr library = doc::scalar_to_library(value, &i64, "", in, reason);
+                    ASSERT_NE(library, nullptr) << text << ": " << reason;
+                    ASSERT_EQ(json_object_get_int64(library.get()), number) << text;
+                }
+            }
+        }
+    }
+    EXPECT_GT(plain, 10000u);
+}

@@ -1,0 +1,311 @@
+// Packing a value in the library's JSON form without the library's general
+// walk, where its checks are short: integers (the range), doubles,
+// enumerations (the rows, by name or number), strings whose pattern matches
+// every text or is one of the IETF types' patterns that dsgen writes (a
+// date-and-time, a phys-address, an IPv4 or IPv6 address), and IPv4 and IPv6
+// addresses under those patterns. Those patterns are anchored, so a direct
+// reading of the text gives regexec's verdict in the C locale; for IPv6 the
+// reading only accepts the text that the library's formatter writes for the
+// address (as canonical documents give it), which the pattern accepts. What
+// is not taken here is left to ds_jo_to_c, which refuses it with its reason
+// or accepts it where its own pattern check does.
+#include "document/split_walk.h"
+
+#include "core/address_text.h"
+#include "core/grammar.h"
+
+#include <cstring>
+#include <vector>
+
+namespace doc
+{
+
+namespace
+{
+
+// The pieces of the IETF types' expressions, as dsgen writes them.
+const std::string kOctet = "(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])";
+const std::string kIpv4 = kOctet + "(\\." + kOctet + "){3}";
+
+// The eight forms of an IPv6 address text, an IPv4 address allowed in the
+// last 32 bits, without a zone.
+std::string
+ipv6_text()
+{
+    const std::string h = "[0-9A-Fa-f]{1,4}";
+    const std::string v4 = "(" + kIpv4 + ")";
+    std::string e = "(";
+    e += "((" + h + ":){7}(" + h + "|:))";
+    e += "|((" + h + ":){6}(:" + h + "|" + v4 + "|:))";
+    e += "|((" + h + ":){5}(((:" + h + "){1,2})|:" + v4 + "|:))";
+    e += "|((" + h + ":){4}(((:" + h + "){1,3})|((:" + h + ")?:" + v4 + ")|:))";
+    e += "|((" + h + ":){3}(((:" + h + "){1,4})|((:" + h + "){0,2}:" + v4 + ")|:))";
+    e += "|((" + h + ":){2}(((:" + h + "){1,5})|((:" + h + "){0,3}:" + v4 + ")|:))";
+    e += "|((" + h + ":){1}(((:" + h + "){1,6})|((:" + h + "){0,4}:" + v4 + ")|:))";
+    e += "|(:(((:" + h + "){1,7})|((:" + h + "){0,5}:" + v4 + ")|:))";
+    e += ")";
+    return e;
+}
+
+} // namespace
+
+const std::vector<KnownPatternText> &
+known_patterns()
+{
+    static const std::vector<KnownPatternText> table = {
+        {KnownPattern::any, ".*"},
+        {KnownPattern::date_and_time,
+         "^([[:digit:]]{4}-[[:digit:]]{2}-[[:digit:]]{2}T[[:digit:]]{2}:[[:digit:]]{2}:[[:digit:]]"
+         "{2}(\\.[[:digit:]]+)?(Z|[+-][[:digit:]]{2}:[[:digit:]]{2}))$"},
+        {KnownPattern::phys_address, "^(([0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2})*)?)$"},
+        {KnownPattern::ipv4, "^" + kIpv4 + "$"},
+        {KnownPattern::ipv4,
+         "^((([0-9]|[1-9][0-9]|1[0-9][0-9]|2[0-4][0-9]|25[0-5])\\.){3}([0-9]|[1-9][0-9]|1[0-9][0-"
+         "9]|2[0-4][0-9]|25[0-5]))$"},
+        {KnownPattern::ipv6, "^" + ipv6_text() + "$"},
+        {KnownPattern::ipv6, "^" + ipv6_text() + "(%[[:alnum:]]+)?$"},
+    };
+    return table;
+}
+
+namespace
+{
+
+bool
+digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool
+hex_digit(char c)
+{
+    return digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Whether text[at..] starts with n digits.
+bool
+digits(std::string_view text, size_t at, size_t n)
+{
+    if (text.size() < at + n)
+        return false;
+    for (size_t i = at; i < at + n; ++i)
+        if (!digit(text[i]))
+            return false;
+    return true;
+}
+
+// YYYY-MM-DDTHH:MM:SS, a fraction of one digit or more, then Z or +HH:MM.
+bool
+date_and_time(std::string_view t)
+{
+    if (!digits(t, 0, 4) || !digits(t, 5, 2) || !digits(t, 8, 2) || !digits(t, 11, 2) ||
+        !digits(t, 14, 2) || !digits(t, 17, 2) || t[4] != '-' || t[7] != '-' || t[10] != 'T' ||
+        t[13] != ':' || t[16] != ':')
+        return false;
+    size_t at = 19;
+    if (at < t.size() && t[at] == '.') {
+        size_t first = ++at;
+        while (at < t.size() && digit(t[at]))
+            ++at;
+        if (at == first)
+            return false;
+    }
+    if (at + 1 == t.size())
+        return t[at] == 'Z';
+    return at + 6 == t.size() && (t[at] == '+' || t[at] == '-') && digits(t, at + 1, 2) &&
+           t[at + 3] == ':' && digits(t, at + 4, 2);
+}
+
+// Nothing, or pairs of hex digits joined by ":".
+bool
+phys_address(std::string_view t)
+{
+    if (t.empty())
+        return true;
+    if (t.size() % 3 != 2)
+        return false;
+    for (size_t i = 0; i < t.size(); i += 3)
+        if (!hex_digit(t[i]) || !hex_digit(t[i + 1]) || (i + 2 < t.size() && t[i + 2] != ':'))
+            return false;
+    return true;
+}
+
+} // namespace
+
+KnownPattern
+known_pattern(const char *pattern)
+{
+    for (const KnownPatternText &known : known_patterns())
+        if (known.text == pattern)
+            return known.kind;
+    return KnownPattern::none;
+}
+
+bool
+dotted_quad(std::string_view t, uint8_t out[4])
+{
+    uint8_t bytes[4];
+    size_t at = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0 && (at == t.size() || t[at++] != '.'))
+            return false;
+        size_t first = at;
+        unsigned value = 0;
+        while (at < t.size() && digit(t[at]) && at - first < 3)
+            value = value * 10 + unsigned(t[at++] - '0');
+        size_t length = at - first;
+        if (length == 0 || value > 255 || (length > 1 && t[first] == '0'))
+            return false;
+        bytes[i] = static_cast<uint8_t>(value);
+    }
+    if (at != t.size())
+        return false;
+    std::memcpy(out, bytes, sizeof bytes);
+    return true;
+}
+
+bool
+formatted_ipv6(std::string_view t, uint8_t out[16])
+{
+    char text[core::kAddressTextSize];
+    if (t.size() >= sizeof text)
+        return false;
+    t.copy(text, t.size());
+    text[t.size()] = '\0';
+    uint8_t bytes[16];
+    char printed[core::kAddressTextSize];
+    if (inet_pton(AF_INET6, text, bytes) != 1 || core::format_ipv6(bytes, printed) != t.size() ||
+        std::memcmp(printed, text, t.size()) != 0)
+        return false;
+    std::memcpy(out, bytes, sizeof bytes);
+    return true;
+}
+
+bool
+known_pattern_accepts(KnownPattern kind, std::string_view text)
+{
+    uint8_t bytes[16];
+    switch (kind) {
+    case KnownPattern::any:
+        return true;
+    case KnownPattern::date_and_time:
+        return date_and_time(text);
+    case KnownPattern::phys_address:
+        return phys_address(text);
+    case KnownPattern::ipv4:
+        return dotted_quad(text, bytes);
+    case KnownPattern::ipv6:
+        return formatted_ipv6(text, bytes);
+    default:
+        return false;
+    }
+}
+
+KnownPattern
+DirectPacker::pattern_of(const DsType *string_type)
+{
+    const char *pattern = string_type->p.string.regex;
+    if (pattern == nullptr)
+        return KnownPattern::none;
+    for (const Seen &seen : seen_)
+        if (seen.pattern == pattern)
+            return seen.kind;
+    KnownPattern kind = known_pattern(pattern);
+    seen_[next_] = {pattern, kind};
+    next_ = (next_ + 1) % kSeen;
+    return kind;
+}
+
+// Bracket ranges are byte ranges in the C locale only: elsewhere the
+// library's pattern check decides, except for ".*".
+bool
+DirectPacker::text(const DsType *type, json_object *value, uint8_t *out)
+{
+    const char *chars = json_object_get_string(value);
+    std::string_view text(chars, static_cast<size_t>(json_object_get_string_len(value)));
+    if (type->kind == DS_KIND_STRING) {
+        // A NUL inside the text is refused by every reading but "any".
+        KnownPattern kind = pattern_of(type);
+        if (text.size() + 1 > type->size || kind == KnownPattern::none ||
+            (kind != KnownPattern::any && !core::c_locale()) || std::strlen(chars) != text.size() ||
+            !known_pattern_accepts(kind, text))
+            return false;
+        std::memcpy(out, chars, text.size() + 1);
+        return true;
+    }
+    const DsType *base = type->p.converted.base;
+    if (!core::c_locale())
+        return false;
+    switch (type->p.converted.converter) {
+    case DS_CONVERT_IPV4:
+        return type->size >= 4 && pattern_of(base) == KnownPattern::ipv4 && dotted_quad(text, out);
+    case DS_CONVERT_IPV6:
+        return type->size >= 16 && pattern_of(base) == KnownPattern::ipv6 &&
+               formatted_ipv6(text, out);
+    default:
+        return false;
+    }
+}
+
+bool
+DirectPacker::pack(const DsType *type, json_object *value, uint8_t *out)
+{
+    DsCursor cursor{out, type->size};
+    switch (type->kind) {
+    case DS_KIND_INT: {
+        if (!json_object_is_type(value, json_type_int))
+            return false;
+        int64_t number = json_object_get_int64(value);
+        return core::int_in_range(type, number) && ds__pack_int(type->size, number, &cursor);
+    }
+    case DS_KIND_DOUBLE: {
+        double number = 0;
+        if (json_object_is_type(value, json_type_double))
+            number = json_object_get_double(value);
+        else if (json_object_is_type(value, json_type_int))
+            number = static_cast<double>(json_object_get_int64(value));
+        else
+            return false;
+        if (type->size < sizeof number)
+            return false;
+        std::memcpy(out, &number, sizeof number);
+        return true;
+    }
+    case DS_KIND_ENUM:
+        return enumeration(type, value, &cursor);
+    case DS_KIND_STRING:
+        return json_object_is_type(value, json_type_string) && text(type, value, out);
+    case DS_KIND_CONVERTED:
+        return address_converter(type) != 0 && json_object_is_type(value, json_type_string) &&
+               text(type, value, out);
+    default:
+        return false;
+    }
+}
+
+bool
+DirectPacker::enumeration(const DsType *type, json_object *value, DsCursor *cursor)
+{
+    if (type->p.enumeration.values == nullptr || type->p.enumeration.count == 0 ||
+        type->p.enumeration.base == nullptr)
+        return false;
+    const DsEnumValue *row = nullptr;
+    switch (json_object_get_type(value)) {
+    case json_type_int:
+        row = core::enum_row(type, json_object_get_int64(value));
+        break;
+    case json_type_string:
+        row = core::enum_row_named(type, json_object_get_string(value));
+        break;
+    case json_type_boolean:
+        if (core::is_bool_enum(type))
+            row = core::enum_row(type, json_object_get_boolean(value) ? 1 : 0);
+        break;
+    default:
+        break;
+    }
+    return row != nullptr && ds__pack_int(type->size, row->value, cursor);
+}
+
+} // namespace doc
