@@ -11,8 +11,10 @@
 
 #include <json-c/json.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -37,6 +39,28 @@ struct JsonPut {
 };
 using JsonPtr = std::unique_ptr<json_object, JsonPut>;
 
+// What json-c made, or std::bad_alloc where it made nothing: json-c gives
+// null when it cannot allocate, and the split and join report that as "out
+// of memory" rather than as a refused value.
+template <class T>
+T *
+made(T *result)
+{
+    if (result == nullptr)
+        throw std::bad_alloc();
+    return result;
+}
+
+// After a call of the library that refused: std::bad_alloc when what
+// failed was an allocation (the library leaves errno at ENOMEM, which the
+// caller set to 0 before the call), so that no value is refused for it.
+inline void
+throw_if_out_of_memory()
+{
+    if (errno == ENOMEM)
+        throw std::bad_alloc();
+}
+
 // --- Key paths ---
 
 // Calls visit(component) for each component of a key path after its first
@@ -57,9 +81,11 @@ for_each_path_component(std::string_view path, Visit visit)
 
 // --- Errors (error.cpp) ---
 
-// Stores a new error in *out when out is not null; returns -1, the refusal
-// result of the calls that take an error.
-int set_error(DsDocError **out, std::string where, std::string reason);
+// Stores a new error in *out when out is not null (null when there is no
+// memory for it); returns -1, the refusal result of the calls that take an
+// error. Never throws, so that it serves the calls' handlers of
+// std::bad_alloc.
+int set_error(DsDocError **out, std::string_view where, std::string_view reason) noexcept;
 
 // --- Document data of key nodes (schema.cpp) ---
 

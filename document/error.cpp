@@ -2,20 +2,25 @@
 // document or entry was refused and why, released with ds_doc_error_free.
 #include "document/doc.h"
 
+#include <memory>
 #include <new>
 
 namespace doc
 {
 
 int
-set_error(DsDocError **out, std::string where, std::string reason)
+set_error(DsDocError **out, std::string_view where, std::string_view reason) noexcept
 {
     if (out == nullptr)
         return -1;
-    *out = new (std::nothrow) DsDocError{};
-    if (*out != nullptr) {
-        (*out)->where = std::move(where);
-        (*out)->reason = std::move(reason);
+    *out = nullptr;
+    try {
+        auto error = std::make_unique<DsDocError>();
+        error->where = where;
+        error->reason = reason;
+        *out = error.release();
+    } catch (const std::bad_alloc &) {
+        // the caller learns of the failure from the result alone
     }
     return -1;
 }

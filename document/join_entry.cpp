@@ -231,33 +231,45 @@ insert_child(JoinNode &parent, JoinNode *child)
     *at = child;
 }
 
-// A new entry at the end of list, known by identity.
-JoinNode *
-add_entry(DsDocJoin &join, JoinNode &list, const std::string &identity)
+// Makes what the steps found missing, linking none of it: all that can fail
+// for want of memory happens here, so that a failed add leaves the tree as
+// it was. A new list entry gets a slot in its list's index that stays null
+// (as no entry) until the entry is linked.
+void
+make_walk(DsDocJoin &join, const std::vector<Step> &steps)
 {
-    if (list.by_identity == nullptr)
-        list.by_identity = std::make_unique<EntryIndex>();
-    JoinNode *entry = join.nodes.make();
-    list.by_identity->emplace(identity, entry);
-    (list.last_entry != nullptr ? list.last_entry->next : list.first_entry) = entry;
-    list.last_entry = entry;
-    return entry;
-}
-
-// Builds what the steps found missing and returns the entry's own node.
-JoinNode *
-apply_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<Step> &steps)
-{
-    JoinNode *node = &join.root;
     join.walked.resize(steps.size());
+    join.made.assign(steps.size(), Made{});
     for (size_t s = 0; s < steps.size(); ++s) {
         const Step &step = steps[s];
+        Made &made = join.made[s];
+        JoinNode *list = step.node;
+        if (list == nullptr)
+            list = made.node = join.nodes.make();
+        if (!step.entry || (step.node != nullptr && entry_of(step.node, *step.entry) != nullptr))
+            continue;
+        made.entry = join.nodes.make();
+        made.keys = join.texts.store(step.entry->printed);
+        if (list->by_identity == nullptr)
+            list->by_identity = std::make_unique<EntryIndex>();
+        list->by_identity->try_emplace(step.entry->identity, nullptr);
+    }
+}
+
+// Links what make_walk made into the tree (nothing here allocates) and
+// returns the entry's own node.
+JoinNode *
+link_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<Step> &steps)
+{
+    JoinNode *node = &join.root;
+    for (size_t s = 0; s < steps.size(); ++s) {
+        const Step &step = steps[s];
+        const Made &made = join.made[s];
         Walked &walked = join.walked[s];
         const Node &schema = levels[step.level].node;
-        // A node that the plan did not find is new, and so is all below it.
         JoinNode *next = step.node;
         if (next == nullptr) {
-            next = join.nodes.make();
+            next = made.node;
             next->node = schema;
             insert_child(*node, next);
         }
@@ -267,15 +279,16 @@ apply_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<
             continue;
         size_t count = schema.doc->key_count == 0 ? 1 : schema.doc->key_count;
         walked.end = step.level + count;
-        if (JoinNode *entry = entry_of(next, *step.entry); entry != nullptr) {
-            node = entry;
-            walked.entry = entry;
+        if (made.entry == nullptr) {
+            node = walked.entry = entry_of(next, *step.entry);
             continue;
         }
-        node = add_entry(join, *next, step.entry->identity);
-        walked.entry = node;
+        node = walked.entry = made.entry;
+        next->by_identity->find(step.entry->identity)->second = node;
+        (next->last_entry != nullptr ? next->last_entry->next : next->first_entry) = node;
+        next->last_entry = node;
         node->node = levels[step.level + count].node;
-        node->keys = join.texts.store(step.entry->printed);
+        node->keys = made.keys;
         node->key_count = step.entry->printed_count;
         step.entry->list = next;
         step.entry->entry = node;
@@ -316,7 +329,8 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
         if (count < 0)
             return set_error(error, path, reason);
     }
-    JoinNode *node = apply_walk(join, levels, steps);
+    make_walk(join, steps);
+    JoinNode *node = link_walk(join, levels, steps);
     node->given = !takes_value;
     node->values = printed;
     node->value_count = static_cast<uint32_t>(count);

@@ -171,7 +171,7 @@ parse_component(std::string_view text)
         });
         if (plain)
             return JsonPtr(
-                json_object_new_string_len(inner.data(), static_cast<int>(inner.size())));
+                made(json_object_new_string_len(inner.data(), static_cast<int>(inner.size()))));
     }
     std::string_view digits = !text.empty() && text[0] == '-' ? text.substr(1) : text;
     bool integer =
@@ -181,11 +181,14 @@ parse_component(std::string_view text)
         int64_t value = 0;
         for (char c : digits)
             value = value * 10 + (c - '0');
-        return JsonPtr(json_object_new_int64(text[0] == '-' ? -value : value));
+        return JsonPtr(made(json_object_new_int64(text[0] == '-' ? -value : value)));
     }
     std::string copy(text);
     json_tokener_error error = json_tokener_success;
+    errno = 0;
     JsonPtr jo(json_tokener_parse_verbose(copy.c_str(), &error));
+    if (jo == nullptr || error != json_tokener_success)
+        throw_if_out_of_memory(); // the tokener could not be made, or no value
     return error == json_tokener_success ? std::move(jo) : nullptr;
 }
 
@@ -202,14 +205,16 @@ level_identity(const Level &level, std::string &identity, json_object **library,
     size_t size = ds_type_size(type);
     size_t at = identity.size();
     identity.resize(at + size);
+    errno = 0;
     if (jo == nullptr || !ds_jo_to_c(type, jo.get(), identity.data() + at, size)) {
         identity.resize(at);
+        throw_if_out_of_memory();
         reason = "key " + std::string(level.component) + " is not a valid " +
                  (level.node.doc->name ? level.node.doc->name : "key");
         return false;
     }
     if (library != nullptr)
-        *library = ds_c_to_jo(type, identity.data() + at, size);
+        *library = made(ds_c_to_jo(type, identity.data() + at, size));
     return true;
 }
 

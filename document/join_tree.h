@@ -182,6 +182,15 @@ struct Walked {
     JoinNode *entry = nullptr;
 };
 
+// What one step of an entry makes before any of it is linked into the tree:
+// its node (null: it exists) and, for a list entry that does not exist yet,
+// the entry's node and its printed keys.
+struct Made {
+    JoinNode *node = nullptr;
+    JoinNode *entry = nullptr;
+    std::string_view keys;
+};
+
 // The printed values of leaves by their packed bytes, type and document
 // form (join_values.cpp): a fixed table, each slot keeping the value seen
 // last there. A value converts and prints the same every time.
@@ -230,6 +239,7 @@ struct DsDocJoin {
     std::vector<doc::Level> levels;
     std::vector<doc::JoinStep> steps;
     std::vector<doc::Walked> walked; // the steps of the entry added last
+    std::vector<doc::Made> made;     // what the entry at hand makes, step by step
     bool walked_valid = false;       // no entry was refused since
     doc::Scalar scalar;
     std::string printed;

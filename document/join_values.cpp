@@ -52,7 +52,10 @@ entry_values(DsDocJoin &join, const Node &owner, const DsType *type, const void 
     printed = leaf ? join.value_memo.find(type, owner.doc->value, value, value_len) : "";
     if (!printed.empty())
         return 1;
+    errno = 0;
     JsonPtr library(ds_c_to_jo(type, value, value_len));
+    if (library == nullptr)
+        throw_if_out_of_memory();
     if (library == nullptr) {
         reason = "value is not valid for its type";
         return -1;

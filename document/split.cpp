@@ -17,14 +17,15 @@ namespace
 bool
 canonical_component(const DsType *type, std::string_view component, std::string &out)
 {
-    JsonPtr value(json_tokener_parse(std::string(component).c_str()));
     std::vector<unsigned char> packed(ds_type_size(type), 0);
-    if (value == nullptr || ds_jo_to_c(type, value.get(), packed.data(), packed.size()) == nullptr)
+    errno = 0;
+    JsonPtr value(json_tokener_parse(std::string(component).c_str()));
+    if (value == nullptr || ds_jo_to_c(type, value.get(), packed.data(), packed.size()) == nullptr) {
+        throw_if_out_of_memory();
         return false;
-    JsonPtr back(ds_c_to_jo(type, packed.data(), packed.size()));
-    if (back == nullptr)
-        return false;
-    out = json_object_to_json_string(back.get());
+    }
+    JsonPtr back(made(ds_c_to_jo(type, packed.data(), packed.size())));
+    out = made(json_object_to_json_string(back.get()));
     return true;
 }
 

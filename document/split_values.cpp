@@ -85,8 +85,10 @@ SplitWalk::pack(const DsType *type, json_object *value)
                         " bytes long; the library holds " + std::to_string(type->size - 1) +
                         " here");
     }
+    errno = 0;
     if (ds_jo_to_c(type, value, packed_.data(), packed_.size()) != nullptr)
         return true;
+    throw_if_out_of_memory();
     core::Refusal refusal = core::why_json(type, value);
     return fail(refusal ? refusal.message : "not a value of the node's type");
 }
@@ -230,9 +232,7 @@ SplitWalk::leaf_list(const DsKeyNode *key, const Node &node)
         return fail("the leaf-list's key holds no array");
     if (!in_.take('['))
         return fail("a leaf-list is a JSON array of its values");
-    JsonPtr array(json_object_new_array());
-    if (array == nullptr)
-        return fail("out of memory");
+    JsonPtr array(made(json_object_new_array()));
     std::vector<std::string> texts; // for the check of repeated values
     const size_t depth = place_.depth();
     uint32_t count = 0;
@@ -250,12 +250,14 @@ SplitWalk::leaf_list(const DsKeyNode *key, const Node &node)
                                                 module_of(node), value, reason);
             if (element == nullptr)
                 return fail(reason);
-            std::string text = json_object_to_json_string(element.get());
+            std::string text = made(json_object_to_json_string(element.get()));
             if ((node.doc->flags & DS_DOC_CONFIG) != 0 &&
                 std::find(texts.begin(), texts.end(), text) != texts.end())
                 return fail("a value that the leaf-list has already");
             texts.push_back(std::move(text));
-            json_object_array_add(array.get(), element.release());
+            if (json_object_array_add(array.get(), element.get()) != 0)
+                throw std::bad_alloc();
+            element.release(); // the array holds it now
             place_.leave(depth);
             ++count;
         } while (in_.take(','));

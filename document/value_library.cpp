@@ -38,22 +38,22 @@ struct NewValues {
     json_object *
     integer(int64_t number)
     {
-        return json_object_new_int64(number);
+        return made(json_object_new_int64(number));
     }
     json_object *
     real(double number)
     {
-        return json_object_new_double(number);
+        return made(json_object_new_double(number));
     }
     json_object *
     boolean(bool truth)
     {
-        return json_object_new_boolean(truth);
+        return made(json_object_new_boolean(truth));
     }
     json_object *
     text(const char *chars, size_t length)
     {
-        return json_object_new_string_len(chars, static_cast<int>(length));
+        return made(json_object_new_string_len(chars, static_cast<int>(length)));
     }
 };
 
@@ -188,7 +188,7 @@ library_text(json_object *library)
     case json_type_int:
         return std::to_string(json_object_get_int64(library));
     default:
-        return json_object_to_json_string_ext(library, JSON_C_TO_STRING_PLAIN);
+        return made(json_object_to_json_string_ext(library, JSON_C_TO_STRING_PLAIN));
     }
 }
 
@@ -344,7 +344,7 @@ json_object *
 reuse(JsonPtr &held, T value, json_object *(*make)(T), int (*set)(json_object *, T))
 {
     if (held == nullptr)
-        held.reset(make(value));
+        held.reset(made(make(value)));
     else
         set(held.get(), value);
     return held.get();
@@ -377,9 +377,9 @@ LibraryScratch::text(const char *chars, size_t length)
     // the text and then writing the NUL into it: an empty text gets an
     // object of its own.
     if (text_ == nullptr || length == 0)
-        text_.reset(json_object_new_string_len(chars, static_cast<int>(length)));
+        text_.reset(made(json_object_new_string_len(chars, static_cast<int>(length))));
     else if (json_object_set_string_len(text_.get(), chars, static_cast<int>(length)) == 0)
-        return nullptr;
+        throw std::bad_alloc();
     return text_.get();
 }
 

@@ -96,7 +96,10 @@ void ds_doc_error_free(DsDocError *error);
  * stopped the split, -1 when the document is refused (with *error set when
  * error is not null; the caller releases it). The error's place is a JSON
  * pointer (RFC 6901) into the document ("" for the document itself), or the
- * text of at when at names no node that has a body.
+ * text of at when at names no node that has a body. -1 with the reason "out
+ * of memory" (or *error null, when not even the error could be made) when
+ * memory runs out; that may come after some entries were handed out, never
+ * for a value that was not refused.
  */
 int ds_doc_split(const char *text, size_t len, const char *at, DsDocEntryFn fn, void *arg,
                  DsDocError **error);
@@ -125,7 +128,9 @@ DsDocJoin *ds_doc_join_new(const char *at, DsDocError **error);
  * any order; a list's entries print in the order in which the first entry
  * at or below each of them came, a leaf-list's elements in the order of its
  * array. Returns 0, or -1 when the entry is refused (with *error set, its
- * place being path); a refused entry leaves the join as it was. Refused: a
+ * place being path) or memory runs out (the reason "out of memory", or
+ * *error null when not even the error could be made); a refused entry
+ * leaves the join as it was, also for want of memory. Refused: a
  * path that names no key of a module with document data, or a container
  * without presence or a list rather than an entry; a value of another size
  * than its leaf type's, one that the type does not accept, or a value for

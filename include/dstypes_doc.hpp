@@ -111,7 +111,8 @@ struct Entry {
 /**
  * Splits the document text (the body of the node at, when at is not empty)
  * and hands each entry to fn in document order; fn returns true to go on.
- * The document is checked whole first: a refused document gives no entry.
+ * The document is checked whole first: a refused document gives no entry
+ * (memory that runs out while they are handed out may stop them partway).
  * Returns the number of entries handed out when fn never stopped the split.
  */
 template <class F>
