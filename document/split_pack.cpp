@@ -13,41 +13,13 @@
 
 #include "core/address_text.h"
 #include "core/grammar.h"
+#include "core/ietf_patterns.h"
 
 #include <cstring>
 #include <vector>
 
 namespace doc
 {
-
-namespace
-{
-
-// The pieces of the IETF types' expressions, as dsgen writes them.
-const std::string kOctet = "(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])";
-const std::string kIpv4 = kOctet + "(\\." + kOctet + "){3}";
-
-// The eight forms of an IPv6 address text, an IPv4 address allowed in the
-// last 32 bits, without a zone.
-std::string
-ipv6_text()
-{
-    const std::string h = "[0-9A-Fa-f]{1,4}";
-    const std::string v4 = "(" + kIpv4 + ")";
-    std::string e = "(";
-    e += "((" + h + ":){7}(" + h + "|:))";
-    e += "|((" + h + ":){6}(:" + h + "|" + v4 + "|:))";
-    e += "|((" + h + ":){5}(((:" + h + "){1,2})|:" + v4 + "|:))";
-    e += "|((" + h + ":){4}(((:" + h + "){1,3})|((:" + h + ")?:" + v4 + ")|:))";
-    e += "|((" + h + ":){3}(((:" + h + "){1,4})|((:" + h + "){0,2}:" + v4 + ")|:))";
-    e += "|((" + h + ":){2}(((:" + h + "){1,5})|((:" + h + "){0,3}:" + v4 + ")|:))";
-    e += "|((" + h + ":){1}(((:" + h + "){1,6})|((:" + h + "){0,4}:" + v4 + ")|:))";
-    e += "|(:(((:" + h + "){1,7})|((:" + h + "){0,5}:" + v4 + ")|:))";
-    e += ")";
-    return e;
-}
-
-} // namespace
 
 const std::vector<KnownPatternText> &
 known_patterns()
@@ -58,12 +30,12 @@ known_patterns()
          "^([[:digit:]]{4}-[[:digit:]]{2}-[[:digit:]]{2}T[[:digit:]]{2}:[[:digit:]]{2}:[[:digit:]]"
          "{2}(\\.[[:digit:]]+)?(Z|[+-][[:digit:]]{2}:[[:digit:]]{2}))$"},
         {KnownPattern::phys_address, "^(([0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2})*)?)$"},
-        {KnownPattern::ipv4, "^" + kIpv4 + "$"},
+        {KnownPattern::ipv4, "^" + core::ipv4_expression() + "$"},
         {KnownPattern::ipv4,
          "^((([0-9]|[1-9][0-9]|1[0-9][0-9]|2[0-4][0-9]|25[0-5])\\.){3}([0-9]|[1-9][0-9]|1[0-9][0-"
          "9]|2[0-4][0-9]|25[0-5]))$"},
-        {KnownPattern::ipv6, "^" + ipv6_text() + "$"},
-        {KnownPattern::ipv6, "^" + ipv6_text() + "(%[[:alnum:]]+)?$"},
+        {KnownPattern::ipv6, "^" + core::ipv6_expression() + "$"},
+        {KnownPattern::ipv6, "^" + core::ipv6_expression() + "(%[[:alnum:]]+)?$"},
     };
     return table;
 }

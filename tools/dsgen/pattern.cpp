@@ -5,6 +5,7 @@
 // intersection: for the typedefs of ietf-inet-types and ietf-yang-types that
 // expression is written out here. Glibc's regcomp works on bytes in the C
 // locale, so the Unicode classes \p{L} and \p{N} become their ASCII part.
+#include "core/ietf_patterns.h"
 #include "core/regex.h"
 #include "dsgen.h"
 
@@ -15,31 +16,6 @@ namespace dsgen
 
 namespace
 {
-
-// The pieces of the hand-written expressions.
-const std::string kOctet = "(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])";
-const std::string kIpv4 = kOctet + "(\\." + kOctet + "){3}";
-const std::string kH16 = "[0-9A-Fa-f]{1,4}";
-
-// The eight forms of an IPv6 address text (RFC 4291 2.2) with an embedded
-// IPv4 address in the last 32 bits allowed, without a zone.
-std::string
-ipv6_text()
-{
-    const std::string h = kH16;
-    const std::string v4 = "(" + kIpv4 + ")";
-    std::string e = "(";
-    e += "((" + h + ":){7}(" + h + "|:))";
-    e += "|((" + h + ":){6}(:" + h + "|" + v4 + "|:))";
-    e += "|((" + h + ":){5}(((:" + h + "){1,2})|:" + v4 + "|:))";
-    e += "|((" + h + ":){4}(((:" + h + "){1,3})|((:" + h + ")?:" + v4 + ")|:))";
-    e += "|((" + h + ":){3}(((:" + h + "){1,4})|((:" + h + "){0,2}:" + v4 + ")|:))";
-    e += "|((" + h + ":){2}(((:" + h + "){1,5})|((:" + h + "){0,3}:" + v4 + ")|:))";
-    e += "|((" + h + ":){1}(((:" + h + "){1,6})|((:" + h + "){0,4}:" + v4 + ")|:))";
-    e += "|(:(((:" + h + "){1,7})|((:" + h + "){0,5}:" + v4 + ")|:))";
-    e += ")";
-    return e;
-}
 
 struct Intersection {
     const char *module;
@@ -52,11 +28,11 @@ intersections()
 {
     static const std::string oid = "(([0-1](\\.[1-3]?[0-9]))|(2\\.(0|([1-9][0-9]*))))";
     static const std::vector<Intersection> table = {
-        {"ietf-inet-types", "ipv4-address-no-zone", "^" + kIpv4 + "$"},
-        {"ietf-inet-types", "ipv6-address", "^" + ipv6_text() + "(%[[:alnum:]]+)?$"},
-        {"ietf-inet-types", "ipv6-address-no-zone", "^" + ipv6_text() + "$"},
+        {"ietf-inet-types", "ipv4-address-no-zone", "^" + core::ipv4_expression() + "$"},
+        {"ietf-inet-types", "ipv6-address", "^" + core::ipv6_expression() + "(%[[:alnum:]]+)?$"},
+        {"ietf-inet-types", "ipv6-address-no-zone", "^" + core::ipv6_expression() + "$"},
         {"ietf-inet-types", "ipv6-prefix",
-         "^" + ipv6_text() + "/([0-9]|[0-9]{2}|1[0-1][0-9]|12[0-8])$"},
+         "^" + core::ipv6_expression() + "/([0-9]|[0-9]{2}|1[0-1][0-9]|12[0-8])$"},
         {"ietf-yang-types", "object-identifier-128", "^" + oid + "(\\.(0|([1-9][0-9]*))){0,126}$"},
         {"ietf-yang-types", "yang-identifier",
          "^([a-zA-Z_][a-zA-Z0-9_.-]?|[a-wyzA-WYZ_][a-zA-Z0-9_.-]*|[xX][a-ln-zA-LN-Z0-9_.-][a-zA-Z0-"
