@@ -32,6 +32,42 @@ memo_names(const EntryMemo &memo, const std::vector<Level> &levels, size_t list,
     return true;
 }
 
+// Appends the document text of a typed level's key value, whose packed form
+// stands in memo's identity from at on, to memo's printed keys: packed here
+// (packed_here), or by the general path, which gave its library form.
+bool
+key_text(const Level &level, EntryMemo &memo, size_t at, bool packed_here, json_object *library,
+         std::string &reason)
+{
+    const DsType *type = level.node.key->field_type;
+    const DsDocValue *value = level.node.doc->value;
+    const char *packed = memo.identity.data() + at;
+    if (memo.printed_count++ != 0)
+        memo.printed += '\0';
+    JsonPtr made;
+    if (packed_here && prints_directly(value, type, false)) {
+        Scalar scalar;
+        PrintedValues out{memo.printed, scalar, nullptr};
+        if (print_packed(*value, type, packed, ds_type_size(type), false, out))
+            return true;
+        reason = out.invalid ? "names a list, not one of its entries" : out.reason;
+        return false;
+    }
+    if (packed_here) {
+        made.reset(ds_c_to_jo(type, packed, ds_type_size(type)));
+        library = made.get();
+    }
+    Scalar key;
+    if (library == nullptr) {
+        reason = "names a list, not one of its entries";
+        return false;
+    }
+    if (!document_scalar(level.node, library, key, reason))
+        return false;
+    append_scalar(memo.printed, key);
+    return true;
+}
+
 // Makes memo hold the list entry whose list is levels[list] and whose count
 // key levels follow it: its identity and key values; false with reason when a
 // key is no valid value, or when the entry is not the one that at_ids names.
@@ -50,26 +86,26 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
     memo.printed.clear();
     memo.printed_count = 0;
     for (size_t i = list + 1; i <= list + count; ++i) {
+        const Level &level = levels[i];
+        size_t at = memo.identity.size();
+        KeyPack pack = pack_key(level.node.key->field_type, level.component, memo.identity);
         json_object *library = nullptr;
-        std::string one;
-        if (!level_identity(levels[i], one, &library, reason))
+        if (pack == KeyPack::refused)
+            reason = invalid_key(level);
+        if (pack == KeyPack::refused ||
+            (pack == KeyPack::general && !level_identity(level, memo.identity, &library, reason)))
             return false;
         JsonPtr owner(library);
-        if (i < at_ids.size() && one != at_ids[i]) {
+        if (i < at_ids.size() && std::string_view(memo.identity).substr(at) != at_ids[i]) {
             reason = "is not below the joined node";
             return false;
         }
-        memo.identity += one;
-        if (levels[i].node.doc->value == nullptr)
+        if (level.node.doc->value == nullptr)
             continue; // a keyless list's position is no member of the entry
-        Scalar key;
-        if (library == nullptr || !document_scalar(levels[i].node, library, key, reason)) {
-            reason = "key " + std::string(levels[i].component) + ": " + reason;
+        if (!key_text(level, memo, at, pack == KeyPack::packed, library, reason)) {
+            reason = "key " + std::string(level.component) + ": " + reason;
             return false;
         }
-        if (memo.printed_count++ != 0)
-            memo.printed += '\0';
-        append_scalar(memo.printed, key);
     }
     memo.level = list;
     memo.keys.resize(count + 1);

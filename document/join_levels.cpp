@@ -163,26 +163,12 @@ namespace
 JsonPtr
 parse_component(std::string_view text)
 {
-    size_t n = text.size();
-    if (n >= 2 && text[0] == '"' && text[n - 1] == '"') {
-        std::string_view inner = text.substr(1, n - 2);
-        bool plain = std::none_of(inner.begin(), inner.end(), [](char c) {
-            return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
-        });
-        if (plain)
-            return JsonPtr(
-                json_object_new_string_len(inner.data(), static_cast<int>(inner.size())));
-    }
-    std::string_view digits = !text.empty() && text[0] == '-' ? text.substr(1) : text;
-    bool integer =
-        !digits.empty() && digits.size() <= 18 && (digits[0] != '0' || text == "0") &&
-        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (integer) {
-        int64_t value = 0;
-        for (char c : digits)
-            value = value * 10 + (c - '0');
-        return JsonPtr(json_object_new_int64(text[0] == '-' ? -value : value));
-    }
+    std::string_view inner;
+    if (plain_string(text, inner))
+        return JsonPtr(json_object_new_string_len(inner.data(), static_cast<int>(inner.size())));
+    int64_t number = 0;
+    if (plain_integer(text, number))
+        return JsonPtr(json_object_new_int64(number));
     std::string copy(text);
     json_tokener_error error = json_tokener_success;
     JsonPtr jo(json_tokener_parse_verbose(copy.c_str(), &error));
@@ -204,13 +190,19 @@ level_identity(const Level &level, std::string &identity, json_object **library,
     identity.resize(at + size);
     if (jo == nullptr || !ds_jo_to_c(type, jo.get(), identity.data() + at, size)) {
         identity.resize(at);
-        reason = "key " + std::string(level.component) + " is not a valid " +
-                 (level.node.doc->name ? level.node.doc->name : "key");
+        reason = invalid_key(level);
         return false;
     }
     if (library != nullptr)
         *library = ds_c_to_jo(type, identity.data() + at, size);
     return true;
+}
+
+std::string
+invalid_key(const Level &level)
+{
+    return "key " + std::string(level.component) + " is not a valid " +
+           (level.node.doc->name ? level.node.doc->name : "key");
 }
 
 JoinNode *

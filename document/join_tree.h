@@ -123,6 +123,8 @@ bool resolve_levels(const char *path, std::vector<Level> &out, std::string &reas
 // another); with library, also its library JSON form, which the caller owns.
 bool level_identity(const Level &level, std::string &identity, json_object **library,
                     std::string &reason);
+// Why a typed level's component is refused as a key value.
+std::string invalid_key(const Level &level);
 
 // The child of parent (null: none) that stands for the schema node key.
 JoinNode *find_child(const JoinNode *parent, const DsKeyNode *key);
@@ -212,6 +214,48 @@ class ValueMemo
 
 // Appends a document value as it prints.
 void append_scalar(std::string &out, const Scalar &scalar);
+
+// --- Values printed straight from packed bytes (join_direct.cpp) ---
+
+// Where printed values go: their texts, NUL between two, and what came of
+// them. A value the library refuses is invalid; one that has no document
+// form leaves the first such reason.
+struct PrintedValues {
+    PrintedValues(std::string &out, Scalar &scratch, std::vector<std::string> *texts)
+        : printed(out), scalar(scratch), elements(texts)
+    {
+    }
+    std::string &printed;
+    Scalar &scalar;                     // scratch for each value's document form
+    std::vector<std::string> *elements; // null, or each value's document text
+    uint32_t count = 0;                 // the values printed
+    bool invalid = false;
+    std::string reason;
+};
+
+// Whether the packed values of type (a leaf-list's array type with list)
+// print here, as the general path prints them, for the document type value
+// (null: none). It depends on the types only.
+bool prints_directly(const DsDocValue *value, const DsType *type, bool list);
+// Checks the packed value of len bytes as ds_c_to_jo does and appends the
+// document forms of its values to out; false when it is invalid or a value
+// has no document form. Only for types that prints_directly takes.
+bool print_packed(const DsDocValue &value, const DsType *type, const void *bytes, size_t len,
+                  bool list, PrintedValues &out);
+
+// A key component that json-c's parser reads as a string without escapes
+// (its text between the quotes in text), or as a plain integer of at most
+// 18 digits (in number).
+bool plain_string(std::string_view component, std::string_view &text);
+bool plain_integer(std::string_view component, int64_t &number);
+
+// Packing a key component here: done, refused (the general path would refuse
+// it too), or left to the general path.
+enum class KeyPack { packed, refused, general };
+// Appends the packed value of a typed level's component of type to identity
+// as ds_jo_to_c packs the component's JSON value, for plain strings of
+// string and address types and plain integers of int types.
+KeyPack pack_key(const DsType *type, std::string_view component, std::string &identity);
 
 } // namespace doc
 

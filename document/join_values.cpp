@@ -39,6 +39,42 @@ repeated(const std::vector<std::string> &values)
 
 } // namespace
 
+namespace
+{
+
+// The general path: the library's JSON form (ds_c_to_jo) brought into the
+// document form, value by value, into join.printed; their number, or -1
+// with reason.
+int64_t
+library_values(DsDocJoin &join, const Node &owner, const DsType *type, const void *value,
+               size_t value_len, bool list, std::string &reason)
+{
+    JsonPtr library(ds_c_to_jo(type, value, value_len));
+    if (library == nullptr) {
+        reason = "value is not valid for its type";
+        return -1;
+    }
+    if (list && (type->kind != DS_KIND_ARRAY || type->p.array.element == nullptr)) {
+        reason = "a leaf-list whose type is not an array";
+        return -1;
+    }
+    bool check = list && (owner.doc->flags & DS_DOC_CONFIG) != 0;
+    size_t count = list ? json_object_array_length(library.get()) : 1;
+    for (size_t e = 0; e < count; ++e) {
+        json_object *item = list ? json_object_array_get_idx(library.get(), e) : library.get();
+        if (!document_scalar(owner, item, join.scalar, reason))
+            return -1;
+        if (e != 0)
+            join.printed += '\0';
+        append_scalar(join.printed, join.scalar);
+        if (check)
+            join.elements.push_back(join.scalar.text);
+    }
+    return static_cast<int64_t>(count);
+}
+
+} // namespace
+
 int64_t
 entry_values(DsDocJoin &join, const Node &owner, const DsType *type, const void *value,
              size_t value_len, std::string_view &printed, std::string &reason)
@@ -52,30 +88,22 @@ entry_values(DsDocJoin &join, const Node &owner, const DsType *type, const void 
     printed = leaf ? join.value_memo.find(type, owner.doc->value, value, value_len) : "";
     if (!printed.empty())
         return 1;
-    JsonPtr library(ds_c_to_jo(type, value, value_len));
-    if (library == nullptr) {
-        reason = "value is not valid for its type";
-        return -1;
-    }
     bool list = owner.doc->kind == DS_DOC_LEAF_LIST;
-    if (list && (type->kind != DS_KIND_ARRAY || type->p.array.element == nullptr)) {
-        reason = "a leaf-list whose type is not an array";
-        return -1;
-    }
     bool check = list && (owner.doc->flags & DS_DOC_CONFIG) != 0;
-    size_t count = list ? json_object_array_length(library.get()) : 1;
     join.printed.clear();
     join.elements.clear();
-    for (size_t e = 0; e < count; ++e) {
-        json_object *item = list ? json_object_array_get_idx(library.get(), e) : library.get();
-        if (!document_scalar(owner, item, join.scalar, reason))
-            return -1;
-        if (e != 0)
-            join.printed += '\0';
-        append_scalar(join.printed, join.scalar);
-        if (check)
-            join.elements.push_back(join.scalar.text);
+    int64_t count = -1;
+    if (prints_directly(owner.doc->value, type, list)) {
+        PrintedValues out{join.printed, join.scalar, check ? &join.elements : nullptr};
+        if (print_packed(*owner.doc->value, type, value, value_len, list, out))
+            count = out.count;
+        else
+            reason = out.invalid ? "value is not valid for its type" : out.reason;
+    } else {
+        count = library_values(join, owner, type, value, value_len, list, reason);
     }
+    if (count < 0)
+        return -1;
     const std::string *twice = check ? repeated(join.elements) : nullptr;
     if (twice != nullptr) {
         reason = "value \"" + *twice + "\" appears twice in a configuration leaf-list";
@@ -84,7 +112,7 @@ entry_values(DsDocJoin &join, const Node &owner, const DsType *type, const void 
     printed = join.texts.store(join.printed);
     if (leaf)
         join.value_memo.keep(type, owner.doc->value, value, value_len, printed);
-    return static_cast<int64_t>(count);
+    return count;
 }
 
 size_t
