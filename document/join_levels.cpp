@@ -92,20 +92,36 @@ match_rest(const std::string_view *components, uint32_t count, uint32_t shared,
 
 } // namespace
 
+// The node of key, a node of the same module's forest as known (every link
+// of a forest stays in its one array, whose document data has the same
+// index), without looking for the module again.
+Node
+node_beside(const Node &known, const DsKeyNode *key)
+{
+    Node node = known;
+    node.key = key;
+    node.doc = known.doc + (key - known.key);
+    return node;
+}
+
 bool
 resolve_levels(const char *path, std::vector<Level> &out, std::string &reason, PathMemo *memo)
 {
     std::string_view text(path);
     size_t shared = memo != nullptr ? shared_levels(text, *memo) : 0;
-    std::string_view components[kMaxLevels];
-    size_t ends[kMaxLevels];
-    const DsKeyNode *levels[kMaxLevels];
+    std::unique_ptr<PathCut> own;
+    if (memo == nullptr)
+        own = std::make_unique<PathCut>();
+    PathCut &cut = memo != nullptr ? memo->cut : *own;
+    std::string_view *components = cut.components;
+    size_t *ends = cut.ends;
+    const DsKeyNode **levels = cut.levels;
     for (size_t i = 0; i < shared; ++i) {
         size_t start = i == 0 ? 1 : ends[i - 1] + 1;
-        ends[i] = memo->ends[i];
         components[i] = text.substr(start, ends[i] - start);
-        levels[i] = out[i].node.key;
     }
+    if (shared != 0)
+        levels[shared - 1] = out[shared - 1].node.key;
     if (memo != nullptr) {
         // Until this path is resolved, out holds no path's levels.
         memo->shared = 0;
@@ -138,9 +154,10 @@ resolve_levels(const char *path, std::vector<Level> &out, std::string &reason, P
     }
     out.resize(depth);
     for (uint32_t i = 0; i < depth; ++i) {
-        if (i >= shared)
-            out[i].node = node_of(levels[i], reason);
         out[i].component = components[i];
+        if (i < shared)
+            continue;
+        out[i].node = i != 0 ? node_beside(out[i - 1].node, levels[i]) : node_of(levels[i], reason);
         if (out[i].node.doc == nullptr) {
             out.clear();
             return false;

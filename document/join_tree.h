@@ -79,10 +79,19 @@ struct Level {
 // The path resolved last in the first module's forest: its text and where
 // each component ends (empty: none). Consecutive entries mostly share the
 // beginning of their paths, whose levels need not be matched again.
+// Where a path's levels are cut and matched: its components, where each
+// ends, and the key node of each level.
+struct PathCut {
+    std::string_view components[DS_MAX_KEY_LEVELS];
+    size_t ends[DS_MAX_KEY_LEVELS];
+    const DsKeyNode *levels[DS_MAX_KEY_LEVELS];
+};
+
 struct PathMemo {
     size_t shared = 0; // the levels that the path resolved last shares with the one before
     std::string path;
     std::vector<size_t> ends;
+    PathCut cut; // kept, so that each path does not set up its arrays again
     // The literal node that a component names among the siblings that
     // begin with a node: (first sibling, its name) -> that node. A literal
     // name is static data of the module, and the schema bounds the table.
