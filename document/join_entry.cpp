@@ -189,27 +189,30 @@ entry_of(const JoinNode *list, EntryMemo &memo)
 
 // The walk of an entry's levels over the tree: what exists, and what to
 // build (steps); cur ends at the entry's own node, or null when it is new.
+// The first reused steps are those of the entry added before (reusable of
+// them are known).
 bool
 plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &steps,
-          const JoinNode *&cur, size_t reusable, std::string &reason)
+          const JoinNode *&cur, size_t reusable, size_t &reused, std::string &reason)
 {
     cur = &join.root;
-    for (size_t i = 0; i < levels.size(); ++i) {
+    size_t i = 0;
+    // The steps over levels that the entry before went the same way (they
+    // end in order, so they are the first ones) need no looking up and no
+    // checks again.
+    for (size_t s = 0; s < reusable && join.walked[s].end < join.path_memo.shared; ++s) {
+        const Walked &walked = join.walked[s];
+        Step step;
+        step.level = i;
+        step.node = walked.node;
+        step.entry = walked.entry != nullptr ? &join.memo[s] : nullptr;
+        cur = walked.entry != nullptr ? walked.entry : walked.node;
+        i = walked.end + 1;
+        steps.push_back(step);
+    }
+    reused = steps.size();
+    for (size_t n = levels.size(); i < n; ++i) {
         const Node &node = levels[i].node;
-        // A step over levels that the entry before went the same way needs
-        // no looking up and no checks again.
-        size_t s = steps.size();
-        if (s < reusable && join.walked[s].end < join.path_memo.shared) {
-            const Walked &walked = join.walked[s];
-            Step step;
-            step.level = i;
-            step.node = walked.node;
-            step.entry = walked.entry != nullptr ? &join.memo[s] : nullptr;
-            cur = walked.entry != nullptr ? walked.entry : walked.node;
-            i = walked.end;
-            steps.push_back(step);
-            continue;
-        }
         if (i < join.at_keys.size() && node.key != join.at_keys[i]) {
             reason = "is not below the joined node";
             return false;
@@ -282,11 +285,17 @@ add_entry(DsDocJoin &join, JoinNode &list, const std::string &identity)
 
 // Builds what the steps found missing and returns the entry's own node.
 JoinNode *
-apply_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<Step> &steps)
+apply_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<Step> &steps,
+           size_t reused)
 {
+    // The first reused steps went where they went before.
     JoinNode *node = &join.root;
+    if (reused != 0) {
+        const Walked &last = join.walked[reused - 1];
+        node = last.entry != nullptr ? last.entry : last.node;
+    }
     join.walked.resize(steps.size());
-    for (size_t s = 0; s < steps.size(); ++s) {
+    for (size_t s = reused, n = steps.size(); s < n; ++s) {
         const Step &step = steps[s];
         Walked &walked = join.walked[s];
         const Node &schema = levels[step.level].node;
@@ -332,9 +341,10 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     steps.clear(); // levels keeps the last path's, which the next path may share
     const JoinNode *cur = nullptr;
     size_t reusable = join.walked_valid ? join.walked.size() : 0;
+    size_t reused = 0;
     join.walked_valid = false;
     if (!resolve_levels(path, levels, reason, &join.path_memo) ||
-        !plan_walk(join, levels, steps, cur, reusable, reason))
+        !plan_walk(join, levels, steps, cur, reusable, reused, reason))
         return set_error(error, path, reason);
     const Node &last = levels.back().node;
     const Node &owner = steps.back().entry ? levels[steps.back().level].node : last;
@@ -352,7 +362,7 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
         if (count < 0)
             return set_error(error, path, reason);
     }
-    JoinNode *node = apply_walk(join, levels, steps);
+    JoinNode *node = apply_walk(join, levels, steps, reused);
     node->given = !takes_value;
     node->values = printed;
     node->value_count = static_cast<uint32_t>(count);

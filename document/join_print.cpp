@@ -18,6 +18,62 @@ namespace doc
 namespace
 {
 
+// The printed text, written through into the string's own room: the print
+// is made of many short pieces, for which a checked append costs more than
+// the copy. The string holds the text once the writer ends.
+class TextWriter
+{
+  public:
+    explicit TextWriter(std::string &text) : text_(text), length_(text.size())
+    {
+        text_.resize(std::max(length_ + kFirstRoom, text_.capacity()));
+    }
+    ~TextWriter() { text_.resize(length_); }
+    TextWriter(const TextWriter &) = delete;
+    TextWriter &operator=(const TextWriter &) = delete;
+
+    TextWriter &
+    operator+=(char c)
+    {
+        room(1);
+        text_[length_++] = c;
+        return *this;
+    }
+    TextWriter &
+    operator+=(std::string_view piece)
+    {
+        room(piece.size());
+        std::memcpy(text_.data() + length_, piece.data(), piece.size());
+        length_ += piece.size();
+        return *this;
+    }
+    TextWriter &
+    operator+=(const char *piece)
+    {
+        return *this += std::string_view(piece);
+    }
+    void
+    append(size_t n, char c)
+    {
+        room(n);
+        std::memset(text_.data() + length_, c, n);
+        length_ += n;
+    }
+
+  private:
+    static constexpr size_t kFirstRoom = 4096;
+
+    void
+    room(size_t n)
+    {
+        if (n > text_.size() - length_)
+            text_.resize(std::max(2 * text_.size(), length_ + n));
+    }
+
+    std::string &text_;
+    size_t length_;
+};
+
 // A top-level member: given data or an added default.
 struct TopMember {
     std::string_view module;
@@ -145,6 +201,13 @@ class Printer
         end_object(first, 0);
         if (!compact_)
             out_ += '\n';
+    }
+
+    // Appends text as it is.
+    void
+    text(std::string_view piece)
+    {
+        out_ += piece;
     }
 
     void
@@ -285,7 +348,7 @@ class Printer
     }
 
     bool compact_;
-    std::string &out_;
+    TextWriter out_;
     std::unordered_map<const DsKeyNode *, std::vector<Default>> defaults_;
 };
 
@@ -311,16 +374,16 @@ print_body(const JoinNode *node, const Node &at, bool compact, std::string &out)
         k = parent_of(k);
     std::string reason;
     Node list = node_of(k, reason);
-    out += '{';
+    printer.text("{");
     printer.newline(1);
     printer.name(list, nullptr);
-    out += '[';
+    printer.text("[");
     printer.newline(2);
     printer.entry(*node, 2);
     printer.newline(1);
-    out += ']';
+    printer.text("]");
     printer.newline(0);
-    out += compact ? "}" : "}\n";
+    printer.text(compact ? "}" : "}\n");
 }
 
 } // namespace doc
