@@ -47,17 +47,26 @@ class TextWriter
         length_ += piece.size();
         return *this;
     }
+    // A literal: its length is known, and so is its copy.
+    template <size_t N>
     TextWriter &
-    operator+=(const char *piece)
+    operator+=(const char (&literal)[N])
     {
-        return *this += std::string_view(piece);
+        room(N - 1);
+        std::memcpy(text_.data() + length_, literal, N - 1);
+        length_ += N - 1;
+        return *this;
     }
+    // A line feed and the blanks of an indentation, written eight at a time.
     void
-    append(size_t n, char c)
+    new_line(size_t blanks)
     {
-        room(n);
-        std::memset(text_.data() + length_, c, n);
-        length_ += n;
+        room(1 + blanks + 8);
+        char *at = text_.data() + length_;
+        *at++ = '\n';
+        for (size_t i = 0; i < blanks; i += 8)
+            std::memcpy(at + i, "        ", 8);
+        length_ += 1 + blanks;
     }
 
   private:
@@ -215,8 +224,7 @@ class Printer
     {
         if (compact_)
             return;
-        out_ += '\n';
-        out_.append(static_cast<size_t>(depth) * 2, ' ');
+        out_.new_line(static_cast<size_t>(depth) * 2);
     }
 
     // A member's name as written below a node of module parent_module (null:
@@ -228,11 +236,14 @@ class Printer
         out_ += '"';
         if (parent_module == nullptr ||
             (own != parent_module && std::strcmp(own, parent_module) != 0)) {
-            out_ += own;
+            out_ += std::string_view(own);
             out_ += ':';
         }
-        out_ += node.doc->name;
-        out_ += compact_ ? "\":" : "\": ";
+        out_ += std::string_view(node.doc->name);
+        if (compact_)
+            out_ += "\":";
+        else
+            out_ += "\": ";
     }
 
   private:

@@ -89,9 +89,12 @@ struct PathCut {
 
 struct PathMemo {
     size_t shared = 0; // the levels that the path resolved last shares with the one before
+    size_t depth = 0;  // its levels (0: none resolved, nothing to share)
+    // Its copy, into which the texts of its levels point: a level shared with
+    // the next path keeps its text, as the shared beginning is copied again
+    // in place.
     std::string path;
-    std::vector<size_t> ends;
-    PathCut cut; // kept, so that each path does not set up its arrays again
+    PathCut cut; // its ends; kept, so that each path does not set up the arrays again
     // The literal node that a component names among the siblings that
     // begin with a node: (first sibling, its name) -> that node. A literal
     // name is static data of the module, and the schema bounds the table.
@@ -119,6 +122,14 @@ struct PathMemo {
         }
     };
     std::unordered_map<Sibling, const DsKeyNode *, SiblingHash> literals;
+    // Entries come in schema order, so a component mostly names the sibling
+    // after the one that the component before named among the same siblings
+    // (last, whose chain begins with last_first). A literal node that the
+    // table gave is the first of the chain that fits its name: it is kept in
+    // its slot of verified, and taken again at once when predicted.
+    const DsKeyNode *last_first = nullptr;
+    const DsKeyNode *last = nullptr;
+    std::array<const DsKeyNode *, 256> verified{};
 };
 
 // The levels of the key that path names, each with its document data, in
