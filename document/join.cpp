@@ -124,17 +124,13 @@ ds_doc_join_print(const DsDocJoin *join, unsigned flags, DsDocError **error)
         return nullptr;
     }
     try {
-        std::string out;
+        doc::PrintedText out;
         bool compact = (flags & DS_DOC_PRINT_COMPACT) != 0;
         if (join->at.key == nullptr)
             doc::print_tree(join->root, compact, out);
         else
             doc::print_body(doc::find_at(*join), join->at, compact, out);
-        char *text = static_cast<char *>(std::malloc(out.size() + 1));
-        if (text == nullptr)
-            throw std::bad_alloc();
-        std::memcpy(text, out.c_str(), out.size() + 1);
-        return text;
+        return out.release();
     } catch (const std::bad_alloc &) {
         doc::set_error(error, "", "out of memory");
         return nullptr;

@@ -11,77 +11,13 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <new>
 
 namespace doc
 {
 
 namespace
 {
-
-// The printed text, written through into the string's own room: the print
-// is made of many short pieces, for which a checked append costs more than
-// the copy. The string holds the text once the writer ends.
-class TextWriter
-{
-  public:
-    explicit TextWriter(std::string &text) : text_(text), length_(text.size())
-    {
-        text_.resize(std::max(length_ + kFirstRoom, text_.capacity()));
-    }
-    ~TextWriter() { text_.resize(length_); }
-    TextWriter(const TextWriter &) = delete;
-    TextWriter &operator=(const TextWriter &) = delete;
-
-    TextWriter &
-    operator+=(char c)
-    {
-        room(1);
-        text_[length_++] = c;
-        return *this;
-    }
-    TextWriter &
-    operator+=(std::string_view piece)
-    {
-        room(piece.size());
-        std::memcpy(text_.data() + length_, piece.data(), piece.size());
-        length_ += piece.size();
-        return *this;
-    }
-    // A literal: its length is known, and so is its copy.
-    template <size_t N>
-    TextWriter &
-    operator+=(const char (&literal)[N])
-    {
-        room(N - 1);
-        std::memcpy(text_.data() + length_, literal, N - 1);
-        length_ += N - 1;
-        return *this;
-    }
-    // A line feed and the blanks of an indentation, written eight at a time.
-    void
-    new_line(size_t blanks)
-    {
-        room(1 + blanks + 8);
-        char *at = text_.data() + length_;
-        *at++ = '\n';
-        for (size_t i = 0; i < blanks; i += 8)
-            std::memcpy(at + i, "        ", 8);
-        length_ += 1 + blanks;
-    }
-
-  private:
-    static constexpr size_t kFirstRoom = 4096;
-
-    void
-    room(size_t n)
-    {
-        if (n > text_.size() - length_)
-            text_.resize(std::max(2 * text_.size(), length_ + n));
-    }
-
-    std::string &text_;
-    size_t length_;
-};
 
 // A top-level member: given data or an added default.
 struct TopMember {
@@ -94,7 +30,7 @@ struct TopMember {
 class Printer
 {
   public:
-    Printer(bool compact, std::string &out) : compact_(compact), out_(out) {}
+    Printer(bool compact, PrintedText &out) : compact_(compact), out_(out) {}
 
     // The members of data (null: an added container) whose schema children
     // are those of schema_parent, after any already printed (first false).
@@ -359,20 +295,42 @@ class Printer
     }
 
     bool compact_;
-    TextWriter out_;
+    PrintedText &out_;
     std::unordered_map<const DsKeyNode *, std::vector<Default>> defaults_;
 };
 
 } // namespace
 
 void
-print_tree(const JoinNode &root, bool compact, std::string &out)
+PrintedText::grow(size_t n)
+{
+    size_t capacity = std::max({2 * capacity_, length_ + n + 1, size_t(4096)});
+    auto *grown = static_cast<char *>(std::realloc(text_, capacity));
+    if (grown == nullptr)
+        throw std::bad_alloc();
+    text_ = grown;
+    capacity_ = capacity;
+}
+
+char *
+PrintedText::release()
+{
+    room(1);
+    text_[length_] = '\0';
+    char *text = text_;
+    text_ = nullptr;
+    length_ = capacity_ = 0;
+    return text;
+}
+
+void
+print_tree(const JoinNode &root, bool compact, PrintedText &out)
 {
     Printer(compact, out).top(root);
 }
 
 void
-print_body(const JoinNode *node, const Node &at, bool compact, std::string &out)
+print_body(const JoinNode *node, const Node &at, bool compact, PrintedText &out)
 {
     Printer printer(compact, out);
     if (node == nullptr || at.doc->kind != DS_DOC_LIST_KEY) {
