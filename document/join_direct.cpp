@@ -26,7 +26,9 @@ namespace
 
 // What ds_c_to_jo makes of a value of a type: the JSON type of the scalar,
 // or other for arrays, objects and what the walk refuses anyway.
-enum class Form { integer, real, boolean, text, bitmap, other };
+// An IPv6 address's text is the core's formatter's, the same that the
+// canonical texts write, so it is canonical as it stands.
+enum class Form { integer, real, boolean, text, ipv6, bitmap, other };
 
 Form
 form_of(const DsType *type)
@@ -44,6 +46,8 @@ form_of(const DsType *type)
         case DS_KIND_BITMAP:
             return Form::bitmap;
         case DS_KIND_CONVERTED:
+            if (type->p.converted.converter == DS_CONVERT_IPV6)
+                return Form::ipv6;
             if (type->p.converted.converter != DS_CONVERT_BASE)
                 return core::is_known_converter(type->p.converted.converter) ? Form::text
                                                                              : Form::other;
@@ -70,7 +74,7 @@ form_handled(const DsDocValue &value, Form form)
         return form != Form::boolean;
     if (form == Form::real)
         return false;
-    return value.base != DS_DOC_BITS || form != Form::text;
+    return value.base != DS_DOC_BITS || (form != Form::text && form != Form::ipv6);
 }
 
 // One scalar as ds_c_to_jo gives it.
@@ -180,7 +184,9 @@ scalar_of(const DsDocValue &value, const Library &v, Scalar &out, std::string &r
         ok = v.form != Form::bitmap || text.empty() || bit_names_of(value, text, out.text);
         break;
     case DS_DOC_STRING:
-        ok = value.canon == DS_DOC_CANON_NONE || canonical_text(value.canon, text, out.text);
+        ok = value.canon == DS_DOC_CANON_NONE ||
+             (value.canon == DS_DOC_CANON_IPV6_ADDRESS && v.form == Form::ipv6) ||
+             canonical_text(value.canon, text, out.text);
         break;
     default:
         break;

@@ -28,8 +28,11 @@ common_prefix(std::string_view a, std::string_view b)
         uint64_t y;
         std::memcpy(&x, a.data() + i, 8);
         std::memcpy(&y, b.data() + i, 8);
-        if (x != y)
-            break;
+        if (x == y)
+            continue;
+        if constexpr (std::endian::native == std::endian::little)
+            return i + static_cast<size_t>(std::countr_zero(x ^ y)) / 8;
+        break;
     }
     while (i < n && a[i] == b[i])
         ++i;
