@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 namespace doc
 {
@@ -14,14 +15,15 @@ namespace doc
 JoinNode *
 NodeArena::make()
 {
+    static_assert(std::is_trivially_destructible_v<JoinNode>, "chunks are released unvisited");
     if (used_ == size_) {
         // Small joins stay small; big ones take chunks of kChunk nodes.
         size_t size = std::min(kChunk, kFirst << std::min<size_t>(chunks_.size(), 8));
-        chunks_.push_back(std::make_unique<JoinNode[]>(size));
+        chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(size * sizeof(JoinNode)));
         used_ = 0;
         size_ = size;
     }
-    return &chunks_.back()[used_++];
+    return new (chunks_.back().get() + used_++ * sizeof(JoinNode)) JoinNode();
 }
 
 std::string_view
@@ -54,7 +56,7 @@ find_at(const DsDocJoin &join)
             bool last_key =
                 i + 1 == join.at_keys.size() || join.at_keys[i + 1]->field_type == nullptr;
             if (last_key) {
-                node = find_entry(node, identity);
+                node = find_entry(join, node, identity);
                 identity.clear();
             }
             continue;

@@ -173,13 +173,13 @@ creation_conflict(const JoinNode *parent, const Node &node)
 
 // The entry of list (null: none) whose identity memo holds, or null.
 JoinNode *
-entry_of(const JoinNode *list, EntryMemo &memo)
+entry_of(const DsDocJoin &join, const JoinNode *list, EntryMemo &memo)
 {
     if (list == nullptr)
         return nullptr;
     if (memo.list == list)
         return memo.entry;
-    JoinNode *entry = find_entry(list, memo.identity);
+    JoinNode *entry = find_entry(join, list, memo.identity);
     if (entry == nullptr)
         return nullptr;
     memo.list = list;
@@ -241,7 +241,7 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
             if (!entry_step(levels, i, count, join.at_ids, memo, reason))
                 return false;
             step.entry = &memo;
-            cur = entry_of(next, memo);
+            cur = entry_of(join, next, memo);
             i += count;
         }
         steps.push_back(std::move(step));
@@ -272,12 +272,10 @@ insert_child(JoinNode &parent, JoinNode *child)
 
 // A new entry at the end of list, known by identity.
 JoinNode *
-add_entry(DsDocJoin &join, JoinNode &list, const std::string &identity)
+add_entry(DsDocJoin &join, JoinNode &list, std::string_view identity)
 {
-    if (list.by_identity == nullptr)
-        list.by_identity = std::make_unique<EntryIndex>();
     JoinNode *entry = join.nodes.make();
-    list.by_identity->emplace(identity, entry);
+    join.entries.emplace(EntryKey{&list, join.texts.store(identity)}, entry);
     (list.last_entry != nullptr ? list.last_entry->next : list.first_entry) = entry;
     list.last_entry = entry;
     return entry;
@@ -312,7 +310,7 @@ apply_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<
             continue;
         size_t count = schema.doc->key_count == 0 ? 1 : schema.doc->key_count;
         walked.end = step.level + count;
-        if (JoinNode *entry = entry_of(next, *step.entry); entry != nullptr) {
+        if (JoinNode *entry = entry_of(join, next, *step.entry); entry != nullptr) {
             node = entry;
             walked.entry = entry;
             continue;

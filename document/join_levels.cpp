@@ -292,12 +292,12 @@ find_child(const JoinNode *parent, const DsKeyNode *key)
 }
 
 JoinNode *
-find_entry(const JoinNode *list, const std::string &identity)
+find_entry(const DsDocJoin &join, const JoinNode *list, std::string_view identity)
 {
-    if (list == nullptr || list->by_identity == nullptr)
+    if (list == nullptr || list->first_entry == nullptr)
         return nullptr;
-    auto it = list->by_identity->find(identity);
-    return it != list->by_identity->end() ? it->second : nullptr;
+    auto it = join.entries.find(EntryKey{list, identity});
+    return it != join.entries.end() ? it->second : nullptr;
 }
 
 } // namespace doc

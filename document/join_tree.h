@@ -21,7 +21,27 @@ namespace doc
 {
 
 struct JoinNode;
-using EntryIndex = std::unordered_map<std::string, JoinNode *>;
+
+// A list entry known by its list and its identity (its key levels' packed
+// values, one after another, kept in the join's text arena).
+struct EntryKey {
+    const JoinNode *list;
+    std::string_view identity;
+    bool operator==(const EntryKey &) const = default;
+};
+struct EntryKeyHash {
+    size_t
+    operator()(const EntryKey &key) const
+    {
+        // FNV-1a over the identity, seeded with the list.
+        uint64_t h = 14695981039346656037ull ^ reinterpret_cast<uintptr_t>(key.list);
+        for (unsigned char c : key.identity)
+            h = (h ^ c) * 1099511628211ull;
+        return static_cast<size_t>(h ^ h >> 32);
+    }
+};
+// The entries of all lists of a join.
+using EntryIndex = std::unordered_map<EntryKey, JoinNode *, EntryKeyHash>;
 
 // One data node: a container, a list, a list entry, a leaf or a leaf-list.
 // Texts are printed JSON values, several of them separated by NUL bytes
@@ -36,14 +56,14 @@ struct JoinNode {
     JoinNode *first_child = nullptr; // the children in print order (schema order)
     JoinNode *last_child = nullptr;
     JoinNode *next = nullptr; // the next child of the parent, or the list's next entry
-    // A list: its entries in the order in which they first came, and the
-    // entries by identity (the packed key values).
+    // A list: its entries in the order in which they first came (the join
+    // finds them by identity in its EntryIndex).
     JoinNode *first_entry = nullptr;
     JoinNode *last_entry = nullptr;
-    std::unique_ptr<EntryIndex> by_identity;
 };
 
-// Nodes made in chunks, growing to kChunk nodes, and released with the join.
+// Nodes made in chunks, growing to kChunk nodes, and released with the join
+// at once: a node owns nothing, and each is made where it is first used.
 class NodeArena
 {
   public:
@@ -52,7 +72,7 @@ class NodeArena
   private:
     static constexpr size_t kFirst = 16;
     static constexpr size_t kChunk = 256;
-    std::vector<std::unique_ptr<JoinNode[]>> chunks_;
+    std::vector<std::unique_ptr<std::byte[]>> chunks_;
     size_t used_ = 0;
     size_t size_ = 0;
 };
@@ -150,8 +170,6 @@ std::string invalid_key(const Level &level);
 
 // The child of parent (null: none) that stands for the schema node key.
 JoinNode *find_child(const JoinNode *parent, const DsKeyNode *key);
-// The entry of list (null: none) of that identity, or null.
-JoinNode *find_entry(const JoinNode *list, const std::string &identity);
 
 // The list entry that one position of an entry's path named last: the list's
 // level, the key nodes of the list and its key levels, the key levels' texts,
@@ -300,10 +318,14 @@ struct DsDocJoin {
     doc::Scalar scalar;
     std::string printed;
     std::vector<std::string> elements;
+    doc::EntryIndex entries; // the entries of every list
 };
 
 namespace doc
 {
+
+// The entry of list (null: none) of that identity in join, or null.
+JoinNode *find_entry(const DsDocJoin &join, const JoinNode *list, std::string_view identity);
 
 // The document form of a value of node in the library's JSON form,
 // canonical as YANG tools print it; false with reason.
