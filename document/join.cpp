@@ -1,6 +1,7 @@
 // The C calls of the join side: a join gathers entries into a data tree
 // (join_entry.cpp checks and adds each one) and prints it as one RFC 7951
 // document (join_print.cpp), whole or as the body of one node.
+#include "document/join_text.h"
 #include "document/join_tree.h"
 
 #include <algorithm>

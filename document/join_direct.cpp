@@ -2,13 +2,11 @@
 // without the library's json-c objects. The packed walk runs under the rules
 // of ds_c_to_jo (the same reads, ranges, enum rows and string patterns, in
 // the same order) and hands each scalar to a sink that writes its document
-// form as library_to_scalar writes it; a key component of the common shapes
-// (a plain string, a plain integer, an address) is packed with the checks of
-// ds_jo_to_c. Whether a value is handled here follows from its types alone,
-// before anything is checked, so that no check runs twice and no refusal
-// differs: unions, objects, doubles other than decimal64 and escaped key
-// texts take the general path (join_values.cpp, join_levels.cpp).
-#include "core/json_parts.h"
+// form as library_to_scalar writes it (a list key's value too, once
+// join_keys.cpp packed it). Whether a value is handled here follows from its
+// types alone, before anything is checked, so that no check runs twice and
+// no refusal differs: unions, objects and doubles other than decimal64 take
+// the general path (join_values.cpp).
 #include "core/packed_walk.h"
 #include "document/join_tree.h"
 #include "document/value_forms.h"
@@ -317,103 +315,6 @@ print_packed(const DsDocValue &value, const DsType *type, const void *bytes, siz
     bool walked = core::walk_packed(sink, type, static_cast<const uint8_t *>(bytes), len);
     out.invalid = !walked || sink.invalid();
     return !out.invalid && out.reason.empty();
-}
-
-bool
-plain_string(std::string_view component, std::string_view &text)
-{
-    size_t n = component.size();
-    if (n < 2 || component[0] != '"' || component[n - 1] != '"')
-        return false;
-    text = component.substr(1, n - 2);
-    return std::none_of(text.begin(), text.end(), [](char c) {
-        return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
-    });
-}
-
-bool
-plain_integer(std::string_view component, int64_t &number)
-{
-    bool negative = !component.empty() && component[0] == '-';
-    std::string_view digits = component.substr(negative);
-    bool plain =
-        !digits.empty() && digits.size() <= 18 && (digits[0] != '0' || component == "0") &&
-        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (!plain)
-        return false;
-    number = 0;
-    for (char c : digits)
-        number = number * 10 + (c - '0');
-    number = negative ? -number : number;
-    return true;
-}
-
-namespace
-{
-
-// The bytes of identity from at on, which is grown by size zero bytes.
-uint8_t *
-grow(std::string &identity, size_t at, size_t size)
-{
-    identity.resize(at + size);
-    return reinterpret_cast<uint8_t *>(identity.data() + at);
-}
-
-// An address text in its base string type's packed form (text, NUL, zero
-// filler) in copy, checked by that type's pattern, then read into the
-// address's bytes: ds_jo_to_c's steps for a converted address.
-KeyPack
-pack_address(const DsType *type, std::string_view text, std::string &identity)
-{
-    const DsType *base = type->p.converted.base;
-    uint64_t converter = type->p.converted.converter;
-    char copy[64] = {};
-    if (base == nullptr || base->kind != DS_KIND_STRING || converter == DS_CONVERT_BASE ||
-        !core::is_known_converter(converter) || base->size > sizeof copy ||
-        text.size() + 1 > base->size)
-        return KeyPack::general;
-    text.copy(copy, text.size());
-    if (!core::address_fits(converter, copy))
-        return KeyPack::general; // refused there, after what a broken pattern reports
-    if (!ds_c_value_is_valid(base, copy, base->size) || core::address_width(converter) > type->size)
-        return KeyPack::refused;
-    size_t at = identity.size();
-    if (core::read_address(converter, copy, grow(identity, at, type->size)))
-        return KeyPack::packed;
-    identity.resize(at);
-    return KeyPack::refused;
-}
-
-} // namespace
-
-KeyPack
-pack_key(const DsType *type, std::string_view component, std::string &identity)
-{
-    if (type == nullptr)
-        return KeyPack::general;
-    size_t at = identity.size();
-    int64_t number = 0;
-    std::string_view text;
-    if (type->kind == DS_KIND_INT && plain_integer(component, number)) {
-        DsCursor cursor{grow(identity, at, type->size), type->size};
-        if (core::int_in_range(type, number) && ds__pack_int(type->size, number, &cursor))
-            return KeyPack::packed;
-        identity.resize(at);
-        return KeyPack::refused;
-    }
-    if (!plain_string(component, text))
-        return KeyPack::general;
-    if (type->kind == DS_KIND_CONVERTED)
-        return pack_address(type, text, identity);
-    // A text too long is refused there, after what a broken pattern reports.
-    if (type->kind != DS_KIND_STRING || text.size() + 1 > type->size)
-        return KeyPack::general;
-    uint8_t *bytes = grow(identity, at, type->size);
-    text.copy(reinterpret_cast<char *>(bytes), text.size());
-    if (ds_c_value_is_valid(type, bytes, type->size))
-        return KeyPack::packed;
-    identity.resize(at);
-    return KeyPack::refused;
 }
 
 } // namespace doc

@@ -5,6 +5,7 @@
 // validation adds (a leaf with a default that is config false is reported
 // although no entry gave it). Two layouts, as YANG tools print them: indented
 // by two blanks per level with a final newline, or compact without any.
+#include "document/join_text.h"
 #include "document/join_tree.h"
 
 #include <algorithm>
