@@ -4,7 +4,7 @@
 // json-c object that the general path (join_levels.cpp) parses it into.
 // Whether a component is packed here follows from its shape and its type
 // alone, before any check, so that a refusal is the one that the general
-// path gives, and what a broken pattern reports is reported once.
+// path gives and a broken pattern is reported as often as there.
 #include "core/address_text.h"
 #include "core/grammar.h"
 #include "core/json_parts.h"
