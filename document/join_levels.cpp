@@ -99,12 +99,14 @@ sibling_fitting(const DsKeyNode *first, std::string_view component, PathMemo &me
     // Within the first module's forest, checked to be a plain tree before the
     // memo got any level from it: every link is followed as written.
     KeyForest forest{first, 0, nullptr};
-    if (memo.last_first == first) {
-        const DsKeyNode *next = forest.next_sibling(memo.last);
-        if (next != nullptr && memo.verified[verified_slot(next)] == next &&
-            node_fits(next, part)) {
-            memo.last = next;
-            return next;
+    auto &last = memo.last_in_chain[verified_slot(first) % memo.last_in_chain.size()];
+    if (last.first == first) {
+        for (const DsKeyNode *guess : {forest.next_sibling(last.second), first}) {
+            if (guess != nullptr && memo.verified[verified_slot(guess)] == guess &&
+                node_fits(guess, part)) {
+                last.second = guess;
+                return guess;
+            }
         }
     }
     const DsKeyNode *node = nullptr;
@@ -120,8 +122,7 @@ sibling_fitting(const DsKeyNode *first, std::string_view component, PathMemo &me
         memo.literals.emplace(PathMemo::Sibling{first, {node->name, component.size()}}, node);
     }
     memo.verified[verified_slot(node)] = node;
-    memo.last_first = first;
-    memo.last = node;
+    last = {first, node};
     return node;
 }
 

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace doc
@@ -152,12 +153,13 @@ struct PathMemo {
     };
     std::unordered_map<Sibling, const DsKeyNode *, SiblingHash> literals;
     // Entries come in schema order, so a component mostly names the sibling
-    // after the one that the component before named among the same siblings
-    // (last, whose chain begins with last_first). A literal node that the
-    // table gave is the first of the chain that fits its name: it is kept in
-    // its slot of verified, and taken again at once when predicted.
-    const DsKeyNode *last_first = nullptr;
-    const DsKeyNode *last = nullptr;
+    // after the one that the component before named among the same siblings,
+    // or the first of them for the next list entry: the node named last in a
+    // chain is kept in the chain's slot of last_in_chain (first node, last).
+    // A literal node that the table gave is the first of its chain that fits
+    // its name: it is kept in its slot of verified, and taken again at once
+    // when predicted.
+    std::array<std::pair<const DsKeyNode *, const DsKeyNode *>, 64> last_in_chain{};
     std::array<const DsKeyNode *, 256> verified{};
 };
 
