@@ -41,7 +41,11 @@ struct EntryKeyHash {
         size_t n = std::min<size_t>(key.identity.size(), 64);
         for (size_t i = 0; i < n; i += 8) {
             uint64_t word = 0;
-            std::memcpy(&word, key.identity.data() + i, std::min<size_t>(8, n - i));
+            if (n - i >= 8)
+                std::memcpy(&word, key.identity.data() + i, 8);
+            else
+                for (size_t j = i; j < n; ++j)
+                    word = word << 8 | static_cast<unsigned char>(key.identity[j]);
             h = (h ^ word) * 0x9E3779B97F4A7C15ull;
             h ^= h >> 29;
         }
