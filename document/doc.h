@@ -61,6 +61,18 @@ throw_if_out_of_memory()
         throw std::bad_alloc();
 }
 
+// ds_c_value_is_valid's verdict, where a check that ran out of memory throws
+// std::bad_alloc instead of refusing the value.
+inline bool
+value_is_valid(const DsType *type, const void *bytes, uint32_t size)
+{
+    errno = 0;
+    if (ds_c_value_is_valid(type, bytes, size))
+        return true;
+    throw_if_out_of_memory();
+    return false;
+}
+
 // --- Key paths ---
 
 // Calls visit(component) for each component of a key path after its first

@@ -1,12 +1,14 @@
 // The C calls of the join side: a join gathers entries into a data tree
 // (join_entry.cpp checks and adds each one) and prints it as one RFC 7951
 // document (join_print.cpp), whole or as the body of one node.
+#include "document/join_text.h"
 #include "document/join_tree.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 namespace doc
 {
@@ -14,14 +16,15 @@ namespace doc
 JoinNode *
 NodeArena::make()
 {
+    static_assert(std::is_trivially_destructible_v<JoinNode>, "chunks are released unvisited");
     if (used_ == size_) {
         // Small joins stay small; big ones take chunks of kChunk nodes.
         size_t size = std::min(kChunk, kFirst << std::min<size_t>(chunks_.size(), 8));
-        chunks_.push_back(std::make_unique<JoinNode[]>(size));
+        chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(size * sizeof(JoinNode)));
         used_ = 0;
         size_ = size;
     }
-    return &chunks_.back()[used_++];
+    return new (chunks_.back().get() + used_++ * sizeof(JoinNode)) JoinNode();
 }
 
 std::string_view
@@ -54,7 +57,7 @@ find_at(const DsDocJoin &join)
             bool last_key =
                 i + 1 == join.at_keys.size() || join.at_keys[i + 1]->field_type == nullptr;
             if (last_key) {
-                node = find_entry(node, identity);
+                node = find_entry(join, node, identity);
                 identity.clear();
             }
             continue;
@@ -124,17 +127,13 @@ ds_doc_join_print(const DsDocJoin *join, unsigned flags, DsDocError **error)
         return nullptr;
     }
     try {
-        std::string out;
+        doc::PrintedText out;
         bool compact = (flags & DS_DOC_PRINT_COMPACT) != 0;
         if (join->at.key == nullptr)
             doc::print_tree(join->root, compact, out);
         else
             doc::print_body(doc::find_at(*join), join->at, compact, out);
-        char *text = static_cast<char *>(std::malloc(out.size() + 1));
-        if (text == nullptr)
-            throw std::bad_alloc();
-        std::memcpy(text, out.c_str(), out.size() + 1);
-        return text;
+        return out.release();
     } catch (const std::bad_alloc &) {
         doc::set_error(error, "", "out of memory");
         return nullptr;

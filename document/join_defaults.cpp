@@ -4,6 +4,7 @@
 // document data cannot tell where it holds). Also how a document value
 // prints. The printer (join_print.cpp) merges the defaults with the data.
 #include "document/join_tree.h"
+#include "dstypes_json_chars.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -131,13 +132,17 @@ void
 append_json_string(std::string &out, std::string_view text)
 {
     out += '"';
-    size_t plain = 0; // the start of the run of characters written as they are
-    for (size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c != '"' && c != '\\' && c >= 0x20)
-            continue;
-        out.append(text.data() + plain, i - plain);
-        plain = i + 1;
+    const char *at = text.data(), *end = at + text.size();
+    const char *plain = at; // the start of the run of characters written as they are
+    while (at < end) {
+        at = ds::detail::plain_string_run(at, end);
+        if (at == end)
+            break;
+        auto c = static_cast<unsigned char>(*at++);
+        if (c >= 0x80)
+            continue; // UTF-8 stands as it is
+        out.append(plain, at - 1);
+        plain = at;
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
@@ -147,7 +152,7 @@ append_json_string(std::string &out, std::string_view text)
         std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
         out += escape;
     }
-    out.append(text.data() + plain, text.size() - plain);
+    out.append(plain, end);
     out += '"';
 }
 

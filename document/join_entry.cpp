@@ -32,6 +32,42 @@ memo_names(const EntryMemo &memo, const std::vector<Level> &levels, size_t list,
     return true;
 }
 
+// Appends the document text of a typed level's key value, whose packed form
+// stands in memo's identity from at on, to memo's printed keys: packed here
+// (packed_here), or by the general path, which gave its library form.
+bool
+key_text(const Level &level, EntryMemo &memo, size_t at, bool packed_here, json_object *library,
+         std::string &reason)
+{
+    const DsType *type = level.node.key->field_type;
+    const DsDocValue *value = level.node.doc->value;
+    const char *packed = memo.identity.data() + at;
+    if (memo.printed_count++ != 0)
+        memo.printed += '\0';
+    JsonPtr made;
+    if (packed_here && prints_directly(value, type, false)) {
+        Scalar scalar;
+        PrintedValues out{memo.printed, scalar, nullptr};
+        if (print_packed(*value, type, packed, ds_type_size(type), false, out))
+            return true;
+        reason = out.invalid ? "names a list, not one of its entries" : out.reason;
+        return false;
+    }
+    if (packed_here) {
+        made.reset(ds_c_to_jo(type, packed, ds_type_size(type)));
+        library = made.get();
+    }
+    Scalar key;
+    if (library == nullptr) {
+        reason = "names a list, not one of its entries";
+        return false;
+    }
+    if (!document_scalar(level.node, library, key, reason))
+        return false;
+    append_scalar(memo.printed, key);
+    return true;
+}
+
 // Makes memo hold the list entry whose list is levels[list] and whose count
 // key levels follow it: its identity and key values; false with reason when a
 // key is no valid value, or when the entry is not the one that at_ids names.
@@ -50,26 +86,26 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
     memo.printed.clear();
     memo.printed_count = 0;
     for (size_t i = list + 1; i <= list + count; ++i) {
+        const Level &level = levels[i];
+        size_t at = memo.identity.size();
+        KeyPack pack = pack_key(level.node.key->field_type, level.component, memo.identity);
         json_object *library = nullptr;
-        std::string one;
-        if (!level_identity(levels[i], one, &library, reason))
+        if (pack == KeyPack::refused)
+            reason = invalid_key(level);
+        if (pack == KeyPack::refused ||
+            (pack == KeyPack::general && !level_identity(level, memo.identity, &library, reason)))
             return false;
         JsonPtr owner(library);
-        if (i < at_ids.size() && one != at_ids[i]) {
+        if (i < at_ids.size() && std::string_view(memo.identity).substr(at) != at_ids[i]) {
             reason = "is not below the joined node";
             return false;
         }
-        memo.identity += one;
-        if (levels[i].node.doc->value == nullptr)
+        if (level.node.doc->value == nullptr)
             continue; // a keyless list's position is no member of the entry
-        Scalar key;
-        if (library == nullptr || !document_scalar(levels[i].node, library, key, reason)) {
-            reason = "key " + std::string(levels[i].component) + ": " + reason;
+        if (!key_text(level, memo, at, pack == KeyPack::packed, library, reason)) {
+            reason = "key " + std::string(level.component) + ": " + reason;
             return false;
         }
-        if (memo.printed_count++ != 0)
-            memo.printed += '\0';
-        append_scalar(memo.printed, key);
     }
     memo.level = list;
     memo.keys.resize(count + 1);
@@ -137,13 +173,13 @@ creation_conflict(const JoinNode *parent, const Node &node)
 
 // The entry of list (null: none) whose identity memo holds, or null.
 JoinNode *
-entry_of(const JoinNode *list, EntryMemo &memo)
+entry_of(const DsDocJoin &join, const JoinNode *list, EntryMemo &memo)
 {
     if (list == nullptr)
         return nullptr;
     if (memo.list == list)
         return memo.entry;
-    JoinNode *entry = find_entry(list, memo.identity);
+    JoinNode *entry = find_entry(join, list, memo.identity);
     if (entry == nullptr)
         return nullptr;
     memo.list = list;
@@ -153,27 +189,30 @@ entry_of(const JoinNode *list, EntryMemo &memo)
 
 // The walk of an entry's levels over the tree: what exists, and what to
 // build (steps); cur ends at the entry's own node, or null when it is new.
+// The first reused steps are those of the entry added before (reusable of
+// them are known).
 bool
 plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &steps,
-          const JoinNode *&cur, size_t reusable, std::string &reason)
+          const JoinNode *&cur, size_t reusable, size_t &reused, std::string &reason)
 {
     cur = &join.root;
-    for (size_t i = 0; i < levels.size(); ++i) {
+    size_t i = 0;
+    // The steps over levels that the entry before went the same way (they
+    // end in order, so they are the first ones) need no looking up and no
+    // checks again.
+    for (size_t s = 0; s < reusable && join.walked[s].end < join.path_memo.shared; ++s) {
+        const Walked &walked = join.walked[s];
+        Step step;
+        step.level = i;
+        step.node = walked.node;
+        step.entry = walked.entry != nullptr ? &join.memo[s] : nullptr;
+        cur = walked.entry != nullptr ? walked.entry : walked.node;
+        i = walked.end + 1;
+        steps.push_back(step);
+    }
+    reused = steps.size();
+    for (size_t n = levels.size(); i < n; ++i) {
         const Node &node = levels[i].node;
-        // A step over levels that the entry before went the same way needs
-        // no looking up and no checks again.
-        size_t s = steps.size();
-        if (s < reusable && join.walked[s].end < join.path_memo.shared) {
-            const Walked &walked = join.walked[s];
-            Step step;
-            step.level = i;
-            step.node = walked.node;
-            step.entry = walked.entry != nullptr ? &join.memo[s] : nullptr;
-            cur = walked.entry != nullptr ? walked.entry : walked.node;
-            i = walked.end;
-            steps.push_back(step);
-            continue;
-        }
         if (i < join.at_keys.size() && node.key != join.at_keys[i]) {
             reason = "is not below the joined node";
             return false;
@@ -202,7 +241,7 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
             if (!entry_step(levels, i, count, join.at_ids, memo, reason))
                 return false;
             step.entry = &memo;
-            cur = entry_of(next, memo);
+            cur = entry_of(join, next, memo);
             i += count;
         }
         steps.push_back(std::move(step));
@@ -231,42 +270,49 @@ insert_child(JoinNode &parent, JoinNode *child)
     *at = child;
 }
 
-// Makes what the steps found missing, linking none of it: all that can fail
-// for want of memory happens here, so that a failed add leaves the tree as
-// it was. A new list entry gets a slot in its list's index that stays null
-// (as no entry) until the entry is linked.
+// Makes what the steps after the reused ones found missing, linking none of
+// it: all that can fail for want of memory happens here, so that a failed
+// add leaves the tree as it was. A new list entry gets a slot in the entry
+// index that stays null (as no entry) until the entry is linked.
 void
-make_walk(DsDocJoin &join, const std::vector<Step> &steps)
+make_walk(DsDocJoin &join, const std::vector<Step> &steps, size_t reused)
 {
     join.walked.resize(steps.size());
     join.made.assign(steps.size(), Made{});
-    for (size_t s = 0; s < steps.size(); ++s) {
+    for (size_t s = reused, n = steps.size(); s < n; ++s) {
         const Step &step = steps[s];
         Made &made = join.made[s];
         JoinNode *list = step.node;
         if (list == nullptr)
             list = made.node = join.nodes.make();
-        if (!step.entry || (step.node != nullptr && entry_of(step.node, *step.entry) != nullptr))
+        if (!step.entry ||
+            (step.node != nullptr && entry_of(join, step.node, *step.entry) != nullptr))
             continue;
         made.entry = join.nodes.make();
         made.keys = join.texts.store(step.entry->printed);
-        if (list->by_identity == nullptr)
-            list->by_identity = std::make_unique<EntryIndex>();
-        list->by_identity->try_emplace(step.entry->identity, nullptr);
+        made.identity = join.texts.store(step.entry->identity);
+        join.entries.try_emplace(EntryKey{list, made.identity}, nullptr);
     }
 }
 
 // Links what make_walk made into the tree (nothing here allocates) and
 // returns the entry's own node.
 JoinNode *
-link_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<Step> &steps)
+link_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<Step> &steps,
+          size_t reused)
 {
+    // The first reused steps went where they went before.
     JoinNode *node = &join.root;
-    for (size_t s = 0; s < steps.size(); ++s) {
+    if (reused != 0) {
+        const Walked &last = join.walked[reused - 1];
+        node = last.entry != nullptr ? last.entry : last.node;
+    }
+    for (size_t s = reused, n = steps.size(); s < n; ++s) {
         const Step &step = steps[s];
         const Made &made = join.made[s];
         Walked &walked = join.walked[s];
         const Node &schema = levels[step.level].node;
+        // A node that the plan did not find is new, and so is all below it.
         JoinNode *next = step.node;
         if (next == nullptr) {
             next = made.node;
@@ -280,11 +326,11 @@ link_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<S
         size_t count = schema.doc->key_count == 0 ? 1 : schema.doc->key_count;
         walked.end = step.level + count;
         if (made.entry == nullptr) {
-            node = walked.entry = entry_of(next, *step.entry);
+            node = walked.entry = entry_of(join, next, *step.entry);
             continue;
         }
         node = walked.entry = made.entry;
-        next->by_identity->find(step.entry->identity)->second = node;
+        join.entries.find(EntryKey{next, made.identity})->second = node;
         (next->last_entry != nullptr ? next->last_entry->next : next->first_entry) = node;
         next->last_entry = node;
         node->node = levels[step.level + count].node;
@@ -309,9 +355,10 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     steps.clear(); // levels keeps the last path's, which the next path may share
     const JoinNode *cur = nullptr;
     size_t reusable = join.walked_valid ? join.walked.size() : 0;
+    size_t reused = 0;
     join.walked_valid = false;
     if (!resolve_levels(path, levels, reason, &join.path_memo) ||
-        !plan_walk(join, levels, steps, cur, reusable, reason))
+        !plan_walk(join, levels, steps, cur, reusable, reused, reason))
         return set_error(error, path, reason);
     const Node &last = levels.back().node;
     const Node &owner = steps.back().entry ? levels[steps.back().level].node : last;
@@ -329,8 +376,8 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
         if (count < 0)
             return set_error(error, path, reason);
     }
-    make_walk(join, steps);
-    JoinNode *node = link_walk(join, levels, steps);
+    make_walk(join, steps, reused);
+    JoinNode *node = link_walk(join, levels, steps, reused);
     node->given = !takes_value;
     node->values = printed;
     node->value_count = static_cast<uint32_t>(count);

@@ -6,6 +6,7 @@
 #include "keys/keys.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace doc
@@ -27,8 +28,11 @@ common_prefix(std::string_view a, std::string_view b)
         uint64_t y;
         std::memcpy(&x, a.data() + i, 8);
         std::memcpy(&y, b.data() + i, 8);
-        if (x != y)
-            break;
+        if (x == y)
+            continue;
+        if constexpr (std::endian::native == std::endian::little)
+            return i + static_cast<size_t>(std::countr_zero(x ^ y)) / 8;
+        break;
     }
     while (i < n && a[i] == b[i])
         ++i;
@@ -41,15 +45,49 @@ common_prefix(std::string_view a, std::string_view b)
 size_t
 shared_levels(std::string_view path, const PathMemo &memo)
 {
-    if (memo.ends.empty())
+    if (memo.depth == 0)
         return 0;
     if (path == memo.path)
-        return memo.ends.size();
+        return memo.depth;
     size_t common = common_prefix(path, memo.path);
     size_t shared = 0;
-    while (shared < memo.ends.size() && memo.ends[shared] < common)
+    while (shared < memo.depth && memo.cut.ends[shared] < common)
         ++shared;
     return shared;
+}
+
+// The end of the component of text that begins at start, as the library
+// cuts it: the next "/" when no double quote comes first (a literal level's
+// name, a number), found eight bytes a step; else the library's cut.
+size_t
+component_end(std::string_view text, size_t start)
+{
+    const char *at = text.data() + start, *end = text.data() + text.size();
+    constexpr uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
+    for (; end - at >= 8; at += 8) {
+        uint64_t word;
+        std::memcpy(&word, at, sizeof word);
+        // The lowest flagged byte of either test is exact (a borrow only
+        // flags bytes above a true find).
+        uint64_t slash = word ^ (kOnes * '/'), quote = word ^ (kOnes * '"');
+        uint64_t found = (((slash - kOnes) & ~slash) | ((quote - kOnes) & ~quote)) & kHighs;
+        if (found != 0) {
+            at += std::countr_zero(found) / 8;
+            break;
+        }
+    }
+    while (at < end && *at != '/' && *at != '"')
+        ++at;
+    if (at < end && *at == '"')
+        return ds::detail::component_end(text, start);
+    return static_cast<size_t>(at - text.data());
+}
+
+// The slot of a node in PathMemo::verified.
+size_t
+verified_slot(const DsKeyNode *node)
+{
+    return (reinterpret_cast<uintptr_t>(node) / sizeof(DsKeyNode)) % 256;
 }
 
 // The node among first and its siblings that fits component, as the
@@ -57,18 +95,34 @@ shared_levels(std::string_view path, const PathMemo &memo)
 const DsKeyNode *
 sibling_fitting(const DsKeyNode *first, std::string_view component, PathMemo &memo)
 {
-    auto known = memo.literals.find({first, component});
-    if (known != memo.literals.end())
-        return known->second;
     DsPathComponent part{component.data(), static_cast<uint32_t>(component.size())};
     // Within the first module's forest, checked to be a plain tree before the
     // memo got any level from it: every link is followed as written.
     KeyForest forest{first, 0, nullptr};
-    const DsKeyNode *node = first;
-    while (node != nullptr && !node_fits(node, part))
-        node = forest.next_sibling(node);
-    if (node != nullptr && node->field_type == nullptr)
+    auto &last = memo.last_in_chain[verified_slot(first) % memo.last_in_chain.size()];
+    if (last.first == first) {
+        for (const DsKeyNode *guess : {forest.next_sibling(last.second), first}) {
+            if (guess != nullptr && memo.verified[verified_slot(guess)] == guess &&
+                node_fits(guess, part)) {
+                last.second = guess;
+                return guess;
+            }
+        }
+    }
+    const DsKeyNode *node = nullptr;
+    auto known = memo.literals.find({first, component});
+    if (known != memo.literals.end()) {
+        node = known->second;
+    } else {
+        node = first;
+        while (node != nullptr && !node_fits(node, part))
+            node = forest.next_sibling(node);
+        if (node == nullptr || node->field_type != nullptr)
+            return node;
         memo.literals.emplace(PathMemo::Sibling{first, {node->name, component.size()}}, node);
+    }
+    memo.verified[verified_slot(node)] = node;
+    last = {first, node};
     return node;
 }
 
@@ -92,39 +146,50 @@ match_rest(const std::string_view *components, uint32_t count, uint32_t shared,
 
 } // namespace
 
+// The node of key, a node of the same module's forest as known (every link
+// of a forest stays in its one array, whose document data has the same
+// index), without looking for the module again.
+Node
+node_beside(const Node &known, const DsKeyNode *key)
+{
+    Node node = known;
+    node.key = key;
+    node.doc = known.doc + (key - known.key);
+    return node;
+}
+
 bool
 resolve_levels(const char *path, std::vector<Level> &out, std::string &reason, PathMemo *memo)
 {
     std::string_view text(path);
+    std::unique_ptr<PathCut> own;
+    if (memo == nullptr)
+        own = std::make_unique<PathCut>();
+    PathCut &cut = memo != nullptr ? memo->cut : *own;
     size_t shared = memo != nullptr ? shared_levels(text, *memo) : 0;
-    std::string_view components[kMaxLevels];
-    size_t ends[kMaxLevels];
-    const DsKeyNode *levels[kMaxLevels];
-    for (size_t i = 0; i < shared; ++i) {
-        size_t start = i == 0 ? 1 : ends[i - 1] + 1;
-        ends[i] = memo->ends[i];
-        components[i] = text.substr(start, ends[i] - start);
-        levels[i] = out[i].node.key;
-    }
+    size_t *ends = cut.ends;
+    const DsKeyNode **levels = cut.levels;
+    // The shared levels keep their nodes, texts and ends.
+    if (shared != 0)
+        levels[shared - 1] = out[shared - 1].node.key;
     if (memo != nullptr) {
-        // Until this path is resolved, out holds no path's levels.
+        // Until this path is resolved, no path's levels are known.
         memo->shared = 0;
-        memo->path.clear();
-        memo->ends.clear();
+        memo->depth = 0;
     }
     size_t n = shared;
     size_t count = shared;
     for (size_t start = shared == 0 ? 1 : ends[shared - 1] + 1; start < text.size(); ++count) {
-        size_t end = ds::detail::component_end(text, start);
+        size_t end = component_end(text, start);
         if (n < kMaxLevels) {
-            components[n] = text.substr(start, end - start);
+            cut.components[n] = text.substr(start, end - start);
             ends[n++] = end;
         }
         start = end + 1;
     }
     // Most paths are found in the first module's forest without asking the
     // library to cut and match the path again.
-    uint32_t depth = count <= kMaxLevels ? match_rest(components, n, shared, levels, memo) : 0;
+    uint32_t depth = count <= kMaxLevels ? match_rest(cut.components, n, shared, levels, memo) : 0;
     bool in_first = depth != 0;
     if (depth == 0) {
         const DsKeyNode *key = ds_find_key(path, 0);
@@ -136,21 +201,32 @@ resolve_levels(const char *path, std::vector<Level> &out, std::string &reason, P
         reason = "names no key of a loaded module";
         return false;
     }
+    // The levels' texts lie in memo's copy of the path when the next path
+    // may share them, else in the path.
+    size_t fresh = shared;
+    const char *base = text.data();
+    if (memo != nullptr && in_first) {
+        const char *before = memo->path.data();
+        memo->path.assign(text);
+        base = memo->path.data();
+        fresh = base == before ? shared : 0;
+    }
     out.resize(depth);
-    for (uint32_t i = 0; i < depth; ++i) {
-        if (i >= shared)
-            out[i].node = node_of(levels[i], reason);
-        out[i].component = components[i];
+    for (size_t i = fresh; i < depth; ++i) {
+        size_t start = i == 0 ? 1 : ends[i - 1] + 1;
+        out[i].component = std::string_view(base + start, ends[i] - start);
+    }
+    for (size_t i = shared; i < depth; ++i) {
+        out[i].node = i != 0 ? node_beside(out[i - 1].node, levels[i]) : node_of(levels[i], reason);
         if (out[i].node.doc == nullptr) {
             out.clear();
             return false;
         }
     }
-    if (memo == nullptr || !in_first)
-        return true;
-    memo->shared = shared;
-    memo->path.assign(text);
-    memo->ends.assign(ends, ends + depth);
+    if (memo != nullptr && in_first) {
+        memo->shared = shared;
+        memo->depth = depth;
+    }
     return true;
 }
 
@@ -163,26 +239,13 @@ namespace
 JsonPtr
 parse_component(std::string_view text)
 {
-    size_t n = text.size();
-    if (n >= 2 && text[0] == '"' && text[n - 1] == '"') {
-        std::string_view inner = text.substr(1, n - 2);
-        bool plain = std::none_of(inner.begin(), inner.end(), [](char c) {
-            return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
-        });
-        if (plain)
-            return JsonPtr(
-                made(json_object_new_string_len(inner.data(), static_cast<int>(inner.size()))));
-    }
-    std::string_view digits = !text.empty() && text[0] == '-' ? text.substr(1) : text;
-    bool integer =
-        !digits.empty() && digits.size() <= 18 && (digits[0] != '0' || text == "0") &&
-        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (integer) {
-        int64_t value = 0;
-        for (char c : digits)
-            value = value * 10 + (c - '0');
-        return JsonPtr(made(json_object_new_int64(text[0] == '-' ? -value : value)));
-    }
+    std::string_view inner;
+    if (plain_string(text, inner))
+        return JsonPtr(
+            made(json_object_new_string_len(inner.data(), static_cast<int>(inner.size()))));
+    int64_t number = 0;
+    if (plain_integer(text, number))
+        return JsonPtr(made(json_object_new_int64(number)));
     std::string copy(text);
     json_tokener_error error = json_tokener_success;
     errno = 0;
@@ -209,13 +272,19 @@ level_identity(const Level &level, std::string &identity, json_object **library,
     if (jo == nullptr || !ds_jo_to_c(type, jo.get(), identity.data() + at, size)) {
         identity.resize(at);
         throw_if_out_of_memory();
-        reason = "key " + std::string(level.component) + " is not a valid " +
-                 (level.node.doc->name ? level.node.doc->name : "key");
+        reason = invalid_key(level);
         return false;
     }
     if (library != nullptr)
         *library = made(ds_c_to_jo(type, identity.data() + at, size));
     return true;
+}
+
+std::string
+invalid_key(const Level &level)
+{
+    return "key " + std::string(level.component) + " is not a valid " +
+           (level.node.doc->name ? level.node.doc->name : "key");
 }
 
 JoinNode *
@@ -230,12 +299,12 @@ find_child(const JoinNode *parent, const DsKeyNode *key)
 }
 
 JoinNode *
-find_entry(const JoinNode *list, const std::string &identity)
+find_entry(const DsDocJoin &join, const JoinNode *list, std::string_view identity)
 {
-    if (list == nullptr || list->by_identity == nullptr)
+    if (list == nullptr || list->first_entry == nullptr)
         return nullptr;
-    auto it = list->by_identity->find(identity);
-    return it != list->by_identity->end() ? it->second : nullptr;
+    auto it = join.entries.find(EntryKey{list, identity});
+    return it != join.entries.end() ? it->second : nullptr;
 }
 
 } // namespace doc

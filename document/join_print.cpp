@@ -5,12 +5,14 @@
 // validation adds (a leaf with a default that is config false is reported
 // although no entry gave it). Two layouts, as YANG tools print them: indented
 // by two blanks per level with a final newline, or compact without any.
+#include "document/join_text.h"
 #include "document/join_tree.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <new>
 
 namespace doc
 {
@@ -29,7 +31,7 @@ struct TopMember {
 class Printer
 {
   public:
-    Printer(bool compact, std::string &out) : compact_(compact), out_(out) {}
+    Printer(bool compact, PrintedText &out) : compact_(compact), out_(out) {}
 
     // The members of data (null: an added container) whose schema children
     // are those of schema_parent, after any already printed (first false).
@@ -147,13 +149,19 @@ class Printer
             out_ += '\n';
     }
 
+    // Appends text as it is.
+    void
+    text(std::string_view piece)
+    {
+        out_ += piece;
+    }
+
     void
     newline(int depth)
     {
         if (compact_)
             return;
-        out_ += '\n';
-        out_.append(static_cast<size_t>(depth) * 2, ' ');
+        out_.new_line(static_cast<size_t>(depth) * 2);
     }
 
     // A member's name as written below a node of module parent_module (null:
@@ -165,11 +173,14 @@ class Printer
         out_ += '"';
         if (parent_module == nullptr ||
             (own != parent_module && std::strcmp(own, parent_module) != 0)) {
-            out_ += own;
+            out_ += std::string_view(own);
             out_ += ':';
         }
-        out_ += node.doc->name;
-        out_ += compact_ ? "\":" : "\": ";
+        out_ += std::string_view(node.doc->name);
+        if (compact_)
+            out_ += "\":";
+        else
+            out_ += "\": ";
     }
 
   private:
@@ -285,20 +296,42 @@ class Printer
     }
 
     bool compact_;
-    std::string &out_;
+    PrintedText &out_;
     std::unordered_map<const DsKeyNode *, std::vector<Default>> defaults_;
 };
 
 } // namespace
 
 void
-print_tree(const JoinNode &root, bool compact, std::string &out)
+PrintedText::grow(size_t n)
+{
+    size_t capacity = std::max({2 * capacity_, length_ + n + 1, size_t(4096)});
+    auto *grown = static_cast<char *>(std::realloc(text_, capacity));
+    if (grown == nullptr)
+        throw std::bad_alloc();
+    text_ = grown;
+    capacity_ = capacity;
+}
+
+char *
+PrintedText::release()
+{
+    room(1);
+    text_[length_] = '\0';
+    char *text = text_;
+    text_ = nullptr;
+    length_ = capacity_ = 0;
+    return text;
+}
+
+void
+print_tree(const JoinNode &root, bool compact, PrintedText &out)
 {
     Printer(compact, out).top(root);
 }
 
 void
-print_body(const JoinNode *node, const Node &at, bool compact, std::string &out)
+print_body(const JoinNode *node, const Node &at, bool compact, PrintedText &out)
 {
     Printer printer(compact, out);
     if (node == nullptr || at.doc->kind != DS_DOC_LIST_KEY) {
@@ -311,16 +344,16 @@ print_body(const JoinNode *node, const Node &at, bool compact, std::string &out)
         k = parent_of(k);
     std::string reason;
     Node list = node_of(k, reason);
-    out += '{';
+    printer.text("{");
     printer.newline(1);
     printer.name(list, nullptr);
-    out += '[';
+    printer.text("[");
     printer.newline(2);
     printer.entry(*node, 2);
     printer.newline(1);
-    out += ']';
+    printer.text("]");
     printer.newline(0);
-    out += compact ? "}" : "}\n";
+    printer.text(compact ? "}" : "}\n");
 }
 
 } // namespace doc

@@ -9,17 +9,51 @@
 
 #include "document/doc.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace doc
 {
 
 struct JoinNode;
-using EntryIndex = std::unordered_map<std::string, JoinNode *>;
+
+// A list entry known by its list and its identity (its key levels' packed
+// values, one after another, kept in the join's text arena).
+struct EntryKey {
+    const JoinNode *list;
+    std::string_view identity;
+    bool operator==(const EntryKey &) const = default;
+};
+struct EntryKeyHash {
+    size_t
+    operator()(const EntryKey &key) const
+    {
+        // The list, the identity's length and its first 64 bytes, a word a
+        // step: identities are mostly texts in fields of hundreds of bytes
+        // that end in zero filler.
+        uint64_t h = reinterpret_cast<uintptr_t>(key.list) ^ key.identity.size() << 48;
+        size_t n = std::min<size_t>(key.identity.size(), 64);
+        for (size_t i = 0; i < n; i += 8) {
+            uint64_t word = 0;
+            if (n - i >= 8)
+                std::memcpy(&word, key.identity.data() + i, 8);
+            else
+                for (size_t j = i; j < n; ++j)
+                    word = word << 8 | static_cast<unsigned char>(key.identity[j]);
+            h = (h ^ word) * 0x9E3779B97F4A7C15ull;
+            h ^= h >> 29;
+        }
+        return static_cast<size_t>(h);
+    }
+};
+// The entries of all lists of a join.
+using EntryIndex = std::unordered_map<EntryKey, JoinNode *, EntryKeyHash>;
 
 // One data node: a container, a list, a list entry, a leaf or a leaf-list.
 // Texts are printed JSON values, several of them separated by NUL bytes
@@ -34,14 +68,14 @@ struct JoinNode {
     JoinNode *first_child = nullptr; // the children in print order (schema order)
     JoinNode *last_child = nullptr;
     JoinNode *next = nullptr; // the next child of the parent, or the list's next entry
-    // A list: its entries in the order in which they first came, and the
-    // entries by identity (the packed key values).
+    // A list: its entries in the order in which they first came (the join
+    // finds them by identity in its EntryIndex).
     JoinNode *first_entry = nullptr;
     JoinNode *last_entry = nullptr;
-    std::unique_ptr<EntryIndex> by_identity;
 };
 
-// Nodes made in chunks, growing to kChunk nodes, and released with the join.
+// Nodes made in chunks, growing to kChunk nodes, and released with the join
+// at once: a node owns nothing, and each is made where it is first used.
 class NodeArena
 {
   public:
@@ -50,7 +84,7 @@ class NodeArena
   private:
     static constexpr size_t kFirst = 16;
     static constexpr size_t kChunk = 256;
-    std::vector<std::unique_ptr<JoinNode[]>> chunks_;
+    std::vector<std::unique_ptr<std::byte[]>> chunks_;
     size_t used_ = 0;
     size_t size_ = 0;
 };
@@ -79,10 +113,22 @@ struct Level {
 // The path resolved last in the first module's forest: its text and where
 // each component ends (empty: none). Consecutive entries mostly share the
 // beginning of their paths, whose levels need not be matched again.
+// Where a path's levels are cut and matched: its components, where each
+// ends, and the key node of each level.
+struct PathCut {
+    std::string_view components[DS_MAX_KEY_LEVELS];
+    size_t ends[DS_MAX_KEY_LEVELS];
+    const DsKeyNode *levels[DS_MAX_KEY_LEVELS];
+};
+
 struct PathMemo {
     size_t shared = 0; // the levels that the path resolved last shares with the one before
+    size_t depth = 0;  // its levels (0: none resolved, nothing to share)
+    // Its copy, into which the texts of its levels point: a level shared with
+    // the next path keeps its text, as the shared beginning is copied again
+    // in place.
     std::string path;
-    std::vector<size_t> ends;
+    PathCut cut; // its ends; kept, so that each path does not set up the arrays again
     // The literal node that a component names among the siblings that
     // begin with a node: (first sibling, its name) -> that node. A literal
     // name is static data of the module, and the schema bounds the table.
@@ -110,6 +156,15 @@ struct PathMemo {
         }
     };
     std::unordered_map<Sibling, const DsKeyNode *, SiblingHash> literals;
+    // Entries come in schema order, so a component mostly names the sibling
+    // after the one that the component before named among the same siblings,
+    // or the first of them for the next list entry: the node named last in a
+    // chain is kept in the chain's slot of last_in_chain (first node, last).
+    // A literal node that the table gave is the first of its chain that fits
+    // its name: it is kept in its slot of verified, and taken again at once
+    // when predicted.
+    std::array<std::pair<const DsKeyNode *, const DsKeyNode *>, 64> last_in_chain{};
+    std::array<const DsKeyNode *, 256> verified{};
 };
 
 // The levels of the key that path names, each with its document data, in
@@ -123,11 +178,11 @@ bool resolve_levels(const char *path, std::vector<Level> &out, std::string &reas
 // another); with library, also its library JSON form, which the caller owns.
 bool level_identity(const Level &level, std::string &identity, json_object **library,
                     std::string &reason);
+// Why a typed level's component is refused as a key value.
+std::string invalid_key(const Level &level);
 
 // The child of parent (null: none) that stands for the schema node key.
 JoinNode *find_child(const JoinNode *parent, const DsKeyNode *key);
-// The entry of list (null: none) of that identity, or null.
-JoinNode *find_entry(const JoinNode *list, const std::string &identity);
 
 // The list entry that one position of an entry's path named last: the list's
 // level, the key nodes of the list and its key levels, the key levels' texts,
@@ -184,11 +239,12 @@ struct Walked {
 
 // What one step of an entry makes before any of it is linked into the tree:
 // its node (null: it exists) and, for a list entry that does not exist yet,
-// the entry's node and its printed keys.
+// the entry's node, its printed keys and its identity.
 struct Made {
     JoinNode *node = nullptr;
     JoinNode *entry = nullptr;
     std::string_view keys;
+    std::string_view identity;
 };
 
 // The printed values of leaves by their packed bytes, type and document
@@ -222,6 +278,48 @@ class ValueMemo
 // Appends a document value as it prints.
 void append_scalar(std::string &out, const Scalar &scalar);
 
+// --- Values printed straight from packed bytes (join_direct.cpp) ---
+
+// Where printed values go: their texts, NUL between two, and what came of
+// them. A value the library refuses is invalid; one that has no document
+// form leaves the first such reason.
+struct PrintedValues {
+    PrintedValues(std::string &out, Scalar &scratch, std::vector<std::string> *texts)
+        : printed(out), scalar(scratch), elements(texts)
+    {
+    }
+    std::string &printed;
+    Scalar &scalar;                     // scratch for each value's document form
+    std::vector<std::string> *elements; // null, or each value's document text
+    uint32_t count = 0;                 // the values printed
+    bool invalid = false;
+    std::string reason;
+};
+
+// Whether the packed values of type (a leaf-list's array type with list)
+// print here, as the general path prints them, for the document type value
+// (null: none). It depends on the types only.
+bool prints_directly(const DsDocValue *value, const DsType *type, bool list);
+// Checks the packed value of len bytes as ds_c_to_jo does and appends the
+// document forms of its values to out; false when it is invalid or a value
+// has no document form. Only for types that prints_directly takes.
+bool print_packed(const DsDocValue &value, const DsType *type, const void *bytes, size_t len,
+                  bool list, PrintedValues &out);
+
+// A key component that json-c's parser reads as a string without escapes
+// (its text between the quotes in text), or as a plain integer of at most
+// 18 digits (in number).
+bool plain_string(std::string_view component, std::string_view &text);
+bool plain_integer(std::string_view component, int64_t &number);
+
+// Packing a key component here: done, refused (the general path would refuse
+// it too), or left to the general path.
+enum class KeyPack { packed, refused, general };
+// Appends the packed value of a typed level's component of type to identity
+// as ds_jo_to_c packs the component's JSON value, for plain strings of
+// string and address types and plain integers of int types.
+KeyPack pack_key(const DsType *type, std::string_view component, std::string &identity);
+
 } // namespace doc
 
 // A join: its entries' data tree, and the node whose body it prints.
@@ -244,10 +342,14 @@ struct DsDocJoin {
     doc::Scalar scalar;
     std::string printed;
     std::vector<std::string> elements;
+    doc::EntryIndex entries; // the entries of every list
 };
 
 namespace doc
 {
+
+// The entry of list (null: none) of that identity in join, or null.
+JoinNode *find_entry(const DsDocJoin &join, const JoinNode *list, std::string_view identity);
 
 // The document form of a value of node in the library's JSON form,
 // canonical as YANG tools print it; false with reason.
@@ -263,12 +365,14 @@ int64_t entry_values(DsDocJoin &join, const Node &owner, const DsType *type, con
 int join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
              DsDocError **error);
 
+class PrintedText; // join_text.h
+
 // Appends the document of the data tree below root (whose children are the
 // top-level nodes) to out: compact, or indented as YANG tools print it.
-void print_tree(const JoinNode &root, bool compact, std::string &out);
+void print_tree(const JoinNode &root, bool compact, PrintedText &out);
 // Appends the body of the resource at (as a RESTCONF GET returns it): an
 // object with the one member at, whose data is node (null: none was given).
-void print_body(const JoinNode *node, const Node &at, bool compact, std::string &out);
+void print_body(const JoinNode *node, const Node &at, bool compact, PrintedText &out);
 // The data node that a join's at names, or null when no entry reached it.
 const JoinNode *find_at(const DsDocJoin &join);
 

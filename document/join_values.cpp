@@ -4,6 +4,7 @@
 // repeat many of them (flags, states, lengths, kinds of interfaces).
 #include "document/join_tree.h"
 
+#include <algorithm>
 #include <cstring>
 #include <unordered_set>
 
@@ -39,6 +40,45 @@ repeated(const std::vector<std::string> &values)
 
 } // namespace
 
+namespace
+{
+
+// The general path: the library's JSON form (ds_c_to_jo) brought into the
+// document form, value by value, into join.printed; their number, or -1
+// with reason.
+int64_t
+library_values(DsDocJoin &join, const Node &owner, const DsType *type, const void *value,
+               size_t value_len, bool list, std::string &reason)
+{
+    errno = 0;
+    JsonPtr library(ds_c_to_jo(type, value, value_len));
+    if (library == nullptr)
+        throw_if_out_of_memory();
+    if (library == nullptr) {
+        reason = "value is not valid for its type";
+        return -1;
+    }
+    if (list && (type->kind != DS_KIND_ARRAY || type->p.array.element == nullptr)) {
+        reason = "a leaf-list whose type is not an array";
+        return -1;
+    }
+    bool check = list && (owner.doc->flags & DS_DOC_CONFIG) != 0;
+    size_t count = list ? json_object_array_length(library.get()) : 1;
+    for (size_t e = 0; e < count; ++e) {
+        json_object *item = list ? json_object_array_get_idx(library.get(), e) : library.get();
+        if (!document_scalar(owner, item, join.scalar, reason))
+            return -1;
+        if (e != 0)
+            join.printed += '\0';
+        append_scalar(join.printed, join.scalar);
+        if (check)
+            join.elements.push_back(join.scalar.text);
+    }
+    return static_cast<int64_t>(count);
+}
+
+} // namespace
+
 int64_t
 entry_values(DsDocJoin &join, const Node &owner, const DsType *type, const void *value,
              size_t value_len, std::string_view &printed, std::string &reason)
@@ -52,33 +92,22 @@ entry_values(DsDocJoin &join, const Node &owner, const DsType *type, const void 
     printed = leaf ? join.value_memo.find(type, owner.doc->value, value, value_len) : "";
     if (!printed.empty())
         return 1;
-    errno = 0;
-    JsonPtr library(ds_c_to_jo(type, value, value_len));
-    if (library == nullptr)
-        throw_if_out_of_memory();
-    if (library == nullptr) {
-        reason = "value is not valid for its type";
-        return -1;
-    }
     bool list = owner.doc->kind == DS_DOC_LEAF_LIST;
-    if (list && (type->kind != DS_KIND_ARRAY || type->p.array.element == nullptr)) {
-        reason = "a leaf-list whose type is not an array";
-        return -1;
-    }
     bool check = list && (owner.doc->flags & DS_DOC_CONFIG) != 0;
-    size_t count = list ? json_object_array_length(library.get()) : 1;
     join.printed.clear();
     join.elements.clear();
-    for (size_t e = 0; e < count; ++e) {
-        json_object *item = list ? json_object_array_get_idx(library.get(), e) : library.get();
-        if (!document_scalar(owner, item, join.scalar, reason))
-            return -1;
-        if (e != 0)
-            join.printed += '\0';
-        append_scalar(join.printed, join.scalar);
-        if (check)
-            join.elements.push_back(join.scalar.text);
+    int64_t count = -1;
+    if (prints_directly(owner.doc->value, type, list)) {
+        PrintedValues out{join.printed, join.scalar, check ? &join.elements : nullptr};
+        if (print_packed(*owner.doc->value, type, value, value_len, list, out))
+            count = out.count;
+        else
+            reason = out.invalid ? "value is not valid for its type" : out.reason;
+    } else {
+        count = library_values(join, owner, type, value, value_len, list, reason);
     }
+    if (count < 0)
+        return -1;
     const std::string *twice = check ? repeated(join.elements) : nullptr;
     if (twice != nullptr) {
         reason = "value \"" + *twice + "\" appears twice in a configuration leaf-list";
@@ -87,18 +116,27 @@ entry_values(DsDocJoin &join, const Node &owner, const DsType *type, const void 
     printed = join.texts.store(join.printed);
     if (leaf)
         join.value_memo.keep(type, owner.doc->value, value, value_len, printed);
-    return static_cast<int64_t>(count);
+    return count;
 }
 
 size_t
 ValueMemo::slot_of(const DsType *type, const DsDocValue *value, const void *bytes, size_t size)
 {
-    // FNV-1a over the bytes and the two records' addresses.
-    uint64_t h = 14695981039346656037ull ^ reinterpret_cast<uintptr_t>(type) ^
-                 reinterpret_cast<uintptr_t>(value) << 1;
+    // The two records' addresses and the bytes a word a step (a byte a step
+    // made the hash a chain of dependent multiplications).
+    uint64_t h = reinterpret_cast<uintptr_t>(type) * 0x9E3779B97F4A7C15ull ^
+                 reinterpret_cast<uintptr_t>(value) ^ size;
     const auto *p = static_cast<const unsigned char *>(bytes);
-    for (size_t i = 0; i < size; ++i)
-        h = (h ^ p[i]) * 1099511628211ull;
+    for (size_t i = 0; i < size; i += 8) {
+        uint64_t word = 0;
+        if (size - i >= 8)
+            std::memcpy(&word, p + i, 8);
+        else
+            for (size_t j = i; j < size; ++j)
+                word = word << 8 | p[j];
+        h = (h ^ word) * 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 31;
+    }
     return static_cast<size_t>(h ^ h >> 29) % kSlots;
 }
 

@@ -20,7 +20,8 @@ canonical_component(const DsType *type, std::string_view component, std::string 
     std::vector<unsigned char> packed(ds_type_size(type), 0);
     errno = 0;
     JsonPtr value(json_tokener_parse(std::string(component).c_str()));
-    if (value == nullptr || ds_jo_to_c(type, value.get(), packed.data(), packed.size()) == nullptr) {
+    if (value == nullptr ||
+        ds_jo_to_c(type, value.get(), packed.data(), packed.size()) == nullptr) {
         throw_if_out_of_memory();
         return false;
     }
