@@ -155,8 +155,13 @@ fill(const DsType *type, uint8_t *p, std::mt19937 &rng)
         std::memcpy(p, &v, type->size < 8 ? type->size : 8);
         return;
     case DS_KIND_INT: {
-        const int64_t picks[] = {type->p.integer.min, type->p.integer.max, type->p.integer.max + 1,
-                                 type->p.integer.min + v % 200, v};
+        // Past the bounds with two's complement wrapping, as the packed bytes would hold it.
+        auto plus = [](int64_t a, int64_t b) {
+            return static_cast<int64_t>(static_cast<uint64_t>(a) + static_cast<uint64_t>(b));
+        };
+        const int64_t picks[] = {type->p.integer.min, type->p.integer.max,
+                                 plus(type->p.integer.max, 1), plus(type->p.integer.min, v % 200),
+                                 v};
         v = picks[rng() % 5];
         std::memcpy(p, &v, type->size < 8 ? type->size : 8);
         return;
