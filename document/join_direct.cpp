@@ -204,8 +204,9 @@ class ScalarSink : public core::QuietSink
   public:
     static constexpr bool kConverts = true;
 
-    ScalarSink(const DsDocValue &value, Form form, bool list, PrintedValues &out)
-        : value_(value), form_(form), list_(list), out_(out)
+    ScalarSink(const DsDocValue &value, Form form, bool list, PatternKinds &patterns,
+               PrintedValues &out)
+        : value_(value), form_(form), list_(list), patterns_(patterns), out_(out)
     {
     }
 
@@ -251,11 +252,12 @@ class ScalarSink : public core::QuietSink
         v.text = text;
         return scalar(v);
     }
-    // The pattern of a string type, whose size bytes hold the text.
+    // The pattern of a string type, whose size bytes hold the text (the walk
+    // found its NUL there).
     bool
     pattern(const DsType *type, const char *text)
     {
-        return value_is_valid(type, text, type->size);
+        return text_is_valid(patterns_, type, text, std::strlen(text));
     }
     void
     refuse(const core::Fault &)
@@ -288,6 +290,7 @@ class ScalarSink : public core::QuietSink
     const DsDocValue &value_;
     Form form_;
     bool list_;
+    PatternKinds &patterns_;
     PrintedValues &out_;
     bool invalid_ = false;
 };
@@ -309,9 +312,9 @@ prints_directly(const DsDocValue *value, const DsType *type, bool list)
 
 bool
 print_packed(const DsDocValue &value, const DsType *type, const void *bytes, size_t len, bool list,
-             PrintedValues &out)
+             PatternKinds &patterns, PrintedValues &out)
 {
-    ScalarSink sink(value, form_of(list ? type->p.array.element : type), list, out);
+    ScalarSink sink(value, form_of(list ? type->p.array.element : type), list, patterns, out);
     bool walked = core::walk_packed(sink, type, static_cast<const uint8_t *>(bytes), len);
     out.invalid = !walked || sink.invalid();
     return !out.invalid && out.reason.empty();

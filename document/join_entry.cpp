@@ -37,7 +37,7 @@ memo_names(const EntryMemo &memo, const std::vector<Level> &levels, size_t list,
 // (packed_here), or by the general path, which gave its library form.
 bool
 key_text(const Level &level, EntryMemo &memo, size_t at, bool packed_here, json_object *library,
-         std::string &reason)
+         PatternKinds &patterns, std::string &reason)
 {
     const DsType *type = level.node.key->field_type;
     const DsDocValue *value = level.node.doc->value;
@@ -48,7 +48,7 @@ key_text(const Level &level, EntryMemo &memo, size_t at, bool packed_here, json_
     if (packed_here && prints_directly(value, type, false)) {
         Scalar scalar;
         PrintedValues out{memo.printed, scalar, nullptr};
-        if (print_packed(*value, type, packed, ds_type_size(type), false, out))
+        if (print_packed(*value, type, packed, ds_type_size(type), false, patterns, out))
             return true;
         reason = out.invalid ? "names a list, not one of its entries" : out.reason;
         return false;
@@ -70,10 +70,11 @@ key_text(const Level &level, EntryMemo &memo, size_t at, bool packed_here, json_
 
 // Makes memo hold the list entry whose list is levels[list] and whose count
 // key levels follow it: its identity and key values; false with reason when a
-// key is no valid value, or when the entry is not the one that at_ids names.
+// key is no valid value, or when the entry is not the one that join's at_ids
+// names.
 bool
-entry_step(const std::vector<Level> &levels, size_t list, size_t count,
-           const std::vector<std::string> &at_ids, EntryMemo &memo, std::string &reason)
+entry_step(DsDocJoin &join, const std::vector<Level> &levels, size_t list, size_t count,
+           EntryMemo &memo, std::string &reason)
 {
     if (memo_names(memo, levels, list, count))
         return true;
@@ -88,7 +89,8 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
     for (size_t i = list + 1; i <= list + count; ++i) {
         const Level &level = levels[i];
         size_t at = memo.identity.size();
-        KeyPack pack = pack_key(level.node.key->field_type, level.component, memo.identity);
+        KeyPack pack =
+            pack_key(level.node.key->field_type, level.component, join.patterns, memo.identity);
         json_object *library = nullptr;
         if (pack == KeyPack::refused)
             reason = invalid_key(level);
@@ -96,13 +98,14 @@ entry_step(const std::vector<Level> &levels, size_t list, size_t count,
             (pack == KeyPack::general && !level_identity(level, memo.identity, &library, reason)))
             return false;
         JsonPtr owner(library);
-        if (i < at_ids.size() && std::string_view(memo.identity).substr(at) != at_ids[i]) {
+        if (i < join.at_ids.size() &&
+            std::string_view(memo.identity).substr(at) != join.at_ids[i]) {
             reason = "is not below the joined node";
             return false;
         }
         if (level.node.doc->value == nullptr)
             continue; // a keyless list's position is no member of the entry
-        if (!key_text(level, memo, at, pack == KeyPack::packed, library, reason)) {
+        if (!key_text(level, memo, at, pack == KeyPack::packed, library, join.patterns, reason)) {
             reason = "key " + std::string(level.component) + ": " + reason;
             return false;
         }
@@ -238,7 +241,7 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
                 return false;
             }
             EntryMemo &memo = join.memo[steps.size()];
-            if (!entry_step(levels, i, count, join.at_ids, memo, reason))
+            if (!entry_step(join, levels, i, count, memo, reason))
                 return false;
             step.entry = &memo;
             cur = entry_of(join, next, memo);

@@ -59,7 +59,8 @@ grow(std::string &identity, size_t at, size_t size)
 // filler) in copy, checked by that type's pattern, then read into the
 // address's bytes: ds_jo_to_c's steps for a converted address.
 KeyPack
-pack_address(const DsType *type, std::string_view text, std::string &identity)
+pack_address(const DsType *type, std::string_view text, PatternKinds &patterns,
+             std::string &identity)
 {
     const DsType *base = type->p.converted.base;
     uint64_t converter = type->p.converted.converter;
@@ -71,7 +72,8 @@ pack_address(const DsType *type, std::string_view text, std::string &identity)
     text.copy(copy, text.size());
     if (!core::address_fits(converter, copy))
         return KeyPack::general; // refused there, after what a broken pattern reports
-    if (!value_is_valid(base, copy, base->size) || core::address_width(converter) > type->size)
+    if (!text_is_valid(patterns, base, copy, text.size()) ||
+        core::address_width(converter) > type->size)
         return KeyPack::refused;
     size_t at = identity.size();
     if (core::read_address(converter, copy, grow(identity, at, type->size)))
@@ -83,7 +85,8 @@ pack_address(const DsType *type, std::string_view text, std::string &identity)
 } // namespace
 
 KeyPack
-pack_key(const DsType *type, std::string_view component, std::string &identity)
+pack_key(const DsType *type, std::string_view component, PatternKinds &patterns,
+         std::string &identity)
 {
     if (type == nullptr)
         return KeyPack::general;
@@ -100,13 +103,14 @@ pack_key(const DsType *type, std::string_view component, std::string &identity)
     if (!plain_string(component, text))
         return KeyPack::general;
     if (type->kind == DS_KIND_CONVERTED)
-        return pack_address(type, text, identity);
+        return pack_address(type, text, patterns, identity);
     // A text too long is refused there, after what a broken pattern reports.
     if (type->kind != DS_KIND_STRING || text.size() + 1 > type->size)
         return KeyPack::general;
     uint8_t *bytes = grow(identity, at, type->size);
-    text.copy(reinterpret_cast<char *>(bytes), text.size());
-    if (value_is_valid(type, bytes, type->size))
+    char *chars = reinterpret_cast<char *>(bytes);
+    text.copy(chars, text.size());
+    if (text_is_valid(patterns, type, chars, text.size()))
         return KeyPack::packed;
     identity.resize(at);
     return KeyPack::refused;

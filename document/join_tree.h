@@ -8,6 +8,7 @@
 #define DSTYPES_DOCUMENT_JOIN_TREE_H
 
 #include "document/doc.h"
+#include "document/known_patterns.h"
 
 #include <algorithm>
 #include <array>
@@ -303,8 +304,17 @@ bool prints_directly(const DsDocValue *value, const DsType *type, bool list);
 // Checks the packed value of len bytes as ds_c_to_jo does and appends the
 // document forms of its values to out; false when it is invalid or a value
 // has no document form. Only for types that prints_directly takes.
+// patterns: the join's known string patterns.
 bool print_packed(const DsDocValue &value, const DsType *type, const void *bytes, size_t len,
-                  bool list, PrintedValues &out);
+                  bool list, PatternKinds &patterns, PrintedValues &out);
+// The same, with the string patterns' kinds found afresh.
+inline bool
+print_packed(const DsDocValue &value, const DsType *type, const void *bytes, size_t len, bool list,
+             PrintedValues &out)
+{
+    PatternKinds patterns;
+    return print_packed(value, type, bytes, len, list, patterns, out);
+}
 
 // A key component that json-c's parser reads as a string without escapes
 // (its text between the quotes in text), or as a plain integer of at most
@@ -318,7 +328,15 @@ enum class KeyPack { packed, refused, general };
 // Appends the packed value of a typed level's component of type to identity
 // as ds_jo_to_c packs the component's JSON value, for plain strings of
 // string and address types and plain integers of int types.
-KeyPack pack_key(const DsType *type, std::string_view component, std::string &identity);
+KeyPack pack_key(const DsType *type, std::string_view component, PatternKinds &patterns,
+                 std::string &identity);
+// The same, with the string patterns' kinds found afresh.
+inline KeyPack
+pack_key(const DsType *type, std::string_view component, std::string &identity)
+{
+    PatternKinds patterns;
+    return pack_key(type, component, patterns, identity);
+}
 
 } // namespace doc
 
@@ -343,6 +361,7 @@ struct DsDocJoin {
     std::string printed;
     std::vector<std::string> elements;
     doc::EntryIndex entries; // the entries of every list
+    doc::PatternKinds patterns;
 };
 
 namespace doc

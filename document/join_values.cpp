@@ -99,7 +99,7 @@ entry_values(DsDocJoin &join, const Node &owner, const DsType *type, const void 
     int64_t count = -1;
     if (prints_directly(owner.doc->value, type, list)) {
         PrintedValues out{join.printed, join.scalar, check ? &join.elements : nullptr};
-        if (print_packed(*owner.doc->value, type, value, value_len, list, out))
+        if (print_packed(*owner.doc->value, type, value, value_len, list, join.patterns, out))
             count = out.count;
         else
             reason = out.invalid ? "value is not valid for its type" : out.reason;

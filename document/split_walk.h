@@ -9,6 +9,7 @@
 #define DSTYPES_DOCUMENT_SPLIT_WALK_H
 
 #include "document/doc.h"
+#include "document/known_patterns.h"
 #include "dstypes_json_pull.hpp"
 
 #include <deque>
@@ -187,29 +188,6 @@ class TextRun
     bool owned_ = false;
 };
 
-// The string patterns whose verdict the split reads off the text itself
-// (split_pack.cpp): ".*", and the IETF types' patterns that dsgen writes.
-enum class KnownPattern : uint8_t { none, any, date_and_time, phys_address, ipv4, ipv6 };
-struct KnownPatternText {
-    KnownPattern kind;
-    std::string text;
-};
-// Their texts, each with its kind.
-const std::vector<KnownPatternText> &known_patterns();
-// Which of them pattern is (by its text).
-KnownPattern known_pattern(const char *pattern);
-// Whether the known pattern accepts text, as regexec says in the C locale;
-// for ipv6, true only for the text that the library writes for the address
-// it reads (which the pattern accepts), so that false is no verdict there.
-// False for none.
-bool known_pattern_accepts(KnownPattern kind, std::string_view text);
-// An IPv4 address text that the IPv4 patterns accept, read into out
-// (written only then).
-bool dotted_quad(std::string_view text, uint8_t out[4]);
-// An IPv6 address text as the library writes it, read into out (written
-// only then).
-bool formatted_ipv6(std::string_view text, uint8_t out[16]);
-
 // Packs a value in the library's JSON form as ds_jo_to_c packs it, for the
 // values whose checks are read directly here: integers, doubles,
 // enumerations, and texts and addresses under known patterns. It remembers
@@ -223,17 +201,10 @@ class DirectPacker
     bool pack(const DsType *type, json_object *value, uint8_t *out);
 
   private:
-    KnownPattern pattern_of(const DsType *string_type);
     bool text(const DsType *type, json_object *value, uint8_t *out);
     static bool enumeration(const DsType *type, json_object *value, DsCursor *cursor);
 
-    static constexpr size_t kSeen = 8;
-    struct Seen {
-        const char *pattern = nullptr;
-        KnownPattern kind = KnownPattern::none;
-    };
-    Seen seen_[kSeen];
-    size_t next_ = 0;
+    PatternKinds patterns_;
 };
 
 class SplitWalk
