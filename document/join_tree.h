@@ -307,14 +307,6 @@ bool prints_directly(const DsDocValue *value, const DsType *type, bool list);
 // patterns: the join's known string patterns.
 bool print_packed(const DsDocValue &value, const DsType *type, const void *bytes, size_t len,
                   bool list, PatternKinds &patterns, PrintedValues &out);
-// The same, with the string patterns' kinds found afresh.
-inline bool
-print_packed(const DsDocValue &value, const DsType *type, const void *bytes, size_t len, bool list,
-             PrintedValues &out)
-{
-    PatternKinds patterns;
-    return print_packed(value, type, bytes, len, list, patterns, out);
-}
 
 // A key component that json-c's parser reads as a string without escapes
 // (its text between the quotes in text), or as a plain integer of at most
@@ -330,13 +322,6 @@ enum class KeyPack { packed, refused, general };
 // string and address types and plain integers of int types.
 KeyPack pack_key(const DsType *type, std::string_view component, PatternKinds &patterns,
                  std::string &identity);
-// The same, with the string patterns' kinds found afresh.
-inline KeyPack
-pack_key(const DsType *type, std::string_view component, std::string &identity)
-{
-    PatternKinds patterns;
-    return pack_key(type, component, patterns, identity);
-}
 
 } // namespace doc
 
