@@ -11,9 +11,7 @@
 #include "document/join_tree.h"
 #include "document/value_forms.h"
 
-#include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <cstdlib>
 
 namespace doc
@@ -105,41 +103,6 @@ library_text(const Library &v, char (&digits)[32], std::string &spare)
     }
 }
 
-// "1,3-5" (a bitmap's text of bit numbers and ranges) as the bits' names in
-// position order, as the general path names them; false when a set bit has
-// no name.
-bool
-bit_names_of(const DsDocValue &value, std::string_view numbers, std::string &out)
-{
-    std::vector<bool> set;
-    const char *p = numbers.data(), *end = p + numbers.size();
-    while (p < end) {
-        unsigned first = 0, last = 0;
-        auto read = std::from_chars(p, end, first);
-        last = first;
-        if (read.ec == std::errc() && read.ptr < end && *read.ptr == '-')
-            read = std::from_chars(read.ptr + 1, end, last);
-        if (read.ec != std::errc() || (read.ptr < end && *read.ptr != ','))
-            return false;
-        if (last >= 65536 || first > last)
-            return false;
-        if (set.size() <= last)
-            set.resize(last + 1);
-        for (unsigned bit = first; bit <= last; ++bit)
-            set[bit] = true;
-        p = read.ptr + (read.ptr < end);
-    }
-    out.clear();
-    for (uint32_t i = 0; i < value.count; ++i) {
-        uint32_t position = value.bits[i].position;
-        if (position < set.size() && set[position]) {
-            out += (out.empty() ? "" : " ") + std::string(value.bits[i].name);
-            set[position] = false;
-        }
-    }
-    return std::find(set.begin(), set.end(), true) == set.end();
-}
-
 // The document form of a library value, as library_to_scalar gives it for
 // the json-c object of that value; false with its reason.
 bool
@@ -147,52 +110,15 @@ scalar_of(const DsDocValue &value, const Library &v, Scalar &out, std::string &r
 {
     char digits[32];
     std::string spare;
-    std::string_view text = library_text(v, digits, spare);
-    out.text.assign(text);
-    out.kind = Scalar::Kind::string;
-    bool ok = true;
-    switch (value.base) {
-    case DS_DOC_INT8:
-    case DS_DOC_INT16:
-    case DS_DOC_INT32:
-    case DS_DOC_UINT8:
-    case DS_DOC_UINT16:
-    case DS_DOC_UINT32:
-        out.kind = Scalar::Kind::number;
-        break;
-    case DS_DOC_DECIMAL64: {
-        double scale = std::pow(10.0, value.fraction_digits);
-        double number = v.form == Form::real      ? v.real
-                        : v.form == Form::integer ? static_cast<double>(v.integer)
-                                                  : std::strtod(v.text, nullptr);
-        ok = std::isfinite(number) && std::fabs(number * scale) <= double(kMaxExact);
-        if (ok)
-            out.text = decimal_text(std::llround(number * scale), value.fraction_digits);
-        break;
-    }
-    case DS_DOC_BOOLEAN:
-        out.kind = Scalar::Kind::boolean;
-        break;
-    case DS_DOC_EMPTY:
-        out.kind = Scalar::Kind::empty;
-        ok = text == "true" || text.empty();
-        out.text.clear();
-        break;
-    case DS_DOC_BITS:
-        ok = v.form != Form::bitmap || text.empty() || bit_names_of(value, text, out.text);
-        break;
-    case DS_DOC_STRING:
-        ok = value.canon == DS_DOC_CANON_NONE ||
-             (value.canon == DS_DOC_CANON_IPV6_ADDRESS && v.form == Form::ipv6) ||
-             canonical_text(value.canon, text, out.text);
-        break;
-    default:
-        break;
-    }
-    if (!ok)
-        reason =
-            "the value \"" + std::string(text) + "\" has no " + base_name(value.base) + " form";
-    return ok;
+    LibraryScalar in;
+    in.text = library_text(v, digits, spare);
+    if (value.base == DS_DOC_DECIMAL64)
+        in.number = v.form == Form::real      ? v.real
+                    : v.form == Form::integer ? static_cast<double>(v.integer)
+                                              : std::strtod(v.text, nullptr);
+    in.bit_numbers = v.form == Form::bitmap;
+    in.canonical = value.canon == DS_DOC_CANON_IPV6_ADDRESS && v.form == Form::ipv6;
+    return scalar_of_library(value, in, out, reason);
 }
 
 // Receives the scalars of a packed value from the walk and appends their

@@ -52,9 +52,8 @@ library_values(DsDocJoin &join, const Node &owner, const DsType *type, const voi
 {
     errno = 0;
     JsonPtr library(ds_c_to_jo(type, value, value_len));
-    if (library == nullptr)
-        throw_if_out_of_memory();
     if (library == nullptr) {
+        throw_if_out_of_memory();
         reason = "value is not valid for its type";
         return -1;
     }

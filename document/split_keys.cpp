@@ -103,10 +103,10 @@ SplitWalk::key_text(const DsKeyNode *level, const Node &node, const Scalar &valu
         return true;
     errno = 0;
     JsonPtr back(ds_c_to_jo(level->field_type, packed_.data(), packed_.size()));
-    if (back == nullptr)
+    if (back == nullptr) {
         throw_if_out_of_memory();
-    if (back == nullptr)
         return fail("the key's packed value does not convert back");
+    }
     text = made(json_object_to_json_string(back.get()));
     return true;
 }

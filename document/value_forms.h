@@ -42,6 +42,22 @@ bool canonical_member(const DsDocValue &value, const char *own_module, const Sca
 const DsDocValue *union_member(const DsDocValue &value, const char *own_module, const Scalar &in,
                                std::string &out, std::string &reason);
 
+// One scalar of a value in the library's form, however it was read: its text
+// (a number's digits, "true"/"false", a string's text), the number of a
+// decimal64, whether the text is a bitmap's bit numbers ("1,3-5"), and
+// whether a string is canonical for its DsDocCanon already.
+struct LibraryScalar {
+    std::string_view text;
+    double number = 0;
+    bool bit_numbers = false;
+    bool canonical = false;
+};
+// The document form of a library scalar of a type that is no union
+// (library_to_scalar's, whatever the scalar was read from), canonical as YANG
+// tools print it; false with reason.
+bool scalar_of_library(const DsDocValue &value, const LibraryScalar &in, Scalar &out,
+                       std::string &reason);
+
 } // namespace doc
 
 #endif

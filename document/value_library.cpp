@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -140,40 +139,6 @@ library_form(const DsDocValue &value, const DsType *type, const std::string &tex
     return values.text(text.data(), text.size());
 }
 
-// "1,3-5" (a bitmap's text) as the bits' names in position order.
-bool
-bit_names(const DsDocValue &value, std::string_view numbers, std::string &out)
-{
-    std::vector<bool> set;
-    while (!numbers.empty()) {
-        size_t end = std::min(numbers.find(','), numbers.size());
-        std::string item(numbers.substr(0, end));
-        unsigned first = 0, last = 0;
-        char dash = 0;
-        int read = std::sscanf(item.c_str(), "%u%c%u", &first, &dash, &last);
-        if (read == 1)
-            last = first;
-        else if (read != 3 || dash != '-')
-            return false;
-        if (last >= 65536 || first > last)
-            return false;
-        if (set.size() <= last)
-            set.resize(last + 1);
-        for (unsigned bit = first; bit <= last; ++bit)
-            set[bit] = true;
-        numbers.remove_prefix(std::min(end + 1, numbers.size()));
-    }
-    out.clear();
-    for (uint32_t i = 0; i < value.count; ++i) {
-        uint32_t position = value.bits[i].position;
-        if (position < set.size() && set[position]) {
-            out += (out.empty() ? "" : " ") + std::string(value.bits[i].name);
-            set[position] = false;
-        }
-    }
-    return std::find(set.begin(), set.end(), true) == set.end();
-}
-
 // The library's JSON value as text: a string's text, a number's digits, a
 // boolean's name.
 std::string
@@ -240,11 +205,51 @@ union_scalar(const DsDocValue &value, const std::string &text, Scalar &out, bool
 
 } // namespace
 
-bool
-library_to_scalar(const DsDocValue &value, json_object *library, Scalar &out, std::string &reason)
+namespace
 {
-    std::string text = library_text(library);
-    out.text = text;
+
+// "1,3-5" (a bitmap's text of bit numbers and ranges) as the bits' names in
+// position order; false when the text is no such list or a set bit has no
+// name.
+bool
+bit_names(const DsDocValue &value, std::string_view numbers, std::string &out)
+{
+    std::vector<bool> set;
+    const char *p = numbers.data(), *end = p + numbers.size();
+    while (p < end) {
+        unsigned first = 0, last = 0;
+        auto read = std::from_chars(p, end, first);
+        last = first;
+        if (read.ec == std::errc() && read.ptr < end && *read.ptr == '-')
+            read = std::from_chars(read.ptr + 1, end, last);
+        if (read.ec != std::errc() || (read.ptr < end && *read.ptr != ','))
+            return false;
+        if (last >= 65536 || first > last)
+            return false;
+        if (set.size() <= last)
+            set.resize(last + 1);
+        for (unsigned bit = first; bit <= last; ++bit)
+            set[bit] = true;
+        p = read.ptr + (read.ptr < end);
+    }
+    out.clear();
+    for (uint32_t i = 0; i < value.count; ++i) {
+        uint32_t position = value.bits[i].position;
+        if (position < set.size() && set[position]) {
+            out += (out.empty() ? "" : " ") + std::string(value.bits[i].name);
+            set[position] = false;
+        }
+    }
+    return std::find(set.begin(), set.end(), true) == set.end();
+}
+
+} // namespace
+
+bool
+scalar_of_library(const DsDocValue &value, const LibraryScalar &in, Scalar &out,
+                  std::string &reason)
+{
+    out.text.assign(in.text);
     out.kind = Scalar::Kind::string;
     bool ok = true;
     switch (value.base) {
@@ -258,9 +263,7 @@ library_to_scalar(const DsDocValue &value, json_object *library, Scalar &out, st
         break;
     case DS_DOC_DECIMAL64: {
         double scale = std::pow(10.0, value.fraction_digits);
-        double number = json_object_is_type(library, json_type_string)
-                            ? std::strtod(text.c_str(), nullptr)
-                            : json_object_get_double(library);
+        double number = in.number;
         ok = std::isfinite(number) && std::fabs(number * scale) <= double(kMaxExact);
         if (ok)
             out.text = decimal_text(std::llround(number * scale), value.fraction_digits);
@@ -271,25 +274,44 @@ library_to_scalar(const DsDocValue &value, json_object *library, Scalar &out, st
         break;
     case DS_DOC_EMPTY:
         out.kind = Scalar::Kind::empty;
-        ok = text == "true" || text.empty();
+        ok = in.text == "true" || in.text.empty();
         out.text.clear();
         break;
     case DS_DOC_BITS:
-        ok = !json_object_is_type(library, json_type_string) || text.empty() ||
-             (text[0] >= '0' && text[0] <= '9' ? bit_names(value, text, out.text) : true);
+        ok = !in.bit_numbers || in.text.empty() || bit_names(value, in.text, out.text);
         break;
     case DS_DOC_STRING:
-        ok = value.canon == DS_DOC_CANON_NONE || canonical_text(value.canon, text, out.text);
-        break;
-    case DS_DOC_UNION:
-        ok = union_scalar(value, text, out, true) || union_scalar(value, text, out, false);
+        ok = value.canon == DS_DOC_CANON_NONE || in.canonical ||
+             canonical_text(value.canon, in.text, out.text);
         break;
     default:
         break;
     }
     if (!ok)
-        reason = "the value \"" + text + "\" has no " + base_name(value.base) + " form";
+        reason =
+            "the value \"" + std::string(in.text) + "\" has no " + base_name(value.base) + " form";
     return ok;
+}
+
+bool
+library_to_scalar(const DsDocValue &value, json_object *library, Scalar &out, std::string &reason)
+{
+    std::string text = library_text(library);
+    bool string = json_object_is_type(library, json_type_string);
+    if (value.base == DS_DOC_UNION) {
+        out.text = text;
+        out.kind = Scalar::Kind::string;
+        if (union_scalar(value, text, out, true) || union_scalar(value, text, out, false))
+            return true;
+        reason = "the value \"" + text + "\" has no " + base_name(value.base) + " form";
+        return false;
+    }
+    LibraryScalar in;
+    in.text = text;
+    if (value.base == DS_DOC_DECIMAL64)
+        in.number = string ? std::strtod(text.c_str(), nullptr) : json_object_get_double(library);
+    in.bit_numbers = string && !text.empty() && text[0] >= '0' && text[0] <= '9';
+    return scalar_of_library(value, in, out, reason);
 }
 
 namespace
