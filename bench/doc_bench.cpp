@@ -7,6 +7,8 @@
 //   join:  ds_doc_join_new, ds_doc_join_add of every entry the split gave and
 //          ds_doc_join_print, against lyd_print_mem of libyang's parsed tree
 //          (and ds_doc_join_print alone of a join that holds the entries);
+//   paired: each of those two pairs in alternation, one call of each side a
+//          round, the median of the rounds' ratios as the counter "ratio";
 //   memory: the peak heap that ds_doc_split takes on a document of
 //          DSBENCH_DOC_MB megabytes (100 by default) and on the 1,000
 //          interfaces, beside the text's size, and libyang's parse of the
@@ -20,6 +22,8 @@
 #include <benchmark/benchmark.h>
 #include <libyang/libyang.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -341,6 +345,95 @@ libyang_print(benchmark::State &state)
     report_document(state, *w);
 }
 
+// The seconds that one call of body takes.
+template <typename Body>
+double
+seconds_of(Body body)
+{
+    const auto start = std::chrono::steady_clock::now();
+    body();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Ours against theirs in alternation, one call of each a round and the order
+// turned every round, so that the machine's drifts (a shared virtual
+// machine's speed changes by a third from minute to minute) fall on both
+// sides alike. Each side returns the seconds it counts; the counter "ratio"
+// is the median of the rounds' ours / theirs.
+template <typename Ours, typename Theirs>
+void
+run_paired(benchmark::State &state, Ours ours, Theirs theirs)
+{
+    std::vector<double> ratios;
+    bool ours_first = true;
+    for (auto _ : state) {
+        double mine = 0;
+        double other = 0;
+        if (ours_first)
+            mine = ours(), other = theirs();
+        else
+            other = theirs(), mine = ours();
+        ours_first = !ours_first;
+        ratios.push_back(mine / other);
+        state.SetIterationTime(mine + other);
+    }
+    if (ratios.empty())
+        return;
+    auto middle = ratios.begin() + std::ptrdiff_t(ratios.size() / 2);
+    std::nth_element(ratios.begin(), middle, ratios.end());
+    state.counters["ratio"] = *middle;
+}
+
+void
+paired_split(benchmark::State &state)
+{
+    Workload *w = ready(state);
+    if (w == nullptr)
+        return;
+    auto ours = [w] {
+        size_t seen = 0;
+        return seconds_of([w, &seen] {
+            benchmark::DoNotOptimize(ds_doc_split(w->document.data(), w->document.size(), nullptr,
+                                                  count_entry, &seen, nullptr));
+        });
+    };
+    // The tree's release is left out, as in libyang_parse.
+    auto theirs = [w] {
+        lyd_node *tree = nullptr;
+        const double s = seconds_of([w, &tree] {
+            benchmark::DoNotOptimize(lyd_parse_data_mem(w->ctx, w->document.c_str(), LYD_JSON,
+                                                        LYD_PARSE_STRICT, LYD_VALIDATE_PRESENT,
+                                                        &tree));
+        });
+        lyd_free_all(tree);
+        return s;
+    };
+    run_paired(state, ours, theirs);
+}
+
+void
+paired_join(benchmark::State &state)
+{
+    Workload *w = ready(state);
+    if (w == nullptr)
+        return;
+    auto ours = [w] {
+        return seconds_of([w] {
+            std::string error;
+            benchmark::DoNotOptimize(join_print(w->entries, error));
+        });
+    };
+    auto theirs = [w] {
+        return seconds_of([w] {
+            char *out = nullptr;
+            lyd_print_mem(&out, w->tree, LYD_JSON, LYD_PRINT_WITHSIBLINGS);
+            benchmark::DoNotOptimize(out);
+            std::free(out);
+        });
+    };
+    run_paired(state, ours, theirs);
+}
+
 // The heap that one call of body takes at its peak, once.
 template <typename Body>
 void
@@ -397,6 +490,8 @@ main(int argc, char **argv)
     benchmark::RegisterBenchmark("doc_join/dstypes_join", dstypes_join);
     benchmark::RegisterBenchmark("doc_join/dstypes_print", dstypes_print);
     benchmark::RegisterBenchmark("doc_join/libyang_print", libyang_print);
+    benchmark::RegisterBenchmark("doc_paired/split_vs_parse", paired_split)->UseManualTime();
+    benchmark::RegisterBenchmark("doc_paired/join_vs_print", paired_join)->UseManualTime();
     benchmark::RegisterBenchmark("doc_memory/dstypes_split_big", dstypes_split_peak, &big)
         ->Iterations(1);
     benchmark::RegisterBenchmark("doc_memory/dstypes_split_1000", [](benchmark::State &state) {
