@@ -174,6 +174,23 @@ creation_conflict(const JoinNode *parent, const Node &node)
     return {};
 }
 
+// The child of parent (null: none) that stands for node, or null. Children
+// are in print order, where a schema node has one place: one that would
+// come after the last child is not among them (the common case, as entries
+// mostly come in schema order) and needs no search.
+JoinNode *
+child_of(const JoinNode *parent, const Node &node)
+{
+    if (parent == nullptr || parent->last_child == nullptr)
+        return nullptr;
+    JoinNode *last = parent->last_child;
+    if (last->node.key == node.key)
+        return last;
+    if (last->node.doc->order < node.doc->order)
+        return nullptr;
+    return find_child(parent, node.key);
+}
+
 // The entry of list (null: none) whose identity memo holds, or null.
 JoinNode *
 entry_of(const DsDocJoin &join, const JoinNode *list, EntryMemo &memo)
@@ -224,8 +241,10 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
             reason = "names a key level without its list";
             return false;
         }
-        JoinNode *next = find_child(cur, node.key);
-        std::string conflict = next == nullptr ? creation_conflict(cur, node) : std::string();
+        JoinNode *next = child_of(cur, node);
+        std::string conflict = next == nullptr && node.doc->choices != nullptr
+                                   ? creation_conflict(cur, node)
+                                   : std::string();
         if (!conflict.empty()) {
             reason = node.doc->name + (" " + conflict);
             return false;
