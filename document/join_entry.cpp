@@ -220,15 +220,13 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
     // The steps over levels that the entry before went the same way (they
     // end in order, so they are the first ones) need no looking up and no
     // checks again.
-    for (size_t s = 0; s < reusable && join.walked[s].end < join.path_memo.shared; ++s) {
-        const Walked &walked = join.walked[s];
-        Step step;
-        step.level = i;
-        step.node = walked.node;
-        step.entry = walked.entry != nullptr ? &join.memo[s] : nullptr;
-        cur = walked.entry != nullptr ? walked.entry : walked.node;
-        i = walked.end + 1;
-        steps.push_back(step);
+    const size_t shared = join.path_memo.shared;
+    const Walked *walked = join.walked.data();
+    for (size_t s = 0; s < reusable && walked[s].end < shared; ++s) {
+        JoinNode *entry = walked[s].entry;
+        steps.push_back({i, walked[s].node, entry != nullptr ? &join.memo[s] : nullptr});
+        cur = entry != nullptr ? entry : walked[s].node;
+        i = walked[s].end + 1;
     }
     reused = steps.size();
     for (size_t n = levels.size(); i < n; ++i) {
@@ -300,10 +298,12 @@ void
 make_walk(DsDocJoin &join, const std::vector<Step> &steps, size_t reused)
 {
     join.walked.resize(steps.size());
-    join.made.assign(steps.size(), Made{});
+    if (join.made.size() < steps.size())
+        join.made.resize(steps.size());
     for (size_t s = reused, n = steps.size(); s < n; ++s) {
         const Step &step = steps[s];
         Made &made = join.made[s];
+        made = Made{}; // link_walk reads the steps from reused on
         JoinNode *list = step.node;
         if (list == nullptr)
             list = made.node = join.nodes.make();

@@ -49,8 +49,19 @@ shared_levels(std::string_view path, const PathMemo &memo)
         return 0;
     if (path == memo.path)
         return memo.depth;
-    size_t common = common_prefix(path, memo.path);
+    // A path mostly names a sibling of the one before, or a node below it:
+    // the levels but the last are tried at once.
+    size_t from = 0;
     size_t shared = 0;
+    if (memo.depth >= 2) {
+        size_t prefix = memo.cut.ends[memo.depth - 2] + 1; // with its "/"
+        if (path.size() >= prefix && std::memcmp(path.data(), memo.path.data(), prefix) == 0) {
+            from = prefix;
+            shared = memo.depth - 1;
+        }
+    }
+    size_t common =
+        from + common_prefix(path.substr(from), std::string_view(memo.path).substr(from));
     while (shared < memo.depth && memo.cut.ends[shared] < common)
         ++shared;
     return shared;
@@ -75,6 +86,17 @@ component_end(std::string_view text, size_t start)
             at += std::countr_zero(found) / 8;
             break;
         }
+    }
+    bool scanned = at == end || *at == '/' || *at == '"';
+    if (!scanned && end - text.data() >= 8 && std::endian::native == std::endian::little) {
+        // The last bytes, as the last eight of the text with those before
+        // at shifted out (zeros, which are neither).
+        uint64_t word;
+        std::memcpy(&word, end - 8, sizeof word);
+        word >>= 8 * (8 - (end - at));
+        uint64_t slash = word ^ (kOnes * '/'), quote = word ^ (kOnes * '"');
+        uint64_t found = (((slash - kOnes) & ~slash) | ((quote - kOnes) & ~quote)) & kHighs;
+        at = found != 0 ? at + std::countr_zero(found) / 8 : end;
     }
     while (at < end && *at != '/' && *at != '"')
         ++at;
