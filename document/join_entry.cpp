@@ -219,16 +219,17 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
     size_t i = 0;
     // The steps over levels that the entry before went the same way (they
     // end in order, so they are the first ones) need no looking up and no
-    // checks again.
+    // checks again: steps holds them as link_walk left them.
     const size_t shared = join.path_memo.shared;
-    const Walked *walked = join.walked.data();
-    for (size_t s = 0; s < reusable && walked[s].end < shared; ++s) {
-        JoinNode *entry = walked[s].entry;
-        steps.push_back({i, walked[s].node, entry != nullptr ? &join.memo[s] : nullptr});
-        cur = entry != nullptr ? entry : walked[s].node;
-        i = walked[s].end + 1;
+    reused = 0;
+    while (reused < reusable && join.walked[reused].end < shared)
+        ++reused;
+    steps.resize(reused);
+    if (reused != 0) {
+        const Walked &last = join.walked[reused - 1];
+        cur = last.entry != nullptr ? last.entry : last.node;
+        i = last.end + 1;
     }
-    reused = steps.size();
     for (size_t n = levels.size(); i < n; ++i) {
         const Node &node = levels[i].node;
         if (i < join.at_keys.size() && node.key != join.at_keys[i]) {
@@ -313,14 +314,14 @@ make_walk(DsDocJoin &join, const std::vector<Step> &steps, size_t reused)
         made.entry = join.nodes.make();
         made.keys = join.texts.store(step.entry->printed);
         made.identity = join.texts.store(step.entry->identity);
-        join.entries.try_emplace(EntryKey{list, made.identity}, nullptr);
+        made.slot = &join.entries.try_emplace(EntryKey{list, made.identity}, nullptr).first->second;
     }
 }
 
 // Links what make_walk made into the tree (nothing here allocates) and
 // returns the entry's own node.
 JoinNode *
-link_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<Step> &steps,
+link_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &steps,
           size_t reused)
 {
     // The first reused steps went where they went before.
@@ -330,7 +331,7 @@ link_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<S
         node = last.entry != nullptr ? last.entry : last.node;
     }
     for (size_t s = reused, n = steps.size(); s < n; ++s) {
-        const Step &step = steps[s];
+        Step &step = steps[s];
         const Made &made = join.made[s];
         Walked &walked = join.walked[s];
         const Node &schema = levels[step.level].node;
@@ -343,6 +344,7 @@ link_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<S
         }
         node = next;
         walked = {step.level, next, nullptr};
+        step.node = next; // as the next entry that reuses the step finds it
         if (!step.entry)
             continue;
         size_t count = schema.doc->key_count == 0 ? 1 : schema.doc->key_count;
@@ -352,7 +354,7 @@ link_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<S
             continue;
         }
         node = walked.entry = made.entry;
-        join.entries.find(EntryKey{next, made.identity})->second = node;
+        *made.slot = node;
         (next->last_entry != nullptr ? next->last_entry->next : next->first_entry) = node;
         next->last_entry = node;
         node->node = levels[step.level + count].node;
@@ -374,7 +376,8 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     std::string reason;
     std::vector<Level> &levels = join.levels;
     std::vector<Step> &steps = join.steps;
-    steps.clear(); // levels keeps the last path's, which the next path may share
+    // levels keeps the last path's, which the next path may share, and steps
+    // the last walk's, which the next may reuse.
     const JoinNode *cur = nullptr;
     size_t reusable = join.walked_valid ? join.walked.size() : 0;
     size_t reused = 0;

@@ -246,6 +246,7 @@ struct Made {
     JoinNode *entry = nullptr;
     std::string_view keys;
     std::string_view identity;
+    JoinNode **slot = nullptr; // the entry's slot in the entry index
 };
 
 // The printed values of leaves by their packed bytes, type and document
