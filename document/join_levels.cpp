@@ -124,8 +124,12 @@ sibling_fitting(const DsKeyNode *first, std::string_view component, PathMemo &me
     auto &last = memo.last_in_chain[verified_slot(first) % memo.last_in_chain.size()];
     if (last.first == first) {
         for (const DsKeyNode *guess : {forest.next_sibling(last.second), first}) {
-            if (guess != nullptr && memo.verified[verified_slot(guess)] == guess &&
-                node_fits(guess, part)) {
+            if (guess == nullptr)
+                continue;
+            // A verified node is literal, and its name's length is known.
+            const PathMemo::Verified &known = memo.verified[verified_slot(guess)];
+            if (known.node == guess && known.length == component.size() &&
+                std::memcmp(guess->name, component.data(), component.size()) == 0) {
                 last.second = guess;
                 return guess;
             }
@@ -143,7 +147,7 @@ sibling_fitting(const DsKeyNode *first, std::string_view component, PathMemo &me
             return node;
         memo.literals.emplace(PathMemo::Sibling{first, {node->name, component.size()}}, node);
     }
-    memo.verified[verified_slot(node)] = node;
+    memo.verified[verified_slot(node)] = {node, component.size()};
     last = {first, node};
     return node;
 }

@@ -162,10 +162,14 @@ struct PathMemo {
     // or the first of them for the next list entry: the node named last in a
     // chain is kept in the chain's slot of last_in_chain (first node, last).
     // A literal node that the table gave is the first of its chain that fits
-    // its name: it is kept in its slot of verified, and taken again at once
-    // when predicted.
+    // its name: it is kept in its slot of verified with its name's length,
+    // and taken again at once when predicted and named.
     std::array<std::pair<const DsKeyNode *, const DsKeyNode *>, 64> last_in_chain{};
-    std::array<const DsKeyNode *, 256> verified{};
+    struct Verified {
+        const DsKeyNode *node;
+        size_t length;
+    };
+    std::array<Verified, 256> verified{};
 };
 
 // The levels of the key that path names, each with its document data, in
@@ -256,11 +260,13 @@ class ValueMemo
 {
   public:
     // The printed value remembered for the bytes; empty when there is none.
+    // at: the bytes' slot, for keep.
     std::string_view find(const DsType *type, const DsDocValue *value, const void *bytes,
-                          size_t size) const;
-    // Remembers printed, which must outlive the memo, for the bytes.
-    void keep(const DsType *type, const DsDocValue *value, const void *bytes, size_t size,
-              std::string_view printed);
+                          size_t size, size_t &at) const;
+    // Remembers printed, which must outlive the memo, for the bytes, in
+    // the slot that find gave for them.
+    void keep(size_t at, const DsType *type, const DsDocValue *value, const void *bytes,
+              size_t size, std::string_view printed);
 
   private:
     static constexpr size_t kSlots = 256;
