@@ -78,8 +78,8 @@ entry_step(DsDocJoin &join, const std::vector<Level> &levels, size_t list, size_
 {
     if (memo_names(memo, levels, list, count))
         return true;
-    // What a key whose packed value converts back to nothing reports.
-    reason = "names a list, not one of its entries";
+    // Each refusal below says why itself (a heap text made for every new
+    // entry would cost an allocation each).
     memo.valid = false;
     memo.list = nullptr;
     memo.entry = nullptr;
