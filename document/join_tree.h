@@ -14,7 +14,9 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -80,9 +82,17 @@ struct JoinNode {
 class NodeArena
 {
   public:
-    JoinNode *make();
+    JoinNode *
+    make()
+    {
+        static_assert(std::is_trivially_destructible_v<JoinNode>, "chunks are released unvisited");
+        if (used_ == size_)
+            add_chunk();
+        return new (chunks_.back().get() + used_++ * sizeof(JoinNode)) JoinNode();
+    }
 
   private:
+    void add_chunk();
     static constexpr size_t kFirst = 16;
     static constexpr size_t kChunk = 256;
     std::vector<std::unique_ptr<std::byte[]>> chunks_;
@@ -95,9 +105,21 @@ class NodeArena
 class TextArena
 {
   public:
-    std::string_view store(std::string_view text);
+    std::string_view
+    store(std::string_view text)
+    {
+        if (text.empty())
+            return {};
+        if (text.size() > size_ - used_)
+            add_chunk(text.size());
+        char *at = chunks_.back().get() + used_;
+        std::memcpy(at, text.data(), text.size());
+        used_ += text.size();
+        return {at, text.size()};
+    }
 
   private:
+    void add_chunk(size_t least); // a new chunk of at least least bytes
     static constexpr size_t kFirst = 1024;
     static constexpr size_t kChunk = 64 * 1024;
     std::vector<std::unique_ptr<char[]>> chunks_;

@@ -82,7 +82,7 @@ int64_t
 entry_values(DsDocJoin &join, const Node &owner, const DsType *type, const void *value,
              size_t value_len, std::string_view &printed, std::string &reason)
 {
-    if (value == nullptr || type == nullptr || value_len != ds_type_size(type)) {
+    if (value == nullptr || type == nullptr || value_len != type->size) {
         reason = "value of " + std::to_string(value_len) + " bytes where its type has " +
                  std::to_string(type ? ds_type_size(type) : 0);
         return -1;
