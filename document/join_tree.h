@@ -8,124 +8,20 @@
 #define DSTYPES_DOCUMENT_JOIN_TREE_H
 
 #include "document/doc.h"
+#include "document/join_nodes.h"
 #include "document/known_patterns.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
-#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace doc
 {
-
-struct JoinNode;
-
-// A list entry known by its list and its identity (its key levels' packed
-// values, one after another, kept in the join's text arena).
-struct EntryKey {
-    const JoinNode *list;
-    std::string_view identity;
-    bool operator==(const EntryKey &) const = default;
-};
-struct EntryKeyHash {
-    size_t
-    operator()(const EntryKey &key) const
-    {
-        // The list, the identity's length and its first 64 bytes, a word a
-        // step: identities are mostly texts in fields of hundreds of bytes
-        // that end in zero filler.
-        uint64_t h = reinterpret_cast<uintptr_t>(key.list) ^ key.identity.size() << 48;
-        size_t n = std::min<size_t>(key.identity.size(), 64);
-        for (size_t i = 0; i < n; i += 8) {
-            uint64_t word = 0;
-            if (n - i >= 8)
-                std::memcpy(&word, key.identity.data() + i, 8);
-            else
-                for (size_t j = i; j < n; ++j)
-                    word = word << 8 | static_cast<unsigned char>(key.identity[j]);
-            h = (h ^ word) * 0x9E3779B97F4A7C15ull;
-            h ^= h >> 29;
-        }
-        return static_cast<size_t>(h);
-    }
-};
-// The entries of all lists of a join.
-using EntryIndex = std::unordered_map<EntryKey, JoinNode *, EntryKeyHash>;
-
-// One data node: a container, a list, a list entry, a leaf or a leaf-list.
-// Texts are printed JSON values, several of them separated by NUL bytes
-// (which a printed value never holds).
-struct JoinNode {
-    Node node;                       // the schema node; for a list entry its last key level
-    bool given = false;              // an entry named it (a presence container, a list entry)
-    uint32_t value_count = 0;        // leaf: 1 once given; leaf-list: its elements
-    uint32_t key_count = 0;          // list entry: its key values
-    std::string_view values;         // leaf, leaf-list: the printed values
-    std::string_view keys;           // list entry: the printed key values in key order
-    JoinNode *first_child = nullptr; // the children in print order (schema order)
-    JoinNode *last_child = nullptr;
-    JoinNode *next = nullptr; // the next child of the parent, or the list's next entry
-    // A list: its entries in the order in which they first came (the join
-    // finds them by identity in its EntryIndex).
-    JoinNode *first_entry = nullptr;
-    JoinNode *last_entry = nullptr;
-};
-
-// Nodes made in chunks, growing to kChunk nodes, and released with the join
-// at once: a node owns nothing, and each is made where it is first used.
-class NodeArena
-{
-  public:
-    JoinNode *
-    make()
-    {
-        static_assert(std::is_trivially_destructible_v<JoinNode>, "chunks are released unvisited");
-        if (used_ == size_)
-            add_chunk();
-        return new (chunks_.back().get() + used_++ * sizeof(JoinNode)) JoinNode();
-    }
-
-  private:
-    void add_chunk();
-    static constexpr size_t kFirst = 16;
-    static constexpr size_t kChunk = 256;
-    std::vector<std::unique_ptr<std::byte[]>> chunks_;
-    size_t used_ = 0;
-    size_t size_ = 0;
-};
-
-// Texts copied into chunks, growing to kChunk bytes (or one text's size),
-// and released with the join.
-class TextArena
-{
-  public:
-    std::string_view
-    store(std::string_view text)
-    {
-        if (text.empty())
-            return {};
-        if (text.size() > size_ - used_)
-            add_chunk(text.size());
-        char *at = chunks_.back().get() + used_;
-        std::memcpy(at, text.data(), text.size());
-        used_ += text.size();
-        return {at, text.size()};
-    }
-
-  private:
-    void add_chunk(size_t least); // a new chunk of at least least bytes
-    static constexpr size_t kFirst = 1024;
-    static constexpr size_t kChunk = 64 * 1024;
-    std::vector<std::unique_ptr<char[]>> chunks_;
-    size_t used_ = 0;
-    size_t size_ = 0;
-};
 
 // One level of an entry's path, resolved against the schema.
 struct Level {
@@ -229,6 +125,13 @@ struct EntryMemo {
     const JoinNode *list = nullptr;
     JoinNode *entry = nullptr;
 };
+
+// Makes memo hold the list entry whose list is levels[list] and whose count
+// key levels follow it: its identity and key values; false with reason when a
+// key is no valid value, or when the entry is not the one that join's at_ids
+// names (join_list_entries.cpp).
+bool entry_step(DsDocJoin &join, const std::vector<Level> &levels, size_t list, size_t count,
+                EntryMemo &memo, std::string &reason);
 
 // One node on an entry's way through the tree: its level and, for a list
 // entry, what its keys gave.
