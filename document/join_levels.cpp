@@ -64,6 +64,18 @@ shared_levels(std::string_view path, const PathMemo &memo)
         from + common_prefix(path.substr(from), std::string_view(memo.path).substr(from));
     while (shared < memo.depth && memo.cut.ends[shared] < common)
         ++shared;
+    // The last level ran to the end of memo's path. A path that goes on
+    // behind all of it with a "/" (a node below the one before) shares it
+    // too, when that "/" is outside a quoted stretch: the level has no quote,
+    // or is a string whose quotes close it.
+    if (shared + 1 == memo.depth && common == memo.path.size() && path.size() > common &&
+        path[common] == '/') {
+        std::string_view last = std::string_view(memo.path).substr(
+            memo.depth >= 2 ? memo.cut.ends[memo.depth - 2] + 1 : 1);
+        std::string_view inner;
+        if (last.find('"') == std::string_view::npos || plain_string(last, inner))
+            ++shared;
+    }
     return shared;
 }
 
