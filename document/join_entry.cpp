@@ -193,9 +193,6 @@ insert_child(JoinNode &parent, JoinNode *child)
 void
 make_walk(DsDocJoin &join, const std::vector<Step> &steps, size_t reused)
 {
-    join.walked.resize(steps.size());
-    if (join.made.size() < steps.size())
-        join.made.resize(steps.size());
     for (size_t s = reused, n = steps.size(); s < n; ++s) {
         const Step &step = steps[s];
         Made &made = join.made[s];
@@ -274,7 +271,7 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     // levels keeps the last path's, which the next path may share, and steps
     // the last walk's, which the next may reuse.
     const JoinNode *cur = nullptr;
-    size_t reusable = join.walked_valid ? join.walked.size() : 0;
+    size_t reusable = join.walked_valid ? join.walked_count : 0;
     size_t reused = 0;
     join.walked_valid = false;
     if (!resolve_levels(path, levels, reason, &join.path_memo) ||
@@ -301,6 +298,7 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     node->given = !takes_value;
     node->values = printed;
     node->value_count = static_cast<uint32_t>(count);
+    join.walked_count = steps.size();
     join.walked_valid = true;
     return 0;
 }

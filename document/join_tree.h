@@ -271,9 +271,12 @@ struct DsDocJoin {
     // join_add's levels, steps and values of the entry at hand, kept for the next one.
     std::vector<doc::Level> levels;
     std::vector<doc::JoinStep> steps;
-    std::vector<doc::Walked> walked; // the steps of the entry added last
-    std::vector<doc::Made> made;     // what the entry at hand makes, step by step
-    bool walked_valid = false;       // no entry was refused since
+    // The steps of the entry added last (walked_count of them); an entry
+    // has at most one step a level.
+    std::array<doc::Walked, DS_MAX_KEY_LEVELS> walked;
+    size_t walked_count = 0;
+    std::array<doc::Made, DS_MAX_KEY_LEVELS> made; // what the entry at hand makes, step by step
+    bool walked_valid = false;                     // no entry was refused since
     doc::Scalar scalar;
     std::string printed;
     std::vector<std::string> elements;
