@@ -136,12 +136,12 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
             return false;
         }
         JoinNode *next = child_of(cur, node);
-        std::string conflict = next == nullptr && node.doc->choices != nullptr
-                                   ? creation_conflict(cur, node)
-                                   : std::string();
-        if (!conflict.empty()) {
-            reason = node.doc->name + (" " + conflict);
-            return false;
+        if (next == nullptr && node.doc->choices != nullptr) {
+            std::string conflict = creation_conflict(cur, node);
+            if (!conflict.empty()) {
+                reason = node.doc->name + (" " + conflict);
+                return false;
+            }
         }
         Step step;
         step.level = i;
