@@ -86,7 +86,9 @@ child_of(const JoinNode *parent, const Node &node)
     return find_child(parent, node.key);
 }
 
-// The entry of list (null: none) whose identity memo holds, or null.
+// The entry of list (null: none) whose identity memo holds, or null. Its
+// absence is remembered too: only link_walk makes an entry, and it makes the
+// memo of its step name it.
 JoinNode *
 entry_of(const DsDocJoin &join, const JoinNode *list, EntryMemo &memo)
 {
@@ -94,12 +96,9 @@ entry_of(const DsDocJoin &join, const JoinNode *list, EntryMemo &memo)
         return nullptr;
     if (memo.list == list)
         return memo.entry;
-    JoinNode *entry = find_entry(join, list, memo.identity);
-    if (entry == nullptr)
-        return nullptr;
     memo.list = list;
-    memo.entry = entry;
-    return entry;
+    memo.entry = find_entry(join, list, memo.identity);
+    return memo.entry;
 }
 
 // The walk of an entry's levels over the tree: what exists, and what to

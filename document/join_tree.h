@@ -120,8 +120,8 @@ struct EntryMemo {
     std::string identity;
     std::string printed; // the key values as the entry prints them
     uint32_t printed_count = 0;
-    // The tree's entry of that identity and the list that holds it, once
-    // found (a join never removes an entry).
+    // The list looked in for that identity, once looked in, and its entry
+    // there (null: none yet; a join never removes an entry).
     const JoinNode *list = nullptr;
     JoinNode *entry = nullptr;
 };
