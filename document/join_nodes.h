@@ -83,7 +83,10 @@ class NodeArena
         static_assert(std::is_trivially_destructible_v<JoinNode>, "chunks are released unvisited");
         if (used_ == size_)
             add_chunk();
-        return new (chunks_.back().get() + used_++ * sizeof(JoinNode)) JoinNode();
+        // Default-initialised: every member has its initialiser, and the
+        // node is written member by member (value-initialising it would
+        // clear all of it first, which GCC does with a slow string store).
+        return new (chunks_.back().get() + used_++ * sizeof(JoinNode)) JoinNode;
     }
 
   private:
