@@ -129,6 +129,9 @@ verified_slot(const DsKeyNode *node)
 const DsKeyNode *
 sibling_fitting(const DsKeyNode *first, std::string_view component, PathMemo &memo)
 {
+    // A typed first node fits every component (a list's key level).
+    if (first->field_type != nullptr)
+        return first;
     DsPathComponent part{component.data(), static_cast<uint32_t>(component.size())};
     // Within the first module's forest, checked to be a plain tree before the
     // memo got any level from it: every link is followed as written.
