@@ -13,36 +13,23 @@
 namespace doc
 {
 
-JoinNode *
-NodeArena::make()
+void
+NodeArena::add_chunk()
 {
-    static_assert(std::is_trivially_destructible_v<JoinNode>, "chunks are released unvisited");
-    if (used_ == size_) {
-        // Small joins stay small; big ones take chunks of kChunk nodes.
-        size_t size = std::min(kChunk, kFirst << std::min<size_t>(chunks_.size(), 8));
-        chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(size * sizeof(JoinNode)));
-        used_ = 0;
-        size_ = size;
-    }
-    return new (chunks_.back().get() + used_++ * sizeof(JoinNode)) JoinNode();
+    // Small joins stay small; big ones take chunks of kChunk nodes.
+    size_t size = std::min(kChunk, kFirst << std::min<size_t>(chunks_.size(), 8));
+    chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(size * sizeof(JoinNode)));
+    used_ = 0;
+    size_ = size;
 }
 
-std::string_view
-TextArena::store(std::string_view text)
+void
+TextArena::add_chunk(size_t least)
 {
-    if (text.empty())
-        return {};
-    if (text.size() > size_ - used_) {
-        size_t size =
-            std::max(std::min(kChunk, kFirst << std::min<size_t>(chunks_.size(), 8)), text.size());
-        chunks_.push_back(std::make_unique_for_overwrite<char[]>(size));
-        used_ = 0;
-        size_ = size;
-    }
-    char *at = chunks_.back().get() + used_;
-    std::memcpy(at, text.data(), text.size());
-    used_ += text.size();
-    return {at, text.size()};
+    size_t size = std::max(std::min(kChunk, kFirst << std::min<size_t>(chunks_.size(), 8)), least);
+    chunks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+    used_ = 0;
+    size_ = size;
 }
 
 // The data node that a join's at names, or null when no entry reached it.

@@ -121,6 +121,43 @@ scalar_of(const DsDocValue &value, const Library &v, Scalar &out, std::string &r
     return scalar_of_library(value, in, out, reason);
 }
 
+// Whether scalar_of_library takes the library text of a value of form as
+// the document text, unchecked and unchanged, and as which kind: true for
+// every base but those that check or rewrite their text (decimal64, empty,
+// bits, unions, strings of a canonical form that the text does not have yet)
+// and for every form but doubles.
+bool
+kept_text(const DsDocValue &value, Form form, Scalar::Kind &kind)
+{
+    if (form == Form::real)
+        return false;
+    switch (value.base) {
+    case DS_DOC_INT8:
+    case DS_DOC_INT16:
+    case DS_DOC_INT32:
+    case DS_DOC_UINT8:
+    case DS_DOC_UINT16:
+    case DS_DOC_UINT32:
+        kind = Scalar::Kind::number;
+        return true;
+    case DS_DOC_BOOLEAN:
+        kind = Scalar::Kind::boolean;
+        return true;
+    case DS_DOC_DECIMAL64:
+    case DS_DOC_EMPTY:
+    case DS_DOC_BITS:
+    case DS_DOC_UNION:
+        return false;
+    case DS_DOC_STRING:
+        kind = Scalar::Kind::string;
+        return value.canon == DS_DOC_CANON_NONE ||
+               (value.canon == DS_DOC_CANON_IPV6_ADDRESS && form == Form::ipv6);
+    default:
+        kind = Scalar::Kind::string;
+        return true;
+    }
+}
+
 // Receives the scalars of a packed value from the walk and appends their
 // document forms to out, NUL between two. A refusal of the walk makes the
 // value invalid; a value without a document form keeps the first reason and
@@ -205,11 +242,37 @@ class ScalarSink : public core::QuietSink
             return true;
         if (out_.count++ != 0)
             out_.printed += '\0';
+        if (out_.elements == nullptr && append_kept(v))
+            return true;
         if (!scalar_of(value_, v, out_.scalar, out_.reason))
             return true;
         append_scalar(out_.printed, out_.scalar);
         if (out_.elements != nullptr)
             out_.elements->push_back(out_.scalar.text);
+        return true;
+    }
+
+    // Appends v's document form when it is the library's text as it stands
+    // (kept_text), without the scratch scalar; false when it is not.
+    bool
+    append_kept(const Library &v)
+    {
+        Scalar::Kind kind = Scalar::Kind::string;
+        if (!kept_text(value_, v.form, kind))
+            return false;
+        char digits[32];
+        std::string spare;
+        std::string_view text = library_text(v, digits, spare);
+        if (kind != Scalar::Kind::string) {
+            out_.printed += text;
+        } else if (v.form == Form::integer) {
+            // Digits and a sign need no escapes.
+            out_.printed += '"';
+            out_.printed += text;
+            out_.printed += '"';
+        } else {
+            append_json_string(out_.printed, text);
+        }
         return true;
     }
 

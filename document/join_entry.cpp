@@ -1,6 +1,6 @@
 // Entries on their way into a join: an entry's levels (join_levels.cpp)
-// walked over the tree, its list entries identified by their packed keys,
-// its value checked and brought into its document form, and its place in
+// walked over the tree, its list entries identified by their packed keys
+// (join_list_entries.cpp), its value checked and brought into its document form, and its place in
 // the tree checked against choices, all before anything changes; then the
 // nodes it needs are built. The C calls live in join.cpp.
 #include "document/join_tree.h"
@@ -15,111 +15,6 @@ namespace
 {
 
 using Step = JoinStep;
-
-// Whether memo holds the list entry whose list is levels[list] and whose
-// count key levels follow it.
-bool
-memo_names(const EntryMemo &memo, const std::vector<Level> &levels, size_t list, size_t count)
-{
-    if (!memo.valid || memo.level != list || memo.keys.size() != count + 1)
-        return false;
-    for (size_t j = 0; j <= count; ++j)
-        if (memo.keys[j] != levels[list + j].node.key)
-            return false;
-    for (size_t j = 1; j <= count; ++j)
-        if (memo.components[j - 1] != levels[list + j].component)
-            return false;
-    return true;
-}
-
-// Appends the document text of a typed level's key value, whose packed form
-// stands in memo's identity from at on, to memo's printed keys: packed here
-// (packed_here), or by the general path, which gave its library form.
-bool
-key_text(const Level &level, EntryMemo &memo, size_t at, bool packed_here, json_object *library,
-         PatternKinds &patterns, std::string &reason)
-{
-    const DsType *type = level.node.key->field_type;
-    const DsDocValue *value = level.node.doc->value;
-    const char *packed = memo.identity.data() + at;
-    if (memo.printed_count++ != 0)
-        memo.printed += '\0';
-    JsonPtr made;
-    if (packed_here && prints_directly(value, type, false)) {
-        Scalar scalar;
-        PrintedValues out{memo.printed, scalar, nullptr};
-        if (print_packed(*value, type, packed, ds_type_size(type), false, patterns, out))
-            return true;
-        reason = out.invalid ? "names a list, not one of its entries" : out.reason;
-        return false;
-    }
-    if (packed_here) {
-        made.reset(ds_c_to_jo(type, packed, ds_type_size(type)));
-        library = made.get();
-    }
-    Scalar key;
-    if (library == nullptr) {
-        reason = "names a list, not one of its entries";
-        return false;
-    }
-    if (!document_scalar(level.node, library, key, reason))
-        return false;
-    append_scalar(memo.printed, key);
-    return true;
-}
-
-// Makes memo hold the list entry whose list is levels[list] and whose count
-// key levels follow it: its identity and key values; false with reason when a
-// key is no valid value, or when the entry is not the one that join's at_ids
-// names.
-bool
-entry_step(DsDocJoin &join, const std::vector<Level> &levels, size_t list, size_t count,
-           EntryMemo &memo, std::string &reason)
-{
-    if (memo_names(memo, levels, list, count))
-        return true;
-    // What a key whose packed value converts back to nothing reports.
-    reason = "names a list, not one of its entries";
-    memo.valid = false;
-    memo.list = nullptr;
-    memo.entry = nullptr;
-    memo.identity.clear();
-    memo.printed.clear();
-    memo.printed_count = 0;
-    for (size_t i = list + 1; i <= list + count; ++i) {
-        const Level &level = levels[i];
-        size_t at = memo.identity.size();
-        KeyPack pack =
-            pack_key(level.node.key->field_type, level.component, join.patterns, memo.identity);
-        json_object *library = nullptr;
-        if (pack == KeyPack::refused)
-            reason = invalid_key(level);
-        if (pack == KeyPack::refused ||
-            (pack == KeyPack::general && !level_identity(level, memo.identity, &library, reason)))
-            return false;
-        JsonPtr owner(library);
-        if (i < join.at_ids.size() &&
-            std::string_view(memo.identity).substr(at) != join.at_ids[i]) {
-            reason = "is not below the joined node";
-            return false;
-        }
-        if (level.node.doc->value == nullptr)
-            continue; // a keyless list's position is no member of the entry
-        if (!key_text(level, memo, at, pack == KeyPack::packed, library, join.patterns, reason)) {
-            reason = "key " + std::string(level.component) + ": " + reason;
-            return false;
-        }
-    }
-    memo.level = list;
-    memo.keys.resize(count + 1);
-    memo.components.resize(count);
-    for (size_t j = 0; j <= count; ++j)
-        memo.keys[j] = levels[list + j].node.key;
-    for (size_t j = 1; j <= count; ++j)
-        memo.components[j - 1].assign(levels[list + j].component);
-    memo.valid = true;
-    return true;
-}
 
 // The choice/case pairs of a node, outermost first.
 std::vector<std::pair<std::string_view, std::string_view>>
@@ -174,7 +69,26 @@ creation_conflict(const JoinNode *parent, const Node &node)
     return {};
 }
 
-// The entry of list (null: none) whose identity memo holds, or null.
+// The child of parent (null: none) that stands for node, or null. Children
+// are in print order, where a schema node has one place: one that would
+// come after the last child is not among them (the common case, as entries
+// mostly come in schema order) and needs no search.
+JoinNode *
+child_of(const JoinNode *parent, const Node &node)
+{
+    if (parent == nullptr || parent->last_child == nullptr)
+        return nullptr;
+    JoinNode *last = parent->last_child;
+    if (last->node.key == node.key)
+        return last;
+    if (last->node.doc->order < node.doc->order)
+        return nullptr;
+    return find_child(parent, node.key);
+}
+
+// The entry of list (null: none) whose identity memo holds, or null. Its
+// absence is remembered too: only link_walk makes an entry, and it makes the
+// memo of its step name it.
 JoinNode *
 entry_of(const DsDocJoin &join, const JoinNode *list, EntryMemo &memo)
 {
@@ -182,12 +96,9 @@ entry_of(const DsDocJoin &join, const JoinNode *list, EntryMemo &memo)
         return nullptr;
     if (memo.list == list)
         return memo.entry;
-    JoinNode *entry = find_entry(join, list, memo.identity);
-    if (entry == nullptr)
-        return nullptr;
     memo.list = list;
-    memo.entry = entry;
-    return entry;
+    memo.entry = find_entry(join, list, memo.identity);
+    return memo.entry;
 }
 
 // The walk of an entry's levels over the tree: what exists, and what to
@@ -202,18 +113,17 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
     size_t i = 0;
     // The steps over levels that the entry before went the same way (they
     // end in order, so they are the first ones) need no looking up and no
-    // checks again.
-    for (size_t s = 0; s < reusable && join.walked[s].end < join.path_memo.shared; ++s) {
-        const Walked &walked = join.walked[s];
-        Step step;
-        step.level = i;
-        step.node = walked.node;
-        step.entry = walked.entry != nullptr ? &join.memo[s] : nullptr;
-        cur = walked.entry != nullptr ? walked.entry : walked.node;
-        i = walked.end + 1;
-        steps.push_back(step);
+    // checks again: steps holds them as link_walk left them.
+    const size_t shared = join.path_memo.shared;
+    reused = 0;
+    while (reused < reusable && join.walked[reused].end < shared)
+        ++reused;
+    steps.resize(reused);
+    if (reused != 0) {
+        const Walked &last = join.walked[reused - 1];
+        cur = last.entry != nullptr ? last.entry : last.node;
+        i = last.end + 1;
     }
-    reused = steps.size();
     for (size_t n = levels.size(); i < n; ++i) {
         const Node &node = levels[i].node;
         if (i < join.at_keys.size() && node.key != join.at_keys[i]) {
@@ -224,11 +134,13 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
             reason = "names a key level without its list";
             return false;
         }
-        JoinNode *next = find_child(cur, node.key);
-        std::string conflict = next == nullptr ? creation_conflict(cur, node) : std::string();
-        if (!conflict.empty()) {
-            reason = node.doc->name + (" " + conflict);
-            return false;
+        JoinNode *next = child_of(cur, node);
+        if (next == nullptr && node.doc->choices != nullptr) {
+            std::string conflict = creation_conflict(cur, node);
+            if (!conflict.empty()) {
+                reason = node.doc->name + (" " + conflict);
+                return false;
+            }
         }
         Step step;
         step.level = i;
@@ -280,11 +192,10 @@ insert_child(JoinNode &parent, JoinNode *child)
 void
 make_walk(DsDocJoin &join, const std::vector<Step> &steps, size_t reused)
 {
-    join.walked.resize(steps.size());
-    join.made.assign(steps.size(), Made{});
     for (size_t s = reused, n = steps.size(); s < n; ++s) {
         const Step &step = steps[s];
         Made &made = join.made[s];
+        made = Made{}; // link_walk reads the steps from reused on
         JoinNode *list = step.node;
         if (list == nullptr)
             list = made.node = join.nodes.make();
@@ -294,14 +205,14 @@ make_walk(DsDocJoin &join, const std::vector<Step> &steps, size_t reused)
         made.entry = join.nodes.make();
         made.keys = join.texts.store(step.entry->printed);
         made.identity = join.texts.store(step.entry->identity);
-        join.entries.try_emplace(EntryKey{list, made.identity}, nullptr);
+        made.slot = &join.entries.try_emplace(EntryKey{list, made.identity}, nullptr).first->second;
     }
 }
 
 // Links what make_walk made into the tree (nothing here allocates) and
 // returns the entry's own node.
 JoinNode *
-link_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<Step> &steps,
+link_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &steps,
           size_t reused)
 {
     // The first reused steps went where they went before.
@@ -311,7 +222,7 @@ link_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<S
         node = last.entry != nullptr ? last.entry : last.node;
     }
     for (size_t s = reused, n = steps.size(); s < n; ++s) {
-        const Step &step = steps[s];
+        Step &step = steps[s];
         const Made &made = join.made[s];
         Walked &walked = join.walked[s];
         const Node &schema = levels[step.level].node;
@@ -324,6 +235,7 @@ link_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<S
         }
         node = next;
         walked = {step.level, next, nullptr};
+        step.node = next; // as the next entry that reuses the step finds it
         if (!step.entry)
             continue;
         size_t count = schema.doc->key_count == 0 ? 1 : schema.doc->key_count;
@@ -333,7 +245,7 @@ link_walk(DsDocJoin &join, const std::vector<Level> &levels, const std::vector<S
             continue;
         }
         node = walked.entry = made.entry;
-        join.entries.find(EntryKey{next, made.identity})->second = node;
+        *made.slot = node;
         (next->last_entry != nullptr ? next->last_entry->next : next->first_entry) = node;
         next->last_entry = node;
         node->node = levels[step.level + count].node;
@@ -355,9 +267,10 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     std::string reason;
     std::vector<Level> &levels = join.levels;
     std::vector<Step> &steps = join.steps;
-    steps.clear(); // levels keeps the last path's, which the next path may share
+    // levels keeps the last path's, which the next path may share, and steps
+    // the last walk's, which the next may reuse.
     const JoinNode *cur = nullptr;
-    size_t reusable = join.walked_valid ? join.walked.size() : 0;
+    size_t reusable = join.walked_valid ? join.walked_count : 0;
     size_t reused = 0;
     join.walked_valid = false;
     if (!resolve_levels(path, levels, reason, &join.path_memo) ||
@@ -384,6 +297,7 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     node->given = !takes_value;
     node->values = printed;
     node->value_count = static_cast<uint32_t>(count);
+    join.walked_count = steps.size();
     join.walked_valid = true;
     return 0;
 }

@@ -55,6 +55,28 @@ grow(std::string &identity, size_t at, size_t size)
     return reinterpret_cast<uint8_t *>(identity.data() + at);
 }
 
+// An IPv4 or IPv6 address text that its base's known pattern accepts,
+// appended to identity in the type's packed form: the pattern's reading
+// gives the bytes that inet_pton gives for such a text, so it is not read
+// twice. False (identity unchanged) for any other text or type.
+bool
+known_address(const DsType *type, std::string_view text, PatternKinds &patterns,
+              std::string &identity)
+{
+    uint64_t converter = type->p.converted.converter;
+    KnownPattern kind = patterns.of(type->p.converted.base);
+    bool ipv4 = converter == DS_CONVERT_IPV4 && kind == KnownPattern::ipv4;
+    bool ipv6 = converter == DS_CONVERT_IPV6 && kind == KnownPattern::ipv6;
+    if ((!ipv4 && !ipv6) || core::address_width(converter) > type->size || !core::c_locale())
+        return false;
+    uint8_t bytes[16];
+    if (ipv4 ? !dotted_quad(text, bytes) : !formatted_ipv6(text, bytes))
+        return false;
+    size_t at = identity.size();
+    std::memcpy(grow(identity, at, type->size), bytes, core::address_width(converter));
+    return true;
+}
+
 // An address text in its base string type's packed form (text, NUL, zero
 // filler) in copy, checked by that type's pattern, then read into the
 // address's bytes: ds_jo_to_c's steps for a converted address.
@@ -72,6 +94,8 @@ pack_address(const DsType *type, std::string_view text, PatternKinds &patterns,
     text.copy(copy, text.size());
     if (!core::address_fits(converter, copy))
         return KeyPack::general; // refused there, after what a broken pattern reports
+    if (known_address(type, text, patterns, identity))
+        return KeyPack::packed;
     if (!text_is_valid(patterns, base, copy, text.size()) ||
         core::address_width(converter) > type->size)
         return KeyPack::refused;

@@ -49,10 +49,33 @@ shared_levels(std::string_view path, const PathMemo &memo)
         return 0;
     if (path == memo.path)
         return memo.depth;
-    size_t common = common_prefix(path, memo.path);
+    // A path mostly names a sibling of the one before, or a node below it:
+    // the levels but the last are tried at once.
+    size_t from = 0;
     size_t shared = 0;
+    if (memo.depth >= 2) {
+        size_t prefix = memo.cut.ends[memo.depth - 2] + 1; // with its "/"
+        if (path.size() >= prefix && std::memcmp(path.data(), memo.path.data(), prefix) == 0) {
+            from = prefix;
+            shared = memo.depth - 1;
+        }
+    }
+    size_t common =
+        from + common_prefix(path.substr(from), std::string_view(memo.path).substr(from));
     while (shared < memo.depth && memo.cut.ends[shared] < common)
         ++shared;
+    // The last level ran to the end of memo's path. A path that goes on
+    // behind all of it with a "/" (a node below the one before) shares it
+    // too, when that "/" is outside a quoted stretch: the level has no quote,
+    // or is a string whose quotes close it.
+    if (shared + 1 == memo.depth && common == memo.path.size() && path.size() > common &&
+        path[common] == '/') {
+        std::string_view last = std::string_view(memo.path).substr(
+            memo.depth >= 2 ? memo.cut.ends[memo.depth - 2] + 1 : 1);
+        std::string_view inner;
+        if (last.find('"') == std::string_view::npos || plain_string(last, inner))
+            ++shared;
+    }
     return shared;
 }
 
@@ -76,6 +99,17 @@ component_end(std::string_view text, size_t start)
             break;
         }
     }
+    bool scanned = at == end || *at == '/' || *at == '"';
+    if (!scanned && end - text.data() >= 8 && std::endian::native == std::endian::little) {
+        // The last bytes, as the last eight of the text with those before
+        // at shifted out (zeros, which are neither).
+        uint64_t word;
+        std::memcpy(&word, end - 8, sizeof word);
+        word >>= 8 * (8 - (end - at));
+        uint64_t slash = word ^ (kOnes * '/'), quote = word ^ (kOnes * '"');
+        uint64_t found = (((slash - kOnes) & ~slash) | ((quote - kOnes) & ~quote)) & kHighs;
+        at = found != 0 ? at + std::countr_zero(found) / 8 : end;
+    }
     while (at < end && *at != '/' && *at != '"')
         ++at;
     if (at < end && *at == '"')
@@ -95,6 +129,9 @@ verified_slot(const DsKeyNode *node)
 const DsKeyNode *
 sibling_fitting(const DsKeyNode *first, std::string_view component, PathMemo &memo)
 {
+    // A typed first node fits every component (a list's key level).
+    if (first->field_type != nullptr)
+        return first;
     DsPathComponent part{component.data(), static_cast<uint32_t>(component.size())};
     // Within the first module's forest, checked to be a plain tree before the
     // memo got any level from it: every link is followed as written.
@@ -102,8 +139,12 @@ sibling_fitting(const DsKeyNode *first, std::string_view component, PathMemo &me
     auto &last = memo.last_in_chain[verified_slot(first) % memo.last_in_chain.size()];
     if (last.first == first) {
         for (const DsKeyNode *guess : {forest.next_sibling(last.second), first}) {
-            if (guess != nullptr && memo.verified[verified_slot(guess)] == guess &&
-                node_fits(guess, part)) {
+            if (guess == nullptr)
+                continue;
+            // A verified node is literal, and its name's length is known.
+            const PathMemo::Verified &known = memo.verified[verified_slot(guess)];
+            if (known.node == guess && known.length == component.size() &&
+                std::memcmp(guess->name, component.data(), component.size()) == 0) {
                 last.second = guess;
                 return guess;
             }
@@ -121,7 +162,7 @@ sibling_fitting(const DsKeyNode *first, std::string_view component, PathMemo &me
             return node;
         memo.literals.emplace(PathMemo::Sibling{first, {node->name, component.size()}}, node);
     }
-    memo.verified[verified_slot(node)] = node;
+    memo.verified[verified_slot(node)] = {node, component.size()};
     last = {first, node};
     return node;
 }

@@ -8,6 +8,7 @@
 #define DSTYPES_DOCUMENT_JOIN_TREE_H
 
 #include "document/doc.h"
+#include "document/join_nodes.h"
 #include "document/known_patterns.h"
 
 #include <algorithm>
@@ -21,89 +22,6 @@
 
 namespace doc
 {
-
-struct JoinNode;
-
-// A list entry known by its list and its identity (its key levels' packed
-// values, one after another, kept in the join's text arena).
-struct EntryKey {
-    const JoinNode *list;
-    std::string_view identity;
-    bool operator==(const EntryKey &) const = default;
-};
-struct EntryKeyHash {
-    size_t
-    operator()(const EntryKey &key) const
-    {
-        // The list, the identity's length and its first 64 bytes, a word a
-        // step: identities are mostly texts in fields of hundreds of bytes
-        // that end in zero filler.
-        uint64_t h = reinterpret_cast<uintptr_t>(key.list) ^ key.identity.size() << 48;
-        size_t n = std::min<size_t>(key.identity.size(), 64);
-        for (size_t i = 0; i < n; i += 8) {
-            uint64_t word = 0;
-            if (n - i >= 8)
-                std::memcpy(&word, key.identity.data() + i, 8);
-            else
-                for (size_t j = i; j < n; ++j)
-                    word = word << 8 | static_cast<unsigned char>(key.identity[j]);
-            h = (h ^ word) * 0x9E3779B97F4A7C15ull;
-            h ^= h >> 29;
-        }
-        return static_cast<size_t>(h);
-    }
-};
-// The entries of all lists of a join.
-using EntryIndex = std::unordered_map<EntryKey, JoinNode *, EntryKeyHash>;
-
-// One data node: a container, a list, a list entry, a leaf or a leaf-list.
-// Texts are printed JSON values, several of them separated by NUL bytes
-// (which a printed value never holds).
-struct JoinNode {
-    Node node;                       // the schema node; for a list entry its last key level
-    bool given = false;              // an entry named it (a presence container, a list entry)
-    uint32_t value_count = 0;        // leaf: 1 once given; leaf-list: its elements
-    uint32_t key_count = 0;          // list entry: its key values
-    std::string_view values;         // leaf, leaf-list: the printed values
-    std::string_view keys;           // list entry: the printed key values in key order
-    JoinNode *first_child = nullptr; // the children in print order (schema order)
-    JoinNode *last_child = nullptr;
-    JoinNode *next = nullptr; // the next child of the parent, or the list's next entry
-    // A list: its entries in the order in which they first came (the join
-    // finds them by identity in its EntryIndex).
-    JoinNode *first_entry = nullptr;
-    JoinNode *last_entry = nullptr;
-};
-
-// Nodes made in chunks, growing to kChunk nodes, and released with the join
-// at once: a node owns nothing, and each is made where it is first used.
-class NodeArena
-{
-  public:
-    JoinNode *make();
-
-  private:
-    static constexpr size_t kFirst = 16;
-    static constexpr size_t kChunk = 256;
-    std::vector<std::unique_ptr<std::byte[]>> chunks_;
-    size_t used_ = 0;
-    size_t size_ = 0;
-};
-
-// Texts copied into chunks, growing to kChunk bytes (or one text's size),
-// and released with the join.
-class TextArena
-{
-  public:
-    std::string_view store(std::string_view text);
-
-  private:
-    static constexpr size_t kFirst = 1024;
-    static constexpr size_t kChunk = 64 * 1024;
-    std::vector<std::unique_ptr<char[]>> chunks_;
-    size_t used_ = 0;
-    size_t size_ = 0;
-};
 
 // One level of an entry's path, resolved against the schema.
 struct Level {
@@ -162,10 +80,14 @@ struct PathMemo {
     // or the first of them for the next list entry: the node named last in a
     // chain is kept in the chain's slot of last_in_chain (first node, last).
     // A literal node that the table gave is the first of its chain that fits
-    // its name: it is kept in its slot of verified, and taken again at once
-    // when predicted.
+    // its name: it is kept in its slot of verified with its name's length,
+    // and taken again at once when predicted and named.
     std::array<std::pair<const DsKeyNode *, const DsKeyNode *>, 64> last_in_chain{};
-    std::array<const DsKeyNode *, 256> verified{};
+    struct Verified {
+        const DsKeyNode *node;
+        size_t length;
+    };
+    std::array<Verified, 256> verified{};
 };
 
 // The levels of the key that path names, each with its document data, in
@@ -198,11 +120,18 @@ struct EntryMemo {
     std::string identity;
     std::string printed; // the key values as the entry prints them
     uint32_t printed_count = 0;
-    // The tree's entry of that identity and the list that holds it, once
-    // found (a join never removes an entry).
+    // The list looked in for that identity, once looked in, and its entry
+    // there (null: none yet; a join never removes an entry).
     const JoinNode *list = nullptr;
     JoinNode *entry = nullptr;
 };
+
+// Makes memo hold the list entry whose list is levels[list] and whose count
+// key levels follow it: its identity and key values; false with reason when a
+// key is no valid value, or when the entry is not the one that join's at_ids
+// names (join_list_entries.cpp).
+bool entry_step(DsDocJoin &join, const std::vector<Level> &levels, size_t list, size_t count,
+                EntryMemo &memo, std::string &reason);
 
 // One node on an entry's way through the tree: its level and, for a list
 // entry, what its keys gave.
@@ -246,6 +175,7 @@ struct Made {
     JoinNode *entry = nullptr;
     std::string_view keys;
     std::string_view identity;
+    JoinNode **slot = nullptr; // the entry's slot in the entry index
 };
 
 // The printed values of leaves by their packed bytes, type and document
@@ -255,11 +185,13 @@ class ValueMemo
 {
   public:
     // The printed value remembered for the bytes; empty when there is none.
+    // at: the bytes' slot, for keep.
     std::string_view find(const DsType *type, const DsDocValue *value, const void *bytes,
-                          size_t size) const;
-    // Remembers printed, which must outlive the memo, for the bytes.
-    void keep(const DsType *type, const DsDocValue *value, const void *bytes, size_t size,
-              std::string_view printed);
+                          size_t size, size_t &at) const;
+    // Remembers printed, which must outlive the memo, for the bytes, in
+    // the slot that find gave for them.
+    void keep(size_t at, const DsType *type, const DsDocValue *value, const void *bytes,
+              size_t size, std::string_view printed);
 
   private:
     static constexpr size_t kSlots = 256;
@@ -339,9 +271,12 @@ struct DsDocJoin {
     // join_add's levels, steps and values of the entry at hand, kept for the next one.
     std::vector<doc::Level> levels;
     std::vector<doc::JoinStep> steps;
-    std::vector<doc::Walked> walked; // the steps of the entry added last
-    std::vector<doc::Made> made;     // what the entry at hand makes, step by step
-    bool walked_valid = false;       // no entry was refused since
+    // The steps of the entry added last (walked_count of them); an entry
+    // has at most one step a level.
+    std::array<doc::Walked, DS_MAX_KEY_LEVELS> walked;
+    size_t walked_count = 0;
+    std::array<doc::Made, DS_MAX_KEY_LEVELS> made; // what the entry at hand makes, step by step
+    bool walked_valid = false;                     // no entry was refused since
     doc::Scalar scalar;
     std::string printed;
     std::vector<std::string> elements;

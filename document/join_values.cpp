@@ -82,13 +82,14 @@ int64_t
 entry_values(DsDocJoin &join, const Node &owner, const DsType *type, const void *value,
              size_t value_len, std::string_view &printed, std::string &reason)
 {
-    if (value == nullptr || type == nullptr || value_len != ds_type_size(type)) {
+    if (value == nullptr || type == nullptr || value_len != type->size) {
         reason = "value of " + std::to_string(value_len) + " bytes where its type has " +
                  std::to_string(type ? ds_type_size(type) : 0);
         return -1;
     }
     bool leaf = owner.doc->kind == DS_DOC_LEAF;
-    printed = leaf ? join.value_memo.find(type, owner.doc->value, value, value_len) : "";
+    size_t slot = 0;
+    printed = leaf ? join.value_memo.find(type, owner.doc->value, value, value_len, slot) : "";
     if (!printed.empty())
         return 1;
     bool list = owner.doc->kind == DS_DOC_LEAF_LIST;
@@ -114,7 +115,7 @@ entry_values(DsDocJoin &join, const Node &owner, const DsType *type, const void 
     }
     printed = join.texts.store(join.printed);
     if (leaf)
-        join.value_memo.keep(type, owner.doc->value, value, value_len, printed);
+        join.value_memo.keep(slot, type, owner.doc->value, value, value_len, printed);
     return count;
 }
 
@@ -140,11 +141,13 @@ ValueMemo::slot_of(const DsType *type, const DsDocValue *value, const void *byte
 }
 
 std::string_view
-ValueMemo::find(const DsType *type, const DsDocValue *value, const void *bytes, size_t size) const
+ValueMemo::find(const DsType *type, const DsDocValue *value, const void *bytes, size_t size,
+                size_t &at) const
 {
     if (size > kBytes)
         return {};
-    const Slot &slot = slots_[slot_of(type, value, bytes, size)];
+    at = slot_of(type, value, bytes, size);
+    const Slot &slot = slots_[at];
     if (slot.type != type || slot.value != value || slot.size != size ||
         std::memcmp(slot.bytes, bytes, size) != 0)
         return {};
@@ -152,12 +155,12 @@ ValueMemo::find(const DsType *type, const DsDocValue *value, const void *bytes, 
 }
 
 void
-ValueMemo::keep(const DsType *type, const DsDocValue *value, const void *bytes, size_t size,
-                std::string_view printed)
+ValueMemo::keep(size_t at, const DsType *type, const DsDocValue *value, const void *bytes,
+                size_t size, std::string_view printed)
 {
     if (size > kBytes)
         return;
-    Slot &slot = slots_[slot_of(type, value, bytes, size)];
+    Slot &slot = slots_[at];
     slot.type = type;
     slot.value = value;
     slot.size = size;
