@@ -38,7 +38,7 @@ key_text(const Level &level, EntryMemo &memo, size_t at, bool packed_here, json_
     const char *packed = memo.identity.data() + at;
     if (memo.printed_count++ != 0)
         memo.printed += '\0';
-    JsonPtr made;
+    JsonPtr converted;
     if (packed_here && prints_directly(value, type, false)) {
         Scalar scalar;
         PrintedValues out{memo.printed, scalar, nullptr};
@@ -48,8 +48,11 @@ key_text(const Level &level, EntryMemo &memo, size_t at, bool packed_here, json_
         return false;
     }
     if (packed_here) {
-        made.reset(ds_c_to_jo(type, packed, ds_type_size(type)));
-        library = made.get();
+        errno = 0;
+        converted.reset(ds_c_to_jo(type, packed, ds_type_size(type)));
+        library = converted.get();
+        if (library == nullptr)
+            throw_if_out_of_memory();
     }
     Scalar key;
     if (library == nullptr) {
