@@ -291,6 +291,10 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
         count = entry_values(join, owner, last.key->leaf_type, value, value_len, printed, reason);
         if (count < 0)
             return set_error(error, path, reason);
+        // A leaf-list without elements is no data: it makes no node, and
+        // no container or list entry for it, as a parsed tree holds none.
+        if (count == 0)
+            return 0;
     }
     make_walk(join, steps, reused);
     JoinNode *node = link_walk(join, levels, steps, reused);

@@ -267,7 +267,9 @@ SplitWalk::leaf_list(const DsKeyNode *key, const Node &node)
     }
     if (!pack(type, array.get()))
         return false;
-    return emit_entry(key, packed_.data(), packed_.size());
+    // An empty array is no data (a parsed tree holds no leaf-list for it):
+    // checked as any other, it gives no entry.
+    return count == 0 || emit_entry(key, packed_.data(), packed_.size());
 }
 
 } // namespace doc

@@ -63,7 +63,8 @@ void ds_doc_error_free(DsDocError *error);
  * Splits the document text[0..len) into entries and hands each, in document
  * order, to fn: a presence container's and a list entry's (at its last key
  * level, the keys in its path) before their members'; a leaf's and a
- * leaf-list's (its array) with the packed value.
+ * leaf-list's (its array) with the packed value. An empty leaf-list ([]) is
+ * no data and gives no entry.
  *
  * at: null or "" for a whole data tree, an RFC 7951 JSON object whose
  * members are top-level nodes qualified by their modules. Else the key path
@@ -127,7 +128,8 @@ DsDocJoin *ds_doc_join_new(const char *at, DsDocError **error);
  * without a value: a list entry, a presence container). Entries may come in
  * any order; a list's entries print in the order in which the first entry
  * at or below each of them came, a leaf-list's elements in the order of its
- * array. Returns 0, or -1 when the entry is refused (with *error set, its
+ * array; a leaf-list entry of no elements is checked and adds nothing.
+ * Returns 0, or -1 when the entry is refused (with *error set, its
  * place being path) or memory runs out (the reason "out of memory", or
  * *error null when not even the error could be made); a refused entry
  * leaves the join as it was, also for want of memory. Refused: a

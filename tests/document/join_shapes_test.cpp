@@ -92,6 +92,8 @@ TEST(JoinShapes, DocumentsPrintAsLibyangPrintsThem)
         R"({"aaa-doc-aug:first":{}})",
         R"({"doc-shapes:top":{"limit":13529}})",
         R"({"doc-shapes:top":{"limit":"infinite"}})",
+        R"({"doc-shapes:top":{"y":"why","tags":[]}})",
+        R"({"doc-shapes:top":{"tags":[]},"aaa-doc-aug:first":{"f":"x"}})",
     };
     for (const std::string &text : documents) {
         for (unsigned flags : {0u, unsigned(DS_DOC_PRINT_COMPACT)}) {
