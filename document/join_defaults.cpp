@@ -77,7 +77,7 @@ case_taken(const Node &node, const JoinNode *data)
         return true;
     if (data == nullptr)
         return false;
-    for (const JoinNode *child = data->first_child; child != nullptr; child = child->next)
+    for (const JoinNode *child = data->first; child != nullptr; child = child->next)
         if (child->node.doc->choices != nullptr &&
             std::strcmp(child->node.doc->choices, node.doc->choices) == 0)
             return true;

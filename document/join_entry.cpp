@@ -61,7 +61,7 @@ creation_conflict(const JoinNode *parent, const Node &node)
 {
     if (parent == nullptr || node.doc->choices == nullptr)
         return {};
-    for (const JoinNode *child = parent->first_child; child != nullptr; child = child->next) {
+    for (const JoinNode *child = parent->first; child != nullptr; child = child->next) {
         std::string choice = conflicting_choice(node.doc, child->node.doc);
         if (!choice.empty())
             return "is in another case of choice " + choice + " than " + child->node.doc->name;
@@ -76,9 +76,9 @@ creation_conflict(const JoinNode *parent, const Node &node)
 JoinNode *
 child_of(const JoinNode *parent, const Node &node)
 {
-    if (parent == nullptr || parent->last_child == nullptr)
+    if (parent == nullptr || parent->last == nullptr)
         return nullptr;
-    JoinNode *last = parent->last_child;
+    JoinNode *last = parent->last;
     if (last->node.key == node.key)
         return last;
     if (last->node.doc->order < node.doc->order)
@@ -173,12 +173,12 @@ void
 insert_child(JoinNode &parent, JoinNode *child)
 {
     uint32_t order = child->node.doc->order;
-    if (parent.last_child == nullptr || parent.last_child->node.doc->order <= order) {
-        (parent.last_child != nullptr ? parent.last_child->next : parent.first_child) = child;
-        parent.last_child = child;
+    if (parent.last == nullptr || parent.last->node.doc->order <= order) {
+        (parent.last != nullptr ? parent.last->next : parent.first) = child;
+        parent.last = child;
         return;
     }
-    JoinNode **at = &parent.first_child;
+    JoinNode **at = &parent.first;
     while ((*at)->node.doc->order <= order)
         at = &(*at)->next;
     child->next = *at;
@@ -246,11 +246,11 @@ link_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
         }
         node = walked.entry = made.entry;
         *made.slot = node;
-        (next->last_entry != nullptr ? next->last_entry->next : next->first_entry) = node;
-        next->last_entry = node;
+        (next->last != nullptr ? next->last->next : next->first) = node;
+        next->last = node;
         node->node = levels[step.level + count].node;
-        node->keys = made.keys;
-        node->key_count = step.entry->printed_count;
+        node->printed = made.keys;
+        node->count = step.entry->printed_count;
         step.entry->list = next;
         step.entry->entry = node;
     }
@@ -283,7 +283,9 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
         return set_error(error, path, "names a container without presence, which has no entry");
     if (!takes_value && (value != nullptr || value_len != 0))
         return set_error(error, path, "takes no value");
-    if (cur != nullptr && (cur->given || cur->value_count != 0))
+    // A leaf's or leaf-list's count is that of its values, which an entry
+    // gives once; a list entry's is that of its keys.
+    if (cur != nullptr && (cur->given || (takes_value && cur->count != 0)))
         return set_error(error, path, "is given twice");
     int64_t count = 0;
     std::string_view printed;
@@ -298,9 +300,12 @@ join_add(DsDocJoin &join, const char *path, const void *value, size_t value_len,
     }
     make_walk(join, steps, reused);
     JoinNode *node = link_walk(join, levels, steps, reused);
-    node->given = !takes_value;
-    node->values = printed;
-    node->value_count = static_cast<uint32_t>(count);
+    if (takes_value) {
+        node->printed = printed;
+        node->count = static_cast<uint32_t>(count);
+    } else {
+        node->given = true;
+    }
     join.walked_count = steps.size();
     join.walked_valid = true;
     return 0;

@@ -333,7 +333,7 @@ find_child(const JoinNode *parent, const DsKeyNode *key)
 {
     if (parent == nullptr)
         return nullptr;
-    for (JoinNode *child = parent->first_child; child != nullptr; child = child->next)
+    for (JoinNode *child = parent->first; child != nullptr; child = child->next)
         if (child->node.key == key)
             return child;
     return nullptr;
@@ -342,7 +342,7 @@ find_child(const JoinNode *parent, const DsKeyNode *key)
 JoinNode *
 find_entry(const DsDocJoin &join, const JoinNode *list, std::string_view identity)
 {
-    if (list == nullptr || list->first_entry == nullptr)
+    if (list == nullptr || list->first == nullptr)
         return nullptr;
     auto it = join.entries.find(EntryKey{list, identity});
     return it != join.entries.end() ? it->second : nullptr;

@@ -55,22 +55,25 @@ using EntryIndex = std::unordered_map<EntryKey, JoinNode *, EntryKeyHash>;
 
 // One data node: a container, a list, a list entry, a leaf or a leaf-list.
 // Texts are printed JSON values, several of them separated by NUL bytes
-// (which a printed value never holds).
+// (which a printed value never holds). The node's kind says what its shared
+// members hold (no node has both values and keys, nor both children and
+// list entries): a growing join writes each new node to memory that is not
+// in the cache yet, so the node is kept small.
 struct JoinNode {
-    Node node;                       // the schema node; for a list entry its last key level
-    bool given = false;              // an entry named it (a presence container, a list entry)
-    uint32_t value_count = 0;        // leaf: 1 once given; leaf-list: its elements
-    uint32_t key_count = 0;          // list entry: its key values
-    std::string_view values;         // leaf, leaf-list: the printed values
-    std::string_view keys;           // list entry: the printed key values in key order
-    JoinNode *first_child = nullptr; // the children in print order (schema order)
-    JoinNode *last_child = nullptr;
+    Node node;                // the schema node; for a list entry its last key level
     JoinNode *next = nullptr; // the next child of the parent, or the list's next entry
     // A list: its entries in the order in which they first came (the join
-    // finds them by identity in its EntryIndex).
-    JoinNode *first_entry = nullptr;
-    JoinNode *last_entry = nullptr;
+    // finds them by identity in its EntryIndex); any other node: its
+    // children in print order (schema order).
+    JoinNode *first = nullptr;
+    JoinNode *last = nullptr;
+    // A leaf, a leaf-list: the printed values; a list entry: the printed
+    // key values in key order.
+    std::string_view printed;
+    uint32_t count = 0; // leaf: 1 once given; leaf-list: its elements; list entry: its key values
+    bool given = false; // an entry named it (a presence container, a list entry)
 };
+static_assert(sizeof(JoinNode) <= 72, "a node's size is what the join writes per new node");
 
 // Nodes made in chunks, growing to kChunk nodes, and released with the join
 // at once: a node owns nothing, and each is made where it is first used.

@@ -40,7 +40,7 @@ class Printer
             bool &first)
     {
         const std::vector<Default> &added = defaults(schema_parent);
-        const JoinNode *child = data != nullptr ? data->first_child : nullptr;
+        const JoinNode *child = data != nullptr ? data->first : nullptr;
         size_t d = 0;
         while (child != nullptr || d < added.size()) {
             if (d < added.size() && !default_applies(added[d], data)) {
@@ -83,8 +83,8 @@ class Printer
         std::reverse(levels, levels + count);
         bool first = true;
         std::string reason;
-        std::string_view keys = data.keys;
-        for (size_t i = 0; i < count && i < data.key_count; ++i) {
+        std::string_view keys = data.printed;
+        for (size_t i = 0; i < count && i < data.count; ++i) {
             begin_member(first, depth);
             name(node_of(levels[i], reason), module);
             out_ += next_text(keys);
@@ -104,7 +104,7 @@ class Printer
             return (it != ranks.end() ? it->second : 0) << 32 | node.doc->order;
         };
         std::vector<TopMember> all;
-        for (const JoinNode *c = root.first_child; c != nullptr; c = c->next)
+        for (const JoinNode *c = root.first; c != nullptr; c = c->next)
             all.push_back({module_of(c->node), rank(c->node), c, nullptr});
         for (const Default &d : defaults(nullptr))
             if (default_applies(d, &root))
@@ -238,15 +238,15 @@ class Printer
     {
         switch (data.node.doc->kind) {
         case DS_DOC_LEAF:
-            texts(data.values, data.value_count, false, depth);
+            texts(data.printed, data.count, false, depth);
             return;
         case DS_DOC_LEAF_LIST:
-            texts(data.values, data.value_count, true, depth);
+            texts(data.printed, data.count, true, depth);
             return;
         case DS_DOC_LIST:
             out_ += '[';
-            for (const JoinNode *e = data.first_entry; e != nullptr; e = e->next) {
-                if (e != data.first_entry)
+            for (const JoinNode *e = data.first; e != nullptr; e = e->next) {
+                if (e != data.first)
                     out_ += ',';
                 newline(depth + 1);
                 entry(*e, depth + 1);
