@@ -166,18 +166,50 @@ report_document(benchmark::State &state, const Workload &w)
     state.counters["entries"] = double(w.entries.size());
 }
 
+// One call of each side's work, for the benchmarks of one side and the
+// paired ones alike.
+void
+split_once(const Workload &w)
+{
+    size_t seen = 0;
+    benchmark::DoNotOptimize(
+        ds_doc_split(w.document.data(), w.document.size(), nullptr, count_entry, &seen, nullptr));
+    benchmark::DoNotOptimize(seen);
+}
+
+// libyang's tree of the document; the caller releases it.
+lyd_node *
+parse_once(const Workload &w)
+{
+    lyd_node *tree = nullptr;
+    benchmark::DoNotOptimize(lyd_parse_data_mem(w.ctx, w.document.c_str(), LYD_JSON,
+                                                LYD_PARSE_STRICT, LYD_VALIDATE_PRESENT, &tree));
+    return tree;
+}
+
+void
+join_once(const Workload &w)
+{
+    std::string error;
+    benchmark::DoNotOptimize(join_print(w.entries, error));
+}
+
+void
+print_once(const Workload &w)
+{
+    char *out = nullptr;
+    lyd_print_mem(&out, w.tree, LYD_JSON, LYD_PRINT_WITHSIBLINGS);
+    benchmark::DoNotOptimize(out);
+    std::free(out);
+}
+
 void
 dstypes_split(benchmark::State &state)
 {
     Workload *w = ready(state);
     if (w == nullptr)
         return;
-    dsbench::run_counted(state, [w] {
-        size_t seen = 0;
-        benchmark::DoNotOptimize(ds_doc_split(w->document.data(), w->document.size(), nullptr,
-                                              count_entry, &seen, nullptr));
-        benchmark::DoNotOptimize(seen);
-    });
+    dsbench::run_counted(state, [w] { split_once(*w); });
     report_document(state, *w);
 }
 
@@ -189,9 +221,7 @@ libyang_parse(benchmark::State &state)
     if (w == nullptr)
         return;
     for (auto _ : state) {
-        lyd_node *tree = nullptr;
-        benchmark::DoNotOptimize(lyd_parse_data_mem(w->ctx, w->document.c_str(), LYD_JSON,
-                                                    LYD_PARSE_STRICT, LYD_VALIDATE_PRESENT, &tree));
+        lyd_node *tree = parse_once(*w);
         state.PauseTiming();
         lyd_free_all(tree);
         state.ResumeTiming();
@@ -205,10 +235,7 @@ dstypes_join(benchmark::State &state)
     Workload *w = ready(state);
     if (w == nullptr)
         return;
-    dsbench::run_counted(state, [w] {
-        std::string error;
-        benchmark::DoNotOptimize(join_print(w->entries, error));
-    });
+    dsbench::run_counted(state, [w] { join_once(*w); });
     report_document(state, *w);
 }
 
@@ -238,12 +265,7 @@ libyang_print(benchmark::State &state)
     Workload *w = ready(state);
     if (w == nullptr)
         return;
-    dsbench::run_counted(state, [w] {
-        char *out = nullptr;
-        lyd_print_mem(&out, w->tree, LYD_JSON, LYD_PRINT_WITHSIBLINGS);
-        benchmark::DoNotOptimize(out);
-        std::free(out);
-    });
+    dsbench::run_counted(state, [w] { print_once(*w); });
     report_document(state, *w);
 }
 
@@ -292,25 +314,15 @@ paired_split(benchmark::State &state)
     Workload *w = ready(state);
     if (w == nullptr)
         return;
-    auto ours = [w] {
-        size_t seen = 0;
-        return seconds_of([w, &seen] {
-            benchmark::DoNotOptimize(ds_doc_split(w->document.data(), w->document.size(), nullptr,
-                                                  count_entry, &seen, nullptr));
-        });
-    };
     // The tree's release is left out, as in libyang_parse.
-    auto theirs = [w] {
-        lyd_node *tree = nullptr;
-        const double s = seconds_of([w, &tree] {
-            benchmark::DoNotOptimize(lyd_parse_data_mem(w->ctx, w->document.c_str(), LYD_JSON,
-                                                        LYD_PARSE_STRICT, LYD_VALIDATE_PRESENT,
-                                                        &tree));
+    run_paired(
+        state, [w] { return seconds_of([w] { split_once(*w); }); },
+        [w] {
+            lyd_node *tree = nullptr;
+            const double s = seconds_of([w, &tree] { tree = parse_once(*w); });
+            lyd_free_all(tree);
+            return s;
         });
-        lyd_free_all(tree);
-        return s;
-    };
-    run_paired(state, ours, theirs);
 }
 
 void
@@ -319,21 +331,9 @@ paired_join(benchmark::State &state)
     Workload *w = ready(state);
     if (w == nullptr)
         return;
-    auto ours = [w] {
-        return seconds_of([w] {
-            std::string error;
-            benchmark::DoNotOptimize(join_print(w->entries, error));
-        });
-    };
-    auto theirs = [w] {
-        return seconds_of([w] {
-            char *out = nullptr;
-            lyd_print_mem(&out, w->tree, LYD_JSON, LYD_PRINT_WITHSIBLINGS);
-            benchmark::DoNotOptimize(out);
-            std::free(out);
-        });
-    };
-    run_paired(state, ours, theirs);
+    run_paired(
+        state, [w] { return seconds_of([w] { join_once(*w); }); },
+        [w] { return seconds_of([w] { print_once(*w); }); });
 }
 
 // The heap that one call of body takes at its peak, once.
