@@ -103,6 +103,14 @@ library_text(const Library &v, char (&digits)[32], std::string &spare)
     }
 }
 
+// Whether a library value of form is canonical for value's DsDocCanon
+// already: an IPv6 address the library formatted.
+bool
+already_canonical(const DsDocValue &value, Form form)
+{
+    return value.canon == DS_DOC_CANON_IPV6_ADDRESS && form == Form::ipv6;
+}
+
 // The document form of a library value, as library_to_scalar gives it for
 // the json-c object of that value; false with its reason.
 bool
@@ -117,45 +125,17 @@ scalar_of(const DsDocValue &value, const Library &v, Scalar &out, std::string &r
                     : v.form == Form::integer ? static_cast<double>(v.integer)
                                               : std::strtod(v.text, nullptr);
     in.bit_numbers = v.form == Form::bitmap;
-    in.canonical = value.canon == DS_DOC_CANON_IPV6_ADDRESS && v.form == Form::ipv6;
+    in.canonical = already_canonical(value, v.form);
     return scalar_of_library(value, in, out, reason);
 }
 
 // Whether scalar_of_library takes the library text of a value of form as
-// the document text, unchecked and unchanged, and as which kind: true for
-// every base but those that check or rewrite their text (decimal64, empty,
-// bits, unions, strings of a canonical form that the text does not have yet)
-// and for every form but doubles.
+// the document text, unchanged, and as which kind (library_text_kept); never
+// for doubles, whose text library_text prints.
 bool
 kept_text(const DsDocValue &value, Form form, Scalar::Kind &kind)
 {
-    if (form == Form::real)
-        return false;
-    switch (value.base) {
-    case DS_DOC_INT8:
-    case DS_DOC_INT16:
-    case DS_DOC_INT32:
-    case DS_DOC_UINT8:
-    case DS_DOC_UINT16:
-    case DS_DOC_UINT32:
-        kind = Scalar::Kind::number;
-        return true;
-    case DS_DOC_BOOLEAN:
-        kind = Scalar::Kind::boolean;
-        return true;
-    case DS_DOC_DECIMAL64:
-    case DS_DOC_EMPTY:
-    case DS_DOC_BITS:
-    case DS_DOC_UNION:
-        return false;
-    case DS_DOC_STRING:
-        kind = Scalar::Kind::string;
-        return value.canon == DS_DOC_CANON_NONE ||
-               (value.canon == DS_DOC_CANON_IPV6_ADDRESS && form == Form::ipv6);
-    default:
-        kind = Scalar::Kind::string;
-        return true;
-    }
+    return form != Form::real && library_text_kept(value, already_canonical(value, form), kind);
 }
 
 // Receives the scalars of a packed value from the walk and appends their

@@ -1,8 +1,9 @@
 // Entries on their way into a join: an entry's levels (join_levels.cpp)
 // walked over the tree, its list entries identified by their packed keys
-// (join_list_entries.cpp), its value checked and brought into its document form, and its place in
-// the tree checked against choices, all before anything changes; then the
-// nodes it needs are built. The C calls live in join.cpp.
+// (join_list_entries.cpp), its value checked and brought into its document
+// form, and its place in the tree checked against choices, all before
+// anything changes; then the nodes it needs are built. The C calls live in
+// join.cpp.
 #include "document/join_tree.h"
 
 #include <algorithm>
@@ -135,7 +136,7 @@ plan_walk(DsDocJoin &join, const std::vector<Level> &levels, std::vector<Step> &
             return false;
         }
         JoinNode *next = child_of(cur, node);
-        if (next == nullptr && node.doc->choices != nullptr) {
+        if (next == nullptr) {
             std::string conflict = creation_conflict(cur, node);
             if (!conflict.empty()) {
                 reason = node.doc->name + (" " + conflict);

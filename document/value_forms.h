@@ -52,6 +52,11 @@ struct LibraryScalar {
     bool bit_numbers = false;
     bool canonical = false;
 };
+// Whether scalar_of_library gives a library scalar's text as it stands, and
+// then as which kind: for every base but those whose text it checks or
+// rewrites (decimal64, empty, bits, unions, strings of a canonical form that
+// the text lacks: canonical says whether it has it already).
+bool library_text_kept(const DsDocValue &value, bool canonical, Scalar::Kind &kind);
 // The document form of a library scalar of a type that is no union
 // (library_to_scalar's, whatever the scalar was read from), canonical as YANG
 // tools print it; false with reason.

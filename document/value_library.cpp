@@ -246,12 +246,8 @@ bit_names(const DsDocValue &value, std::string_view numbers, std::string &out)
 } // namespace
 
 bool
-scalar_of_library(const DsDocValue &value, const LibraryScalar &in, Scalar &out,
-                  std::string &reason)
+library_text_kept(const DsDocValue &value, bool canonical, Scalar::Kind &kind)
 {
-    out.text.assign(in.text);
-    out.kind = Scalar::Kind::string;
-    bool ok = true;
     switch (value.base) {
     case DS_DOC_INT8:
     case DS_DOC_INT16:
@@ -259,8 +255,35 @@ scalar_of_library(const DsDocValue &value, const LibraryScalar &in, Scalar &out,
     case DS_DOC_UINT8:
     case DS_DOC_UINT16:
     case DS_DOC_UINT32:
-        out.kind = Scalar::Kind::number;
-        break;
+        kind = Scalar::Kind::number;
+        return true;
+    case DS_DOC_BOOLEAN:
+        kind = Scalar::Kind::boolean;
+        return true;
+    case DS_DOC_DECIMAL64:
+    case DS_DOC_EMPTY:
+    case DS_DOC_BITS:
+    case DS_DOC_UNION:
+        return false;
+    case DS_DOC_STRING:
+        kind = Scalar::Kind::string;
+        return value.canon == DS_DOC_CANON_NONE || canonical;
+    default:
+        kind = Scalar::Kind::string;
+        return true;
+    }
+}
+
+bool
+scalar_of_library(const DsDocValue &value, const LibraryScalar &in, Scalar &out,
+                  std::string &reason)
+{
+    out.text.assign(in.text);
+    out.kind = Scalar::Kind::string;
+    if (library_text_kept(value, in.canonical, out.kind))
+        return true;
+    bool ok = true;
+    switch (value.base) {
     case DS_DOC_DECIMAL64: {
         double scale = std::pow(10.0, value.fraction_digits);
         double number = in.number;
@@ -269,9 +292,6 @@ scalar_of_library(const DsDocValue &value, const LibraryScalar &in, Scalar &out,
             out.text = decimal_text(std::llround(number * scale), value.fraction_digits);
         break;
     }
-    case DS_DOC_BOOLEAN:
-        out.kind = Scalar::Kind::boolean;
-        break;
     case DS_DOC_EMPTY:
         out.kind = Scalar::Kind::empty;
         ok = in.text == "true" || in.text.empty();
@@ -281,10 +301,9 @@ scalar_of_library(const DsDocValue &value, const LibraryScalar &in, Scalar &out,
         ok = !in.bit_numbers || in.text.empty() || bit_names(value, in.text, out.text);
         break;
     case DS_DOC_STRING:
-        ok = value.canon == DS_DOC_CANON_NONE || in.canonical ||
-             canonical_text(value.canon, in.text, out.text);
+        ok = canonical_text(value.canon, in.text, out.text);
         break;
-    default:
+    default: // a union's one string, as it stands
         break;
     }
     if (!ok)
